@@ -1,0 +1,161 @@
+#include "catalogue/ClassCatalogue.h"
+
+#include "catalogue/Sql.h"
+#include "util/Error.h"
+
+namespace zq {
+
+namespace {
+
+constexpr int kGroup = 4;
+constexpr int kLastNumber = 9999;
+constexpr int kInsertAttempts = 5;
+
+const QString kSubtreeCondition = QStringLiteral("substr(DocSortID, 1, ?) = ?");
+
+int groupNumber(const QString& code, qsizetype from) {
+    bool ok = false;
+    const int number = code.mid(from, kGroup).toInt(&ok);
+    if (!ok)
+        throw Error(QStringLiteral("模板分类编码“%1”不是有效的数字编码。").arg(code));
+    return number;
+}
+
+} // namespace
+
+int ClassCodeDepth(const QString& code) {
+    return int(code.size() / kGroup);
+}
+
+QString ParentClassCode(const QString& code) {
+    return code.left(std::max<qsizetype>(0, code.size() - kGroup));
+}
+
+QList<ClassRow> ReadClassRows(const QSqlDatabase& db) {
+    QSqlQuery query = runSql(
+        db, QStringLiteral("select DocSortID, DocSortName, DocSortMemo from ZQ_DocInfoMaster "
+                           "order by DocSortID"));
+    QList<ClassRow> rows;
+    while (query.next())
+        rows.append({query.value(0).toString(), query.value(1).toString(),
+                     query.value(2).toString()});
+    return rows;
+}
+
+QList<int> ClassTreeParents(const QList<ClassRow>& rows) {
+    QList<int> parents;
+    parents.reserve(rows.size());
+    const auto parentOf = [&parents](int node) {
+        return node == kUnderRoot ? kTopLevel : parents[node];
+    };
+    // The root stands at depth 0 and is node kUnderRoot; the walk follows the depth of the
+    // codes, not the tree, so a row that skips levels still hangs one level down.
+    int current = kUnderRoot;
+    int previousDepth = 0;
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        const int depth = ClassCodeDepth(rows[i].code);
+        int parent;
+        if (depth > previousDepth) {
+            parent = current;
+        } else {
+            int node = current;
+            for (int up = depth; up < previousDepth && node != kTopLevel; ++up)
+                node = parentOf(node);
+            // Going up past the root lands at the top level.
+            parent = node == kTopLevel ? kTopLevel : parentOf(node);
+        }
+        parents.append(parent);
+        current = int(i);
+        previousDepth = depth;
+    }
+    return parents;
+}
+
+QString NewChildClassCode(const QSqlDatabase& db, const QString& parentCode) {
+    QSqlQuery query = runSql(db,
+                             QStringLiteral("select DocSortID from ZQ_DocInfoMaster where "
+                                            "substr(DocSortID, 1, ?) = ? and length(DocSortID) = ? "
+                                            "order by DocSortID asc"),
+                             {parentCode.size(), parentCode, parentCode.size() + kGroup});
+    const qsizetype from = parentCode.size();
+    int last = 0;
+    while (query.next()) {
+        const int number = groupNumber(query.value(0).toString(), from);
+        if (number != last + 1)
+            break;
+        last = number;
+    }
+    if (last >= kLastNumber)
+        throw Error(QStringLiteral("该分类下已有 9999 个子分类，不能再添加子分类！"));
+    return parentCode + QStringLiteral("%1").arg(last + 1, kGroup, 10, QLatin1Char('0'));
+}
+
+void InsertClass(const QSqlDatabase& db, const QString& code, const QString& name,
+                 const QString& memo) {
+    runSql(db,
+           QStringLiteral("insert into ZQ_DocInfoMaster(DocSortID, DocSortName, DocSortMemo) "
+                          "values(?, ?, ?)"),
+           {code, name.trimmed(), memo.trimmed()});
+}
+
+QString AddChildClass(const QSqlDatabase& db, const QString& parentCode, const QString& name,
+                      const QString& memo, const QString& firstCode) {
+    QString code = firstCode;
+    for (int attempt = 1;; ++attempt) {
+        try {
+            InsertClass(db, code, name, memo);
+            return code;
+        } catch (const Error&) {
+            // Only a code taken meanwhile is worth another try; anything else is a real failure.
+            if (attempt == kInsertAttempts || !ClassExists(db, code))
+                throw;
+        }
+        code = NewChildClassCode(db, parentCode);
+    }
+}
+
+void UpdateClass(const QSqlDatabase& db, const QString& code, const QString& name,
+                 const QString& memo) {
+    runSql(db,
+           QStringLiteral("update ZQ_DocInfoMaster set DocSortName = ?, DocSortMemo = ? "
+                          "where DocSortID = ?"),
+           {name.trimmed(), memo.trimmed(), code});
+}
+
+bool ClassExists(const QSqlDatabase& db, const QString& code) {
+    return sqlValue(db, QStringLiteral("select count(*) from ZQ_DocInfoMaster where DocSortID = ?"),
+                    {code})
+               .toInt() > 0;
+}
+
+QString ClassNameOfCode(const QSqlDatabase& db, const QString& code) {
+    return sqlValue(db,
+                    QStringLiteral("select DocSortName from ZQ_DocInfoMaster where DocSortID = ?"),
+                    {code})
+        .toString();
+}
+
+bool ClassTreeHasTemplates(const QSqlDatabase& db, const QString& code) {
+    return sqlValue(db,
+                    QStringLiteral("select count(*) from ZQ_DocTempDetail where ") +
+                        kSubtreeCondition,
+                    {code.size(), code})
+               .toInt() > 0;
+}
+
+bool DeleteEmptyClassTree(const QSqlDatabase& db, const QString& code) {
+    if (code.isEmpty())
+        return false; // the root is no class and cannot be deleted
+    Transaction transaction(db);
+    // Other workstations may file a template meanwhile; hold their inserts until we are done.
+    if (transaction.isPostgres())
+        runSql(db, QStringLiteral("lock table ZQ_DocTempDetail in share mode"));
+    if (ClassTreeHasTemplates(db, code))
+        return false;
+    runSql(db, QStringLiteral("delete from ZQ_DocInfoMaster where ") + kSubtreeCondition,
+           {code.size(), code});
+    transaction.commit();
+    return true;
+}
+
+} // namespace zq

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QVariantList>
+
+namespace zq {
+
+// Prepares the statement on the catalogue connection, binds the values in order and runs it.
+// Throws zq::Error with the database's message when there is no connection or it fails.
+QSqlQuery runSql(const QSqlDatabase& db, const QString& sql, const QVariantList& values = {});
+
+// Runs a one-value query and gives that value, or an invalid variant when there is no row.
+QVariant sqlValue(const QSqlDatabase& db, const QString& sql, const QVariantList& values = {});
+
+// A transaction on the catalogue connection, rolled back unless committed.
+class Transaction {
+public:
+    explicit Transaction(const QSqlDatabase& db);
+    ~Transaction();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+    void commit();
+    bool isPostgres() const;
+
+private:
+    QSqlDatabase m_db;
+    bool m_open = false;
+};
+
+} // namespace zq

@@ -1,0 +1,91 @@
+#include "catalogue/TemplateDocuments.h"
+
+#include "catalogue/Sql.h"
+#include "util/Error.h"
+
+namespace zq {
+
+qint64 InsertTemplate(const QSqlDatabase& db, const TemplateRow& row) {
+    QSqlQuery query = runSql(db,
+                             QStringLiteral("insert into ZQ_DocTempDetail(DocCaption, DocFileName, "
+                                            "DocMemo, DocSortID, DocTypeName, DocKeyWord) "
+                                            "values(?, ?, ?, ?, ?, ?) returning DocID"),
+                             {row.caption.trimmed(), row.fileName, row.memo.trimmed(),
+                              row.classCode, row.typeName, row.keyWord});
+    if (!query.next())
+        throw Error(QStringLiteral("数据库没有返回新模板的编号。"));
+    return query.value(0).toLongLong();
+}
+
+void UpdateTemplateText(const QSqlDatabase& db, qint64 docId, const QString& caption,
+                        const QString& memo) {
+    runSql(db,
+           QStringLiteral("update ZQ_DocTempDetail set DocCaption = ?, DocMemo = ? "
+                          "where DocID = ?"),
+           {caption.trimmed(), memo.trimmed(), docId});
+}
+
+void DeleteTemplate(const QSqlDatabase& db, qint64 docId) {
+    runSql(db, QStringLiteral("delete from ZQ_DocTempDetail where DocID = ?"), {docId});
+}
+
+bool FileNameInUse(const QSqlDatabase& db, const QString& docFileName) {
+    return sqlValue(db,
+                    QStringLiteral("select count(*) from ZQ_DocTempDetail where DocFileName = ?"),
+                    {docFileName})
+               .toInt() > 0;
+}
+
+QString TypeCaptionOf(const QSqlDatabase& db, const QString& typeName) {
+    return sqlValue(db, QStringLiteral("select TypeCaption from ZQ_TypeInfo where TypeName = ?"),
+                    {typeName})
+        .toString();
+}
+
+QList<ClassContentRow> ReadClassContents(const QSqlDatabase& db, const QString& classCode) {
+    QList<ClassContentRow> rows;
+    QSqlQuery classes = runSql(db,
+                               QStringLiteral("select DocSortID, DocSortName, DocSortMemo "
+                                              "from ZQ_DocInfoMaster where substr(DocSortID, 1, ?) "
+                                              "= ? and DocSortID <> ? and length(DocSortID) = ? "
+                                              "order by DocSortID"),
+                               {classCode.size(), classCode, classCode, classCode.size() + 4});
+    while (classes.next())
+        rows.append({classes.value(1).toString(), classes.value(2).toString(), QString(),
+                     classes.value(0).toString(), QString(), QStringLiteral(" "), kClassImage});
+
+    // Class name and type caption come with each row, so the list costs the same two
+    // statements whatever the number of templates.
+    QSqlQuery templates = runSql(
+        db,
+        QStringLiteral(
+            "select d.DocID, d.DocCaption, d.DocMemo, d.DocFileName, "
+            "(select c.DocSortName from ZQ_DocInfoMaster c where c.DocSortID = d.DocSortID "
+            "limit 1), "
+            "(select t.TypeCaption from ZQ_TypeInfo t where t.TypeName = d.DocTypeName limit 1) "
+            "from ZQ_DocTempDetail d where d.DocSortID = ? order by d.DocID"),
+        {classCode});
+    while (templates.next()) {
+        const QString fileName = templates.value(3).toString();
+        rows.append({templates.value(1).toString(), templates.value(2).toString(),
+                     templates.value(4).toString(), templates.value(0).toString(),
+                     templates.value(5).toString(), fileName,
+                     fileName.trimmed().isEmpty() ? kClassImage : kTemplateImage});
+    }
+    return rows;
+}
+
+QList<TDocNodeInfo> ReadAllTemplates(const QSqlDatabase& db) {
+    QSqlQuery query = runSql(db, QStringLiteral("select DocID, DocCaption, DocFileName, DocMemo, "
+                                                "DocTypeName, DocKeyWord, DocSortID "
+                                                "from ZQ_DocTempDetail order by DocID"));
+    QList<TDocNodeInfo> templates;
+    while (query.next())
+        templates.append({query.value(0).toString(), query.value(1).toString(),
+                          query.value(2).toString(), query.value(3).toString(),
+                          query.value(4).toString(), query.value(5).toString(),
+                          query.value(6).toString()});
+    return templates;
+}
+
+} // namespace zq

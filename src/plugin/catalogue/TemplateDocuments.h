@@ -1,0 +1,54 @@
+#pragma once
+
+#include "catalogue/NodeRecords.h"
+
+#include <QList>
+#include <QSqlDatabase>
+#include <QString>
+
+namespace zq {
+
+// The values of a new template row.
+struct TemplateRow {
+    QString caption;
+    QString fileName;
+    QString memo;
+    QString classCode;
+    QString typeName;
+    QString keyWord;
+};
+
+// Inserts the row (caption and description without surrounding blanks) and returns the
+// DocID the database gave that very row.
+qint64 InsertTemplate(const QSqlDatabase& db, const TemplateRow& row);
+void UpdateTemplateText(const QSqlDatabase& db, qint64 docId, const QString& caption,
+                        const QString& memo);
+void DeleteTemplate(const QSqlDatabase& db, qint64 docId);
+// Whether any template row names the stored file.
+bool FileNameInUse(const QSqlDatabase& db, const QString& docFileName);
+// The display name of a data type, or the empty text.
+QString TypeCaptionOf(const QSqlDatabase& db, const QString& typeName);
+
+// A row of the manager's list: a direct sub-class or a template filed in a class.
+struct ClassContentRow {
+    QString caption;     // template name, or class name
+    QString memo;        // description
+    QString className;   // the template's class name; empty for class rows
+    QString id;          // DocID, or the class code
+    QString typeCaption; // the template's type caption; empty for class rows
+    QString fileName;    // DocFileName; a single blank for class rows
+    int image;           // 11 for a template, 10 for a class (or a template without a file)
+};
+constexpr int kClassImage = 10;
+constexpr int kTemplateImage = 11;
+constexpr int kCatalogueTemplateImage = 0;
+
+// What a class holds, directly: its sub-classes (by code) then its templates (by DocID). The
+// empty code is the root: top-level classes and the templates filed outside every class.
+// Always two statements, whatever the number of rows.
+QList<ClassContentRow> ReadClassContents(const QSqlDatabase& db, const QString& classCode);
+
+// Every template, in the order the database gives them, with its class code.
+QList<TDocNodeInfo> ReadAllTemplates(const QSqlDatabase& db);
+
+} // namespace zq

@@ -1,0 +1,48 @@
+#include "catalogue/TemplateStore.h"
+
+#include "util/Error.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace zq {
+
+QString HostFolder() {
+    return QCoreApplication::applicationDirPath() + QLatin1Char('/');
+}
+
+QString TemplateStorePath() {
+    return HostFolder() + QStringLiteral("APP/Config/XTGL/DocTemplate/");
+}
+
+QString StoredFilePath(const QString& docFileName) {
+    return TemplateStorePath() + docFileName;
+}
+
+QString CopyToStore(const QString& sourcePath, const QString& folder) {
+    QString target = folder;
+    if (!target.endsWith(QLatin1Char('/')))
+        target += QLatin1Char('/');
+    if (!QDir().mkpath(target))
+        throw Error(QStringLiteral("无法创建模板文件夹“%1”。").arg(target));
+
+    const QString fileName = QFileInfo(sourcePath).fileName();
+    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
+    const QString extension = dot < 0 ? QString() : fileName.mid(dot);
+    const QString baseName = fileName.left(fileName.size() - extension.size());
+
+    QString candidate = target + fileName;
+    for (int counter = 0; QFileInfo::exists(candidate) || QFileInfo(candidate).isSymLink();
+         ++counter)
+        candidate = target + baseName + QString::number(counter) + extension;
+
+    QFile source(sourcePath);
+    if (!source.copy(candidate))
+        throw Error(QStringLiteral("无法把模板文件“%1”复制到“%2”：%3")
+                        .arg(sourcePath, candidate, source.errorString()));
+    return candidate;
+}
+
+} // namespace zq

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+class QDialog;
+class QWidget;
+
+namespace zq {
+
+// Every message box, file dialog and modal showing of the plug-in goes through here, so that
+// tests can answer them without a blocking window.
+class DialogService {
+public:
+    virtual ~DialogService() = default;
+
+    // OK/Cancel with the question icon; true only on OK.
+    virtual bool ask(QWidget* parent, const QString& title, const QString& text) = 0;
+    // OK with the information icon.
+    virtual void inform(QWidget* parent, const QString& title, const QString& text) = 0;
+    // OK with the warning icon.
+    virtual void warn(QWidget* parent, const QString& title, const QString& text) = 0;
+    // A failure, with the error icon.
+    virtual void error(QWidget* parent, const QString& title, const QString& text) = 0;
+    // The chosen file's path, or the empty text when cancelled.
+    virtual QString chooseOpenFile(QWidget* parent, const QString& caption, const QString& folder,
+                                   const QString& filter) = 0;
+    virtual QString chooseSaveFile(QWidget* parent, const QString& caption, const QString& folder,
+                                   const QString& filter) = 0;
+    // Shows the dialog modally and gives its result (QDialog::Accepted or Rejected).
+    virtual int exec(QDialog* dialog) = 0;
+};
+
+// The dialogs in use: the real ones unless a test put others in place.
+DialogService& dialogs();
+void setDialogs(DialogService* service);
+
+// Runs an event handler's work; a failure ends it and is shown as an error with the
+// application's title, and the window stays usable.
+void guarded(QWidget* parent, const std::function<void()>& work);
+
+} // namespace zq

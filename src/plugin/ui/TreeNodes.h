@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace zq {
+
+// Records and image indices live on tree items: the record's fields as a QStringList in
+// Qt::UserRole, the image index as an int in Qt::UserRole + 1 (which also sets the icon).
+constexpr int kRecordRole = Qt::UserRole;
+constexpr int kImageRole = Qt::UserRole + 1;
+
+void setNodeRecord(QTreeWidgetItem* item, const QStringList& record);
+QStringList nodeRecord(const QTreeWidgetItem* item);
+bool hasNodeRecord(const QTreeWidgetItem* item);
+void setImageIndex(QTreeWidgetItem* item, int index);
+int imageIndex(const QTreeWidgetItem* item);
+
+// The text of the root node of every class tree.
+QString rootNodeText();
+
+// How LoadClassTree shapes a class node's record.
+enum class ClassRecordForm {
+    NodeInfo,    // TNodeInfo: code, name, description
+    DocNodeInfo, // TDocNodeInfo of seven fields, the class in DocSortID, DocCaption, DocMemo
+};
+
+// Replaces the tree's contents with the root and every class, placed by code depth.
+void LoadClassTree(QTreeWidget* tree, const QSqlDatabase& db,
+                   ClassRecordForm form = ClassRecordForm::NodeInfo);
+
+// The class code on a node: the first field of a TNodeInfo, the seventh of a TDocNodeInfo.
+QString nodeClassCode(const QTreeWidgetItem* item);
+
+// "\" + the texts from the root down to the node; the empty text for no node.
+QString ClassPathText(const QTreeWidgetItem* item);
+
+// Every item of the tree, in tree order (top to bottom, depth first).
+QList<QTreeWidgetItem*> treeItems(const QTreeWidget* tree);
+
+} // namespace zq

@@ -1,0 +1,64 @@
+#include "util/FileUtil.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace zq {
+
+QString GetShellFolderPath(int folder) {
+    constexpr int desktop = 0;
+    constexpr int desktopDirectory = 16;
+    if (folder != desktop && folder != desktopDirectory)
+        return {};
+    return QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+}
+
+namespace {
+
+// A file that cannot be removed ends the walk of its own folder only; the folders above go on
+// with their other entries and simply fail to remove themselves.
+void deleteTree(const QString& path) {
+    QDir dir(path);
+    const QFileInfoList entries = dir.entryInfoList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
+    for (const QFileInfo& entry : entries) {
+        if (entry.isDir() && !entry.isSymLink()) {
+            deleteTree(entry.filePath());
+            continue;
+        }
+        QFile file(entry.filePath());
+        if (!entry.isSymLink())
+            file.setPermissions(file.permissions() | QFileDevice::WriteOwner);
+        if (!file.remove())
+            break;
+    }
+    dir.rmdir(path);
+}
+
+} // namespace
+
+void DeleteDirectoryTree(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.isDir() || info.isSymLink())
+        return;
+    deleteTree(info.absoluteFilePath());
+}
+
+void SplitText(const QString& text, const QString& separator, QStringList& list) {
+    list.clear();
+    if (separator.isEmpty()) {
+        if (!text.isEmpty())
+            list.append(text);
+        return;
+    }
+    qsizetype from = 0;
+    for (qsizetype at = text.indexOf(separator); at >= 0; at = text.indexOf(separator, from)) {
+        list.append(text.mid(from, at - from));
+        from = at + separator.size();
+    }
+    if (from < text.size())
+        list.append(text.mid(from));
+}
+
+} // namespace zq

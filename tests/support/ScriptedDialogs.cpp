@@ -1,0 +1,50 @@
+#include "ScriptedDialogs.h"
+
+namespace zq::test {
+
+QStringList ScriptedDialogs::texts(const QString& kind) const {
+    QStringList result;
+    for (const Shown& entry : shown)
+        if (entry.kind == kind)
+            result.append(entry.text);
+    return result;
+}
+
+bool ScriptedDialogs::ask(QWidget*, const QString& title, const QString& text) {
+    shown.append({QStringLiteral("ask"), title, text});
+    return !answers.isEmpty() && answers.dequeue();
+}
+
+void ScriptedDialogs::inform(QWidget*, const QString& title, const QString& text) {
+    shown.append({QStringLiteral("inform"), title, text});
+}
+
+void ScriptedDialogs::warn(QWidget*, const QString& title, const QString& text) {
+    shown.append({QStringLiteral("warn"), title, text});
+}
+
+void ScriptedDialogs::error(QWidget*, const QString& title, const QString& text) {
+    shown.append({QStringLiteral("error"), title, text});
+}
+
+QString ScriptedDialogs::chooseOpenFile(QWidget*, const QString& caption, const QString& folder,
+                                        const QString& filter) {
+    shown.append({QStringLiteral("open"), folder, caption + QLatin1Char('|') + filter});
+    return files.isEmpty() ? QString() : files.dequeue();
+}
+
+QString ScriptedDialogs::chooseSaveFile(QWidget*, const QString& caption, const QString& folder,
+                                        const QString& filter) {
+    shown.append({QStringLiteral("save"), folder, caption + QLatin1Char('|') + filter});
+    return files.isEmpty() ? QString() : files.dequeue();
+}
+
+int ScriptedDialogs::exec(QDialog* dialog) {
+    shown.append({QStringLiteral("exec"), QString(), dialog->windowTitle()});
+    dialog->setResult(QDialog::Rejected);
+    if (!scripts.isEmpty())
+        scripts.dequeue()(dialog);
+    return dialog->result();
+}
+
+} // namespace zq::test

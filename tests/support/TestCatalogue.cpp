@@ -1,0 +1,53 @@
+#include "TestCatalogue.h"
+
+#include "HostDatabase.h"
+#include "catalogue/Sql.h"
+
+#include <QSqlDriver>
+#include <QUuid>
+
+namespace zq::test {
+
+TestCatalogue::TestCatalogue()
+    : m_name(QUuid::createUuid().toString()) {
+    const QString url = qEnvironmentVariable("ZQ_TEST_DATABASE");
+    m_db = corvane::openHostDatabase(m_name, QStringLiteral(":memory:"), url);
+    corvane::createHostSchema(m_db);
+    corvane::clearCatalogue(m_db);
+}
+
+TestCatalogue::~TestCatalogue() {
+    m_db.close();
+    m_db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(m_name);
+}
+
+bool TestCatalogue::isPostgres() const {
+    return m_db.driver()->dbmsType() == QSqlDriver::PostgreSQL;
+}
+
+void TestCatalogue::addClass(const QString& code, const QString& name, const QString& memo) {
+    runSql(m_db,
+           QStringLiteral("insert into ZQ_DocInfoMaster(DocSortID, DocSortName, DocSortMemo) "
+                          "values(?, ?, ?)"),
+           {code, name, memo});
+}
+
+qint64 TestCatalogue::addTemplate(const QString& caption, const QString& classCode,
+                                  const QString& fileName, const QString& typeName,
+                                  const QString& memo) {
+    QSqlQuery query = runSql(m_db,
+                             QStringLiteral("insert into ZQ_DocTempDetail(DocCaption, DocFileName, "
+                                            "DocMemo, DocSortID, DocTypeName, DocKeyWord) "
+                                            "values(?, ?, ?, ?, ?, '') returning DocID"),
+                             {caption, fileName.isEmpty() ? caption + ".doc" : fileName, memo,
+                              classCode, typeName});
+    query.next();
+    return query.value(0).toLongLong();
+}
+
+int TestCatalogue::count(const QString& table) {
+    return sqlValue(m_db, QStringLiteral("select count(*) from ") + table).toInt();
+}
+
+} // namespace zq::test

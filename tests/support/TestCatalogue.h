@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+
+namespace zq::test {
+
+// A fresh, empty catalogue for one test: an in-memory SQLite database, or, when the
+// environment names one in ZQ_TEST_DATABASE (a postgresql:// URL), the tables of that server,
+// emptied first.
+class TestCatalogue {
+public:
+    TestCatalogue();
+    ~TestCatalogue();
+    TestCatalogue(const TestCatalogue&) = delete;
+    TestCatalogue& operator=(const TestCatalogue&) = delete;
+
+    QSqlDatabase& db() { return m_db; }
+    bool isPostgres() const;
+
+    // Test data, bound like everything else.
+    void addClass(const QString& code, const QString& name, const QString& memo = QString());
+    qint64 addTemplate(const QString& caption, const QString& classCode,
+                       const QString& fileName = QString(), const QString& typeName = "WORD",
+                       const QString& memo = QString());
+    int count(const QString& table);
+
+private:
+    QString m_name;
+    QSqlDatabase m_db;
+};
+
+} // namespace zq::test
