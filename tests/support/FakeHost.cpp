@@ -23,8 +23,8 @@ int FakeHost::ZQDoResTypeProc(const QString& typeName, const QString& caption,
 }
 
 int FakeHost::ZQImportNewRes(QString& name, QString& typeName, QString& description,
-                             QString& keyword, const QString& storedPath,
-                             const QString& classPath, int flag) {
+                             QString& keyword, const QString& storedPath, const QString& classPath,
+                             int flag) {
     calls.append({QStringLiteral("ZQImportNewRes"), name, typeName, description, keyword,
                   storedPath, classPath, n(flag)});
     typeName = importTypeName;
@@ -41,10 +41,9 @@ int FakeHost::GetOldParentID() {
     return oldParentId;
 }
 
-QString FakeHost::ZQGetCurUUID(const QString& memo, const QString& keywords,
-                               const QString& origin, const QString& reserved,
-                               const QString& fullPath, const QString& module, int parentId,
-                               int kind, int flag) {
+QString FakeHost::ZQGetCurUUID(const QString& memo, const QString& keywords, const QString& origin,
+                               const QString& reserved, const QString& fullPath,
+                               const QString& module, int parentId, int kind, int flag) {
     calls.append({QStringLiteral("ZQGetCurUUID"), memo, keywords, origin, reserved, fullPath,
                   module, n(parentId), n(kind), n(flag)});
     return uuid;

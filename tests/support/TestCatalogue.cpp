@@ -36,12 +36,12 @@ void TestCatalogue::addClass(const QString& code, const QString& name, const QSt
 qint64 TestCatalogue::addTemplate(const QString& caption, const QString& classCode,
                                   const QString& fileName, const QString& typeName,
                                   const QString& memo) {
-    QSqlQuery query = runSql(m_db,
-                             QStringLiteral("insert into ZQ_DocTempDetail(DocCaption, DocFileName, "
-                                            "DocMemo, DocSortID, DocTypeName, DocKeyWord) "
-                                            "values(?, ?, ?, ?, ?, '') returning DocID"),
-                             {caption, fileName.isEmpty() ? caption + ".doc" : fileName, memo,
-                              classCode, typeName});
+    QSqlQuery query = runSql(
+        m_db,
+        QStringLiteral("insert into ZQ_DocTempDetail(DocCaption, DocFileName, "
+                       "DocMemo, DocSortID, DocTypeName, DocKeyWord) "
+                       "values(?, ?, ?, ?, ?, '') returning DocID"),
+        {caption, fileName.isEmpty() ? caption + ".doc" : fileName, memo, classCode, typeName});
     query.next();
     return query.value(0).toLongLong();
 }

@@ -37,8 +37,8 @@ QList<ClassRow> ReadClassRows(const QSqlDatabase& db) {
                            "order by DocSortID"));
     QList<ClassRow> rows;
     while (query.next())
-        rows.append({query.value(0).toString(), query.value(1).toString(),
-                     query.value(2).toString()});
+        rows.append(
+            {query.value(0).toString(), query.value(1).toString(), query.value(2).toString()});
     return rows;
 }
 

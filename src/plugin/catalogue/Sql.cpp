@@ -24,6 +24,12 @@ QSqlQuery runSql(const QSqlDatabase& db, const QString& sql, const QVariantList&
     requireConnection(db);
     QSqlQuery query(db);
     query.setForwardOnly(true);
+    // PostgreSQL cannot prepare every statement (LOCK, DDL); those without values run as is.
+    if (values.isEmpty()) {
+        if (!query.exec(sql))
+            fail(query.lastError());
+        return query;
+    }
     if (!query.prepare(sql))
         fail(query.lastError());
     for (const QVariant& value : values) {

@@ -32,8 +32,8 @@ __attribute__((destructor)) void onLibraryUnload() {
 
 // Mode 1: the one manager window, a maximised child of the host's document area.
 void showManagerWindow(const QSqlDatabase& db) {
-    auto* form = qobject_cast<TFrmZQDocTemplateMG*>(
-        findComponent(QStringLiteral("FrmZQDocTemplateMG")));
+    auto* form =
+        qobject_cast<TFrmZQDocTemplateMG*>(findComponent(QStringLiteral("FrmZQDocTemplateMG")));
     if (!form) {
         form = new TFrmZQDocTemplateMG(application(), db);
         form->setObjectName(QStringLiteral("FrmZQDocTemplateMG"));

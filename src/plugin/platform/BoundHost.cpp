@@ -45,9 +45,9 @@ BoundHost::BoundHost()
     for (const char* library : kLibraries)
         if (void* handle = dlopen(library, RTLD_NOW | RTLD_LOCAL))
             m_libs->handles.append(handle);
-    const char* const names[] = {"ZQDoResTypeProc", "ZQImportNewRes",   "SetOldParentID",
-                                 "GetOldParentID",  "ZQGetCurUUID",     "RegisterDataExN",
-                                 "RegisterDataN",   "GetDataInfo",      "LoadDataFileName",
+    const char* const names[] = {"ZQDoResTypeProc", "ZQImportNewRes",    "SetOldParentID",
+                                 "GetOldParentID",  "ZQGetCurUUID",      "RegisterDataExN",
+                                 "RegisterDataN",   "GetDataInfo",       "LoadDataFileName",
                                  "GetZQTempPathY",  "ZQGetCurPrjSerial", "CompressFile",
                                  "ExtractFile",     "ViewFile"};
     for (const char* name : names) {
@@ -78,22 +78,22 @@ int BoundHost::ZQDoResTypeProc(const QString& typeName, const QString& caption,
                                const QString& fullPath, QString& resText) {
     using F = int32_t(const char*, const char*, const char*, char**);
     char* out = outText(resText);
-    const int result = bound<F>("ZQDoResTypeProc")(toGb18030(typeName).constData(),
-                                                   toGb18030(caption).constData(),
-                                                   toGb18030(fullPath).constData(), &out);
+    const int result =
+        bound<F>("ZQDoResTypeProc")(toGb18030(typeName).constData(), toGb18030(caption).constData(),
+                                    toGb18030(fullPath).constData(), &out);
     resText = takeText(out);
     return result;
 }
 
 int BoundHost::ZQImportNewRes(QString& name, QString& typeName, QString& description,
-                              QString& keyword, const QString& storedPath,
-                              const QString& classPath, int flag) {
+                              QString& keyword, const QString& storedPath, const QString& classPath,
+                              int flag) {
     using F = int32_t(char**, char**, char**, char**, const char*, const char*, int32_t);
     F* call = bound<F>("ZQImportNewRes");
     char* texts[4] = {outText(name), outText(typeName), outText(description), outText(keyword)};
-    const int result = call(&texts[0], &texts[1], &texts[2], &texts[3],
-                            toGb18030(storedPath).constData(), toGb18030(classPath).constData(),
-                            flag);
+    const int result =
+        call(&texts[0], &texts[1], &texts[2], &texts[3], toGb18030(storedPath).constData(),
+             toGb18030(classPath).constData(), flag);
     name = takeText(texts[0]);
     typeName = takeText(texts[1]);
     description = takeText(texts[2]);
@@ -109,24 +109,23 @@ int BoundHost::GetOldParentID() {
     return bound<int32_t()>("GetOldParentID")();
 }
 
-QString BoundHost::ZQGetCurUUID(const QString& memo, const QString& keywords,
-                                const QString& origin, const QString& reserved,
-                                const QString& fullPath, const QString& module, int parentId,
-                                int kind, int flag) {
+QString BoundHost::ZQGetCurUUID(const QString& memo, const QString& keywords, const QString& origin,
+                                const QString& reserved, const QString& fullPath,
+                                const QString& module, int parentId, int kind, int flag) {
     using F = char*(const char*, const char*, const char*, const char*, const char*, const char*,
                     int32_t, int32_t, int32_t);
     return takeText(bound<F>("ZQGetCurUUID")(
-        toGb18030(memo).constData(), toGb18030(keywords).constData(),
-        toGb18030(origin).constData(), toGb18030(reserved).constData(),
-        toGb18030(fullPath).constData(), toGb18030(module).constData(), parentId, kind, flag));
+        toGb18030(memo).constData(), toGb18030(keywords).constData(), toGb18030(origin).constData(),
+        toGb18030(reserved).constData(), toGb18030(fullPath).constData(),
+        toGb18030(module).constData(), parentId, kind, flag));
 }
 
-int BoundHost::RegisterDataExN(const QString& typeName, const QString& caption,
-                               const QString& uuid, const QString& resText) {
+int BoundHost::RegisterDataExN(const QString& typeName, const QString& caption, const QString& uuid,
+                               const QString& resText) {
     using F = int32_t(const char*, const char*, const char*, const char*);
     return bound<F>("RegisterDataExN")(toGb18030(typeName).constData(),
-                                       toGb18030(caption).constData(),
-                                       toGb18030(uuid).constData(), toGb18030(resText).constData());
+                                       toGb18030(caption).constData(), toGb18030(uuid).constData(),
+                                       toGb18030(resText).constData());
 }
 
 int BoundHost::RegisterDataN(const QString& kind, const QString& memo, const QString& uuid) {
@@ -153,14 +152,14 @@ QString BoundHost::ZQGetCurPrjSerial() {
 
 QString BoundHost::CompressFile(const QString& folder, const QString& archive) {
     using F = char*(const char*, const char*);
-    return takeText(bound<F>("CompressFile")(toGb18030(folder).constData(),
-                                             toGb18030(archive).constData()));
+    return takeText(
+        bound<F>("CompressFile")(toGb18030(folder).constData(), toGb18030(archive).constData()));
 }
 
 QString BoundHost::ExtractFile(const QString& archive, const QString& folder) {
     using F = char*(const char*, const char*);
-    return takeText(bound<F>("ExtractFile")(toGb18030(archive).constData(),
-                                            toGb18030(folder).constData()));
+    return takeText(
+        bound<F>("ExtractFile")(toGb18030(archive).constData(), toGb18030(folder).constData()));
 }
 
 void BoundHost::ViewFile(const QString& path, int mode, const QString& title) {

@@ -1,0 +1,97 @@
+#include "TestCatalogue.h"
+#include "catalogue/NodeRecords.h"
+#include "ui/TreeNodes.h"
+
+#include <QTest>
+#include <QTreeWidget>
+
+using namespace zq;
+using zq::test::TestCatalogue;
+
+namespace {
+
+// "text(child child)" for every item, top level items separated by blanks; the root shows as R.
+QString shape(const QTreeWidgetItem* item) {
+    QString text = item->text(0) == rootNodeText() ? QStringLiteral("R") : item->text(0);
+    if (item->childCount() == 0)
+        return text;
+    QStringList children;
+    for (int i = 0; i < item->childCount(); ++i)
+        children.append(shape(item->child(i)));
+    return text + '(' + children.join(' ') + ')';
+}
+
+QString shape(const QTreeWidget& tree) {
+    QStringList top;
+    for (int i = 0; i < tree.topLevelItemCount(); ++i)
+        top.append(shape(tree.topLevelItem(i)));
+    return top.join(' ');
+}
+
+} // namespace
+
+class TestClassTree : public QObject {
+    Q_OBJECT
+
+private slots:
+    void loadClassTree_data() {
+        QTest::addColumn<QStringList>("codes");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("empty table") << QStringList{} << "R";
+        QTest::newRow("well formed")
+            << QStringList{"0001", "00010001", "00010002", "0002", "00020001"}
+            << "R(0001(00010001 00010002) 0002(00020001))";
+        QTest::newRow("missing parent")
+            << QStringList{"0001", "000100020001", "00010003"} << "R(0001(000100020001) 00010003)";
+        QTest::newRow("short code beside the root") << QStringList{"0001", "01"} << "R(0001) 01";
+        QTest::newRow("up past the root")
+            << QStringList{"000100010001", "0002", "0003"} << "R(000100010001) 0002 0003";
+    }
+    void loadClassTree() {
+        QFETCH(QStringList, codes);
+        QFETCH(QString, expected);
+        TestCatalogue catalogue;
+        for (const QString& code : codes)
+            catalogue.addClass(code, code, "说明" + code);
+        QTreeWidget tree;
+        new QTreeWidgetItem(&tree, {"stale"});
+        LoadClassTree(&tree, catalogue.db());
+        QCOMPARE(shape(tree), expected);
+    }
+
+    void nodesCarryRecordsAndImages() {
+        TestCatalogue catalogue;
+        catalogue.addClass("0001", "审计计划", "计划类");
+        catalogue.addClass("00010001", "总体计划");
+        QTreeWidget tree;
+        LoadClassTree(&tree, catalogue.db());
+        QTreeWidgetItem* root = tree.topLevelItem(0);
+        QCOMPARE(nodeRecord(root), (QStringList{"", "", ""}));
+        QCOMPARE(imageIndex(root), 10);
+        QTreeWidgetItem* plan = root->child(0);
+        QCOMPARE(nodeRecord(plan), (QStringList{"0001", "审计计划", "计划类"}));
+        QCOMPARE(imageIndex(plan), 10);
+        QVERIFY(!plan->icon(0).isNull());
+
+        QCOMPARE(ClassPathText(nullptr), QString());
+        QCOMPARE(ClassPathText(root), QString("\\文档模板分类信息"));
+        QCOMPARE(ClassPathText(plan->child(0)), QString("\\文档模板分类信息\\审计计划\\总体计划"));
+    }
+
+    void selectionTreeRecordsHoldTheClassInTheDocumentFields() {
+        TestCatalogue catalogue;
+        catalogue.addClass("0001", "审计计划", "计划类");
+        QTreeWidget tree;
+        LoadClassTree(&tree, catalogue.db(), ClassRecordForm::DocNodeInfo);
+        const TDocNodeInfo info =
+            TDocNodeInfo::fromList(nodeRecord(tree.topLevelItem(0)->child(0)));
+        QCOMPARE(info.DocSortID, QString("0001"));
+        QCOMPARE(info.DocCaption, QString("审计计划"));
+        QCOMPARE(info.DocMemo, QString("计划类"));
+        QCOMPARE(nodeClassCode(tree.topLevelItem(0)->child(0)), QString("0001"));
+        QCOMPARE(nodeRecord(tree.topLevelItem(0)).size(), 7);
+    }
+};
+
+QTEST_MAIN(TestClassTree)
+#include "tst_classtree.moc"

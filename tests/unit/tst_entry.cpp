@@ -1,0 +1,78 @@
+#include "FakeHost.h"
+#include "TestCatalogue.h"
+#include "entry/TDMZQDocTemplateMG.h"
+#include "platform/UiReferences.h"
+#include "ui/TreeNodes.h"
+
+#include <QTest>
+#include <QTreeWidget>
+#include <cstdint>
+
+extern "C" int32_t RunAppEvn(intptr_t, intptr_t, intptr_t, int32_t, int32_t, int32_t, int32_t);
+extern "C" void GetDocList(void*);
+
+using namespace zq;
+using namespace zq::test;
+
+class TestEntry : public QObject {
+    Q_OBJECT
+
+private slots:
+    void modesThatOpenNothingStillMakeTheDataModuleOnce() {
+        TestCatalogue catalogue;
+        FakeHost host;
+        host.connection = catalogue.db();
+        FakeHostScope scope(host);
+        QWidget application;
+        application.setWindowTitle("宿主");
+
+        for (int mode : {0, 4, 0}) {
+            QCOMPARE(RunAppEvn(11, reinterpret_cast<intptr_t>(&application), 0, 0, mode, 0, 0), 0);
+            QCOMPARE(uiReferences().application, &application);
+            QCOMPARE(uiReferences().hintWindowClass, intptr_t(11));
+        }
+        const auto modules = application.findChildren<TDMZQDocTemplateMG*>("DMZQDocTemplateMG");
+        QCOMPARE(modules.size(), 1);
+        QVERIFY(modules[0]->ADOConDocMG.isOpen());
+        QCOMPARE(host.callNames(), QStringList{"GetBaseDBConnection"});
+        QCOMPARE(applicationTitle(), QString("宿主"));
+    }
+
+    void getDocListFillsTheHostTreeWithTheClassTree() {
+        TestCatalogue catalogue;
+        catalogue.addClass("0001", "审计计划", "计划");
+        catalogue.addClass("00010001", "总体计划");
+        FakeHost host;
+        host.connection = catalogue.db();
+        FakeHostScope scope(host);
+        QWidget application;
+        QCOMPARE(RunAppEvn(0, reinterpret_cast<intptr_t>(&application), 0, 0, 0, 0, 0), 0);
+
+        QTreeWidget tree;
+        GetDocList(&tree);
+        QCOMPARE(tree.topLevelItemCount(), 1);
+        QTreeWidgetItem* root = tree.topLevelItem(0);
+        QCOMPARE(root->text(0), rootNodeText());
+        QCOMPARE(root->child(0)->text(0), QString("审计计划"));
+        QCOMPARE(nodeRecord(root->child(0)), (QStringList{"0001", "审计计划", "计划"}));
+        QCOMPARE(root->child(0)->child(0)->text(0), QString("总体计划"));
+        QVERIFY(!tree.currentItem());
+    }
+
+    void withoutAConnectionNothingCrashes() {
+        FakeHost host; // hands over no connection
+        FakeHostScope scope(host);
+        QWidget application;
+        QCOMPARE(RunAppEvn(0, reinterpret_cast<intptr_t>(&application), 0, 0, 4, 0, 0), 0);
+        QVERIFY(!application.findChild<TDMZQDocTemplateMG*>()->ADOConDocMG.isValid());
+
+        QTreeWidget tree;
+        new QTreeWidgetItem(&tree, {"host item"});
+        GetDocList(&tree);
+        QCOMPARE(tree.topLevelItem(0)->text(0), QString("host item"));
+        GetDocList(nullptr);
+    }
+};
+
+QTEST_MAIN(TestEntry)
+#include "tst_entry.moc"
