@@ -12,7 +12,10 @@ bash scripts/setup-deps.sh
 
 echo "== Configure and build ($build_dir)"
 cmake -S "$root" -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build "$build_dir" -j"$(nproc)"
+cmake --build "$build_dir" -j"$(nproc)" || {
+    echo "run-host: the build failed" >&2
+    exit 1
+}
 
 host=("$build_dir/bin/corvane" --open-manager "$@")
 if [[ -z ${DISPLAY:-} && -z ${WAYLAND_DISPLAY:-} ]]; then

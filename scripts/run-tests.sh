@@ -76,7 +76,10 @@ cmake -S "$root" -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_COMPILE_WARNING_AS_ERROR=ON "-DZQ_TEST_POSTGRES_URL=$url"
 
 step "Build (warnings are errors)"
-cmake --build "$build_dir" -j"$(nproc)"
+cmake --build "$build_dir" -j"$(nproc)" || {
+    echo "run-tests: the build failed" >&2
+    exit 1
+}
 
 cd "$build_dir"
 total=$(ctest -N | sed -n 's/^Total Tests: //p')
