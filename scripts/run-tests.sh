@@ -22,7 +22,8 @@ if ((EUID == 0)); then
 else
     as_pg=()
 fi
-pg_dir=$(mktemp -d -t zq-postgres.XXXXXX)
+# In /tmp, not $TMPDIR: the postgres user must reach it, and the socket path stays short.
+pg_dir=$(mktemp -d /tmp/zq-postgres.XXXXXX)
 if ((EUID == 0)); then
     chown postgres: "$pg_dir"
 fi
