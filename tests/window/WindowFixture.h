@@ -1,0 +1,86 @@
+#pragma once
+
+#include "FakeHost.h"
+#include "ScriptedDialogs.h"
+#include "TestCatalogue.h"
+#include "ui/TFrmZQDocTemplateMG.h"
+#include "ui/TreeNodes.h"
+
+#include <QAction>
+#include <QDialog>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <memory>
+
+namespace zq::test {
+
+// A manager window on a fresh catalogue, with a recording host and scripted dialogs.
+struct WindowFixture {
+    TestCatalogue catalogue;
+    FakeHost host;
+    FakeHostScope hostScope{host};
+    ScriptedDialogs dialogs;
+    ScriptedDialogsScope dialogsScope{dialogs};
+    std::unique_ptr<TFrmZQDocTemplateMG> window;
+
+    TFrmZQDocTemplateMG& open() {
+        window = std::make_unique<TFrmZQDocTemplateMG>(nullptr, catalogue.db());
+        return *window;
+    }
+    QTreeWidget* tree() const { return window->classTree(); }
+    QTreeWidget* list() const { return window->docList(); }
+    QAction* act(const char* name) const { return window->action(QString::fromUtf8(name)); }
+    void trigger(const char* name) const { act(name)->trigger(); }
+
+    // The first node of the class, the root for the empty code.
+    QTreeWidgetItem* node(const QString& code) const {
+        for (QTreeWidgetItem* item : treeItems(tree()))
+            if (nodeClassCode(item) == code)
+                return item;
+        return nullptr;
+    }
+    QString selectedCode() const {
+        const QTreeWidgetItem* item = tree()->selectedItems().value(0);
+        return item ? nodeClassCode(item) : QStringLiteral("<none>");
+    }
+    void selectNode(const QString& code) const { tree()->setCurrentItem(node(code)); }
+    QTreeWidgetItem* row(const QString& id) const {
+        for (int i = 0; i < list()->topLevelItemCount(); ++i)
+            if (list()->topLevelItem(i)->text(kColRowId) == id)
+                return list()->topLevelItem(i);
+        return nullptr;
+    }
+    void selectRow(const QString& id) const { list()->setCurrentItem(row(id)); }
+
+    // Each row as "caption|memo|class|id|type caption|image".
+    QStringList rows() const {
+        QStringList result;
+        for (int i = 0; i < list()->topLevelItemCount(); ++i) {
+            const QTreeWidgetItem* item = list()->topLevelItem(i);
+            QStringList texts;
+            for (int column = 0; column < kColFullPath; ++column)
+                texts.append(item->text(column));
+            texts.append(QString::number(imageIndex(item)));
+            result.append(texts.join('|'));
+        }
+        return result;
+    }
+};
+
+// A script that fills a dialog's fields, by object name, and presses one of its buttons.
+inline std::function<void(QDialog*)> fillAndPress(QMap<QString, QString> fields,
+                                                  const char* button = "BtBtnOK") {
+    return [fields, button](QDialog* dialog) {
+        for (auto it = fields.cbegin(); it != fields.cend(); ++it) {
+            if (auto* edit = dialog->findChild<QLineEdit*>(it.key()))
+                edit->setText(it.value());
+            else
+                dialog->findChild<QPlainTextEdit*>(it.key())->setPlainText(it.value());
+        }
+        dialog->findChild<QPushButton*>(QString::fromUtf8(button))->click();
+    };
+}
+
+} // namespace zq::test

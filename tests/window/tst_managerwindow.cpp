@@ -1,0 +1,230 @@
+#include "WindowFixture.h"
+#include "catalogue/Sql.h"
+#include "catalogue/TemplateStore.h"
+
+#include <QHeaderView>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QPointer>
+#include <QTest>
+
+using namespace zq;
+using zq::test::WindowFixture;
+
+namespace {
+
+// Classes A (0001) with A1, A2 and A1's child A11, and B (0002); templates at every level.
+struct Filled : WindowFixture {
+    qint64 rootDoc = 0, aDoc = 0, aBlank = 0, a1Doc = 0;
+    Filled() {
+        catalogue.addClass("0001", "A", "甲说明");
+        catalogue.addClass("00010001", "A1");
+        catalogue.addClass("000100010001", "A11");
+        catalogue.addClass("00010002", "A2", "乙");
+        catalogue.addClass("0002", "B");
+        rootDoc = catalogue.addTemplate("根模板", "", "r.doc", "WORD", "根说明");
+        aDoc = catalogue.addTemplate("甲模板", "0001", "a.xls", "EXCEL");
+        aBlank = catalogue.addTemplate("无文件", "0001", "  ", "NOTYPE");
+        a1Doc = catalogue.addTemplate("深模板", "00010001", "d.doc");
+        open();
+    }
+};
+
+QPoint centreOf(QTreeWidget* view, QTreeWidgetItem* item) {
+    return view->visualItemRect(item).center();
+}
+
+} // namespace
+
+class TestManagerWindow : public QObject {
+    Q_OBJECT
+
+private slots:
+    void opensOnTheRoot() {
+        Filled f;
+        QCOMPARE(f.window->windowTitle(), QString("审计文档模板管理"));
+        QCOMPARE(f.selectedCode(), QString());
+        QVERIFY(f.tree()->topLevelItem(0)->isExpanded());
+        QCOMPARE(f.rows().size(), 3);
+    }
+
+    void listContents_data() {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("root: top classes and unfiled templates")
+            << QString()
+            << QStringList{"A|甲说明||0001||10", "B|||0002||10",
+                           "根模板|根说明||@root|Word文档|11"};
+        QTest::newRow("class: direct sub-classes and its own templates")
+            << "0001"
+            << QStringList{"A1|||00010001||10", "A2|乙||00010002||10", "甲模板||A|@a|Excel表格|11",
+                           "无文件||A|@blank||10"};
+        QTest::newRow("empty class") << "00010002" << QStringList{};
+    }
+    void listContents() {
+        QFETCH(QString, code);
+        QFETCH(QStringList, expected);
+        Filled f;
+        expected.replaceInStrings("@root", QString::number(f.rootDoc));
+        expected.replaceInStrings("@a", QString::number(f.aDoc));
+        expected.replaceInStrings("@blank", QString::number(f.aBlank));
+        f.selectNode(code);
+        QCOMPARE(f.rows(), expected);
+        for (int i = 0; i < f.list()->topLevelItemCount(); ++i) {
+            const QTreeWidgetItem* row = f.list()->topLevelItem(i);
+            const bool classRow = row->text(kColRowId).startsWith("000");
+            QCOMPARE(row->text(kColFullPath),
+                     classRow ? TemplateStorePath() + " "
+                              : StoredFilePath(sqlValue(f.catalogue.db(),
+                                                        "select DocFileName from ZQ_DocTempDetail "
+                                                        "where DocID = ?",
+                                                        {row->text(kColRowId).toLongLong()})
+                                                   .toString()));
+        }
+    }
+
+    void refreshKeepsTheView() {
+        Filled f;
+        f.node("0001")->setExpanded(true);
+        f.selectNode("00010001");
+        f.catalogue.addClass("0003", "C");
+        const qint64 added = f.catalogue.addTemplate("新模板", "00010001", "n.doc");
+        f.trigger("ActRefresh");
+        QCOMPARE(f.selectedCode(), QString("00010001"));
+        QVERIFY(f.node("0001")->isExpanded());
+        QVERIFY(f.node("0003"));
+        QVERIFY(f.row(QString::number(added)));
+
+        // The selected class has gone: the last remembered open node still there is selected.
+        runSql(f.catalogue.db(), "delete from ZQ_DocTempDetail where DocSortID like '00010001%'");
+        runSql(f.catalogue.db(), "delete from ZQ_DocInfoMaster where DocSortID like '00010001%'");
+        f.trigger("ActRefresh");
+        QCOMPARE(f.selectedCode(), QString("0001"));
+        QCOMPARE(f.rows().first(), QString("A2|乙||00010002||10"));
+    }
+
+    void upAndRowNavigation() {
+        Filled f;
+        f.trigger("actUP"); // at the root: nothing
+        QCOMPARE(f.selectedCode(), QString());
+        f.selectNode("0001");
+        f.trigger("actUP");
+        QCOMPARE(f.selectedCode(), QString());
+
+        const auto at = [&] {
+            return f.list()->indexOfTopLevelItem(f.list()->selectedItems().value(0));
+        };
+        f.trigger("ActPrevious"); // nothing selected: nothing
+        QCOMPARE(at(), -1);
+        f.trigger("ActNext");
+        QCOMPARE(at(), 0);
+        f.trigger("ActPrevious");
+        QCOMPARE(at(), 0);
+        f.trigger("ActLast");
+        QCOMPARE(at(), 2);
+        f.trigger("ActNext");
+        QCOMPARE(at(), 2);
+        f.trigger("ActPrevious");
+        QCOMPARE(at(), 1);
+        f.trigger("ActFirst");
+        QCOMPARE(at(), 0);
+    }
+
+    void popups() {
+        Filled f;
+        f.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
+        auto* classMenu = f.window->findChild<QMenu*>("TBPpMenuClass");
+        auto* docMenu = f.window->findChild<QMenu*>("TBPpMenuDoc");
+        const auto rightPress = [](QTreeWidget* view, QPoint at) {
+            QTest::mousePress(view->viewport(), Qt::RightButton, {}, at);
+        };
+        const auto states = [&] {
+            return QList<bool>{f.act("ActDelete")->isEnabled(), f.act("ActiEdit")->isEnabled(),
+                               f.act("ActSearch")->isEnabled()};
+        };
+
+        f.selectNode("0001");
+        rightPress(f.tree(), centreOf(f.tree(), f.node("")));
+        QVERIFY(classMenu->isVisible());
+        QCOMPARE(f.selectedCode(), QString());
+        QCOMPARE(states(), (QList<bool>{false, false, false}));
+        classMenu->close();
+
+        rightPress(f.tree(), centreOf(f.tree(), f.node("0002")));
+        QVERIFY(classMenu->isVisible());
+        QCOMPARE(states(), (QList<bool>{true, true, false}));
+        classMenu->close();
+
+        rightPress(f.tree(), QPoint(5, f.tree()->viewport()->height() - 5));
+        QVERIFY(!classMenu->isVisible());
+        QCOMPARE(f.selectedCode(), QString("0002"));
+
+        f.selectNode("0001");
+        rightPress(f.list(), centreOf(f.list(), f.row(QString::number(f.aDoc))));
+        QVERIFY(docMenu->isVisible());
+        QVERIFY(f.act("ActeditDocDes")->isEnabled());
+        docMenu->close();
+        rightPress(f.list(), centreOf(f.list(), f.row(QString::number(f.aBlank))));
+        QVERIFY(classMenu->isVisible()); // a template without a file counts as a class row
+        classMenu->close();
+        rightPress(f.list(), centreOf(f.list(), f.row("00010001")));
+        QVERIFY(classMenu->isVisible());
+        QVERIFY(f.act("ActDelete")->isEnabled());
+        QVERIFY(!f.act("ActeditDocDes")->isEnabled());
+        classMenu->close();
+        rightPress(f.list(), QPoint(5, f.list()->viewport()->height() - 5));
+        QVERIFY(docMenu->isVisible());
+        QVERIFY(f.list()->selectedItems().isEmpty());
+        docMenu->close();
+    }
+
+    void sortingCycle() {
+        WindowFixture f;
+        for (const char* caption : {"beta", "", "Alpha", "中文", "alpha2"})
+            f.catalogue.addTemplate(caption, "", "s.doc", "WORD", QString("说明") + caption);
+        f.open();
+        f.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
+        QHeaderView* header = f.list()->header();
+        const auto clickCaption = [&] {
+            QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                              QPoint(header->sectionViewportPosition(kColCaption) + 5, 5));
+        };
+        const auto order = [&] {
+            QStringList result;
+            for (int i = 0; i < f.list()->topLevelItemCount(); ++i) {
+                const QTreeWidgetItem* row = f.list()->topLevelItem(i);
+                const bool whole = row->text(kColMemo) == "说明" + row->text(kColCaption);
+                result.append(whole ? row->text(kColCaption) : QString("<torn row>"));
+            }
+            return result;
+        };
+        const QStringList ascending{"Alpha", "alpha2", "beta", "中文", ""};
+        QStringList descending = ascending;
+        std::reverse(descending.begin(), descending.end());
+        clickCaption();
+        QCOMPARE(order(), ascending);
+        clickCaption();
+        QCOMPARE(order(), descending);
+        clickCaption();
+        QCOMPARE(order(), ascending);
+    }
+
+    void closingTheChildWindowFreesTheForm() {
+        WindowFixture f;
+        QMdiArea area;
+        QPointer<TFrmZQDocTemplateMG> form = new TFrmZQDocTemplateMG(&area, f.catalogue.db());
+        QMdiSubWindow* child = area.addSubWindow(form);
+        QPointer<QMdiSubWindow> childGuard = child;
+        child->showMaximized();
+        child->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(form.isNull());
+        QVERIFY(childGuard.isNull());
+    }
+};
+
+QTEST_MAIN(TestManagerWindow)
+#include "tst_managerwindow.moc"
