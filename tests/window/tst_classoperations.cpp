@@ -1,0 +1,203 @@
+#include "WindowFixture.h"
+#include "catalogue/ClassCatalogue.h"
+#include "catalogue/Sql.h"
+#include "ui/TFrmAddTemplateClass.h"
+
+#include <QTest>
+
+using namespace zq;
+using zq::test::fillAndPress;
+using zq::test::WindowFixture;
+
+namespace {
+
+struct Classes : WindowFixture {
+    Classes() {
+        catalogue.addClass("0001", "A", "甲");
+        catalogue.addClass("00010001", "A1");
+        catalogue.addClass("000100010001", "A11");
+        catalogue.addClass("0002", "B");
+        open();
+    }
+    QString nameOf(const QString& code) { return ClassNameOfCode(catalogue.db(), code); }
+};
+
+} // namespace
+
+class TestClassOperations : public QObject {
+    Q_OBJECT
+
+private slots:
+    void addClass_data() {
+        QTest::addColumn<QString>("node");
+        QTest::addColumn<QString>("row");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("root, no row") << QString() << QString() << "0003";
+        QTest::newRow("class row under the root") << QString() << "0001"
+                                                  << "00010002";
+        QTest::newRow("template row: the node's child") << "00010001"
+                                                        << "@doc"
+                                                        << "000100010002";
+    }
+    void addClass() {
+        QFETCH(QString, node);
+        QFETCH(QString, row);
+        QFETCH(QString, expected);
+        Classes f;
+        const qint64 doc = f.catalogue.addTemplate("模板", "00010001");
+        f.selectNode(node);
+        f.selectRow(row == "@doc" ? QString::number(doc) : row);
+        f.dialogs.scripts.enqueue([&](QDialog* dialog) {
+            QCOMPARE(dialog->windowTitle(), QString("添加模板分类"));
+            QCOMPARE(dialog->findChild<QLineEdit*>("Edt_DocSortNum")->text(), expected);
+            fillAndPress({{"Edt_DocSortName", "  新类  "}, {"Mem_DocSortDes", " 说明 "}})(dialog);
+        });
+        f.trigger("ActAddClass");
+        QCOMPARE(f.nameOf(expected), QString("新类"));
+        QCOMPARE(sqlValue(f.catalogue.db(),
+                          "select DocSortMemo from ZQ_DocInfoMaster where DocSortID = ?",
+                          {expected})
+                     .toString(),
+                 QString("说明"));
+        QVERIFY(f.node(expected));
+        QCOMPARE(f.node(expected)->text(0), QString("新类"));
+        QCOMPARE(f.selectedCode(), node); // the view comes back
+        if (row.isEmpty())
+            QVERIFY(f.row(expected));
+    }
+
+    // Another workstation takes the code shown in the dialog before OK is pressed.
+    void addClassWhoseCodeWasTaken() {
+        Classes f;
+        f.dialogs.scripts.enqueue([&](QDialog* dialog) {
+            f.catalogue.addClass("0003", "别处");
+            fillAndPress({{"Edt_DocSortName", "新类"}})(dialog);
+        });
+        f.trigger("ActAddClass");
+        QCOMPARE(f.nameOf("0003"), QString("别处"));
+        QCOMPARE(f.nameOf("0004"), QString("新类"));
+        QVERIFY(f.dialogs.texts("error").isEmpty());
+    }
+
+    void cancelChangesNothing() {
+        Classes f;
+        f.selectNode("0001");
+        const QTreeWidgetItem* before = f.node("0001");
+        const int classes = f.catalogue.count("ZQ_DocInfoMaster");
+        f.trigger("ActAddClass"); // no script: cancelled
+        f.trigger("ActiEdit");
+        QCOMPARE(f.dialogs.texts("exec"), (QStringList{"添加模板分类", "修改模板分类名称"}));
+        QCOMPARE(f.catalogue.count("ZQ_DocInfoMaster"), classes);
+        QCOMPARE(f.node("0001"), before); // the tree was not rebuilt
+        QCOMPARE(f.nameOf("0001"), QString("A"));
+    }
+
+    void renameTrimsBlanks_data() {
+        QTest::addColumn<QString>("node");
+        QTest::addColumn<QString>("row");
+        QTest::newRow("selected node") << "0001" << QString();
+        QTest::newRow("class row") << QString() << "0001";
+    }
+    void renameTrimsBlanks() {
+        QFETCH(QString, node);
+        QFETCH(QString, row);
+        Classes f;
+        f.selectNode(node);
+        f.selectRow(row);
+        f.dialogs.scripts.enqueue([](QDialog* dialog) {
+            QCOMPARE(dialog->findChild<QLineEdit*>("Edt_DocSortNum")->text(), QString("0001"));
+            QCOMPARE(dialog->findChild<QLineEdit*>("Edt_DocSortName")->text(), QString("A"));
+            QCOMPARE(dialog->findChild<QPlainTextEdit*>("Mem_DocSortDes")->toPlainText(),
+                     QString("甲"));
+            fillAndPress({{"Edt_DocSortName", "  新名 "}, {"Mem_DocSortDes", " 新说明 "}})(dialog);
+        });
+        f.trigger("ActiEdit");
+        QCOMPARE(f.nameOf("0001"), QString("新名"));
+        QCOMPARE(f.node("0001")->text(0), QString("新名"));
+        QCOMPARE(nodeRecord(f.node("0001")), (QStringList{"0001", "新名", "新说明"}));
+        if (node.isEmpty())
+            QCOMPARE(f.row("0001")->text(kColCaption), QString("新名"));
+    }
+
+    void rootIsNeverRenamedOrDeleted() {
+        Classes f;
+        QVERIFY(!f.act("ActiEdit")->isEnabled());
+        QVERIFY(!f.act("ActDelete")->isEnabled());
+        f.window->EditClassNode(f.node(""));
+        f.window->DeleteClassNode(f.node(""));
+        QVERIFY(f.dialogs.shown.isEmpty());
+    }
+
+    void deleteRefusedWhenADeepClassHoldsATemplate() {
+        Classes f;
+        f.catalogue.addTemplate("深", "000100010001");
+        f.selectNode("0001");
+        f.trigger("ActDelete");
+        QCOMPARE(f.dialogs.texts("inform"),
+                 QStringList{"此文档模板分类或其子分类已有文档模板信息，不能删除！"});
+        QVERIFY(f.dialogs.texts("ask").isEmpty());
+        QCOMPARE(f.catalogue.count("ZQ_DocInfoMaster"), 4);
+        QVERIFY(f.node("000100010001"));
+    }
+
+    void deleteEmptySubtree_data() {
+        QTest::addColumn<bool>("confirm");
+        QTest::newRow("confirmed") << true;
+        QTest::newRow("cancelled") << false;
+    }
+    void deleteEmptySubtree() {
+        QFETCH(bool, confirm);
+        Classes f;
+        f.node("0001")->setExpanded(true);
+        f.selectNode("00010001");
+        f.selectNode("0001");
+        f.dialogs.answers.enqueue(confirm);
+        f.trigger("ActDelete");
+        QCOMPARE(f.dialogs.texts("ask"),
+                 QStringList{"确定删除该文档模板分类吗，此类别下的子类别同时将被删除？"});
+        QCOMPARE(f.catalogue.count("ZQ_DocInfoMaster"), confirm ? 1 : 4);
+        QCOMPARE(f.node("000100010001") == nullptr, confirm);
+        QCOMPARE(f.selectedCode(), confirm ? QString() : QString("0001"));
+        QCOMPARE(f.rows().size(), 1); // the root shows B; A shows A1
+        QCOMPARE(f.rows().first().section('|', 0, 0), confirm ? QString("B") : QString("A1"));
+    }
+
+    void deleteThroughAClassRow() {
+        Classes f;
+        f.selectNode("0001");
+        f.selectRow("00010001");
+        f.dialogs.answers.enqueue(true);
+        f.trigger("ActDeleteDoc"); // a class row runs the class delete
+        QVERIFY(!ClassExists(f.catalogue.db(), "00010001"));
+        QVERIFY(!ClassExists(f.catalogue.db(), "000100010001"));
+        QCOMPARE(f.selectedCode(), QString("0001"));
+        QVERIFY(f.rows().isEmpty());
+    }
+
+    void classDialogKeysAndChecks() {
+        test::ScriptedDialogs dialogs;
+        test::ScriptedDialogsScope scope(dialogs);
+        TFrmAddTemplateClass dialog(nullptr);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        auto* name = dialog.findChild<QLineEdit*>("Edt_DocSortName");
+        QCOMPARE(QApplication::focusWidget(), name);
+
+        QTest::keyClick(name, Qt::Key_Return); // moves on like Tab
+        QCOMPARE(QApplication::focusWidget(), dialog.findChild<QPlainTextEdit*>("Mem_DocSortDes"));
+        QVERIFY(dialog.isVisible());
+
+        name->setText("   ");
+        dialog.findChild<QPushButton*>("BtBtnOK")->click();
+        QCOMPARE(dialogs.texts("inform"), QStringList{"模板分类名称不能为空，请重新输入！"});
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(QApplication::focusWidget(), name);
+
+        QTest::keyClick(name, Qt::Key_Escape);
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+    }
+};
+
+QTEST_MAIN(TestClassOperations)
+#include "tst_classoperations.moc"
