@@ -81,6 +81,32 @@ void createHostSchema(QSqlDatabase& db) {
     exec(db, QStringLiteral("create table if not exists ZQ_TypeInfo ("
                             "TypeName varchar(100) not null primary key, "
                             "TypeCaption varchar(200) not null default '')"));
+    // The project store of the stand-in host: resources and the data items made from them.
+    exec(db, QStringLiteral("create table if not exists CV_Resource ("
+                            "ResUUID varchar(64) not null primary key, "
+                            "ResMemo varchar(2000) not null default '', "
+                            "ResKeyWord varchar(500) not null default '', "
+                            "ResOrigin varchar(20) not null default '', "
+                            "ResReserved varchar(200) not null default '', "
+                            "ResPath varchar(1000) not null default '', "
+                            "ResModule varchar(20) not null default '', "
+                            "ParentID integer not null default -1, "
+                            "ResKind integer not null default 0, "
+                            "ResFlag integer not null default 0)"));
+    exec(db, QStringLiteral("create table if not exists CV_DataItem ("
+                            "ItemID %1 %2, "
+                            "PrjSerial varchar(100) not null, "
+                            "ResUUID varchar(64) not null default '', "
+                            "ItemType varchar(100) not null default '', "
+                            "ItemTitle varchar(200) not null default '', "
+                            "ItemMemo varchar(2000) not null default '', "
+                            "ItemFile varchar(260) not null default '', "
+                            "ResText varchar(2000) not null default '', "
+                            "ParentID integer not null default -1, "
+                            "CreatedAt varchar(40) not null default '')")
+                 .arg(identity, autoKey));
+    exec(db, QStringLiteral("create index if not exists CV_DataItem_Project "
+                            "on CV_DataItem(PrjSerial)"));
 
     QSqlQuery count(db);
     if (count.exec(QStringLiteral("select count(*) from ZQ_TypeInfo")) && count.next() &&

@@ -1,0 +1,186 @@
+#include "HostCore.h"
+
+#include "DemoCatalogue.h"
+#include "HostDatabase.h"
+#include "util/Gb18030.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <stdexcept>
+
+namespace corvane {
+
+namespace {
+
+const QString kConnectionName = QStringLiteral("corvane");
+
+struct HostState {
+    QSqlDatabase db;
+    QString dataFolder;
+    QString project;
+    int oldParentId = -1;
+    std::unique_ptr<QTemporaryDir> temp;
+    std::function<void()> projectChanged;
+};
+
+HostState& state() {
+    static HostState host;
+    return host;
+}
+
+QString withSlash(QString folder) {
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    return folder;
+}
+
+} // namespace
+
+void startHost(const HostOptions& options) {
+    HostState& host = state();
+    host.dataFolder = withSlash(options.dataFolder.isEmpty() ? hostFolder() + QStringLiteral("Data")
+                                                             : options.dataFolder);
+    setProjectSerial(options.project);
+
+    const bool postgres = options.database.startsWith(QLatin1String("postgres"));
+    const QString sqliteFile = postgres || options.database.isEmpty()
+                                   ? host.dataFolder + QStringLiteral("corvane.db")
+                                   : options.database;
+    const bool fresh = !postgres && !QFileInfo::exists(sqliteFile);
+    if (!postgres && !QDir().mkpath(QFileInfo(sqliteFile).absolutePath()))
+        throw std::runtime_error("cannot make the folder of " + sqliteFile.toStdString());
+    host.db =
+        openHostDatabase(kConnectionName, sqliteFile, postgres ? options.database : QString());
+    createHostSchema(host.db);
+    if (fresh)
+        seedDemoCatalogue(host.db, hostFolder() + QStringLiteral("APP/Config/XTGL/DocTemplate/"));
+
+    host.temp =
+        std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/corvane-XXXXXX"));
+    if (!host.temp->isValid())
+        throw std::runtime_error("cannot make a temporary folder");
+}
+
+void stopHost() {
+    HostState& host = state();
+    host.temp.reset();
+    if (host.db.isValid()) {
+        host.db.close();
+        host.db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(kConnectionName);
+    }
+}
+
+QString hostFolder() {
+    return QCoreApplication::applicationDirPath() + QLatin1Char('/');
+}
+
+QString dataFolder() {
+    return state().dataFolder;
+}
+
+QSqlDatabase& hostDatabase() {
+    return state().db;
+}
+
+QString tempFolder() {
+    const auto& temp = state().temp;
+    if (!temp)
+        throw std::runtime_error("the host has not started");
+    return withSlash(temp->path());
+}
+
+QString projectSerial() {
+    return state().project;
+}
+
+void setProjectSerial(const QString& serial) {
+    // The serial names the project's folder, so it must be a bare name.
+    if (!serial.isEmpty() && !isSafeBareName(serial))
+        throw std::runtime_error("not a usable project serial: " + serial.toStdString());
+    state().project = serial;
+    notifyProjectChanged();
+}
+
+bool registrationAllowed() {
+    const QString serial = projectSerial();
+    return !serial.isEmpty() && serial.toUpper() != QLatin1String("PROJECTTEST");
+}
+
+int oldParentId() {
+    return state().oldParentId;
+}
+
+void setOldParentId(int id) {
+    state().oldParentId = id;
+}
+
+void setProjectChangedListener(std::function<void()> listener) {
+    state().projectChanged = std::move(listener);
+}
+
+void notifyProjectChanged() {
+    if (state().projectChanged)
+        state().projectChanged();
+}
+
+bool isSafeBareName(const QString& name) {
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+        return false;
+    for (const QChar c : name) {
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c == QLatin1Char(':') ||
+            c.category() == QChar::Other_Control)
+            return false;
+    }
+    return true;
+}
+
+QString fromHost(const char* text) {
+    return zq::fromGb18030(text);
+}
+
+char* toHost(const QString& text) {
+    const QByteArray bytes = zq::toGb18030(text);
+    auto* copy = static_cast<char*>(std::malloc(bytes.size() + 1));
+    if (!copy)
+        throw std::bad_alloc();
+    std::memcpy(copy, bytes.constData(), bytes.size() + 1);
+    return copy;
+}
+
+void setOut(char** out, const QString& text) {
+    if (!out)
+        return;
+    char* value = text.isEmpty() ? nullptr : toHost(text);
+    std::free(*out);
+    *out = value;
+}
+
+void logCall(const char* op, const QJsonArray& args, const QJsonValue& result,
+             const QString& error) {
+    try {
+        const QString path = qEnvironmentVariable("CORVANE_CALL_LOG");
+        if (path.isEmpty())
+            return;
+        QJsonObject line{{QStringLiteral("op"), QLatin1String(op)},
+                         {QStringLiteral("args"), args},
+                         {QStringLiteral("result"), result}};
+        if (!error.isEmpty())
+            line.insert(QStringLiteral("error"), error);
+        QFile file(path);
+        if (file.open(QIODevice::Append | QIODevice::WriteOnly))
+            file.write(QJsonDocument(line).toJson(QJsonDocument::Compact) + '\n');
+    } catch (...) {
+        // The log is a witness, never a reason for a service to fail.
+    }
+}
+
+} // namespace corvane

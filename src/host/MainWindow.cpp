@@ -1,0 +1,245 @@
+#include "MainWindow.h"
+
+#include "Archive.h"
+#include "HostCore.h"
+#include "PluginLibrary.h"
+#include "ProjectStore.h"
+#include "util/Gb18030.h"
+
+#include <QDesktopServices>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QDockWidget>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QInputDialog>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QStatusBar>
+#include <QTreeWidget>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <cstdlib>
+
+namespace corvane {
+
+namespace {
+
+// The data kind of the template catalogue's share in the data pack.
+constexpr int32_t kTemplateDataKind = 101;
+
+QString packageResult(const QString& step, int result) {
+    return result < 0 ? QStringLiteral("%1 返回 %2：插件没有提供模板数据包。").arg(step).arg(result)
+                      : QStringLiteral("%1 返回 %2。").arg(step).arg(result);
+}
+
+// A dialog whose empty area holds the plug-in's selection frame.
+struct FrameDialog {
+    QDialog dialog;
+    QWidget* container;
+
+    FrameDialog(QWidget* parent, const QString& title)
+        : dialog(parent)
+        , container(new QWidget(&dialog)) {
+        dialog.setWindowTitle(title);
+        dialog.resize(700, 460);
+        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+        QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+        QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+        auto* layout = new QVBoxLayout(&dialog);
+        layout->addWidget(container, 1);
+        layout->addWidget(buttons);
+    }
+};
+
+} // namespace
+
+MainWindow::MainWindow(PluginLibrary& plugin)
+    : m_plugin(plugin)
+    , m_mdiArea(new QMdiArea(this)) {
+    setObjectName(QStringLiteral("CorvaneMainWindow"));
+    setWindowTitle(QStringLiteral("审计作业平台（演示）"));
+    m_mdiArea->setObjectName(QStringLiteral("mdiArea"));
+    setCentralWidget(m_mdiArea);
+    m_projectLabel = new QLabel(this);
+    statusBar()->addPermanentWidget(m_projectLabel);
+    buildMenus();
+    buildDocks();
+    resize(1100, 720);
+    setProjectChangedListener([this] { refreshItems(); });
+    refreshDocTree();
+    refreshItems();
+}
+
+MainWindow::~MainWindow() {
+    setProjectChangedListener({});
+}
+
+intptr_t MainWindow::application() const {
+    return reinterpret_cast<intptr_t>(this);
+}
+
+intptr_t MainWindow::screen() const {
+    return reinterpret_cast<intptr_t>(m_mdiArea);
+}
+
+template <typename F> void MainWindow::guarded(F&& work) {
+    try {
+        work();
+    } catch (const std::exception& e) {
+        QMessageBox::critical(this, windowTitle(), QString::fromLocal8Bit(e.what()));
+    }
+}
+
+void MainWindow::buildMenus() {
+    QMenu* file = menuBar()->addMenu(QStringLiteral("文件(&F)"));
+    file->addAction(QStringLiteral("打开项目…"), this, [this] { guarded([&] { openProject(); }); });
+    file->addAction(QStringLiteral("关闭项目"), this,
+                    [this] { guarded([&] { setProjectSerial(QString()); }); });
+    file->addSeparator();
+    file->addAction(QStringLiteral("退出"), this, &QWidget::close);
+
+    QMenu* templates = menuBar()->addMenu(QStringLiteral("模板(&T)"));
+    templates->addAction(QStringLiteral("文档模板管理"), this, [this] { runApp(1); });
+    templates->addAction(QStringLiteral("注册文档模板"), this, [this] { runApp(2); });
+    templates->addAction(QStringLiteral("批量注册系统模板"), this, [this] { runApp(3); });
+
+    QMenu* package = menuBar()->addMenu(QStringLiteral("数据包(&P)"));
+    package->addAction(QStringLiteral("预览模板数据包"), this,
+                       [this] { guarded([&] { viewPackage(); }); });
+    package->addAction(QStringLiteral("导出模板数据包…"), this,
+                       [this] { guarded([&] { exportPackage(); }); });
+    package->addAction(QStringLiteral("导入模板数据包…"), this,
+                       [this] { guarded([&] { importPackage(); }); });
+
+    QMenu* windows = menuBar()->addMenu(QStringLiteral("窗口(&W)"));
+    windows->addAction(QStringLiteral("层叠"), m_mdiArea, &QMdiArea::cascadeSubWindows);
+    windows->addAction(QStringLiteral("平铺"), m_mdiArea, &QMdiArea::tileSubWindows);
+    windows->addAction(QStringLiteral("关闭全部"), m_mdiArea, &QMdiArea::closeAllSubWindows);
+}
+
+void MainWindow::buildDocks() {
+    m_docTree = new QTreeWidget;
+    m_docTree->setObjectName(QStringLiteral("docTree"));
+    m_docTree->setHeaderHidden(true);
+    m_docTree->setContextMenuPolicy(Qt::ActionsContextMenu);
+    auto* refreshTree = new QAction(QStringLiteral("刷新"), m_docTree);
+    connect(refreshTree, &QAction::triggered, this, &MainWindow::refreshDocTree);
+    m_docTree->addAction(refreshTree);
+    auto* treeDock = new QDockWidget(QStringLiteral("模板分类"), this);
+    treeDock->setObjectName(QStringLiteral("docTreeDock"));
+    treeDock->setWidget(m_docTree);
+    addDockWidget(Qt::LeftDockWidgetArea, treeDock);
+
+    m_itemList = new QTreeWidget;
+    m_itemList->setObjectName(QStringLiteral("projectItems"));
+    m_itemList->setHeaderLabels({QStringLiteral("编号"), QStringLiteral("标题"),
+                                 QStringLiteral("类型"), QStringLiteral("说明"),
+                                 QStringLiteral("文件")});
+    m_itemList->setRootIsDecorated(false);
+    m_itemList->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    connect(m_itemList, &QTreeWidget::itemDoubleClicked, this, [](QTreeWidgetItem* item) {
+        QDesktopServices::openUrl(QUrl::fromLocalFile(item->text(4)));
+    });
+    auto* itemDock = new QDockWidget(QStringLiteral("项目数据项"), this);
+    itemDock->setObjectName(QStringLiteral("projectItemsDock"));
+    itemDock->setWidget(m_itemList);
+    addDockWidget(Qt::BottomDockWidgetArea, itemDock);
+
+    QMenu* view = menuBar()->addMenu(QStringLiteral("视图(&V)"));
+    view->addAction(treeDock->toggleViewAction());
+    view->addAction(itemDock->toggleViewAction());
+    view->addAction(refreshTree);
+}
+
+int MainWindow::runApp(int mode) {
+    const int result = m_plugin.RunAppEvn(0, application(), screen(), 0, mode, 0, 0);
+    report(QStringLiteral("RunAppEvn（模式 %1）返回 %2。").arg(mode).arg(result));
+    refreshItems();
+    return result;
+}
+
+void MainWindow::refreshDocTree() {
+    m_plugin.GetDocList(m_docTree);
+    if (QTreeWidgetItem* root = m_docTree->topLevelItem(0))
+        root->setExpanded(true);
+}
+
+void MainWindow::refreshItems() {
+    const QString serial = projectSerial();
+    m_projectLabel->setText(serial.isEmpty() ? QStringLiteral("当前项目：（未打开）")
+                                             : QStringLiteral("当前项目：%1").arg(serial));
+    m_itemList->clear();
+    guarded([&] {
+        for (const DataItem& item : projectItems())
+            new QTreeWidgetItem(m_itemList, {QString::number(item.id), item.title, item.type,
+                                             item.memo, item.filePath});
+    });
+}
+
+void MainWindow::viewPackage() {
+    const int result = m_plugin.ZQPackage_View(application(), screen(), 0, kTemplateDataKind);
+    report(packageResult(QStringLiteral("ZQPackage_View"), result));
+}
+
+void MainWindow::exportPackage() {
+    FrameDialog frame(this, QStringLiteral("导出模板数据包"));
+    const int proc = m_plugin.ZQPackage_ExportProc(application(), screen(), 0, kTemplateDataKind,
+                                                   reinterpret_cast<intptr_t>(frame.container));
+    QString outcome = packageResult(QStringLiteral("ZQPackage_ExportProc"), proc);
+    if (proc >= 0 && frame.dialog.exec() == QDialog::Accepted) {
+        char* packPath = nullptr;
+        m_plugin.ZQPackage_Export(application(), screen(), 0, kTemplateDataKind, &packPath);
+        const QString path = fromHost(packPath);
+        std::free(packPath);
+        outcome = path == QLatin1String("-2") ? QStringLiteral("没有勾选任何模板，未生成数据包。")
+                  : path.isEmpty() ? QStringLiteral("模板数据包导出失败。")
+                                   : QStringLiteral("模板数据包已生成：%1").arg(path);
+    }
+    m_plugin.ZQPackage_Free(application(), screen(), 0, kTemplateDataKind, 1);
+    report(outcome);
+}
+
+void MainWindow::importPackage() {
+    const QString package =
+        QFileDialog::getOpenFileName(this, QStringLiteral("选择模板数据包"), QString(),
+                                     QStringLiteral("模板数据包 (*.Pck *.pck);;所有文件 (*)"));
+    if (package.isEmpty())
+        return;
+    // The templates of a data pack lie in its folder below the temporary folder.
+    const QString packFolder = tempFolder() + QStringLiteral("~DocMod/");
+    if (!QDir().mkpath(packFolder))
+        throw std::runtime_error("cannot make " + packFolder.toStdString());
+    extractArchive(package, packFolder);
+    const QByteArray packBytes = zq::toGb18030(package);
+    FrameDialog frame(this, QStringLiteral("导入模板数据包"));
+    const int proc = m_plugin.ZQPackage_ImportProc(application(), screen(), 0, kTemplateDataKind,
+                                                   packBytes.constData(),
+                                                   reinterpret_cast<intptr_t>(frame.container));
+    QString outcome = packageResult(QStringLiteral("ZQPackage_ImportProc"), proc);
+    if (proc >= 0 && frame.dialog.exec() == QDialog::Accepted) {
+        const int imported = m_plugin.ZQPackage_Import(application(), screen(), 0,
+                                                       kTemplateDataKind, packBytes.constData());
+        outcome = packageResult(QStringLiteral("ZQPackage_Import"), imported);
+        refreshDocTree();
+    }
+    m_plugin.ZQPackage_Free(application(), screen(), 0, kTemplateDataKind, 1);
+    report(outcome);
+}
+
+void MainWindow::openProject() {
+    bool ok = false;
+    const QString serial = QInputDialog::getText(this, windowTitle(), QStringLiteral("项目编号："),
+                                                 QLineEdit::Normal, projectSerial(), &ok);
+    if (ok)
+        setProjectSerial(serial.trimmed());
+}
+
+void MainWindow::report(const QString& text) {
+    statusBar()->showMessage(text);
+}
+
+} // namespace corvane

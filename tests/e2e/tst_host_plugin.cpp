@@ -1,0 +1,128 @@
+// The plug-in loaded by name into the stand-in host, its exports called from the host's main
+// window, and what it asked of the host read back from the call log.
+
+#include "HostCore.h"
+#include "MainWindow.h"
+#include "PluginLibrary.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <QtTest>
+#include <memory>
+
+class TstHostPlugin : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    std::unique_ptr<corvane::PluginLibrary> m_plugin;
+    std::unique_ptr<corvane::MainWindow> m_window;
+
+    QString logPath() const { return m_dir.filePath(QStringLiteral("calls.jsonl")); }
+
+    // The operations of the call log, in order; every line must be a JSON object.
+    QStringList loggedOperations() {
+        QStringList operations;
+        QFile log(logPath());
+        if (!log.open(QIODevice::ReadOnly))
+            return operations;
+        while (!log.atEnd()) {
+            const QJsonDocument line = QJsonDocument::fromJson(log.readLine());
+            if (!line.isObject() || !line.object().contains(QStringLiteral("args")) ||
+                !line.object().contains(QStringLiteral("result")))
+                return {QStringLiteral("<malformed line>")};
+            operations.append(line.object().value(QStringLiteral("op")).toString());
+        }
+        return operations;
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(m_dir.isValid());
+        qputenv("CORVANE_CALL_LOG", QFile::encodeName(logPath()));
+        corvane::HostOptions options;
+        options.database = m_dir.filePath(QStringLiteral("corvane.db"));
+        options.dataFolder = m_dir.filePath(QStringLiteral("data"));
+        corvane::startHost(options);
+        m_plugin = std::make_unique<corvane::PluginLibrary>();
+        m_window = std::make_unique<corvane::MainWindow>(*m_plugin);
+        m_window->show();
+    }
+
+    // The window goes before the library whose code its plug-in children run.
+    void cleanupTestCase() {
+        m_window.reset();
+        m_plugin.reset();
+        corvane::stopHost();
+    }
+
+    // GetDocList filled the host's tree at start from the demo catalogue: the root, the
+    // classes at their depth, each with its class record.
+    void docListFillsHostTree() {
+        QTreeWidget* tree = m_window->docTree();
+        QCOMPARE(tree->topLevelItemCount(), 1);
+        QTreeWidgetItem* root = tree->topLevelItem(0);
+        QCOMPARE(root->text(0), QStringLiteral("文档模板分类信息"));
+        QCOMPARE(root->childCount(), 3);
+        QTreeWidgetItem* plan = root->child(0);
+        QCOMPARE(plan->text(0), QStringLiteral("审计计划"));
+        QCOMPARE(plan->data(0, Qt::UserRole).toStringList(),
+                 QStringList({QStringLiteral("0001"), QStringLiteral("审计计划"),
+                              QStringLiteral("计划阶段使用的文书")}));
+        QCOMPARE(plan->childCount(), 2);
+        QCOMPARE(plan->child(1)->text(0), QStringLiteral("风险评估"));
+        QCOMPARE(root->child(1)->child(0)->text(0), QStringLiteral("工作底稿"));
+        QCOMPARE(root->child(2)->childCount(), 0);
+        QVERIFY(loggedOperations().contains(QStringLiteral("GetBaseDBConnection")));
+    }
+
+    // Modes without a window complete and open nothing; the first call makes the data module
+    // among the host's components, later calls find it and ask the host for no new connection.
+    void runAppEvnWithoutWindowModes() {
+        QCOMPARE(m_window->runApp(0), 0);
+        const qsizetype connections =
+            loggedOperations().count(QStringLiteral("GetBaseDBConnection"));
+        QVERIFY(m_window->findChild<QObject*>(QStringLiteral("DMZQDocTemplateMG")));
+        QCOMPARE(m_window->runApp(4), 0);
+        QCOMPARE(m_window->runApp(0), 0);
+        QCOMPARE(loggedOperations().count(QStringLiteral("GetBaseDBConnection")), connections);
+        QVERIFY(m_window->mdiArea()->subWindowList().isEmpty());
+    }
+
+    // Mode 1 opens the one manager window inside the document area; a second call keeps it.
+    void managerWindowOpensOnce() {
+        QCOMPARE(m_window->runApp(1), 0);
+        QMdiArea* area = m_window->mdiArea();
+        QCOMPARE(area->findChildren<QWidget*>(QStringLiteral("FrmZQDocTemplateMG")).size(), 1);
+        QCOMPARE(area->subWindowList().size(), 1);
+
+        QCOMPARE(m_window->runApp(1), 0);
+        QCOMPARE(area->findChildren<QWidget*>(QStringLiteral("FrmZQDocTemplateMG")).size(), 1);
+        QCOMPARE(area->subWindowList().size(), 1);
+        QCOMPARE(area->activeSubWindow(), area->subWindowList().first());
+    }
+
+    // The data-pack share of the catalogue: whatever the plug-in answers, the host survives
+    // the full export round and the frames are gone after ZQPackage_Free.
+    void dataPackExportRound() {
+        const auto application = reinterpret_cast<intptr_t>(m_window.get());
+        const auto screen = reinterpret_cast<intptr_t>(m_window->mdiArea());
+        QWidget container;
+        m_plugin->ZQPackage_ExportProc(application, screen, 0, 101,
+                                       reinterpret_cast<intptr_t>(&container));
+        char* packPath = nullptr;
+        m_plugin->ZQPackage_Export(application, screen, 0, 101, &packPath);
+        std::free(packPath);
+        m_plugin->ZQPackage_Free(application, screen, 0, 101, 1);
+        QCOMPARE(m_window->findChild<QWidget*>(QStringLiteral("Temp_ExportFrame")), nullptr);
+        QCOMPARE(container.findChild<QWidget*>(QStringLiteral("Temp_ExportFrame")), nullptr);
+    }
+};
+
+QTEST_MAIN(TstHostPlugin)
+#include "tst_host_plugin.moc"

@@ -1,0 +1,287 @@
+// The stand-in host's services, called through their C exports as the plug-in calls them.
+
+#include "HostCore.h"
+#include "HostServices.h"
+#include "ProjectStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <cstdlib>
+
+namespace {
+
+QByteArray gb(const QString& text) {
+    return QStringEncoder("GB18030").encode(text);
+}
+
+// Takes a text result of the host and frees it.
+QString take(char* text) {
+    const QString result = QStringDecoder("GB18030").decode(QByteArray(text ? text : ""));
+    std::free(text);
+    return result;
+}
+
+QString fixture(const QString& name) {
+    return QStringLiteral(ZQ_HOST_FIXTURES "/") + name;
+}
+
+void writeFile(const QString& path, const QByteArray& content) {
+    QFile file(path);
+    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
+    file.write(content);
+}
+
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList entriesOf(const QString& folder) {
+    return QDir(folder).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+QString compress(const QString& folder, const QString& archive) {
+    return take(CompressFile(gb(folder).constData(), gb(archive).constData()));
+}
+
+QString extract(const QString& archive, const QString& folder) {
+    return take(ExtractFile(gb(archive).constData(), gb(folder).constData()));
+}
+
+// The general-purpose flags of every local file header of a zip archive.
+QList<quint16> zipEntryFlags(const QByteArray& zip) {
+    QList<quint16> flags;
+    for (qsizetype at = zip.indexOf("PK\x03\x04"); at >= 0; at = zip.indexOf("PK\x03\x04", at + 4))
+        flags.append(quint8(zip[at + 6]) | quint16(quint8(zip[at + 7]) << 8));
+    return flags;
+}
+
+} // namespace
+
+class TstHostServices : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+    QString newFolder(const QString& name) const {
+        const QString folder = path(name) + QLatin1Char('/');
+        QDir().mkpath(folder);
+        return folder;
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(m_dir.isValid());
+        corvane::HostOptions options;
+        options.database = path(QStringLiteral("host.db"));
+        options.dataFolder = path(QStringLiteral("data"));
+        corvane::startHost(options);
+    }
+
+    void cleanupTestCase() { corvane::stopHost(); }
+
+    // Chinese names survive a round trip, are written with the UTF-8 flag, and sub-folders
+    // and links of the packed folder stay out.
+    void archiveRoundTrip() {
+        const QString source = newFolder(QStringLiteral("源文件夹"));
+        writeFile(source + QStringLiteral("审计通知书.txt"), "通知");
+        writeFile(source + QStringLiteral("底稿 A.xls"), QByteArray(200000, 'x'));
+        QDir().mkpath(source + QStringLiteral("子目录"));
+        QFile::link(source + QStringLiteral("审计通知书.txt"), source + QStringLiteral("链接.txt"));
+        const QString archive = path(QStringLiteral("模板包.zip"));
+
+        QCOMPARE(compress(source, archive), archive);
+        const QList<quint16> flags = zipEntryFlags(readFile(archive));
+        QCOMPARE(flags.size(), 2);
+        for (quint16 flag : flags)
+            QVERIFY(flag & 0x0800);
+
+        const QString target = newFolder(QStringLiteral("解压"));
+        QCOMPARE(extract(archive, target), target);
+        QCOMPARE(entriesOf(target),
+                 QStringList({QStringLiteral("审计通知书.txt"), QStringLiteral("底稿 A.xls")}));
+        QCOMPARE(readFile(target + QStringLiteral("审计通知书.txt")), QByteArray("通知"));
+        QCOMPARE(readFile(target + QStringLiteral("底稿 A.xls")), QByteArray(200000, 'x'));
+    }
+
+    // Names written by Chinese Windows without the UTF-8 flag are code page 936; an entry in a
+    // sub-folder lands directly in the target.
+    void legacyArchiveNamesReadAsCp936() {
+        const QString target = newFolder(QStringLiteral("legacy"));
+        QCOMPARE(extract(fixture(QStringLiteral("legacy_cp936.zip")), target), target);
+        QCOMPARE(entriesOf(target),
+                 QStringList({QStringLiteral("审计通知书.txt"), QStringLiteral("工作底稿.xls")}));
+        QCOMPARE(readFile(target + QStringLiteral("审计通知书.txt")), QByteArray("通知"));
+    }
+
+    void hostileArchiveRefused_data() {
+        QTest::addColumn<QString>("archive");
+        QTest::newRow("dot-dot entry") << QStringLiteral("dotdot.zip");
+        QTest::newRow("absolute entry") << QStringLiteral("absolute.zip");
+        QTest::newRow("symbolic link entry") << QStringLiteral("symlink.zip");
+        QTest::newRow("missing archive") << QStringLiteral("no-such.zip");
+    }
+
+    // A refused archive gives the empty result and leaves the folder (and its parent) exactly
+    // as they were, without even its harmless entries.
+    void hostileArchiveRefused() {
+        QFETCH(QString, archive);
+        const QString parent = newFolder(QStringLiteral("hostile-") + archive);
+        const QString target = newFolder(QStringLiteral("hostile-") + archive + "/inner");
+        writeFile(target + QStringLiteral("keep.txt"), "mine");
+
+        QCOMPARE(extract(fixture(archive), target), QString());
+        QCOMPARE(entriesOf(target), QStringList{QStringLiteral("keep.txt")});
+        QCOMPARE(entriesOf(parent), QStringList{QStringLiteral("inner")});
+        QCOMPARE(readFile(target + QStringLiteral("keep.txt")), QByteArray("mine"));
+        QVERIFY(!QFileInfo::exists(QStringLiteral("/tmp/corvane-evil.txt")));
+    }
+
+    // A link already in the target is replaced, never written through.
+    void extractionDoesNotFollowLinksInTarget() {
+        const QString source = newFolder(QStringLiteral("link-source"));
+        writeFile(source + QStringLiteral("good.txt"), "new");
+        const QString archive = path(QStringLiteral("link.zip"));
+        QCOMPARE(compress(source, archive), archive);
+
+        const QString outside = path(QStringLiteral("outside.txt"));
+        writeFile(outside, "mine");
+        const QString target = newFolder(QStringLiteral("link-target"));
+        QVERIFY(QFile::link(outside, target + QStringLiteral("good.txt")));
+
+        QCOMPARE(extract(archive, target), target);
+        QCOMPARE(readFile(outside), QByteArray("mine"));
+        QVERIFY(!QFileInfo(target + QStringLiteral("good.txt")).isSymLink());
+        QCOMPARE(readFile(target + QStringLiteral("good.txt")), QByteArray("new"));
+    }
+
+    void importNewResTypes_data() {
+        QTest::addColumn<QString>("fileName");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("type");
+        QTest::newRow("doc") << QStringLiteral("审计报告.doc") << QByteArray("x") << "WORD";
+        QTest::newRow("docx") << QStringLiteral("报告.docx") << QByteArray("x") << "WORD";
+        QTest::newRow("XLS capitals") << QStringLiteral("表.XLS") << QByteArray("x") << "EXCEL";
+        QTest::newRow("xlsx") << QStringLiteral("表.xlsx") << QByteArray("x") << "EXCEL";
+        QTest::newRow("pdf") << QStringLiteral("scan.pdf") << QByteArray("x") << "PDF";
+        QTest::newRow("txt") << QStringLiteral("说明.txt") << QByteArray("x") << "TEXT";
+        QTest::newRow("csv") << QStringLiteral("数据.csv") << QByteArray("a,b") << "OTHER";
+        QTest::newRow("pdf content") << QStringLiteral("扫描件") << QByteArray("%PDF-1.4") << "PDF";
+    }
+
+    // An existing file gets its data type and keywords from its name and class.
+    void importNewResTypes() {
+        QFETCH(QString, fileName);
+        QFETCH(QByteArray, content);
+        QFETCH(QString, type);
+        const QString file = newFolder(QStringLiteral("store")) + fileName;
+        writeFile(file, content);
+
+        char* name = strdup(gb(QStringLiteral("年度 审计_报告")).constData());
+        char* description = nullptr;
+        char* typeName = nullptr;
+        char* keyword = nullptr;
+        QCOMPARE(ZQImportNewRes(&name, &typeName, &description, &keyword, gb(file).constData(),
+                                gb(QStringLiteral("审计计划\\审计通知")).constData(), 1),
+                 0);
+        QCOMPARE(take(typeName), type);
+        QCOMPARE(take(keyword), QStringLiteral("年度 审计 报告 审计通知"));
+        std::free(name);
+        std::free(description);
+    }
+
+    void importNewResRefusesMissingFile() {
+        char* typeName = nullptr;
+        char* keyword = nullptr;
+        QVERIFY(ZQImportNewRes(nullptr, &typeName, nullptr, &keyword,
+                               gb(path(QStringLiteral("无此文件.doc"))).constData(), "", 1) < 0);
+        QCOMPARE(typeName, nullptr);
+        QCOMPARE(keyword, nullptr);
+    }
+
+    void registrationRefusedWithoutUsableProject_data() {
+        QTest::addColumn<QString>("serial");
+        QTest::newRow("no project") << QString();
+        QTest::newRow("test project") << QStringLiteral("PROJECTTEST");
+        QTest::newRow("test project, mixed case") << QStringLiteral("ProjectTest");
+    }
+
+    void registrationRefusedWithoutUsableProject() {
+        QFETCH(QString, serial);
+        corvane::setProjectSerial(serial);
+        const QString file = newFolder(QStringLiteral("refused")) + QStringLiteral("a.doc");
+        writeFile(file, "doc");
+
+        QCOMPARE(take(ZQGetCurPrjSerial()), serial);
+        char* resText = nullptr;
+        QVERIFY(ZQDoResTypeProc("WORD", "a", gb(file).constData(), &resText) < 0);
+        QCOMPARE(resText, nullptr);
+        const QByteArray uuid =
+            gb(take(ZQGetCurUUID("", "", "WWW", "", gb(file).constData(), "XMGL", -1, 20, 1)));
+        QVERIFY(RegisterDataExN("WORD", "a", uuid.constData(), "") < 0);
+        QVERIFY(RegisterDataN("WORD", "", uuid.constData()) < 0);
+        QVERIFY(corvane::projectItems().isEmpty());
+        QVERIFY(!QFileInfo::exists(path(QStringLiteral("data/Projects"))));
+    }
+
+    // The sequence of a registration: the item gets an identifier, its information text has
+    // the caption as its second field, and its own copy of the file in the project's folder.
+    void registrationMakesDataItem() {
+        const QString serial = QStringLiteral("XM-测试-01");
+        corvane::setProjectSerial(serial);
+        const QString file = newFolder(QStringLiteral("register")) + QStringLiteral("通知书.doc");
+        writeFile(file, "template body");
+
+        QCOMPARE(take(ZQGetCurPrjSerial()), serial);
+        char* resText = nullptr;
+        QVERIFY(ZQDoResTypeProc("WORD", gb(QStringLiteral("通知书")).constData(),
+                                gb(file).constData(), &resText) >= 0);
+        const QString text = take(resText);
+        QCOMPARE(text, QStringLiteral("Word文档"));
+        SetOldParentID(-1);
+        QCOMPARE(GetOldParentID(), -1);
+        const QByteArray uuid =
+            gb(take(ZQGetCurUUID(gb(QStringLiteral("说明")).constData(), "", "WWW", "",
+                                 gb(file).constData(), "XMGL", GetOldParentID(), 20, 1)));
+        QVERIFY(!uuid.isEmpty());
+        const int id = RegisterDataExN("WORD", gb(QStringLiteral("通知书")).constData(),
+                                       uuid.constData(), gb(text).constData());
+        QVERIFY(id > 0);
+
+        const QStringList fields = take(GetDataInfo(id)).split(QStringLiteral("@&@"));
+        QVERIFY(fields.size() >= 3);
+        QCOMPARE(fields[1], QStringLiteral("通知书"));
+        const QString copy = take(LoadDataFileName(id));
+        QCOMPARE(QFileInfo(copy).absolutePath(),
+                 QDir(path(QStringLiteral("data/Projects/")) + serial).absolutePath());
+        QCOMPARE(readFile(copy), QByteArray("template body"));
+        QVERIFY(copy != file);
+
+        // A second registration of the same file gets its own item and its own copy.
+        const int second = RegisterDataN("WORD", "", uuid.constData());
+        QVERIFY(second > id);
+        QVERIFY(take(LoadDataFileName(second)) != copy);
+        QCOMPARE(corvane::projectItems().size(), 2);
+        // Items of another project are not this project's.
+        corvane::setProjectSerial(QStringLiteral("XM-other"));
+        QCOMPARE(take(GetDataInfo(id)), QString());
+        QCOMPARE(take(LoadDataFileName(id)), QString());
+    }
+
+    void tempFolderEndsWithSeparator() {
+        const QString folder = take(GetZQTempPathY());
+        QVERIFY(folder.endsWith(QLatin1Char('/')));
+        QVERIFY(QFileInfo(folder).isDir());
+    }
+};
+
+QTEST_GUILESS_MAIN(TstHostServices)
+#include "tst_host_services.moc"
