@@ -1,0 +1,390 @@
+#include "WindowFixture.h"
+#include "catalogue/Sql.h"
+#include "catalogue/TemplateStore.h"
+#include "ui/TFrmAddTemplateDoc.h"
+#include "ui/TFrmEditTemplateDoc.h"
+#include "util/Error.h"
+#include "util/FileUtil.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUuid>
+
+using namespace zq;
+using zq::test::fillAndPress;
+using zq::test::WindowFixture;
+
+namespace {
+
+void writeFile(const QString& path, const QByteArray& content) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(content);
+}
+
+// The window on classes A > A1 > A11, with source files in a temporary folder. Files this
+// fixture puts into the template store carry its own prefix and are removed at the end.
+struct Docs : WindowFixture {
+    QTemporaryDir sources;
+    const QString prefix = "t" + QUuid::createUuid().toString(QUuid::Id128).left(12) + "-";
+
+    Docs() {
+        catalogue.addClass("0001", "A");
+        catalogue.addClass("00010001", "A1");
+        catalogue.addClass("000100010001", "A11");
+        open();
+    }
+    ~Docs() {
+        for (const QString& name : stored())
+            QFile::remove(StoredFilePath(name));
+    }
+    QString source(const QString& name) {
+        const QString path = sources.filePath(prefix + name);
+        writeFile(path, name.toUtf8());
+        return path;
+    }
+    QStringList stored() const {
+        return QDir(TemplateStorePath()).entryList({prefix + "*"}, QDir::Files, QDir::Name);
+    }
+    // A template in the store and the table.
+    qint64 storedTemplate(const QString& caption, const QString& classCode, const QString& file,
+                          const QString& memo = {}) {
+        QDir().mkpath(TemplateStorePath());
+        writeFile(StoredFilePath(prefix + file), "x");
+        return catalogue.addTemplate(caption, classCode, prefix + file, "WORD", memo);
+    }
+    void addThroughDialog(const QString& path, const QString& name = "  名称 ",
+                          const QString& memo = " 说明 ") {
+        dialogs.scripts.enqueue(
+            fillAndPress({{"Edt_ChoDoc", path}, {"Edt_DocName", name}, {"Mem_DocDes", memo}}));
+        trigger("ActAddDoc");
+    }
+    QVariant column(qint64 docId, const char* name) {
+        return sqlValue(catalogue.db(),
+                        QString("select %1 from ZQ_DocTempDetail where DocID = ?").arg(name),
+                        {docId});
+    }
+};
+
+} // namespace
+
+class TestDocumentOperations : public QObject {
+    Q_OBJECT
+
+private slots:
+    void copyToStoreNaming_data() {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QStringList>("present");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("free name") << "plan.doc" << QStringList{} << "plan.doc";
+        QTest::newRow("a.doc, a0.doc taken")
+            << "a.doc" << QStringList{"a.doc", "a0.doc"} << "a1.doc";
+        QTest::newRow("no extension") << "readme" << QStringList{"readme"} << "readme0";
+        QTest::newRow("two dots") << "a.b.xls" << QStringList{"a.b.xls"} << "a.b0.xls";
+    }
+    void copyToStoreNaming() {
+        QFETCH(QString, source);
+        QFETCH(QStringList, present);
+        QFETCH(QString, expected);
+        QTemporaryDir dir;
+        const QString from = dir.filePath("from/" + source);
+        QDir().mkpath(dir.filePath("from"));
+        writeFile(from, "content");
+        const QString store = dir.filePath("store"); // missing: made on the way
+        for (const QString& name : present) {
+            QDir().mkpath(store);
+            writeFile(store + "/" + name, "old");
+        }
+        const QString copy = CopyToStore(from, store);
+        QCOMPARE(copy, store + "/" + expected);
+        QFile file(copy);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("content"));
+    }
+
+    void addTemplate_data() {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QString>("classPath");
+        QTest::addColumn<QString>("className");
+        QTest::newRow("root") << QString() << rootNodeText() << QString();
+        QTest::newRow("three levels down") << "000100010001" << rootNodeText() + "\\A\\A1\\A11"
+                                           << "A11";
+    }
+    void addTemplate() {
+        QFETCH(QString, code);
+        QFETCH(QString, classPath);
+        QFETCH(QString, className);
+        Docs f;
+        f.selectNode(code);
+        const int rowsBefore = f.list()->topLevelItemCount();
+        f.addThroughDialog(f.source("plan.doc"));
+
+        const QString storedPath = StoredFilePath(f.prefix + "plan.doc");
+        QCOMPARE(f.host.calls, (QList<QStringList>{{"ZQImportNewRes", "  名称 ", "", " 说明 ", "",
+                                                    storedPath, classPath, "1"}}));
+        QVERIFY(QFile::exists(storedPath));
+        const qint64 docId =
+            sqlValue(f.catalogue.db(), "select DocID from ZQ_DocTempDetail where DocFileName = ?",
+                     {f.prefix + "plan.doc"})
+                .toLongLong();
+        QCOMPARE(f.column(docId, "DocCaption").toString(), QString("名称"));
+        QCOMPARE(f.column(docId, "DocMemo").toString(), QString("说明"));
+        QCOMPARE(f.column(docId, "DocSortID").toString(), code);
+        QCOMPARE(f.column(docId, "DocTypeName").toString(), QString("WORD"));
+        QCOMPARE(f.column(docId, "DocKeyWord").toString(), QString("关键字"));
+        QCOMPARE(f.list()->topLevelItemCount(), rowsBefore + 1);
+        QCOMPARE(f.rows().last(), QString("名称|说明|%1|%2|Word文档|11").arg(className).arg(docId));
+        QCOMPARE(f.list()->topLevelItem(rowsBefore)->text(kColFullPath), storedPath);
+    }
+
+    void hostRefusalLeavesNothing() {
+        Docs f;
+        f.host.importNewResResult = -1;
+        f.addThroughDialog(f.source("plan.doc"));
+        QCOMPARE(f.host.callNames(), QStringList{"ZQImportNewRes"});
+        QCOMPARE(f.catalogue.count("ZQ_DocTempDetail"), 0);
+        QVERIFY(f.stored().isEmpty());
+        QCOMPARE(f.rows().size(), 1); // class A alone
+    }
+
+    void failedCopyIsShownAndNothingCatalogued() {
+        Docs f;
+        const QString path = f.source("gone.doc");
+        f.dialogs.scripts.enqueue([&](QDialog* dialog) {
+            fillAndPress({{"Edt_ChoDoc", path}, {"Edt_DocName", "名称"}})(dialog);
+            QFile::remove(path); // vanishes after the dialog's check
+        });
+        f.trigger("ActAddDoc");
+        QCOMPARE(f.dialogs.texts("error").size(), 1);
+        QVERIFY(f.host.calls.isEmpty());
+        QCOMPARE(f.catalogue.count("ZQ_DocTempDetail"), 0);
+        QVERIFY(f.stored().isEmpty());
+    }
+
+    void sameFileTwice() {
+        Docs f;
+        const QString path = f.source("plan.doc");
+        f.addThroughDialog(path);
+        f.addThroughDialog(path);
+        QCOMPARE(f.catalogue.count("ZQ_DocTempDetail"), 2);
+        QCOMPARE(f.stored(), (QStringList{f.prefix + "plan.doc", f.prefix + "plan0.doc"}));
+        QCOMPARE(f.rows().size(), 3);
+    }
+
+    void deleteTemplate() {
+        Docs f;
+        const qint64 gone = f.storedTemplate("无文件", "", "gone.doc");
+        const qint64 first = f.storedTemplate("甲", "", "shared.doc");
+        const qint64 second = f.catalogue.addTemplate("乙", "", f.prefix + "shared.doc");
+        QFile::remove(StoredFilePath(f.prefix + "gone.doc"));
+        f.trigger("ActRefresh");
+
+        // A file already missing: the row goes all the same.
+        f.selectRow(QString::number(gone));
+        f.dialogs.answers.enqueue(true);
+        f.trigger("ActDeleteDoc");
+        QCOMPARE(f.dialogs.texts("ask"), QStringList{"确定删除该模板文件吗？"});
+        QVERIFY(!f.row(QString::number(gone)));
+        QVERIFY(f.column(gone, "DocID").isNull());
+        QVERIFY(f.dialogs.texts("error").isEmpty());
+
+        // A stored file named by two rows stays until the last of them goes.
+        f.selectRow(QString::number(first));
+        f.dialogs.answers.enqueue(true);
+        f.trigger("ActDeleteDoc");
+        QCOMPARE(f.stored(), QStringList{f.prefix + "shared.doc"});
+        f.selectRow(QString::number(second));
+        f.trigger("ActDeleteDoc"); // cancelled
+        QVERIFY(f.row(QString::number(second)));
+        f.dialogs.answers.enqueue(true);
+        f.trigger("ActDeleteDoc");
+        QVERIFY(f.stored().isEmpty());
+        QCOMPARE(f.catalogue.count("ZQ_DocTempDetail"), 0);
+        QCOMPARE(f.rows(), QStringList{"A|||0001||10"});
+    }
+
+    void editNameAndDescription() {
+        Docs f;
+        const qint64 doc = f.storedTemplate("旧名", "", "keep.doc", "旧说明");
+        f.trigger("ActRefresh");
+        f.selectRow(QString::number(doc));
+        f.dialogs.scripts.enqueue([&](QDialog* dialog) {
+            QCOMPARE(dialog->findChild<QLineEdit*>("Edt_DocNum")->text(), QString::number(doc));
+            QCOMPARE(dialog->findChild<QLineEdit*>("Edt_DocName")->text(), QString("旧名"));
+            fillAndPress({{"Edt_DocName", " 新名 "}, {"Mem_DocDes", "新说明 "}})(dialog);
+        });
+        f.trigger("ActeditDocDes");
+        QCOMPARE(f.column(doc, "DocCaption").toString(), QString("新名"));
+        QCOMPARE(f.column(doc, "DocMemo").toString(), QString("新说明"));
+        QCOMPARE(f.column(doc, "DocFileName").toString(), f.prefix + "keep.doc");
+        QCOMPARE(f.stored(), QStringList{f.prefix + "keep.doc"});
+        QCOMPARE(f.row(QString::number(doc))->text(kColCaption), QString("新名"));
+
+        // A class row's code is no document number: nothing is offered, nothing changes.
+        const qint64 numbered = f.catalogue.addTemplate("编号一", "");
+        f.catalogue.addClass("0002", QString::number(numbered));
+        f.trigger("ActRefresh");
+        f.selectRow("0001");
+        QVERIFY(!f.act("ActeditDocDes")->isEnabled());
+        f.trigger("ActeditDocDes");
+        QCOMPARE(f.dialogs.texts("exec").size(), 1);
+    }
+
+    void viewerTitle_data() {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("memo");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("edit, description") << "ActeditDoc"
+                                           << "年度计划"
+                                           << "年度计划.模板";
+        QTest::newRow("edit, none") << "ActeditDoc" << QString() << ".模板";
+        QTest::newRow("preview") << "ActPreview"
+                                 << "说明"
+                                 << "说明.模板";
+    }
+    void viewerTitle() {
+        QFETCH(QString, action);
+        QFETCH(QString, memo);
+        QFETCH(QString, title);
+        Docs f;
+        const qint64 doc = f.catalogue.addTemplate("名", "", "v.doc", "WORD", memo);
+        f.trigger("ActRefresh");
+        f.selectRow(QString::number(doc));
+        f.window->action(action)->trigger();
+        QCOMPARE(f.host.calls,
+                 (QList<QStringList>{{"ViewFile", StoredFilePath("v.doc"), "1", title}}));
+        QVERIFY(!QApplication::overrideCursor());
+    }
+
+    void doubleClick() {
+        Docs f;
+        const qint64 doc = f.catalogue.addTemplate("子模板", "00010001", "c.doc");
+        f.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
+        const auto doubleClickRow = [&](const QString& id) {
+            const QPoint at = f.list()->visualItemRect(f.row(id)).center();
+            QTest::mouseClick(f.list()->viewport(), Qt::LeftButton, {}, at);
+            QTest::mouseDClick(f.list()->viewport(), Qt::LeftButton, {}, at);
+        };
+        doubleClickRow("0001");
+        QCOMPARE(f.selectedCode(), QString("0001"));
+        QCOMPARE(f.rows(), QStringList{"A1|||00010001||10"});
+        doubleClickRow("00010001");
+        QCOMPARE(f.selectedCode(), QString("00010001"));
+        doubleClickRow(QString::number(doc));
+        QCOMPARE(f.host.callNames(), QStringList{"ViewFile"});
+    }
+
+    void addDialogChecks_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("focus");
+        QTest::newRow("both blank") << ""
+                                    << ""
+                                    << "请选择模板文件！"
+                                    << "Edt_ChoDoc";
+        QTest::newRow("path of blanks") << "  "
+                                        << "名"
+                                        << "请选择模板文件！"
+                                        << "Edt_ChoDoc";
+        QTest::newRow("name of blanks") << "@file"
+                                        << "   "
+                                        << "模板文件名称不能为空，请重新输入！"
+                                        << "Edt_DocName";
+        QTest::newRow("no such file") << "/nonexistent/x.doc"
+                                      << "名"
+                                      << "选择的模板文件不存在，请重新选择！"
+                                      << "RzBitBtn1";
+        QTest::newRow("a folder") << "@folder"
+                                  << "名"
+                                  << "选择的模板文件不存在，请重新选择！"
+                                  << "RzBitBtn1";
+        QTest::newRow("accepted") << "@file"
+                                  << "名" << QString() << QString();
+    }
+    void addDialogChecks() {
+        QFETCH(QString, path);
+        QFETCH(QString, name);
+        QFETCH(QString, message);
+        QFETCH(QString, focus);
+        QTemporaryDir dir;
+        writeFile(dir.filePath("f.txt"), "x");
+        path.replace("@file", dir.filePath("f.txt")).replace("@folder", dir.path());
+        test::ScriptedDialogs dialogs;
+        test::ScriptedDialogsScope scope(dialogs);
+        TFrmAddTemplateDoc dialog(nullptr);
+        dialog.findChild<QLineEdit*>("Edt_ChoDoc")->setText(path);
+        dialog.findChild<QLineEdit*>("Edt_DocName")->setText(name);
+        dialog.findChild<QPushButton*>("BtBtnOK")->click();
+        QCOMPARE(dialogs.texts("inform"), message.isEmpty() ? QStringList() : QStringList{message});
+        QCOMPARE(dialog.result(), int(message.isEmpty() ? QDialog::Accepted : QDialog::Rejected));
+        if (!focus.isEmpty())
+            QCOMPARE(dialog.focusWidget()->objectName(), focus);
+    }
+
+    void editDialogRefusesABlankName() {
+        test::ScriptedDialogs dialogs;
+        test::ScriptedDialogsScope scope(dialogs);
+        TFrmEditTemplateDoc dialog(nullptr);
+        dialog.setTemplate("7", "  ", "说明");
+        dialog.findChild<QPushButton*>("BtBtnOK")->click();
+        QCOMPARE(dialogs.texts("inform"), QStringList{"模板文件名称不能为空，请重新输入！"});
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+        QCOMPARE(dialog.focusWidget()->objectName(), QString("Edt_DocName"));
+        QCOMPARE(dialog.findChild<QLineEdit*>("Edt_DocNum")->focusPolicy(), Qt::NoFocus);
+    }
+
+    void chooserFillsPathAndName_data() {
+        QTest::addColumn<QString>("picked");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("extension dropped") << "/data/plan.doc"
+                                           << "plan";
+        QTest::newRow("last dot only") << "/data/a.b.xls"
+                                       << "a.b";
+        QTest::newRow("no dot") << "/data/readme"
+                                << "readme";
+        QTest::newRow("cancelled") << QString() << "typed";
+    }
+    void chooserFillsPathAndName() {
+        QFETCH(QString, picked);
+        QFETCH(QString, name);
+        test::ScriptedDialogs dialogs;
+        test::ScriptedDialogsScope scope(dialogs);
+        dialogs.files.enqueue(picked);
+        TFrmAddTemplateDoc dialog(nullptr);
+        dialog.findChild<QLineEdit*>("Edt_DocName")->setText("typed");
+        dialog.findChild<QPushButton*>("RzBitBtn1")->click();
+        QCOMPARE(dialogs.shown.size(), 1);
+        QCOMPARE(dialogs.shown[0].title, GetShellFolderPath(0)); // the folder it starts in
+        QVERIFY(dialogs.shown[0].text.endsWith("|Word文档 (*.doc);;Excel文档 (*.xls)"));
+        QCOMPARE(dialog.filePath(), picked);
+        QCOMPARE(dialog.name(), name);
+    }
+
+    void escapeWhileTypingCancels() {
+        Docs f;
+        const QString path = f.source("plan.doc");
+        f.dialogs.scripts.enqueue([&](QDialog* dialog) {
+            dialog->findChild<QLineEdit*>("Edt_ChoDoc")->setText(path);
+            dialog->findChild<QLineEdit*>("Edt_DocName")->setText("名");
+            auto* memo = dialog->findChild<QPlainTextEdit*>("Mem_DocDes");
+            QTest::keyClicks(memo, "abc");
+            QTest::keyClick(memo, Qt::Key_Return); // a new line, not OK
+            QCOMPARE(dialog->result(), int(QDialog::Rejected));
+            QCOMPARE(memo->toPlainText(), QString("abc\n"));
+            dialog->setResult(QDialog::Accepted); // so that only Escape can reject it
+            QTest::keyClick(memo, Qt::Key_Escape);
+        });
+        f.trigger("ActAddDoc");
+        QVERIFY(f.host.calls.isEmpty());
+        QCOMPARE(f.catalogue.count("ZQ_DocTempDetail"), 0);
+        QVERIFY(f.stored().isEmpty());
+    }
+};
+
+QTEST_MAIN(TestDocumentOperations)
+#include "tst_documentoperations.moc"
