@@ -3,6 +3,7 @@
 #include "HostCore.h"
 #include "HostServices.h"
 #include "ProjectStore.h"
+#include "catalogue/Sql.h"
 
 #include <QDir>
 #include <QFile>
@@ -81,9 +82,13 @@ private slots:
     void initTestCase() {
         QVERIFY(m_dir.isValid());
         corvane::HostOptions options;
-        options.database = path(QStringLiteral("host.db"));
+        // A PostgreSQL server when the suite runs against one, emptied of earlier items.
+        options.database =
+            qEnvironmentVariable("ZQ_TEST_DATABASE", path(QStringLiteral("host.db")));
         options.dataFolder = path(QStringLiteral("data"));
         corvane::startHost(options);
+        zq::runSql(corvane::hostDatabase(), QStringLiteral("delete from CV_DataItem"));
+        zq::runSql(corvane::hostDatabase(), QStringLiteral("delete from CV_Resource"));
     }
 
     void cleanupTestCase() { corvane::stopHost(); }
