@@ -216,6 +216,9 @@ void TFrmZQDocTemplateMG::createLayout() {
     tvwOrg->setHeaderHidden(true);
     tvwOrg->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tvwOrg->setIndentation(19);
+    // Deep class names scroll sideways instead of being cut short.
+    tvwOrg->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    tvwOrg->header()->setStretchLastSection(false);
     tvwOrg->setSelectionMode(QAbstractItemView::SingleSelection);
     keepSelectionVisible(tvwOrg);
 
