@@ -5,11 +5,15 @@
 #include "MainWindow.h"
 #include "PluginLibrary.h"
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDialog>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QtTest>
@@ -105,6 +109,49 @@ private slots:
         QCOMPARE(area->findChildren<QWidget*>(QStringLiteral("FrmZQDocTemplateMG")).size(), 1);
         QCOMPARE(area->subWindowList().size(), 1);
         QCOMPARE(area->activeSubWindow(), area->subWindowList().first());
+    }
+
+    void registrationDialogHandsTemplateToHost_data() {
+        QTest::addColumn<QString>("serial");
+        QTest::addColumn<bool>("registered");
+        QTest::newRow("demo project") << QString::fromLatin1(corvane::kDemoProject) << true;
+        QTest::newRow("no project") << QString() << false;
+        QTest::newRow("test project") << QStringLiteral("projectTEST") << false;
+    }
+
+    // Mode 2: picking a template and pressing OK registers it with the open project through
+    // the host's services, and the host lists the new item; without a usable project the host
+    // is asked for nothing more than the serial.
+    void registrationDialogHandsTemplateToHost() {
+        QFETCH(QString, serial);
+        QFETCH(bool, registered);
+        corvane::setProjectSerial(serial);
+        const qsizetype before = loggedOperations().size();
+        QTimer::singleShot(0, this, [] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            // Whatever fails below, the dialog closes and the test goes on.
+            const auto close = qScopeGuard([dialog] { dialog->reject(); });
+            auto* tree = dialog->findChild<QTreeWidget*>(QStringLiteral("tvwOrg"));
+            QVERIFY(tree);
+            const auto found = tree->findItems(QStringLiteral("审计通知书"),
+                                               Qt::MatchExactly | Qt::MatchRecursive);
+            QCOMPARE(found.size(), 1);
+            tree->setCurrentItem(found.first());
+            dialog->findChild<QAbstractButton*>(QStringLiteral("BtBtnOK"))->click();
+        });
+        QCOMPARE(m_window->runApp(2), 0);
+
+        const QStringList calls = loggedOperations().mid(before);
+        const QStringList expected =
+            registered
+                ? QStringList({"ZQGetCurPrjSerial", "ZQDoResTypeProc", "ZQGetCurUUID",
+                               "RegisterDataExN", "GetDataInfo", "LoadDataFileName", "ViewFile"})
+                : QStringList({"ZQGetCurPrjSerial"});
+        QCOMPARE(calls, expected);
+        QCOMPARE(m_window->itemList()->topLevelItemCount(), registered ? 1 : 0);
+        if (registered)
+            QCOMPARE(m_window->itemList()->topLevelItem(0)->text(1), QStringLiteral("审计通知书"));
     }
 
     // The data-pack share of the catalogue: whatever the plug-in answers, the host survives
