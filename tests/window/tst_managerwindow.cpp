@@ -87,12 +87,15 @@ private slots:
     void refreshKeepsTheView() {
         Filled f;
         f.node("0001")->setExpanded(true);
+        f.node("00010001")->setExpanded(true);
         f.selectNode("00010001");
         f.catalogue.addClass("0003", "C");
         const qint64 added = f.catalogue.addTemplate("新模板", "00010001", "n.doc");
         f.trigger("ActRefresh");
         QCOMPARE(f.selectedCode(), QString("00010001"));
         QVERIFY(f.node("0001")->isExpanded());
+        QVERIFY(f.node("00010001")->isExpanded()); // open nodes are opened again
+        QVERIFY(!f.node("0002")->isExpanded());
         QVERIFY(f.node("0003"));
         QVERIFY(f.row(QString::number(added)));
 

@@ -19,6 +19,7 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHash>
 #include <QHeaderView>
 #include <QMenu>
 #include <QMenuBar>
@@ -372,14 +373,34 @@ void TFrmZQDocTemplateMG::LoadTree() {
     }
 }
 
+// Opens again every node that was open, with its ancestors, and selects what selecting each
+// remembered code in turn would leave selected, in one pass over the tree.
 void TFrmZQDocTemplateMG::RestoreTreeState() {
-    // The nodes that were open are opened again, not only made visible.
+    QHash<QString, QTreeWidgetItem*> nodes; // the last node of each code, as in tree order
     for (QTreeWidgetItem* item : treeItems(tvwOrg))
-        if (FExpandedCodes.contains(nodeClassCode(item)))
+        if (hasNodeRecord(item))
+            nodes.insert(nodeClassCode(item), item);
+    const auto reveal = [](QTreeWidgetItem* item) {
+        for (QTreeWidgetItem* parent = item->parent(); parent; parent = parent->parent())
+            parent->setExpanded(true);
+    };
+    QTreeWidgetItem* selected = nullptr;
+    for (const QString& code : std::as_const(FExpandedCodes)) {
+        if (QTreeWidgetItem* item = nodes.value(code)) {
+            reveal(item);
             item->setExpanded(true);
-    for (const QString& code : std::as_const(FExpandedCodes))
-        SelectClassByCode(code);
-    SelectClassByCode(FSelectedCode);
+            selected = item;
+        }
+    }
+    if (QTreeWidgetItem* item = nodes.value(FSelectedCode)) {
+        reveal(item);
+        selected = item;
+    }
+    if (selected) {
+        tvwOrg->setCurrentItem(selected);
+        tvwOrg->scrollToItem(selected);
+    }
+    tvwOrg->setFocus();
 }
 
 void TFrmZQDocTemplateMG::SelectClassByCode(const QString& code) {
