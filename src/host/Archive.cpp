@@ -21,9 +21,6 @@ namespace corvane {
 
 namespace {
 
-// Bounds of one extraction: entries in the archive and bytes actually inflated.
-constexpr qint64 kMaxEntries = 10000;
-constexpr qint64 kMaxBytes = qint64(1) << 30;
 constexpr qsizetype kBlock = 64 * 1024;
 
 // libarchive converts entry names by the thread's locale: UTF-8 while it works.
@@ -105,7 +102,7 @@ void writeFileEntry(archive* a, const QFileInfo& file) {
     }
 }
 
-void inflateEntry(archive* a, const QString& path, qint64& bytes) {
+void inflateEntry(archive* a, const QString& path, qint64& bytes, qint64 maxBytes) {
     const int fd = ::open(QFile::encodeName(path), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0644);
     if (fd < 0)
         fail(QStringLiteral("cannot write %1").arg(path));
@@ -122,8 +119,8 @@ void inflateEntry(archive* a, const QString& path, qint64& bytes) {
         if (n == 0)
             break;
         bytes += n;
-        if (bytes > kMaxBytes)
-            fail(QStringLiteral("the archive inflates beyond %1 bytes").arg(kMaxBytes));
+        if (bytes > maxBytes)
+            fail(QStringLiteral("the archive inflates beyond %1 bytes").arg(maxBytes));
         if (file.write(block.constData(), n) != n)
             fail(file.errorString());
     }
@@ -160,7 +157,8 @@ QString compressFolder(const QString& folder, const QString& archivePath) {
 // Everything is inflated into a private staging folder first, so a refused archive leaves the
 // folder as it was; the files are then renamed into place, which replaces a link of the same
 // name instead of writing through it.
-QString extractArchive(const QString& archivePath, const QString& folder) {
+QString extractArchive(const QString& archivePath, const QString& folder,
+                       const ExtractLimits& limits) {
     const Utf8Locale utf8;
     if (folder.isEmpty() || !QFileInfo(folder).isDir())
         fail(QStringLiteral("no folder %1").arg(folder));
@@ -182,8 +180,8 @@ QString extractArchive(const QString& archivePath, const QString& folder) {
     archive_entry* entry = nullptr;
     int status;
     while ((status = archive_read_next_header(reader.a, &entry)) == ARCHIVE_OK) {
-        if (++entries > kMaxEntries)
-            fail(QStringLiteral("the archive holds more than %1 entries").arg(kMaxEntries));
+        if (++entries > limits.entries)
+            fail(QStringLiteral("the archive holds more than %1 entries").arg(limits.entries));
         if (archive_entry_filetype(entry) == AE_IFDIR)
             continue;
         const char* utf8Name = archive_entry_pathname_utf8(entry);
@@ -196,7 +194,7 @@ QString extractArchive(const QString& archivePath, const QString& folder) {
             fail(QStringLiteral("unsafe or repeated entry name \"%1\"").arg(path));
         seen.insert(name);
         names.append(name);
-        inflateEntry(reader.a, staging.filePath(name), bytes);
+        inflateEntry(reader.a, staging.filePath(name), bytes, limits.bytes);
     }
     if (status != ARCHIVE_EOF)
         fail(QString::fromLocal8Bit(archive_error_string(reader.a)));

@@ -95,19 +95,19 @@ template <typename F> void MainWindow::guarded(F&& work) {
 }
 
 void MainWindow::buildMenus() {
-    QMenu* file = menuBar()->addMenu(QStringLiteral("文件(&F)"));
+    QMenu* file = menuBar()->addMenu(QStringLiteral("文件"));
     file->addAction(QStringLiteral("打开项目…"), this, [this] { guarded([&] { openProject(); }); });
     file->addAction(QStringLiteral("关闭项目"), this,
                     [this] { guarded([&] { setProjectSerial(QString()); }); });
     file->addSeparator();
     file->addAction(QStringLiteral("退出"), this, &QWidget::close);
 
-    QMenu* templates = menuBar()->addMenu(QStringLiteral("模板(&T)"));
+    QMenu* templates = menuBar()->addMenu(QStringLiteral("模板"));
     templates->addAction(QStringLiteral("文档模板管理"), this, [this] { runApp(1); });
     templates->addAction(QStringLiteral("注册文档模板"), this, [this] { runApp(2); });
     templates->addAction(QStringLiteral("批量注册系统模板"), this, [this] { runApp(3); });
 
-    QMenu* package = menuBar()->addMenu(QStringLiteral("数据包(&P)"));
+    QMenu* package = menuBar()->addMenu(QStringLiteral("数据包"));
     package->addAction(QStringLiteral("预览模板数据包"), this,
                        [this] { guarded([&] { viewPackage(); }); });
     package->addAction(QStringLiteral("导出模板数据包…"), this,
@@ -115,7 +115,7 @@ void MainWindow::buildMenus() {
     package->addAction(QStringLiteral("导入模板数据包…"), this,
                        [this] { guarded([&] { importPackage(); }); });
 
-    QMenu* windows = menuBar()->addMenu(QStringLiteral("窗口(&W)"));
+    QMenu* windows = menuBar()->addMenu(QStringLiteral("窗口"));
     windows->addAction(QStringLiteral("层叠"), m_mdiArea, &QMdiArea::cascadeSubWindows);
     windows->addAction(QStringLiteral("平铺"), m_mdiArea, &QMdiArea::tileSubWindows);
     windows->addAction(QStringLiteral("关闭全部"), m_mdiArea, &QMdiArea::closeAllSubWindows);
@@ -126,7 +126,7 @@ void MainWindow::buildDocks() {
     m_docTree->setObjectName(QStringLiteral("docTree"));
     m_docTree->setHeaderHidden(true);
     m_docTree->setContextMenuPolicy(Qt::ActionsContextMenu);
-    auto* refreshTree = new QAction(QStringLiteral("刷新"), m_docTree);
+    auto* refreshTree = new QAction(QStringLiteral("刷新模板分类"), m_docTree);
     connect(refreshTree, &QAction::triggered, this, &MainWindow::refreshDocTree);
     m_docTree->addAction(refreshTree);
     auto* treeDock = new QDockWidget(QStringLiteral("模板分类"), this);
@@ -149,7 +149,7 @@ void MainWindow::buildDocks() {
     itemDock->setWidget(m_itemList);
     addDockWidget(Qt::BottomDockWidgetArea, itemDock);
 
-    QMenu* view = menuBar()->addMenu(QStringLiteral("视图(&V)"));
+    QMenu* view = menuBar()->addMenu(QStringLiteral("视图"));
     view->addAction(treeDock->toggleViewAction());
     view->addAction(itemDock->toggleViewAction());
     view->addAction(refreshTree);

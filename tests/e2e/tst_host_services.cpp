@@ -1,5 +1,6 @@
 // The stand-in host's services, called through their C exports as the plug-in calls them.
 
+#include "Archive.h"
 #include "HostCore.h"
 #include "HostServices.h"
 #include "ProjectStore.h"
@@ -166,6 +167,40 @@ private slots:
         QCOMPARE(readFile(outside), QByteArray("mine"));
         QVERIFY(!QFileInfo(target + QStringLiteral("good.txt")).isSymLink());
         QCOMPARE(readFile(target + QStringLiteral("good.txt")), QByteArray("new"));
+    }
+
+    void extractionStopsAtBounds_data() {
+        QTest::addColumn<qint64>("entries");
+        QTest::addColumn<qint64>("bytes");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("within bounds") << qint64(3) << qint64(200002) << true;
+        QTest::newRow("too many entries") << qint64(2) << (qint64(1) << 30) << false;
+        QTest::newRow("inflates too much") << qint64(3) << qint64(200001) << false;
+    }
+
+    // The bound on bytes counts what is inflated, not what the archive declares or stores.
+    void extractionStopsAtBounds() {
+        QFETCH(qint64, entries);
+        QFETCH(qint64, bytes);
+        QFETCH(bool, accepted);
+        const QString source = newFolder(QStringLiteral("bounds-source"));
+        writeFile(source + QStringLiteral("a.txt"), "a");
+        writeFile(source + QStringLiteral("b.txt"), "b");
+        writeFile(source + QStringLiteral("big.bin"), QByteArray(200000, 'x'));
+        const QString archive = path(QStringLiteral("bounds.zip"));
+        QCOMPARE(compress(source, archive), archive);
+        QVERIFY(QFileInfo(archive).size() < 10000);
+
+        const QString target = newFolder(QStringLiteral("bounds-") + QTest::currentDataTag());
+        const corvane::ExtractLimits limits{entries, bytes};
+        if (accepted) {
+            QCOMPARE(corvane::extractArchive(archive, target, limits), target);
+            QCOMPARE(entriesOf(target).size(), 3);
+        } else {
+            QVERIFY_THROWS_EXCEPTION(std::runtime_error,
+                                     corvane::extractArchive(archive, target, limits));
+            QCOMPARE(entriesOf(target), QStringList());
+        }
     }
 
     void importNewResTypes_data() {
