@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and starts the stand-in host corvane with the template
-# manager open on its embedded SQLite catalogue. Extra arguments go to corvane (see README).
+# Installs what is missing, builds the host and everything it loads, and starts the stand-in
+# host corvane with the template manager open on its embedded SQLite catalogue. Extra
+# arguments go to corvane (see README).
 # BUILD_DIR picks the build folder (default: build/ in the repository).
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
@@ -12,7 +13,7 @@ bash scripts/setup-deps.sh
 
 echo "== Configure and build ($build_dir)"
 cmake -S "$root" -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build "$build_dir" -j"$(nproc)" || {
+cmake --build "$build_dir" -j"$(nproc)" --target corvane || {
     echo "run-host: the build failed" >&2
     exit 1
 }
