@@ -67,10 +67,6 @@ struct Entry {
     ~Entry() { archive_entry_free(e); }
 };
 
-QString folderPath(const QString& folder) {
-    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
-}
-
 // The file's name within the flat target folder: the last component of a relative path
 // without "..", when that is a safe bare name; empty otherwise.
 QString flatName(const QString& path) {
@@ -162,7 +158,7 @@ QString extractArchive(const QString& archivePath, const QString& folder,
     const Utf8Locale utf8;
     if (folder.isEmpty() || !QFileInfo(folder).isDir())
         fail(QStringLiteral("no folder %1").arg(folder));
-    const QString target = folderPath(folder);
+    const QString target = withSlash(folder);
     QTemporaryDir staging(target + QStringLiteral(".corvane-unpack-XXXXXX"));
     if (!staging.isValid())
         fail(QStringLiteral("cannot unpack into %1").arg(target));

@@ -36,12 +36,6 @@ HostState& state() {
     return host;
 }
 
-QString withSlash(QString folder) {
-    if (!folder.endsWith(QLatin1Char('/')))
-        folder += QLatin1Char('/');
-    return folder;
-}
-
 } // namespace
 
 void startHost(const HostOptions& options) {
@@ -130,6 +124,12 @@ void setProjectChangedListener(std::function<void()> listener) {
 void notifyProjectChanged() {
     if (state().projectChanged)
         state().projectChanged();
+}
+
+QString withSlash(QString folder) {
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    return folder;
 }
 
 bool isSafeBareName(const QString& name) {

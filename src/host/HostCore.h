@@ -30,7 +30,8 @@ struct HostOptions {
 };
 
 // Opens the database (making and seeding a new SQLite file), the temporary folder and the
-// project. Throws std::runtime_error when the database cannot be opened.
+// project. Throws std::runtime_error when the database cannot be opened or the serial is not
+// a bare name.
 void startHost(const HostOptions& options);
 // Closes the database and removes the temporary folder; call after the plug-in is unloaded.
 void stopHost();
@@ -54,6 +55,9 @@ void setOldParentId(int id);
 // Called after the project store changed (the main window refreshes its list).
 void setProjectChangedListener(std::function<void()> listener);
 void notifyProjectChanged();
+
+// The folder with a trailing '/'.
+QString withSlash(QString folder);
 
 // A name that stays inside a folder: not empty, not "." or "..", and without '/', '\\', ':',
 // NUL or another control character.
