@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMdiArea>
@@ -29,19 +30,28 @@ private:
 
     QString logPath() const { return m_dir.filePath(QStringLiteral("calls.jsonl")); }
 
-    // The operations of the call log, in order; every line must be a JSON object.
-    QStringList loggedOperations() {
-        QStringList operations;
+    // The calls of the call log, in order; a line that is not a call object is reported as
+    // one with the operation "<malformed line>".
+    QList<QJsonObject> loggedCalls() {
+        QList<QJsonObject> calls;
         QFile log(logPath());
         if (!log.open(QIODevice::ReadOnly))
-            return operations;
+            return calls;
         while (!log.atEnd()) {
-            const QJsonDocument line = QJsonDocument::fromJson(log.readLine());
-            if (!line.isObject() || !line.object().contains(QStringLiteral("args")) ||
-                !line.object().contains(QStringLiteral("result")))
-                return {QStringLiteral("<malformed line>")};
-            operations.append(line.object().value(QStringLiteral("op")).toString());
+            const QJsonObject call = QJsonDocument::fromJson(log.readLine()).object();
+            const bool wellFormed = call.value(QStringLiteral("op")).isString() &&
+                                    call.value(QStringLiteral("args")).isArray() &&
+                                    call.contains(QStringLiteral("result"));
+            calls.append(wellFormed ? call
+                                    : QJsonObject{{QStringLiteral("op"), "<malformed line>"}});
         }
+        return calls;
+    }
+
+    QStringList loggedOperations() {
+        QStringList operations;
+        for (const QJsonObject& call : loggedCalls())
+            operations.append(call.value(QStringLiteral("op")).toString());
         return operations;
     }
 
@@ -150,8 +160,25 @@ private slots:
                 : QStringList({"ZQGetCurPrjSerial"});
         QCOMPARE(calls, expected);
         QCOMPARE(m_window->itemList()->topLevelItemCount(), registered ? 1 : 0);
-        if (registered)
-            QCOMPARE(m_window->itemList()->topLevelItem(0)->text(1), QStringLiteral("审计通知书"));
+        if (!registered)
+            return;
+        QCOMPARE(m_window->itemList()->topLevelItem(0)->text(1), QStringLiteral("审计通知书"));
+
+        // The texts crossed the boundary intact, in the order the host expects them.
+        const QList<QJsonObject> log = loggedCalls().mid(before);
+        const QJsonArray uuidArgs = log[2].value(QStringLiteral("args")).toArray();
+        QCOMPARE(uuidArgs.size(), 9);
+        QCOMPARE(uuidArgs[0].toString(), QStringLiteral("通知被审计单位的标准格式"));
+        QCOMPARE(uuidArgs[1].toString(), QStringLiteral("审计 通知书"));
+        QCOMPARE(uuidArgs[2].toString(), QStringLiteral("WWW"));
+        QVERIFY(uuidArgs[4].toString().endsWith(
+            QStringLiteral("/APP/Config/XTGL/DocTemplate/审计通知书.txt")));
+        QCOMPARE(uuidArgs[5].toString(), QStringLiteral("XMGL"));
+        QCOMPARE(uuidArgs[6].toInt(), -1);
+        const QJsonObject registration = log[3];
+        QCOMPARE(registration.value(QStringLiteral("args")).toArray()[1].toString(),
+                 QStringLiteral("审计通知书"));
+        QVERIFY(registration.value(QStringLiteral("result")).toInt() > 0);
     }
 
     // The data-pack share of the catalogue: whatever the plug-in answers, the host survives
