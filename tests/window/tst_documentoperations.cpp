@@ -259,6 +259,20 @@ private slots:
         QVERIFY(!QApplication::overrideCursor());
     }
 
+    // The hidden "引用到平台使用" registers the selected row's file under the kind of its
+    // extension.
+    void registerSelectedRow() {
+        Docs f;
+        const qint64 doc = f.catalogue.addTemplate("名", "", "底稿.XLS", "EXCEL", "年度说明");
+        f.trigger("ActRefresh");
+        f.selectRow(QString::number(doc));
+        f.trigger("ActReg");
+        QCOMPARE(f.host.calls,
+                 (QList<QStringList>{{"ZQGetCurUUID", "年度说明", "", "WWR", "",
+                                      StoredFilePath("底稿.XLS"), "XMGL", "-1", "20", "1"},
+                                     {"RegisterDataN", "EXCEL", "年度说明", f.host.uuid}}));
+    }
+
     void doubleClick() {
         Docs f;
         const qint64 doc = f.catalogue.addTemplate("子模板", "00010001", "c.doc");

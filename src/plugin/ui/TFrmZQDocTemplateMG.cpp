@@ -5,6 +5,7 @@
 #include "catalogue/TemplateStore.h"
 #include "platform/HostPlatform.h"
 #include "platform/UiReferences.h"
+#include "registration/Registration.h"
 #include "ui/DialogService.h"
 #include "ui/ImageList.h"
 #include "ui/TFrmAddTemplateClass.h"
@@ -167,6 +168,7 @@ void TFrmZQDocTemplateMG::createActions() {
     bind("ActPrevious", &TFrmZQDocTemplateMG::ActPreviousExecute);
     bind("ActNext", &TFrmZQDocTemplateMG::ActNextExecute);
     bind("ActLast", &TFrmZQDocTemplateMG::ActLastExecute);
+    bind("ActReg", &TFrmZQDocTemplateMG::ActRegExecute);
 }
 
 void TFrmZQDocTemplateMG::createMenus() {
@@ -325,6 +327,7 @@ void TFrmZQDocTemplateMG::updateActions() {
     enable("ActeditDocDes", templateRow && !row->text(kColCaption).isEmpty());
     enable("ActeditDoc", templateRow);
     enable("ActPreview", templateRow);
+    enable("ActReg", row);
     enable("actUP", node && node->parent());
     enable("ActFirst", rows > 0);
     enable("ActLast", rows > 0);
@@ -716,6 +719,11 @@ void TFrmZQDocTemplateMG::ActNextExecute() {
 
 void TFrmZQDocTemplateMG::ActLastExecute() {
     selectRow(lvwLog->topLevelItemCount() - 1);
+}
+
+void TFrmZQDocTemplateMG::ActRegExecute() {
+    if (const QTreeWidgetItem* row = selectedRow())
+        RegisterListRow(hostPlatform(), row->text(kColFullPath), row->text(kColMemo));
 }
 
 } // namespace zq

@@ -86,6 +86,7 @@ private:
     void ActPreviousExecute();
     void ActNextExecute();
     void ActLastExecute();
+    void ActRegExecute();
 
     QSqlDatabase m_db;
     QTreeWidget* tvwOrg = nullptr;
