@@ -25,6 +25,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QScopeGuard>
 #include <QSignalBlocker>
 #include <QSplitter>
 #include <QToolBar>
@@ -622,19 +623,19 @@ void TFrmZQDocTemplateMG::ActAddDocExecute() {
     QString name = dialog.name();
     QString memo = dialog.memo();
     const QString stored = CopyToStore(dialog.filePath(), TemplateStorePath());
-    if (hostPlatform().ZQImportNewRes(name, typeName, memo, keyword, stored, classPath, 1) < 0) {
-        QFile::remove(stored);
+    // The copy stays only once a row names it: a refusal or a failure takes it away again.
+    bool catalogued = false;
+    const auto discardCopy = qScopeGuard([&] {
+        if (!catalogued)
+            QFile::remove(stored);
+    });
+    if (hostPlatform().ZQImportNewRes(name, typeName, memo, keyword, stored, classPath, 1) < 0)
         return;
-    }
+    const qint64 docId =
+        InsertTemplate(m_db, {dialog.name(), QFileInfo(stored).fileName(), dialog.memo(),
+                              nodeClassCode(node), typeName, keyword});
+    catalogued = true;
     const QStringList record = nodeRecord(node);
-    qint64 docId = 0;
-    try {
-        docId = InsertTemplate(m_db, {dialog.name(), QFileInfo(stored).fileName(), dialog.memo(),
-                                      nodeClassCode(node), typeName, keyword});
-    } catch (...) {
-        QFile::remove(stored); // nothing catalogued names the copy
-        throw;
-    }
 
     auto* row = new QTreeWidgetItem(
         lvwLog, QStringList{dialog.name().trimmed(), dialog.memo().trimmed(), record.value(1),
