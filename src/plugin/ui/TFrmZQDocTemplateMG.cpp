@@ -138,15 +138,15 @@ QAction* TFrmZQDocTemplateMG::action(const QString& name) const {
 }
 
 void TFrmZQDocTemplateMG::createActions() {
-    for (const ActionSpec& spec : kActions) {
-        auto* act = new QAction(imageListIcon(spec.image), QString::fromUtf8(spec.caption), this);
-        act->setObjectName(QString::fromUtf8(spec.name));
-        if (*spec.hint) {
-            act->setToolTip(QString::fromUtf8(spec.hint));
-            act->setStatusTip(QString::fromUtf8(spec.hint));
+    for (const ActionSpec& entry : kActions) {
+        auto* act = new QAction(imageListIcon(entry.image), QString::fromUtf8(entry.caption), this);
+        act->setObjectName(QString::fromUtf8(entry.name));
+        if (*entry.hint) {
+            act->setToolTip(QString::fromUtf8(entry.hint));
+            act->setStatusTip(QString::fromUtf8(entry.hint));
         }
-        act->setProperty("category", QString::fromUtf8(spec.category));
-        act->setVisible(spec.shown);
+        act->setProperty("category", QString::fromUtf8(entry.category));
+        act->setVisible(entry.shown);
     }
     for (const char* name : kAlwaysDisabled)
         action(QString::fromUtf8(name))->setEnabled(false);
