@@ -1,4 +1,5 @@
 #include "FakeHost.h"
+#include "ScriptedDialogs.h"
 #include "TestCatalogue.h"
 #include "entry/TDMZQDocTemplateMG.h"
 #include "platform/UiReferences.h"
@@ -65,6 +66,14 @@ private slots:
         QWidget application;
         QCOMPARE(RunAppEvn(0, reinterpret_cast<intptr_t>(&application), 0, 0, 4, 0, 0), 0);
         QVERIFY(!application.findChild<TDMZQDocTemplateMG*>()->ADOConDocMG.isValid());
+
+        // The manager window still opens, and says why it is empty.
+        ScriptedDialogs dialogs;
+        ScriptedDialogsScope dialogsScope(dialogs);
+        QCOMPARE(RunAppEvn(0, reinterpret_cast<intptr_t>(&application), 0, 0, 1, 0, 0), 0);
+        QVERIFY(application.findChild<QWidget*>("FrmZQDocTemplateMG"));
+        QCOMPARE(dialogs.texts("error").size(), 1);
+        QVERIFY(dialogs.texts("error")[0].contains("数据库连接"));
 
         QTreeWidget tree;
         new QTreeWidgetItem(&tree, {"host item"});

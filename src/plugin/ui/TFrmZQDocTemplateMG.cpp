@@ -129,7 +129,8 @@ TFrmZQDocTemplateMG::TFrmZQDocTemplateMG(QWidget* owner, const QSqlDatabase& db)
     createLayout();
 
     // FormCreate: the whole catalogue with the root selected, the list showing its contents.
-    LoadTree();
+    // A catalogue that cannot be read is shown as an error; the window still opens.
+    guarded(this, [this] { LoadTree(); });
     updateActions();
 }
 
