@@ -1,6 +1,6 @@
 #include "DemoCatalogue.h"
 
-#include "catalogue/Sql.h"
+#include "HostDatabase.h"
 
 #include <QDir>
 #include <QFile>
@@ -45,27 +45,36 @@ const DemoTemplate kTemplates[] = {
 } // namespace
 
 void seedDemoCatalogue(const QSqlDatabase& db, const QString& storeFolder) {
-    zq::Transaction transaction(db);
-    for (const DemoClass& c : kClasses)
-        zq::runSql(
-            db,
-            QStringLiteral("insert into ZQ_DocInfoMaster(DocSortID, DocSortName, "
-                           "DocSortMemo) values(?, ?, ?)"),
-            {QString::fromUtf8(c.code), QString::fromUtf8(c.name), QString::fromUtf8(c.memo)});
-    if (!QDir().mkpath(storeFolder))
-        throw std::runtime_error("cannot make the template store " + storeFolder.toStdString());
-    for (const DemoTemplate& t : kTemplates) {
-        zq::runSql(db,
-                   QStringLiteral("insert into ZQ_DocTempDetail(DocCaption, DocFileName, DocMemo, "
-                                  "DocSortID, DocTypeName, DocKeyWord) values(?, ?, ?, ?, ?, ?)"),
-                   {QString::fromUtf8(t.caption), QString::fromUtf8(t.fileName),
-                    QString::fromUtf8(t.memo), QString::fromUtf8(t.classCode),
-                    QString::fromUtf8(t.typeName), QString::fromUtf8(t.keyword)});
-        QFile file(storeFolder + QString::fromUtf8(t.fileName));
-        if (!file.exists() && file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-            file.write(t.content);
+    QSqlDatabase writable = db;
+    if (!writable.transaction())
+        throw std::runtime_error("cannot start the sample catalogue");
+    try {
+        for (const DemoClass& c : kClasses)
+            runQuery(
+                db,
+                QStringLiteral("insert into ZQ_DocInfoMaster(DocSortID, DocSortName, "
+                               "DocSortMemo) values(?, ?, ?)"),
+                {QString::fromUtf8(c.code), QString::fromUtf8(c.name), QString::fromUtf8(c.memo)});
+        if (!QDir().mkpath(storeFolder))
+            throw std::runtime_error("cannot make the template store " + storeFolder.toStdString());
+        for (const DemoTemplate& t : kTemplates) {
+            runQuery(
+                db,
+                QStringLiteral("insert into ZQ_DocTempDetail(DocCaption, DocFileName, DocMemo, "
+                               "DocSortID, DocTypeName, DocKeyWord) values(?, ?, ?, ?, ?, ?)"),
+                {QString::fromUtf8(t.caption), QString::fromUtf8(t.fileName),
+                 QString::fromUtf8(t.memo), QString::fromUtf8(t.classCode),
+                 QString::fromUtf8(t.typeName), QString::fromUtf8(t.keyword)});
+            QFile file(storeFolder + QString::fromUtf8(t.fileName));
+            if (!file.exists() && file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+                file.write(t.content);
+        }
+        if (!writable.commit())
+            throw std::runtime_error("cannot store the sample catalogue");
+    } catch (...) {
+        writable.rollback();
+        throw;
     }
-    transaction.commit();
 }
 
 } // namespace corvane

@@ -2,7 +2,8 @@
 
 #include "DemoCatalogue.h"
 #include "HostDatabase.h"
-#include "util/Gb18030.h"
+#include <QStringDecoder>
+#include <QStringEncoder>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -144,11 +145,15 @@ bool isSafeBareName(const QString& name) {
 }
 
 QString fromHost(const char* text) {
-    return zq::fromGb18030(text);
+    return text ? QStringDecoder("GB18030").decode(QByteArray(text)) : QString();
+}
+
+QByteArray hostBytes(const QString& text) {
+    return QStringEncoder("GB18030").encode(text);
 }
 
 char* toHost(const QString& text) {
-    const QByteArray bytes = zq::toGb18030(text);
+    const QByteArray bytes = hostBytes(text);
     auto* copy = static_cast<char*>(std::malloc(bytes.size() + 1));
     if (!copy)
         throw std::bad_alloc();

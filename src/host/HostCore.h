@@ -65,6 +65,8 @@ bool isSafeBareName(const QString& name);
 
 // Texts at the C boundary: GB18030 bytes, results malloc'ed and owned by the caller.
 QString fromHost(const char* text);
+// The GB18030 bytes of a text, as the plug-in reads them.
+QByteArray hostBytes(const QString& text);
 char* toHost(const QString& text);
 // Replaces an out text, freeing its old value; an empty text becomes NULL.
 void setOut(char** out, const QString& text);

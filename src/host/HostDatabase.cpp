@@ -8,9 +8,7 @@
 
 namespace corvane {
 
-namespace {
-
-void exec(QSqlDatabase& db, const QString& sql, const QVariantList& values = {}) {
+QSqlQuery runQuery(const QSqlDatabase& db, const QString& sql, const QVariantList& values) {
     QSqlQuery query(db);
     bool done;
     if (values.isEmpty()) {
@@ -18,16 +16,23 @@ void exec(QSqlDatabase& db, const QString& sql, const QVariantList& values = {})
     } else {
         if (!query.prepare(sql))
             throw std::runtime_error(query.lastError().text().toStdString());
-        for (const QVariant& value : values)
-            query.addBindValue(value);
+        for (const QVariant& value : values) {
+            // A null text would be bound as NULL; the tables keep empty texts.
+            const bool nullText = value.typeId() == QMetaType::QString && value.toString().isNull();
+            query.addBindValue(nullText ? QVariant(QString("")) : value);
+        }
         done = query.exec();
     }
     if (!done)
         throw std::runtime_error(
             (query.lastError().text() + QStringLiteral(": ") + sql).toStdString());
+    return query;
 }
 
-} // namespace
+QVariant queryValue(const QSqlDatabase& db, const QString& sql, const QVariantList& values) {
+    QSqlQuery query = runQuery(db, sql, values);
+    return query.next() ? query.value(0) : QVariant();
+}
 
 QSqlDatabase openHostDatabase(const QString& connectionName, const QString& sqliteFile,
                               const QString& postgresUrl) {
@@ -51,7 +56,7 @@ QSqlDatabase openHostDatabase(const QString& connectionName, const QString& sqli
         throw std::runtime_error("cannot open the host database: " +
                                  db.lastError().text().toStdString());
     if (!postgresUrl.isEmpty())
-        exec(db, QStringLiteral("set client_min_messages to warning"));
+        runQuery(db, QStringLiteral("set client_min_messages to warning"));
     return db;
 }
 
@@ -61,52 +66,52 @@ void createHostSchema(QSqlDatabase& db) {
                                       : QStringLiteral("integer");
     const QString autoKey =
         postgres ? QStringLiteral("primary key") : QStringLiteral("primary key autoincrement");
-    exec(db, QStringLiteral("create table if not exists ZQ_DocInfoMaster ("
-                            "DocSortID varchar(200) not null primary key, "
-                            "DocSortName varchar(200) not null default '', "
-                            "DocSortMemo varchar(2000) not null default '')"));
-    exec(db, QStringLiteral("create table if not exists ZQ_DocTempDetail ("
-                            "DocID %1 %2, "
-                            "DocCaption varchar(200) not null default '', "
-                            "DocFileName varchar(260) not null default '', "
-                            "DocMemo varchar(2000) not null default '', "
-                            "DocSortID varchar(200) not null default '', "
-                            "DocTypeName varchar(100) not null default '', "
-                            "DocKeyWord varchar(500) not null default '')")
-                 .arg(identity, autoKey));
-    exec(db, QStringLiteral("create index if not exists ZQ_DocTempDetail_Sort "
-                            "on ZQ_DocTempDetail(DocSortID)"));
-    exec(db, QStringLiteral("create index if not exists ZQ_DocTempDetail_File "
-                            "on ZQ_DocTempDetail(DocFileName)"));
-    exec(db, QStringLiteral("create table if not exists ZQ_TypeInfo ("
-                            "TypeName varchar(100) not null primary key, "
-                            "TypeCaption varchar(200) not null default '')"));
+    runQuery(db, QStringLiteral("create table if not exists ZQ_DocInfoMaster ("
+                                "DocSortID varchar(200) not null primary key, "
+                                "DocSortName varchar(200) not null default '', "
+                                "DocSortMemo varchar(2000) not null default '')"));
+    runQuery(db, QStringLiteral("create table if not exists ZQ_DocTempDetail ("
+                                "DocID %1 %2, "
+                                "DocCaption varchar(200) not null default '', "
+                                "DocFileName varchar(260) not null default '', "
+                                "DocMemo varchar(2000) not null default '', "
+                                "DocSortID varchar(200) not null default '', "
+                                "DocTypeName varchar(100) not null default '', "
+                                "DocKeyWord varchar(500) not null default '')")
+                     .arg(identity, autoKey));
+    runQuery(db, QStringLiteral("create index if not exists ZQ_DocTempDetail_Sort "
+                                "on ZQ_DocTempDetail(DocSortID)"));
+    runQuery(db, QStringLiteral("create index if not exists ZQ_DocTempDetail_File "
+                                "on ZQ_DocTempDetail(DocFileName)"));
+    runQuery(db, QStringLiteral("create table if not exists ZQ_TypeInfo ("
+                                "TypeName varchar(100) not null primary key, "
+                                "TypeCaption varchar(200) not null default '')"));
     // The project store of the stand-in host: resources and the data items made from them.
-    exec(db, QStringLiteral("create table if not exists CV_Resource ("
-                            "ResUUID varchar(64) not null primary key, "
-                            "ResMemo varchar(2000) not null default '', "
-                            "ResKeyWord varchar(500) not null default '', "
-                            "ResOrigin varchar(20) not null default '', "
-                            "ResReserved varchar(200) not null default '', "
-                            "ResPath varchar(1000) not null default '', "
-                            "ResModule varchar(20) not null default '', "
-                            "ParentID integer not null default -1, "
-                            "ResKind integer not null default 0, "
-                            "ResFlag integer not null default 0)"));
-    exec(db, QStringLiteral("create table if not exists CV_DataItem ("
-                            "ItemID %1 %2, "
-                            "PrjSerial varchar(100) not null, "
-                            "ResUUID varchar(64) not null default '', "
-                            "ItemType varchar(100) not null default '', "
-                            "ItemTitle varchar(200) not null default '', "
-                            "ItemMemo varchar(2000) not null default '', "
-                            "ItemFile varchar(260) not null default '', "
-                            "ResText varchar(2000) not null default '', "
-                            "ParentID integer not null default -1, "
-                            "CreatedAt varchar(40) not null default '')")
-                 .arg(identity, autoKey));
-    exec(db, QStringLiteral("create index if not exists CV_DataItem_Project "
-                            "on CV_DataItem(PrjSerial)"));
+    runQuery(db, QStringLiteral("create table if not exists CV_Resource ("
+                                "ResUUID varchar(64) not null primary key, "
+                                "ResMemo varchar(2000) not null default '', "
+                                "ResKeyWord varchar(500) not null default '', "
+                                "ResOrigin varchar(20) not null default '', "
+                                "ResReserved varchar(200) not null default '', "
+                                "ResPath varchar(1000) not null default '', "
+                                "ResModule varchar(20) not null default '', "
+                                "ParentID integer not null default -1, "
+                                "ResKind integer not null default 0, "
+                                "ResFlag integer not null default 0)"));
+    runQuery(db, QStringLiteral("create table if not exists CV_DataItem ("
+                                "ItemID %1 %2, "
+                                "PrjSerial varchar(100) not null, "
+                                "ResUUID varchar(64) not null default '', "
+                                "ItemType varchar(100) not null default '', "
+                                "ItemTitle varchar(200) not null default '', "
+                                "ItemMemo varchar(2000) not null default '', "
+                                "ItemFile varchar(260) not null default '', "
+                                "ResText varchar(2000) not null default '', "
+                                "ParentID integer not null default -1, "
+                                "CreatedAt varchar(40) not null default '')")
+                     .arg(identity, autoKey));
+    runQuery(db, QStringLiteral("create index if not exists CV_DataItem_Project "
+                                "on CV_DataItem(PrjSerial)"));
 
     QSqlQuery count(db);
     if (count.exec(QStringLiteral("select count(*) from ZQ_TypeInfo")) && count.next() &&
@@ -119,14 +124,15 @@ void createHostSchema(QSqlDatabase& db) {
             {QStringLiteral("OTHER"), QStringLiteral("其他文件")},
         };
         for (const auto& [name, caption] : types)
-            exec(db, QStringLiteral("insert into ZQ_TypeInfo(TypeName, TypeCaption) values(?, ?)"),
-                 {name, caption});
+            runQuery(db,
+                     QStringLiteral("insert into ZQ_TypeInfo(TypeName, TypeCaption) values(?, ?)"),
+                     {name, caption});
     }
 }
 
 void clearCatalogue(QSqlDatabase& db) {
-    exec(db, QStringLiteral("delete from ZQ_DocTempDetail"));
-    exec(db, QStringLiteral("delete from ZQ_DocInfoMaster"));
+    runQuery(db, QStringLiteral("delete from ZQ_DocTempDetail"));
+    runQuery(db, QStringLiteral("delete from ZQ_DocInfoMaster"));
 }
 
 } // namespace corvane

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
+#include <QVariantList>
 
 namespace corvane {
 
@@ -13,6 +15,11 @@ QSqlDatabase openHostDatabase(const QString& connectionName, const QString& sqli
 // Makes the tables the host keeps (catalogue, data types, project store) when they are
 // missing, and fills the data types on first start.
 void createHostSchema(QSqlDatabase& db);
+
+// Runs a statement with its values bound in order; throws std::runtime_error on failure.
+QSqlQuery runQuery(const QSqlDatabase& db, const QString& sql, const QVariantList& values = {});
+// The first value of the first row, or an invalid variant when there is no row.
+QVariant queryValue(const QSqlDatabase& db, const QString& sql, const QVariantList& values = {});
 
 // Empties the catalogue tables (tests start from a known state on a shared server).
 void clearCatalogue(QSqlDatabase& db);

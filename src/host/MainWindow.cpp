@@ -4,7 +4,6 @@
 #include "HostCore.h"
 #include "PluginLibrary.h"
 #include "ProjectStore.h"
-#include "util/Gb18030.h"
 
 #include <QDesktopServices>
 #include <QDialog>
@@ -214,7 +213,7 @@ void MainWindow::importPackage() {
     if (!QDir().mkpath(packFolder))
         throw std::runtime_error("cannot make " + packFolder.toStdString());
     extractArchive(package, packFolder);
-    const QByteArray packBytes = zq::toGb18030(package);
+    const QByteArray packBytes = hostBytes(package);
     FrameDialog frame(this, QStringLiteral("导入模板数据包"));
     const int proc = m_plugin.ZQPackage_ImportProc(application(), screen(), 0, kTemplateDataKind,
                                                    packBytes.constData(),

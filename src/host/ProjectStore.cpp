@@ -1,10 +1,10 @@
 #include "ProjectStore.h"
 
 #include "HostCore.h"
-#include "catalogue/Sql.h"
-#include "catalogue/TemplateStore.h"
+#include "HostDatabase.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -26,16 +26,29 @@ QString itemPath(const QString& serial, const QString& file) {
     return projectFolder(serial) + file;
 }
 
+// The item's own copy of the file, under a fresh name in the project's folder.
+QString copyIntoProject(const QFileInfo& source) {
+    const QString folder = projectFolder(projectSerial());
+    if (!QDir().mkpath(folder))
+        throw std::runtime_error("cannot make " + folder.toStdString());
+    const QString suffix = source.suffix();
+    const QString copy = folder + QUuid::createUuid().toString(QUuid::Id128) +
+                         (isSafeBareName(suffix) ? QLatin1Char('.') + suffix : QString());
+    if (!QFile::copy(source.absoluteFilePath(), copy))
+        throw std::runtime_error("cannot copy " + source.absoluteFilePath().toStdString());
+    return copy;
+}
+
 } // namespace
 
 QString addResource(const ResourceRequest& r) {
     const QString uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
-    zq::runSql(hostDatabase(),
-               QStringLiteral("insert into CV_Resource(ResUUID, ResMemo, ResKeyWord, ResOrigin, "
-                              "ResReserved, ResPath, ResModule, ParentID, ResKind, ResFlag) "
-                              "values(?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-               {uuid, r.memo, r.keywords, r.origin, r.reserved, r.fullPath, r.module, r.parentId,
-                r.kind, r.flag});
+    runQuery(hostDatabase(),
+             QStringLiteral("insert into CV_Resource(ResUUID, ResMemo, ResKeyWord, ResOrigin, "
+                            "ResReserved, ResPath, ResModule, ParentID, ResKind, ResFlag) "
+                            "values(?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+             {uuid, r.memo, r.keywords, r.origin, r.reserved, r.fullPath, r.module, r.parentId,
+              r.kind, r.flag});
     return uuid;
 }
 
@@ -43,7 +56,7 @@ int registerItem(const QString& type, const QString& title, const QString& memo,
                  const QString& uuid, const QString& resText) {
     if (!registrationAllowed())
         return -1;
-    QSqlQuery resource = zq::runSql(
+    QSqlQuery resource = runQuery(
         hostDatabase(),
         QStringLiteral("select ResPath, ParentID, ResMemo from CV_Resource where ResUUID = ?"),
         {uuid});
@@ -52,19 +65,19 @@ int registerItem(const QString& type, const QString& title, const QString& memo,
     const QFileInfo source(resource.value(0).toString());
     if (!source.isFile())
         return -3;
-    const QString copy = zq::CopyToStore(source.absoluteFilePath(), projectFolder(projectSerial()));
+    const QString copy = copyIntoProject(source);
     try {
         const int id =
-            zq::sqlValue(hostDatabase(),
-                         QStringLiteral("insert into CV_DataItem(PrjSerial, ResUUID, ItemType, "
-                                        "ItemTitle, ItemMemo, ItemFile, ResText, ParentID, "
-                                        "CreatedAt) values(?, ?, ?, ?, ?, ?, ?, ?, ?) "
-                                        "returning ItemID"),
-                         {projectSerial(), uuid, type,
-                          title.isEmpty() ? source.completeBaseName() : title,
-                          memo.isEmpty() ? resource.value(2).toString() : memo,
-                          QFileInfo(copy).fileName(), resText, resource.value(1).toInt(),
-                          QDateTime::currentDateTime().toString(Qt::ISODate)})
+            queryValue(hostDatabase(),
+                       QStringLiteral("insert into CV_DataItem(PrjSerial, ResUUID, ItemType, "
+                                      "ItemTitle, ItemMemo, ItemFile, ResText, ParentID, "
+                                      "CreatedAt) values(?, ?, ?, ?, ?, ?, ?, ?, ?) "
+                                      "returning ItemID"),
+                       {projectSerial(), uuid, type,
+                        title.isEmpty() ? source.completeBaseName() : title,
+                        memo.isEmpty() ? resource.value(2).toString() : memo,
+                        QFileInfo(copy).fileName(), resText, resource.value(1).toInt(),
+                        QDateTime::currentDateTime().toString(Qt::ISODate)})
                 .toInt();
         notifyProjectChanged();
         return id;
@@ -75,11 +88,11 @@ int registerItem(const QString& type, const QString& title, const QString& memo,
 }
 
 QString dataInfo(int itemId) {
-    QSqlQuery item = zq::runSql(hostDatabase(),
-                                QStringLiteral("select ItemID, ItemTitle, ItemType, ItemMemo, "
-                                               "ResUUID from CV_DataItem "
-                                               "where ItemID = ? and PrjSerial = ?"),
-                                {itemId, projectSerial()});
+    QSqlQuery item = runQuery(hostDatabase(),
+                              QStringLiteral("select ItemID, ItemTitle, ItemType, ItemMemo, "
+                                             "ResUUID from CV_DataItem "
+                                             "where ItemID = ? and PrjSerial = ?"),
+                              {itemId, projectSerial()});
     if (!item.next())
         return {};
     QStringList fields;
@@ -89,21 +102,21 @@ QString dataInfo(int itemId) {
 }
 
 QString dataFileName(int itemId) {
-    const QString file = zq::sqlValue(hostDatabase(),
-                                      QStringLiteral("select ItemFile from CV_DataItem "
-                                                     "where ItemID = ? and PrjSerial = ?"),
-                                      {itemId, projectSerial()})
+    const QString file = queryValue(hostDatabase(),
+                                    QStringLiteral("select ItemFile from CV_DataItem "
+                                                   "where ItemID = ? and PrjSerial = ?"),
+                                    {itemId, projectSerial()})
                              .toString();
     return file.isEmpty() ? QString() : itemPath(projectSerial(), file);
 }
 
 QList<DataItem> projectItems() {
     QList<DataItem> items;
-    QSqlQuery query = zq::runSql(hostDatabase(),
-                                 QStringLiteral("select ItemID, ItemTitle, ItemType, ItemMemo, "
-                                                "ItemFile from CV_DataItem where PrjSerial = ? "
-                                                "order by ItemID"),
-                                 {projectSerial()});
+    QSqlQuery query = runQuery(hostDatabase(),
+                               QStringLiteral("select ItemID, ItemTitle, ItemType, ItemMemo, "
+                                              "ItemFile from CV_DataItem where PrjSerial = ? "
+                                              "order by ItemID"),
+                               {projectSerial()});
     while (query.next())
         items.append({query.value(0).toInt(), query.value(1).toString(), query.value(2).toString(),
                       query.value(3).toString(),
@@ -117,9 +130,9 @@ int describeResource(const QString& typeName, const QString& fullPath, QString& 
     if (!QFileInfo(fullPath).isFile())
         return -2;
     const QString caption =
-        zq::sqlValue(hostDatabase(),
-                     QStringLiteral("select TypeCaption from ZQ_TypeInfo where TypeName = ?"),
-                     {typeName})
+        queryValue(hostDatabase(),
+                   QStringLiteral("select TypeCaption from ZQ_TypeInfo where TypeName = ?"),
+                   {typeName})
             .toString();
     resText = caption.isEmpty() ? typeName : caption;
     return 0;
