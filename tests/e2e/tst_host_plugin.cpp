@@ -15,6 +15,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QScopeGuard>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QtTest>
@@ -119,6 +120,23 @@ private slots:
         QCOMPARE(area->findChildren<QWidget*>(QStringLiteral("FrmZQDocTemplateMG")).size(), 1);
         QCOMPARE(area->subWindowList().size(), 1);
         QCOMPARE(area->activeSubWindow(), area->subWindowList().first());
+
+        // Closed by the user, it frees itself; the next call makes a new one, read afresh.
+        QSqlQuery insert(corvane::hostDatabase());
+        QVERIFY(insert.exec(QStringLiteral("insert into ZQ_DocInfoMaster(DocSortID, DocSortName, "
+                                           "DocSortMemo) values('0009', '新增分类', '')")));
+        area->subWindowList().first()->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(area->findChildren<QWidget*>(QStringLiteral("FrmZQDocTemplateMG")).isEmpty());
+        QCOMPARE(m_window->runApp(1), 0);
+        const auto forms = area->findChildren<QWidget*>(QStringLiteral("FrmZQDocTemplateMG"));
+        QCOMPARE(forms.size(), 1);
+        const auto* tree = forms.first()->findChild<QTreeWidget*>(QStringLiteral("tvwOrg"));
+        QVERIFY(!tree->findItems(QStringLiteral("新增分类"), Qt::MatchRecursive).isEmpty());
+        area->subWindowList().first()->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(
+            insert.exec(QStringLiteral("delete from ZQ_DocInfoMaster where DocSortID = '0009'")));
     }
 
     void registrationDialogHandsTemplateToHost_data() {
