@@ -3,6 +3,7 @@
 #include "catalogue/TemplateDocuments.h"
 #include "registration/Registration.h"
 #include "registration/TemplateTree.h"
+#include "ui/DialogControls.h"
 #include "ui/DialogService.h"
 #include "ui/TreeNodes.h"
 
@@ -16,8 +17,9 @@ TFrmZQDocSort::TFrmZQDocSort(QWidget* owner, const QSqlDatabase& db)
     : QDialog(owner)
     , m_db(db)
     , tvwOrg(new QTreeWidget(this))
-    , BtBtnOK(new QPushButton(QStringLiteral("确定(&O)"), this))
-    , BtBtnCancel(new QPushButton(QStringLiteral("取消(&C)"), this)) {
+    , BtBtnOK(placeButton(this, QStringLiteral("BtBtnOK"), QStringLiteral("确定(&O)"), 60, 299))
+    , BtBtnCancel(
+          placeButton(this, QStringLiteral("BtBtnCancel"), QStringLiteral("取消(&C)"), 181, 299)) {
     setObjectName(QStringLiteral("FrmZQDocSort"));
     setWindowTitle(QStringLiteral("注册文档模板"));
     setFixedSize(311, 329);
@@ -30,13 +32,7 @@ TFrmZQDocSort::TFrmZQDocSort(QWidget* owner, const QSqlDatabase& db)
     tvwOrg->setEditTriggers(QAbstractItemView::NoEditTriggers);
     connect(tvwOrg, &QTreeWidget::itemDoubleClicked, this, &TFrmZQDocSort::tvwOrgDblClick);
 
-    BtBtnOK->setObjectName(QStringLiteral("BtBtnOK"));
-    BtBtnOK->setGeometry(60, 299, 75, 25);
-    BtBtnOK->setAutoDefault(false);
     connect(BtBtnOK, &QPushButton::clicked, this, &TFrmZQDocSort::BtBtnOKClick);
-    BtBtnCancel->setObjectName(QStringLiteral("BtBtnCancel"));
-    BtBtnCancel->setGeometry(181, 299, 75, 25);
-    BtBtnCancel->setAutoDefault(false);
     connect(BtBtnCancel, &QPushButton::clicked, this, &QDialog::reject);
 
     guarded(this, [&] { FillTemplateTree(tvwOrg, m_db); });

@@ -3,6 +3,7 @@
 #include "catalogue/TemplateDocuments.h"
 #include "registration/Registration.h"
 #include "registration/TemplateTree.h"
+#include "ui/DialogControls.h"
 #include "ui/DialogService.h"
 #include "ui/TreeNodes.h"
 
@@ -43,8 +44,9 @@ TFrmZQMoreDocSort::TFrmZQMoreDocSort(QWidget* owner, const QSqlDatabase& db)
     : QDialog(owner)
     , m_db(db)
     , tvwOrg(new QTreeWidget(this))
-    , BtBtnOK(new QPushButton(QStringLiteral("确定(&O)"), this))
-    , BtBtnCancel(new QPushButton(QStringLiteral("取消(&C)"), this)) {
+    , BtBtnOK(placeButton(this, QStringLiteral("BtBtnOK"), QStringLiteral("确定(&O)"), 58, 298))
+    , BtBtnCancel(
+          placeButton(this, QStringLiteral("BtBtnCancel"), QStringLiteral("取消(&C)"), 179, 298)) {
     setObjectName(QStringLiteral("FrmZQMoreDocSort"));
     setWindowTitle(QStringLiteral("批量注册系统模板"));
     setFixedSize(310, 329);
@@ -56,13 +58,7 @@ TFrmZQMoreDocSort::TFrmZQMoreDocSort(QWidget* owner, const QSqlDatabase& db)
     tvwOrg->setAllColumnsShowFocus(true);
     tvwOrg->setEditTriggers(QAbstractItemView::NoEditTriggers);
 
-    BtBtnOK->setObjectName(QStringLiteral("BtBtnOK"));
-    BtBtnOK->setGeometry(58, 298, 75, 25);
-    BtBtnOK->setAutoDefault(false);
     connect(BtBtnOK, &QPushButton::clicked, this, &TFrmZQMoreDocSort::BtBtnOKClick);
-    BtBtnCancel->setObjectName(QStringLiteral("BtBtnCancel"));
-    BtBtnCancel->setGeometry(179, 298, 75, 25);
-    BtBtnCancel->setAutoDefault(false);
     connect(BtBtnCancel, &QPushButton::clicked, this, &QDialog::reject);
 
     guarded(this, [&] { FillTemplateTree(tvwOrg, m_db); });
