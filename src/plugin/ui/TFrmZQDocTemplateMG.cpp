@@ -554,10 +554,7 @@ void TFrmZQDocTemplateMG::ActAddClassExecute() {
 }
 
 void TFrmZQDocTemplateMG::ActiEditExecute() {
-    if (QTreeWidgetItem* row = selectedRow())
-        EditClassNode(FindClassNodeOfRow(row));
-    else
-        EditClassNode(selectedNode());
+    EditClassNode(classTarget());
     FillDocList(selectedNode());
 }
 
@@ -578,10 +575,7 @@ void TFrmZQDocTemplateMG::EditClassNode(QTreeWidgetItem* node) {
 }
 
 void TFrmZQDocTemplateMG::ActDeleteExecute() {
-    if (QTreeWidgetItem* row = selectedRow())
-        DeleteClassNode(FindClassNodeOfRow(row));
-    else
-        DeleteClassNode(selectedNode());
+    DeleteClassNode(classTarget());
     FillDocList(selectedNode());
 }
 
