@@ -14,11 +14,11 @@ void GenerateLargeClass(const QSqlDatabase& db, const QString& code, int templat
                                QStringLiteral("PDF"),   QStringLiteral("TEXT"),
                                QStringLiteral("OTHER"), QStringLiteral("UNKNOWN")};
     Transaction transaction(db);
-    InsertClass(db, code, QStringLiteral("审计模板%1").arg(templates), QStringLiteral("基准测试"));
+    insertClass(db, code, QStringLiteral("审计模板%1").arg(templates), QStringLiteral("基准测试"));
     for (int i = 1; i <= 10; ++i) {
         const QString child = code + QStringLiteral("%1").arg(i, 4, 10, QLatin1Char('0'));
-        InsertClass(db, child, QStringLiteral("子分类%1").arg(i), QString());
-        InsertTemplate(db,
+        insertClass(db, child, QStringLiteral("子分类%1").arg(i), QString());
+        insertTemplate(db,
                        {QStringLiteral("子分类模板%1").arg(i), QStringLiteral("%1.doc").arg(child),
                         QString(), child, QStringLiteral("WORD"), QString()});
     }
@@ -27,7 +27,7 @@ void GenerateLargeClass(const QSqlDatabase& db, const QString& code, int templat
         // Every seventh template has no stored file: its row carries the class image.
         const QString fileName =
             i % 7 == 0 ? QString() : QStringLiteral("%1_%2.doc").arg(code).arg(i);
-        InsertTemplate(db, {caption, fileName, QStringLiteral("说明 %1").arg(i), code,
+        insertTemplate(db, {caption, fileName, QStringLiteral("说明 %1").arg(i), code,
                             types[i % types.size()], QStringLiteral("关键字%1").arg(i % 13)});
     }
     transaction.commit();

@@ -60,8 +60,8 @@ Rows naiveClassContents(const QSqlDatabase& db, const QString& code) {
     Rows rows;
     for (Listed& item : listed) {
         if (!item.classCode.isEmpty()) {
-            item.row.className = zq::ClassNameOfCode(db, item.classCode);
-            item.row.typeCaption = zq::TypeCaptionOf(db, item.typeName);
+            item.row.className = zq::classNameOfCode(db, item.classCode);
+            item.row.typeCaption = zq::typeCaptionOf(db, item.typeName);
         }
         rows.append(item.row);
     }
@@ -137,7 +137,7 @@ bool runEngine(const char* engine, QSqlDatabase db) {
     for (const int n : {100, 1000, 5000}) {
         const QString code = QStringLiteral("9%1").arg(++classNumber, 3, 10, QLatin1Char('0'));
         zq::bench::GenerateLargeClass(db, code, n);
-        const Measured fast = measure(db, counter, zq::ReadClassContents, code);
+        const Measured fast = measure(db, counter, zq::readClassContents, code);
         const Measured naive = measure(db, counter, naiveClassContents, code);
         const bool same = fast.rows.size() == n + kSubClasses && sameRows(fast.rows, naive.rows);
         allSame = allSame && same;

@@ -27,8 +27,8 @@ private slots:
         QFETCH(QString, code);
         QFETCH(int, depth);
         QFETCH(QString, parent);
-        QCOMPARE(ClassCodeDepth(code), depth);
-        QCOMPARE(ParentClassCode(code), parent);
+        QCOMPARE(classCodeDepth(code), depth);
+        QCOMPARE(parentClassCode(code), parent);
     }
 
     void newChildClassCode_data() {
@@ -63,7 +63,7 @@ private slots:
         TestCatalogue catalogue;
         for (const QString& code : existing)
             catalogue.addClass(code, "类" + code);
-        QCOMPARE(NewChildClassCode(catalogue.db(), parent), expected);
+        QCOMPARE(zq::newChildClassCode(catalogue.db(), parent), expected);
     }
 
     void newChildClassCodeRefusesAFullParentAndBadCodes() {
@@ -74,22 +74,22 @@ private slots:
                 catalogue.addClass(QStringLiteral("0001%1").arg(i, 4, 10, QLatin1Char('0')), "子");
             transaction.commit();
         }
-        QVERIFY_THROWS_EXCEPTION(Error, NewChildClassCode(catalogue.db(), "0001"));
+        QVERIFY_THROWS_EXCEPTION(Error, zq::newChildClassCode(catalogue.db(), "0001"));
         catalogue.addClass("00AB", "坏编码");
         catalogue.addClass("0001", "好编码");
-        QVERIFY_THROWS_EXCEPTION(Error, NewChildClassCode(catalogue.db(), ""));
+        QVERIFY_THROWS_EXCEPTION(Error, zq::newChildClassCode(catalogue.db(), ""));
     }
 
     void insertClassStoresTextsAsTyped() {
         TestCatalogue catalogue;
-        InsertClass(catalogue.db(), "0001", "  O'Brien 的\"类\"  ", " 说明'); drop table x; -- ");
-        const QList<ClassRow> rows = ReadClassRows(catalogue.db());
+        insertClass(catalogue.db(), "0001", "  O'Brien 的\"类\"  ", " 说明'); drop table x; -- ");
+        const QList<ClassRecord> rows = readClassRows(catalogue.db());
         QCOMPARE(rows.size(), 1);
         QCOMPARE(rows[0].name, QString("O'Brien 的\"类\""));
         QCOMPARE(rows[0].memo, QString("说明'); drop table x; --"));
-        QCOMPARE(ClassNameOfCode(catalogue.db(), "0001"), QString("O'Brien 的\"类\""));
-        QCOMPARE(ClassNameOfCode(catalogue.db(), "0002"), QString());
-        QCOMPARE(ClassNameOfCode(catalogue.db(), ""), QString());
+        QCOMPARE(classNameOfCode(catalogue.db(), "0001"), QString("O'Brien 的\"类\""));
+        QCOMPARE(classNameOfCode(catalogue.db(), "0002"), QString());
+        QCOMPARE(classNameOfCode(catalogue.db(), ""), QString());
     }
 
     // Two workstations that computed the same code: the second insert fails, and adding takes
@@ -99,9 +99,9 @@ private slots:
         catalogue.addClass("0001", "甲");
         const QString stale = "0002";
         catalogue.addClass(stale, "别的工作站");
-        QVERIFY_THROWS_EXCEPTION(Error, InsertClass(catalogue.db(), stale, "乙", ""));
-        QCOMPARE(AddChildClass(catalogue.db(), "", "乙", "", stale), QString("0003"));
-        QCOMPARE(ClassNameOfCode(catalogue.db(), "0003"), QString("乙"));
+        QVERIFY_THROWS_EXCEPTION(Error, insertClass(catalogue.db(), stale, "乙", ""));
+        QCOMPARE(addChildClass(catalogue.db(), "", "乙", "", stale), QString("0003"));
+        QCOMPARE(classNameOfCode(catalogue.db(), "0003"), QString("乙"));
         QCOMPARE(catalogue.count("ZQ_DocInfoMaster"), 3);
     }
 
@@ -110,15 +110,15 @@ private slots:
         for (const char* code : {"0001", "00010001", "000100010001", "0002", "00020001"})
             catalogue.addClass(code, code);
         catalogue.addTemplate("底稿", "000100010001");
-        QVERIFY(ClassTreeHasTemplates(catalogue.db(), "0001"));
-        QVERIFY(!DeleteEmptyClassTree(catalogue.db(), "0001"));
+        QVERIFY(classTreeHasTemplates(catalogue.db(), "0001"));
+        QVERIFY(!zq::deleteEmptyClassTree(catalogue.db(), "0001"));
         QCOMPARE(catalogue.count("ZQ_DocInfoMaster"), 5);
 
-        QVERIFY(DeleteEmptyClassTree(catalogue.db(), "0002"));
+        QVERIFY(zq::deleteEmptyClassTree(catalogue.db(), "0002"));
         QCOMPARE(catalogue.count("ZQ_DocInfoMaster"), 3);
-        QVERIFY(ClassExists(catalogue.db(), "0001"));
-        QVERIFY(!ClassExists(catalogue.db(), "00020001"));
-        QVERIFY(!DeleteEmptyClassTree(catalogue.db(), ""));
+        QVERIFY(classExists(catalogue.db(), "0001"));
+        QVERIFY(!classExists(catalogue.db(), "00020001"));
+        QVERIFY(!zq::deleteEmptyClassTree(catalogue.db(), ""));
     }
 
     void classContents_data() {
@@ -144,7 +144,7 @@ private slots:
         catalogue.addTemplate("深处模板", "00010001");
 
         QStringList seen;
-        for (const ClassContentRow& row : ReadClassContents(catalogue.db(), code))
+        for (const ClassContentRow& row : readClassContents(catalogue.db(), code))
             seen.append(
                 QStringList{row.caption, row.className, QString::number(row.image)}.join('|'));
         QCOMPARE(seen, rows);
@@ -154,27 +154,27 @@ private slots:
         TestCatalogue catalogue;
         catalogue.addClass("0001", "审计计划");
         const qint64 first =
-            InsertTemplate(catalogue.db(), {" 计划 ", "a.doc", " 说明 ", "0001", "WORD", "关键字"});
+            insertTemplate(catalogue.db(), {" 计划 ", "a.doc", " 说明 ", "0001", "WORD", "关键字"});
         const qint64 second =
-            InsertTemplate(catalogue.db(), {"表格", "b.xls", "", "0001", "未知类型", ""});
+            insertTemplate(catalogue.db(), {"表格", "b.xls", "", "0001", "未知类型", ""});
         QVERIFY(second != first);
-        const QList<ClassContentRow> rows = ReadClassContents(catalogue.db(), "0001");
+        const QList<ClassContentRow> rows = readClassContents(catalogue.db(), "0001");
         QCOMPARE(rows.size(), 2);
         QCOMPARE(rows[0].id, QString::number(first));
         QCOMPARE(rows[0].caption, QString("计划"));
         QCOMPARE(rows[0].memo, QString("说明"));
-        QCOMPARE(rows[0].typeCaption, TypeCaptionOf(catalogue.db(), "WORD"));
+        QCOMPARE(rows[0].typeCaption, typeCaptionOf(catalogue.db(), "WORD"));
         QVERIFY(!rows[0].typeCaption.isEmpty());
         QCOMPARE(rows[1].typeCaption, QString());
 
-        QVERIFY(FileNameInUse(catalogue.db(), "a.doc"));
-        DeleteTemplate(catalogue.db(), first);
-        QVERIFY(!FileNameInUse(catalogue.db(), "a.doc"));
+        QVERIFY(fileNameInUse(catalogue.db(), "a.doc"));
+        deleteTemplateRow(catalogue.db(), first);
+        QVERIFY(!fileNameInUse(catalogue.db(), "a.doc"));
     }
 
     void noConnectionFailsWithAClearError() {
         try {
-            ReadClassRows(QSqlDatabase());
+            readClassRows(QSqlDatabase());
             QFAIL("reading without a connection must fail");
         } catch (const Error& error) {
             QVERIFY(error.message().contains("数据库连接"));

@@ -55,7 +55,7 @@ private slots:
             catalogue.addClass(code, code, "说明" + code);
         QTreeWidget tree;
         new QTreeWidgetItem(&tree, {"stale"});
-        LoadClassTree(&tree, catalogue.db());
+        zq::loadClassTree(&tree, catalogue.db());
         QCOMPARE(shape(tree), expected);
     }
 
@@ -64,7 +64,7 @@ private slots:
         catalogue.addClass("0001", "审计计划", "计划类");
         catalogue.addClass("00010001", "总体计划");
         QTreeWidget tree;
-        LoadClassTree(&tree, catalogue.db());
+        zq::loadClassTree(&tree, catalogue.db());
         QTreeWidgetItem* root = tree.topLevelItem(0);
         QCOMPARE(nodeRecord(root), (QStringList{"", "", ""}));
         QCOMPARE(imageIndex(root), 10);
@@ -73,21 +73,21 @@ private slots:
         QCOMPARE(imageIndex(plan), 10);
         QVERIFY(!plan->icon(0).isNull());
 
-        QCOMPARE(ClassPathText(nullptr), QString());
-        QCOMPARE(ClassPathText(root), QString("\\文档模板分类信息"));
-        QCOMPARE(ClassPathText(plan->child(0)), QString("\\文档模板分类信息\\审计计划\\总体计划"));
+        QCOMPARE(classPathText(nullptr), QString());
+        QCOMPARE(classPathText(root), QString("\\文档模板分类信息"));
+        QCOMPARE(classPathText(plan->child(0)), QString("\\文档模板分类信息\\审计计划\\总体计划"));
     }
 
     void selectionTreeRecordsHoldTheClassInTheDocumentFields() {
         TestCatalogue catalogue;
         catalogue.addClass("0001", "审计计划", "计划类");
         QTreeWidget tree;
-        LoadClassTree(&tree, catalogue.db(), ClassRecordForm::DocNodeInfo);
-        const TDocNodeInfo info =
-            TDocNodeInfo::fromList(nodeRecord(tree.topLevelItem(0)->child(0)));
-        QCOMPARE(info.DocSortID, QString("0001"));
-        QCOMPARE(info.DocCaption, QString("审计计划"));
-        QCOMPARE(info.DocMemo, QString("计划类"));
+        zq::loadClassTree(&tree, catalogue.db(), ClassRecordForm::TemplateRecord);
+        const TemplateRecord info =
+            TemplateRecord::fromList(nodeRecord(tree.topLevelItem(0)->child(0)));
+        QCOMPARE(info.classCode, QString("0001"));
+        QCOMPARE(info.caption, QString("审计计划"));
+        QCOMPARE(info.memo, QString("计划类"));
         QCOMPARE(nodeClassCode(tree.topLevelItem(0)->child(0)), QString("0001"));
         QCOMPARE(nodeRecord(tree.topLevelItem(0)).size(), 7);
     }

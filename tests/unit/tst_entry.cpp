@@ -1,7 +1,7 @@
 #include "FakeHost.h"
 #include "ScriptedDialogs.h"
 #include "TestCatalogue.h"
-#include "entry/TDMZQDocTemplateMG.h"
+#include "entry/DataModule.h"
 #include "platform/UiReferences.h"
 #include "ui/TreeNodes.h"
 
@@ -32,9 +32,9 @@ private slots:
             QCOMPARE(uiReferences().application, &application);
             QCOMPARE(uiReferences().hintWindowClass, intptr_t(11));
         }
-        const auto modules = application.findChildren<TDMZQDocTemplateMG*>("DMZQDocTemplateMG");
+        const auto modules = application.findChildren<DataModule*>("DMZQDocTemplateMG");
         QCOMPARE(modules.size(), 1);
-        QVERIFY(modules[0]->ADOConDocMG.isOpen());
+        QVERIFY(modules[0]->connection().isOpen());
         QCOMPARE(host.callNames(), QStringList{"GetBaseDBConnection"});
         QCOMPARE(applicationTitle(), QString("宿主"));
     }
@@ -65,7 +65,7 @@ private slots:
         FakeHostScope scope(host);
         QWidget application;
         QCOMPARE(RunAppEvn(0, reinterpret_cast<intptr_t>(&application), 0, 0, 4, 0, 0), 0);
-        QVERIFY(!application.findChild<TDMZQDocTemplateMG*>()->ADOConDocMG.isValid());
+        QVERIFY(!application.findChild<DataModule*>()->connection().isValid());
 
         // The manager window still opens, and says why it is empty.
         ScriptedDialogs dialogs;

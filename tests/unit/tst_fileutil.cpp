@@ -34,7 +34,7 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QStringList, pieces);
         QStringList list{"stale"};
-        SplitText(text, QStringLiteral("@&@"), list);
+        zq::splitText(text, QStringLiteral("@&@"), list);
         QCOMPARE(list, pieces);
     }
 
@@ -52,7 +52,7 @@ private slots:
         QVERIFY(QFile::link(outside.path(), top + "/a/link-to-folder"));
         QVERIFY(QFile::link(kept, top + "/link-to-file"));
 
-        DeleteDirectoryTree(top + "/");
+        deleteDirectoryTree(top + "/");
         QVERIFY(!QFileInfo::exists(top));
         QVERIFY(QFileInfo::exists(kept));
     }
@@ -61,9 +61,9 @@ private slots:
         QTemporaryDir temp;
         const QString file = temp.filePath("file.txt");
         write(file);
-        DeleteDirectoryTree(file);
+        deleteDirectoryTree(file);
         QVERIFY(QFileInfo::exists(file));
-        DeleteDirectoryTree(temp.filePath("missing"));
+        deleteDirectoryTree(temp.filePath("missing"));
         QVERIFY(QFileInfo::exists(temp.path()));
     }
 
@@ -73,15 +73,15 @@ private slots:
         QTemporaryDir temp;
         const QString link = temp.filePath("link");
         QVERIFY(QFile::link(outside.path(), link));
-        DeleteDirectoryTree(link);
+        deleteDirectoryTree(link);
         QVERIFY(QFileInfo::exists(outside.filePath("kept.txt")));
     }
 
     void shellFolderDesktop() {
         const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-        QCOMPARE(GetShellFolderPath(0), desktop);
-        QCOMPARE(GetShellFolderPath(16), desktop);
-        QCOMPARE(GetShellFolderPath(5), QString());
+        QCOMPARE(shellFolderPath(0), desktop);
+        QCOMPARE(shellFolderPath(16), desktop);
+        QCOMPARE(shellFolderPath(5), QString());
     }
 };
 

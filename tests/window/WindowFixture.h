@@ -3,7 +3,7 @@
 #include "FakeHost.h"
 #include "ScriptedDialogs.h"
 #include "TestCatalogue.h"
-#include "ui/TFrmZQDocTemplateMG.h"
+#include "ui/ManagerWindow.h"
 #include "ui/TreeNodes.h"
 
 #include <QAction>
@@ -23,10 +23,10 @@ struct WindowFixture {
     FakeHostScope hostScope{host};
     ScriptedDialogs dialogs;
     ScriptedDialogsScope dialogsScope{dialogs};
-    std::unique_ptr<TFrmZQDocTemplateMG> window;
+    std::unique_ptr<ManagerWindow> window;
 
-    TFrmZQDocTemplateMG& open() {
-        window = std::make_unique<TFrmZQDocTemplateMG>(nullptr, catalogue.db());
+    ManagerWindow& open() {
+        window = std::make_unique<ManagerWindow>(nullptr, catalogue.db());
         return *window;
     }
     QTreeWidget* tree() const { return window->classTree(); }

@@ -1,7 +1,7 @@
 #include "WindowFixture.h"
 #include "catalogue/ClassCatalogue.h"
 #include "catalogue/Sql.h"
-#include "ui/TFrmAddTemplateClass.h"
+#include "ui/ClassDialog.h"
 
 #include <QTest>
 
@@ -19,7 +19,7 @@ struct Classes : WindowFixture {
         catalogue.addClass("0002", "B");
         open();
     }
-    QString nameOf(const QString& code) { return ClassNameOfCode(catalogue.db(), code); }
+    QString nameOf(const QString& code) { return classNameOfCode(catalogue.db(), code); }
 };
 
 } // namespace
@@ -123,8 +123,8 @@ private slots:
         Classes f;
         QVERIFY(!f.act("ActiEdit")->isEnabled());
         QVERIFY(!f.act("ActDelete")->isEnabled());
-        f.window->EditClassNode(f.node(""));
-        f.window->DeleteClassNode(f.node(""));
+        f.window->editClassNode(f.node(""));
+        f.window->deleteClassNode(f.node(""));
         QVERIFY(f.dialogs.shown.isEmpty());
     }
 
@@ -168,8 +168,8 @@ private slots:
         f.selectRow("00010001");
         f.dialogs.answers.enqueue(true);
         f.trigger("ActDeleteDoc"); // a class row runs the class delete
-        QVERIFY(!ClassExists(f.catalogue.db(), "00010001"));
-        QVERIFY(!ClassExists(f.catalogue.db(), "000100010001"));
+        QVERIFY(!classExists(f.catalogue.db(), "00010001"));
+        QVERIFY(!classExists(f.catalogue.db(), "000100010001"));
         QCOMPARE(f.selectedCode(), QString("0001"));
         QVERIFY(f.rows().isEmpty());
     }
@@ -177,7 +177,7 @@ private slots:
     void classDialogKeysAndChecks() {
         test::ScriptedDialogs dialogs;
         test::ScriptedDialogsScope scope(dialogs);
-        TFrmAddTemplateClass dialog(nullptr);
+        ClassDialog dialog(nullptr);
         dialog.show();
         QVERIFY(QTest::qWaitForWindowActive(&dialog));
         auto* name = dialog.findChild<QLineEdit*>("Edt_DocSortName");

@@ -1,8 +1,8 @@
 #include "WindowFixture.h"
 #include "catalogue/Sql.h"
 #include "catalogue/TemplateStore.h"
-#include "ui/TFrmAddTemplateDoc.h"
-#include "ui/TFrmEditTemplateDoc.h"
+#include "ui/AddTemplateDialog.h"
+#include "ui/EditTemplateDialog.h"
 #include "util/Error.h"
 #include "util/FileUtil.h"
 
@@ -39,7 +39,7 @@ struct Docs : WindowFixture {
     }
     ~Docs() {
         for (const QString& name : stored())
-            QFile::remove(StoredFilePath(name));
+            QFile::remove(storedFilePath(name));
     }
     QString source(const QString& name) {
         const QString path = sources.filePath(prefix + name);
@@ -47,13 +47,13 @@ struct Docs : WindowFixture {
         return path;
     }
     QStringList stored() const {
-        return QDir(TemplateStorePath()).entryList({prefix + "*"}, QDir::Files, QDir::Name);
+        return QDir(templateStorePath()).entryList({prefix + "*"}, QDir::Files, QDir::Name);
     }
     // A template in the store and the table.
     qint64 storedTemplate(const QString& caption, const QString& classCode, const QString& file,
                           const QString& memo = {}) {
-        QDir().mkpath(TemplateStorePath());
-        writeFile(StoredFilePath(prefix + file), "x");
+        QDir().mkpath(templateStorePath());
+        writeFile(storedFilePath(prefix + file), "x");
         return catalogue.addTemplate(caption, classCode, prefix + file, "WORD", memo);
     }
     void addThroughDialog(const QString& path, const QString& name = "  名称 ",
@@ -98,7 +98,7 @@ private slots:
             QDir().mkpath(store);
             writeFile(store + "/" + name, "old");
         }
-        const QString copy = CopyToStore(from, store);
+        const QString copy = copyToStore(from, store);
         QCOMPARE(copy, store + "/" + expected);
         QFile file(copy);
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -122,7 +122,7 @@ private slots:
         const int rowsBefore = f.list()->topLevelItemCount();
         f.addThroughDialog(f.source("plan.doc"));
 
-        const QString storedPath = StoredFilePath(f.prefix + "plan.doc");
+        const QString storedPath = storedFilePath(f.prefix + "plan.doc");
         QCOMPARE(f.host.calls, (QList<QStringList>{{"ZQImportNewRes", "  名称 ", "", " 说明 ", "",
                                                     storedPath, classPath, "1"}}));
         QVERIFY(QFile::exists(storedPath));
@@ -179,7 +179,7 @@ private slots:
         const qint64 gone = f.storedTemplate("无文件", "", "gone.doc");
         const qint64 first = f.storedTemplate("甲", "", "shared.doc");
         const qint64 second = f.catalogue.addTemplate("乙", "", f.prefix + "shared.doc");
-        QFile::remove(StoredFilePath(f.prefix + "gone.doc"));
+        QFile::remove(storedFilePath(f.prefix + "gone.doc"));
         f.trigger("ActRefresh");
 
         // A file already missing: the row goes all the same.
@@ -255,7 +255,7 @@ private slots:
         f.selectRow(QString::number(doc));
         f.window->action(action)->trigger();
         QCOMPARE(f.host.calls,
-                 (QList<QStringList>{{"ViewFile", StoredFilePath("v.doc"), "1", title}}));
+                 (QList<QStringList>{{"ViewFile", storedFilePath("v.doc"), "1", title}}));
         QVERIFY(!QApplication::overrideCursor());
     }
 
@@ -269,7 +269,7 @@ private slots:
         f.trigger("ActReg");
         QCOMPARE(f.host.calls,
                  (QList<QStringList>{{"ZQGetCurUUID", "年度说明", "", "WWR", "",
-                                      StoredFilePath("底稿.XLS"), "XMGL", "-1", "20", "1"},
+                                      storedFilePath("底稿.XLS"), "XMGL", "-1", "20", "1"},
                                      {"RegisterDataN", "EXCEL", "年度说明", f.host.uuid}}));
     }
 
@@ -330,7 +330,7 @@ private slots:
         path.replace("@file", dir.filePath("f.txt")).replace("@folder", dir.path());
         test::ScriptedDialogs dialogs;
         test::ScriptedDialogsScope scope(dialogs);
-        TFrmAddTemplateDoc dialog(nullptr);
+        AddTemplateDialog dialog(nullptr);
         dialog.findChild<QLineEdit*>("Edt_ChoDoc")->setText(path);
         dialog.findChild<QLineEdit*>("Edt_DocName")->setText(name);
         dialog.findChild<QPushButton*>("BtBtnOK")->click();
@@ -343,7 +343,7 @@ private slots:
     void editDialogRefusesABlankName() {
         test::ScriptedDialogs dialogs;
         test::ScriptedDialogsScope scope(dialogs);
-        TFrmEditTemplateDoc dialog(nullptr);
+        EditTemplateDialog dialog(nullptr);
         dialog.setTemplate("7", "  ", "说明");
         dialog.findChild<QPushButton*>("BtBtnOK")->click();
         QCOMPARE(dialogs.texts("inform"), QStringList{"模板文件名称不能为空，请重新输入！"});
@@ -369,11 +369,11 @@ private slots:
         test::ScriptedDialogs dialogs;
         test::ScriptedDialogsScope scope(dialogs);
         dialogs.files.enqueue(picked);
-        TFrmAddTemplateDoc dialog(nullptr);
+        AddTemplateDialog dialog(nullptr);
         dialog.findChild<QLineEdit*>("Edt_DocName")->setText("typed");
         dialog.findChild<QPushButton*>("RzBitBtn1")->click();
         QCOMPARE(dialogs.shown.size(), 1);
-        QCOMPARE(dialogs.shown[0].title, GetShellFolderPath(0)); // the folder it starts in
+        QCOMPARE(dialogs.shown[0].title, shellFolderPath(0)); // the folder it starts in
         QVERIFY(dialogs.shown[0].text.endsWith("|Word文档 (*.doc);;Excel文档 (*.xls)"));
         QCOMPARE(dialog.filePath(), picked);
         QCOMPARE(dialog.name(), name);

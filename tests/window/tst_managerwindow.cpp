@@ -75,8 +75,8 @@ private slots:
             const QTreeWidgetItem* row = f.list()->topLevelItem(i);
             const bool classRow = row->text(kColRowId).startsWith("000");
             QCOMPARE(row->text(kColFullPath),
-                     classRow ? TemplateStorePath() + " "
-                              : StoredFilePath(sqlValue(f.catalogue.db(),
+                     classRow ? templateStorePath() + " "
+                              : storedFilePath(sqlValue(f.catalogue.db(),
                                                         "select DocFileName from ZQ_DocTempDetail "
                                                         "where DocID = ?",
                                                         {row->text(kColRowId).toLongLong()})
@@ -218,7 +218,7 @@ private slots:
     void closingTheChildWindowFreesTheForm() {
         WindowFixture f;
         QMdiArea area;
-        QPointer<TFrmZQDocTemplateMG> form = new TFrmZQDocTemplateMG(&area, f.catalogue.db());
+        QPointer<ManagerWindow> form = new ManagerWindow(&area, f.catalogue.db());
         QMdiSubWindow* child = area.addSubWindow(form);
         QPointer<QMdiSubWindow> childGuard = child;
         child->showMaximized();

@@ -1,10 +1,10 @@
 #include "FakeHost.h"
 #include "ScriptedDialogs.h"
 #include "TestCatalogue.h"
+#include "catalogue/TemplateRegistration.h"
 #include "catalogue/TemplateStore.h"
-#include "registration/Registration.h"
-#include "registration/TFrmZQDocSort.h"
-#include "registration/TFrmZQMoreDocSort.h"
+#include "registration/BatchRegisterDialog.h"
+#include "registration/RegisterTemplateDialog.h"
 #include "ui/TreeNodes.h"
 
 #include <QDir>
@@ -72,13 +72,13 @@ class StoredFiles {
 public:
     ~StoredFiles() {
         for (const QString& name : m_names)
-            QFile::remove(StoredFilePath(name));
+            QFile::remove(storedFilePath(name));
     }
     QString add() {
         const QString name =
             QStringLiteral("reg-%1.doc").arg(QUuid::createUuid().toString(QUuid::WithoutBraces));
-        QDir().mkpath(TemplateStorePath());
-        QFile file(StoredFilePath(name));
+        QDir().mkpath(templateStorePath());
+        QFile file(storedFilePath(name));
         if (file.open(QIODevice::WriteOnly))
             file.write("template");
         m_names.append(name);
@@ -178,7 +178,7 @@ private slots:
         QTest::addColumn<QList<QStringList>>("calls");
         QTest::addColumn<int>("result");
 
-        const QString path = StoredFilePath("t.doc");
+        const QString path = storedFilePath("t.doc");
         const QStringList proc{"ZQDoResTypeProc", "WORD", "标题", path, ""};
         const QStringList exn{"RegisterDataExN", "WORD", "标题", "UUID-1", "RES"};
         auto uuid = [&](const QString& parent) {
@@ -204,8 +204,8 @@ private slots:
         FakeHost host;
         host.resTypeProcResult = accepted;
         host.registerDataExNResult = registered;
-        const TDocNodeInfo doc{"9", "标题", "t.doc", "说明", "WORD", "关键", {}};
-        QCOMPARE(RegisterTemplateDoc(
+        const TemplateRecord doc{"9", "标题", "t.doc", "说明", "WORD", "关键", {}};
+        QCOMPARE(registerTemplateDoc(
                      host, doc, remembered ? ParentIdSource::Remembered : ParentIdSource::Fixed),
                  result);
         QCOMPARE(host.calls, calls);
@@ -230,7 +230,7 @@ private slots:
         QFETCH(QString, title);
         FakeHost host;
         host.dataInfo = info;
-        ViewRegisteredItem(host, 42);
+        viewRegisteredItem(host, 42);
         QCOMPARE(host.calls, (QList<QStringList>{{"GetDataInfo", "42"},
                                                  {"LoadDataFileName", "42"},
                                                  {"ViewFile", "/tmp/item.doc", "1", title}}));
@@ -239,7 +239,7 @@ private slots:
     void listRowKindFollowsTheExtension_data() {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("kind");
-        const QString store = TemplateStorePath();
+        const QString store = templateStorePath();
         QTest::newRow("DOC") << store + "报告.DOC"
                              << "WORD";
         QTest::newRow("Xls") << store + "底稿.Xls"
@@ -257,7 +257,7 @@ private slots:
         QFETCH(QString, path);
         QFETCH(QString, kind);
         FakeHost host;
-        RegisterListRow(host, path, "说明");
+        registerListRow(host, path, "说明");
         QCOMPARE(host.calls, (QList<QStringList>{{"ZQGetCurUUID", "说明", "", "WWR", "", path,
                                                   "XMGL", "-1", "20", "1"},
                                                  {"RegisterDataN", kind, "说明", "UUID-1"}}));
@@ -278,7 +278,7 @@ private slots:
         catalogue.addClass(code, "数字类");
         catalogue.addTemplate("M", code);
 
-        TFrmZQDocSort dialog(nullptr, catalogue.db());
+        RegisterTemplateDialog dialog(nullptr, catalogue.db());
         QTreeWidget* tree = treeOf(dialog);
         QCOMPARE(shape(tree),
                  (QStringList{"文档模板分类信息/10", "  甲/10", "    甲一/10", "    甲的模板/0",
@@ -303,9 +303,9 @@ private slots:
         ScriptedDialogsScope dialogsScope(dialogs);
         std::unique_ptr<QDialog> dialog;
         if (batch)
-            dialog = std::make_unique<TFrmZQMoreDocSort>(nullptr, QSqlDatabase());
+            dialog = std::make_unique<BatchRegisterDialog>(nullptr, QSqlDatabase());
         else
-            dialog = std::make_unique<TFrmZQDocSort>(nullptr, QSqlDatabase());
+            dialog = std::make_unique<RegisterTemplateDialog>(nullptr, QSqlDatabase());
         QCOMPARE(dialogs.texts("error").size(), 1);
         dialog->show();
         QVERIFY(dialog->isVisible());
@@ -319,7 +319,7 @@ private slots:
     void registersAndOpensTheChosenTemplate() {
         QFETCH(bool, doubleClick);
         Fixture f;
-        TFrmZQDocSort dialog(nullptr, f.catalogue.db());
+        RegisterTemplateDialog dialog(nullptr, f.catalogue.db());
         dialog.show();
         if (doubleClick) {
             doubleClickNode(dialog, "y");
@@ -327,7 +327,7 @@ private slots:
             treeOf(dialog)->setCurrentItem(node(dialog, "y"));
             clickOk(dialog);
         }
-        const QString path = StoredFilePath(f.fileNames["y"]);
+        const QString path = storedFilePath(f.fileNames["y"]);
         QCOMPARE(f.calls(), (QList<QStringList>{{"ZQGetCurPrjSerial"},
                                                 {"ZQDoResTypeProc", "WORD", "y", path, ""},
                                                 {"ZQGetCurUUID", "说明y", "", "WWW", "", path,
@@ -384,7 +384,7 @@ private slots:
         f.host.fake.projectSerial = serial;
         f.host.fake.resTypeProcResult = accepted;
         f.host.fake.registerDataExNResult = registered;
-        TFrmZQDocSort dialog(nullptr, f.catalogue.db());
+        RegisterTemplateDialog dialog(nullptr, f.catalogue.db());
         dialog.show();
         QTreeWidget* tree = treeOf(dialog);
         if (chosen.isEmpty()) {
@@ -404,7 +404,7 @@ private slots:
 
     void checksCascadeAsTicked() {
         Fixture f;
-        TFrmZQMoreDocSort dialog(nullptr, f.catalogue.db());
+        BatchRegisterDialog dialog(nullptr, f.catalogue.db());
         dialog.show();
         QTreeWidget* tree = treeOf(dialog);
         QCOMPARE(tree->currentItem(), tree->topLevelItem(0));
@@ -467,7 +467,7 @@ private slots:
         Fixture f(missing);
         f.host.fake.projectSerial = serial;
         f.host.refused = refused;
-        TFrmZQMoreDocSort dialog(nullptr, f.catalogue.db());
+        BatchRegisterDialog dialog(nullptr, f.catalogue.db());
         dialog.show();
         for (const QString& text : ticked)
             node(dialog, text)->setCheckState(0, Qt::Checked);
@@ -498,14 +498,14 @@ private slots:
 
     void eachBatchAnswersForItself() {
         Fixture f;
-        TFrmZQMoreDocSort first(nullptr, f.catalogue.db());
+        BatchRegisterDialog first(nullptr, f.catalogue.db());
         first.show();
         node(first, "x")->setCheckState(0, Qt::Checked);
         clickOk(first);
         QVERIFY(!first.isVisible());
 
         // A later batch that attempts nothing stays open after a successful one.
-        TFrmZQMoreDocSort second(nullptr, f.catalogue.db());
+        BatchRegisterDialog second(nullptr, f.catalogue.db());
         second.show();
         clickOk(second);
         QVERIFY(second.isVisible());

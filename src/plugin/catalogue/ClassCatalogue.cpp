@@ -23,26 +23,26 @@ int groupNumber(const QString& code, qsizetype from) {
 
 } // namespace
 
-int ClassCodeDepth(const QString& code) {
+int classCodeDepth(const QString& code) {
     return int(code.size() / kGroup);
 }
 
-QString ParentClassCode(const QString& code) {
+QString parentClassCode(const QString& code) {
     return code.left(std::max<qsizetype>(0, code.size() - kGroup));
 }
 
-QList<ClassRow> ReadClassRows(const QSqlDatabase& db) {
+QList<ClassRecord> readClassRows(const QSqlDatabase& db) {
     QSqlQuery query = runSql(
         db, QStringLiteral("select DocSortID, DocSortName, DocSortMemo from ZQ_DocInfoMaster "
                            "order by DocSortID"));
-    QList<ClassRow> rows;
+    QList<ClassRecord> rows;
     while (query.next())
         rows.append(
             {query.value(0).toString(), query.value(1).toString(), query.value(2).toString()});
     return rows;
 }
 
-QList<int> ClassTreeParents(const QList<ClassRow>& rows) {
+QList<int> classTreeParents(const QList<ClassRecord>& rows) {
     QList<int> parents;
     parents.reserve(rows.size());
     const auto parentOf = [&parents](int node) {
@@ -53,7 +53,7 @@ QList<int> ClassTreeParents(const QList<ClassRow>& rows) {
     int current = kUnderRoot;
     int previousDepth = 0;
     for (qsizetype i = 0; i < rows.size(); ++i) {
-        const int depth = ClassCodeDepth(rows[i].code);
+        const int depth = classCodeDepth(rows[i].code);
         int parent;
         if (depth > previousDepth) {
             parent = current;
@@ -71,7 +71,7 @@ QList<int> ClassTreeParents(const QList<ClassRow>& rows) {
     return parents;
 }
 
-QString NewChildClassCode(const QSqlDatabase& db, const QString& parentCode) {
+QString newChildClassCode(const QSqlDatabase& db, const QString& parentCode) {
     QSqlQuery query = runSql(db,
                              QStringLiteral("select DocSortID from ZQ_DocInfoMaster where "
                                             "substr(DocSortID, 1, ?) = ? and length(DocSortID) = ? "
@@ -90,7 +90,7 @@ QString NewChildClassCode(const QSqlDatabase& db, const QString& parentCode) {
     return parentCode + QStringLiteral("%1").arg(last + 1, kGroup, 10, QLatin1Char('0'));
 }
 
-void InsertClass(const QSqlDatabase& db, const QString& code, const QString& name,
+void insertClass(const QSqlDatabase& db, const QString& code, const QString& name,
                  const QString& memo) {
     runSql(db,
            QStringLiteral("insert into ZQ_DocInfoMaster(DocSortID, DocSortName, DocSortMemo) "
@@ -98,23 +98,23 @@ void InsertClass(const QSqlDatabase& db, const QString& code, const QString& nam
            {code, name.trimmed(), memo.trimmed()});
 }
 
-QString AddChildClass(const QSqlDatabase& db, const QString& parentCode, const QString& name,
+QString addChildClass(const QSqlDatabase& db, const QString& parentCode, const QString& name,
                       const QString& memo, const QString& firstCode) {
     QString code = firstCode;
     for (int attempt = 1;; ++attempt) {
         try {
-            InsertClass(db, code, name, memo);
+            insertClass(db, code, name, memo);
             return code;
         } catch (const Error&) {
             // Only a code taken meanwhile is worth another try; anything else is a real failure.
-            if (attempt == kInsertAttempts || !ClassExists(db, code))
+            if (attempt == kInsertAttempts || !classExists(db, code))
                 throw;
         }
-        code = NewChildClassCode(db, parentCode);
+        code = newChildClassCode(db, parentCode);
     }
 }
 
-void UpdateClass(const QSqlDatabase& db, const QString& code, const QString& name,
+void updateClass(const QSqlDatabase& db, const QString& code, const QString& name,
                  const QString& memo) {
     runSql(db,
            QStringLiteral("update ZQ_DocInfoMaster set DocSortName = ?, DocSortMemo = ? "
@@ -122,20 +122,20 @@ void UpdateClass(const QSqlDatabase& db, const QString& code, const QString& nam
            {name.trimmed(), memo.trimmed(), code});
 }
 
-bool ClassExists(const QSqlDatabase& db, const QString& code) {
+bool classExists(const QSqlDatabase& db, const QString& code) {
     return sqlValue(db, QStringLiteral("select count(*) from ZQ_DocInfoMaster where DocSortID = ?"),
                     {code})
                .toInt() > 0;
 }
 
-QString ClassNameOfCode(const QSqlDatabase& db, const QString& code) {
+QString classNameOfCode(const QSqlDatabase& db, const QString& code) {
     return sqlValue(db,
                     QStringLiteral("select DocSortName from ZQ_DocInfoMaster where DocSortID = ?"),
                     {code})
         .toString();
 }
 
-bool ClassTreeHasTemplates(const QSqlDatabase& db, const QString& code) {
+bool classTreeHasTemplates(const QSqlDatabase& db, const QString& code) {
     return sqlValue(db,
                     QStringLiteral("select count(*) from ZQ_DocTempDetail where ") +
                         kSubtreeCondition,
@@ -143,14 +143,14 @@ bool ClassTreeHasTemplates(const QSqlDatabase& db, const QString& code) {
                .toInt() > 0;
 }
 
-bool DeleteEmptyClassTree(const QSqlDatabase& db, const QString& code) {
+bool deleteEmptyClassTree(const QSqlDatabase& db, const QString& code) {
     if (code.isEmpty())
         return false; // the root is no class and cannot be deleted
     Transaction transaction(db);
     // Other workstations may file a template meanwhile; hold their inserts until we are done.
     if (transaction.isPostgres())
         runSql(db, QStringLiteral("lock table ZQ_DocTempDetail in share mode"));
-    if (ClassTreeHasTemplates(db, code))
+    if (classTreeHasTemplates(db, code))
         return false;
     runSql(db, QStringLiteral("delete from ZQ_DocInfoMaster where ") + kSubtreeCondition,
            {code.size(), code});

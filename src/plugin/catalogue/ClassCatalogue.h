@@ -1,53 +1,48 @@
 #pragma once
 
+#include "catalogue/NodeRecords.h"
+
 #include <QList>
 #include <QSqlDatabase>
 #include <QString>
 
 namespace zq {
 
-// One row of the class table.
-struct ClassRow {
-    QString code;
-    QString name;
-    QString memo;
-};
-
 // Depth of a class code: whole groups of four characters.
-int ClassCodeDepth(const QString& code);
+int classCodeDepth(const QString& code);
 // The code without its last group; the empty text (the root) for a top-level class.
-QString ParentClassCode(const QString& code);
+QString parentClassCode(const QString& code);
 
 // Every class, in code order.
-QList<ClassRow> ReadClassRows(const QSqlDatabase& db);
+QList<ClassRecord> readClassRows(const QSqlDatabase& db);
 
 // Where each row of a code-ordered list goes in a class tree, walking by code depth: the index
 // of the row whose node is its parent, or one of these two.
 constexpr int kUnderRoot = -1; // a child of the root node
 constexpr int kTopLevel = -2;  // beside the root, at the top level of the tree
-QList<int> ClassTreeParents(const QList<ClassRow>& rows);
+QList<int> classTreeParents(const QList<ClassRecord>& rows);
 
 // The code for a new class under the class with the given code (the empty text: the root):
 // the first free number among its children. Throws when the children hold no free number or a
 // code of theirs is not made of digits.
-QString NewChildClassCode(const QSqlDatabase& db, const QString& parentCode);
+QString newChildClassCode(const QSqlDatabase& db, const QString& parentCode);
 // Adds one class row; name and description are stored without surrounding blanks. Fails (the
 // code is unique) when another workstation took the code in the meantime.
-void InsertClass(const QSqlDatabase& db, const QString& code, const QString& name,
+void insertClass(const QSqlDatabase& db, const QString& code, const QString& name,
                  const QString& memo);
 // Adds a class under the parent with the next free code, taking a fresh code when another
 // workstation took the first one in the meantime. Returns the code used.
-QString AddChildClass(const QSqlDatabase& db, const QString& parentCode, const QString& name,
+QString addChildClass(const QSqlDatabase& db, const QString& parentCode, const QString& name,
                       const QString& memo, const QString& firstCode);
-void UpdateClass(const QSqlDatabase& db, const QString& code, const QString& name,
+void updateClass(const QSqlDatabase& db, const QString& code, const QString& name,
                  const QString& memo);
-bool ClassExists(const QSqlDatabase& db, const QString& code);
-QString ClassNameOfCode(const QSqlDatabase& db, const QString& code);
+bool classExists(const QSqlDatabase& db, const QString& code);
+QString classNameOfCode(const QSqlDatabase& db, const QString& code);
 
 // True when a template is filed in the class or below it.
-bool ClassTreeHasTemplates(const QSqlDatabase& db, const QString& code);
+bool classTreeHasTemplates(const QSqlDatabase& db, const QString& code);
 // Deletes the class and its sub-classes unless a template is filed in them, checking and
 // deleting in one transaction. Returns whether it deleted.
-bool DeleteEmptyClassTree(const QSqlDatabase& db, const QString& code);
+bool deleteEmptyClassTree(const QSqlDatabase& db, const QString& code);
 
 } // namespace zq

@@ -2,18 +2,18 @@
 
 namespace zq {
 
-TNodeInfo TNodeInfo::fromList(const QStringList& fields) {
+ClassRecord ClassRecord::fromList(const QStringList& fields) {
     return {fields.value(0), fields.value(1), fields.value(2)};
 }
 
-QStringList TDocNodeInfo::toList(Form form) const {
-    QStringList fields{DocID, DocCaption, DocFileName, DocMemo, DocTypeName, DocKeyWord};
+QStringList TemplateRecord::toList(Form form) const {
+    QStringList fields{docId, caption, fileName, memo, typeName, keyWord};
     if (form == Form::SevenFields)
-        fields.append(DocSortID);
+        fields.append(classCode);
     return fields;
 }
 
-TDocNodeInfo TDocNodeInfo::fromList(const QStringList& fields) {
+TemplateRecord TemplateRecord::fromList(const QStringList& fields) {
     return {fields.value(0), fields.value(1), fields.value(2), fields.value(3),
             fields.value(4), fields.value(5), fields.value(6)};
 }

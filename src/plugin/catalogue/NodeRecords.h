@@ -4,30 +4,31 @@
 
 namespace zq {
 
-// The record on a class node: code, name, description. The root's three texts are empty.
-struct TNodeInfo {
-    QString DocSortID;
-    QString DocSortName;
-    QString DocSortMemo;
+// A class: a row of the class table, and the record on a class node. The root's three texts
+// are empty.
+struct ClassRecord {
+    QString code;
+    QString name;
+    QString memo;
 
-    QStringList toList() const { return {DocSortID, DocSortName, DocSortMemo}; }
-    static TNodeInfo fromList(const QStringList& fields);
+    QStringList toList() const { return {code, name, memo}; }
+    static ClassRecord fromList(const QStringList& fields);
 };
 
 // The record on a template node. Six fields in the registration trees, seven (with the class
 // code) in the selection trees.
-struct TDocNodeInfo {
-    QString DocID;
-    QString DocCaption;
-    QString DocFileName;
-    QString DocMemo;
-    QString DocTypeName;
-    QString DocKeyWord;
-    QString DocSortID;
+struct TemplateRecord {
+    QString docId;
+    QString caption;
+    QString fileName;
+    QString memo;
+    QString typeName;
+    QString keyWord;
+    QString classCode;
 
     enum class Form { SixFields, SevenFields };
     QStringList toList(Form form) const;
-    static TDocNodeInfo fromList(const QStringList& fields);
+    static TemplateRecord fromList(const QStringList& fields);
 };
 
 } // namespace zq

@@ -5,7 +5,7 @@
 
 namespace zq {
 
-qint64 InsertTemplate(const QSqlDatabase& db, const TemplateRow& row) {
+qint64 insertTemplate(const QSqlDatabase& db, const TemplateRow& row) {
     QSqlQuery query = runSql(db,
                              QStringLiteral("insert into ZQ_DocTempDetail(DocCaption, DocFileName, "
                                             "DocMemo, DocSortID, DocTypeName, DocKeyWord) "
@@ -17,7 +17,7 @@ qint64 InsertTemplate(const QSqlDatabase& db, const TemplateRow& row) {
     return query.value(0).toLongLong();
 }
 
-void UpdateTemplateText(const QSqlDatabase& db, qint64 docId, const QString& caption,
+void updateTemplateText(const QSqlDatabase& db, qint64 docId, const QString& caption,
                         const QString& memo) {
     runSql(db,
            QStringLiteral("update ZQ_DocTempDetail set DocCaption = ?, DocMemo = ? "
@@ -25,24 +25,24 @@ void UpdateTemplateText(const QSqlDatabase& db, qint64 docId, const QString& cap
            {caption.trimmed(), memo.trimmed(), docId});
 }
 
-void DeleteTemplate(const QSqlDatabase& db, qint64 docId) {
+void deleteTemplateRow(const QSqlDatabase& db, qint64 docId) {
     runSql(db, QStringLiteral("delete from ZQ_DocTempDetail where DocID = ?"), {docId});
 }
 
-bool FileNameInUse(const QSqlDatabase& db, const QString& docFileName) {
+bool fileNameInUse(const QSqlDatabase& db, const QString& docFileName) {
     return sqlValue(db,
                     QStringLiteral("select count(*) from ZQ_DocTempDetail where DocFileName = ?"),
                     {docFileName})
                .toInt() > 0;
 }
 
-QString TypeCaptionOf(const QSqlDatabase& db, const QString& typeName) {
+QString typeCaptionOf(const QSqlDatabase& db, const QString& typeName) {
     return sqlValue(db, QStringLiteral("select TypeCaption from ZQ_TypeInfo where TypeName = ?"),
                     {typeName})
         .toString();
 }
 
-QList<ClassContentRow> ReadClassContents(const QSqlDatabase& db, const QString& classCode) {
+QList<ClassContentRow> readClassContents(const QSqlDatabase& db, const QString& classCode) {
     QList<ClassContentRow> rows;
     QSqlQuery classes = runSql(db,
                                QStringLiteral("select DocSortID, DocSortName, DocSortMemo "
@@ -75,11 +75,11 @@ QList<ClassContentRow> ReadClassContents(const QSqlDatabase& db, const QString& 
     return rows;
 }
 
-QList<TDocNodeInfo> ReadAllTemplates(const QSqlDatabase& db) {
+QList<TemplateRecord> readAllTemplates(const QSqlDatabase& db) {
     QSqlQuery query = runSql(db, QStringLiteral("select DocID, DocCaption, DocFileName, DocMemo, "
                                                 "DocTypeName, DocKeyWord, DocSortID "
                                                 "from ZQ_DocTempDetail order by DocID"));
-    QList<TDocNodeInfo> templates;
+    QList<TemplateRecord> templates;
     while (query.next())
         templates.append({query.value(0).toString(), query.value(1).toString(),
                           query.value(2).toString(), query.value(3).toString(),

@@ -20,14 +20,14 @@ struct TemplateRow {
 
 // Inserts the row (caption and description without surrounding blanks) and returns the
 // DocID the database gave that very row.
-qint64 InsertTemplate(const QSqlDatabase& db, const TemplateRow& row);
-void UpdateTemplateText(const QSqlDatabase& db, qint64 docId, const QString& caption,
+qint64 insertTemplate(const QSqlDatabase& db, const TemplateRow& row);
+void updateTemplateText(const QSqlDatabase& db, qint64 docId, const QString& caption,
                         const QString& memo);
-void DeleteTemplate(const QSqlDatabase& db, qint64 docId);
+void deleteTemplateRow(const QSqlDatabase& db, qint64 docId);
 // Whether any template row names the stored file.
-bool FileNameInUse(const QSqlDatabase& db, const QString& docFileName);
+bool fileNameInUse(const QSqlDatabase& db, const QString& docFileName);
 // The display name of a data type, or the empty text.
-QString TypeCaptionOf(const QSqlDatabase& db, const QString& typeName);
+QString typeCaptionOf(const QSqlDatabase& db, const QString& typeName);
 
 // A row of the manager's list: a direct sub-class or a template filed in a class.
 struct ClassContentRow {
@@ -46,9 +46,9 @@ constexpr int kCatalogueTemplateImage = 0;
 // What a class holds, directly: its sub-classes (by code) then its templates (by DocID). The
 // empty code is the root: top-level classes and the templates filed outside every class.
 // Always two statements, whatever the number of rows.
-QList<ClassContentRow> ReadClassContents(const QSqlDatabase& db, const QString& classCode);
+QList<ClassContentRow> readClassContents(const QSqlDatabase& db, const QString& classCode);
 
 // Every template, in the order the database gives them, with its class code.
-QList<TDocNodeInfo> ReadAllTemplates(const QSqlDatabase& db);
+QList<TemplateRecord> readAllTemplates(const QSqlDatabase& db);
 
 } // namespace zq

@@ -9,19 +9,19 @@
 
 namespace zq {
 
-QString HostFolder() {
+QString hostFolder() {
     return QCoreApplication::applicationDirPath() + QLatin1Char('/');
 }
 
-QString TemplateStorePath() {
-    return HostFolder() + QStringLiteral("APP/Config/XTGL/DocTemplate/");
+QString templateStorePath() {
+    return hostFolder() + QStringLiteral("APP/Config/XTGL/DocTemplate/");
 }
 
-QString StoredFilePath(const QString& docFileName) {
-    return TemplateStorePath() + docFileName;
+QString storedFilePath(const QString& docFileName) {
+    return templateStorePath() + docFileName;
 }
 
-QString CopyToStore(const QString& sourcePath, const QString& folder) {
+QString copyToStore(const QString& sourcePath, const QString& folder) {
     QString target = folder;
     if (!target.endsWith(QLatin1Char('/')))
         target += QLatin1Char('/');

@@ -5,15 +5,15 @@
 namespace zq {
 
 // The folder of the running host executable, with a trailing separator.
-QString HostFolder();
+QString hostFolder();
 // The flat folder that holds every template file, with a trailing separator.
-QString TemplateStorePath();
+QString templateStorePath();
 // The full path of a stored template file.
-QString StoredFilePath(const QString& docFileName);
+QString storedFilePath(const QString& docFileName);
 
 // Copies the source file into the folder under the first free name of the sequence name.ext,
 // name0.ext, name1.ext, ... and returns the full path of the copy. Makes the folder when it is
 // missing; throws when the source cannot be copied.
-QString CopyToStore(const QString& sourcePath, const QString& folder);
+QString copyToStore(const QString& sourcePath, const QString& folder);
 
 } // namespace zq

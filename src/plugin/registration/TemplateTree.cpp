@@ -8,8 +8,8 @@
 
 namespace zq {
 
-void FillTemplateTree(QTreeWidget* tree, const QSqlDatabase& db) {
-    LoadClassTree(tree, db);
+void fillTemplateTree(QTreeWidget* tree, const QSqlDatabase& db) {
+    loadClassTree(tree, db);
     // Only class nodes take templates: a template's DocID may read like a class code.
     QHash<QString, QTreeWidgetItem*> classNodes;
     for (QTreeWidgetItem* item : treeItems(tree)) {
@@ -18,12 +18,12 @@ void FillTemplateTree(QTreeWidget* tree, const QSqlDatabase& db) {
             classNodes.insert(code, item);
     }
 
-    for (const TDocNodeInfo& doc : ReadAllTemplates(db)) {
-        QTreeWidgetItem* parent = classNodes.value(doc.DocSortID);
+    for (const TemplateRecord& doc : readAllTemplates(db)) {
+        QTreeWidgetItem* parent = classNodes.value(doc.classCode);
         if (!parent)
             continue;
-        auto* item = new QTreeWidgetItem(parent, {doc.DocCaption});
-        setNodeRecord(item, doc.toList(TDocNodeInfo::Form::SixFields));
+        auto* item = new QTreeWidgetItem(parent, {doc.caption});
+        setNodeRecord(item, doc.toList(TemplateRecord::Form::SixFields));
         setImageIndex(item, kCatalogueTemplateImage);
     }
     tree->setCurrentItem(tree->topLevelItem(0));

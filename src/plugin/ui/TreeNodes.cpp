@@ -36,26 +36,26 @@ QString rootNodeText() {
 
 namespace {
 
-QStringList classRecord(const ClassRow& row, ClassRecordForm form) {
-    if (form == ClassRecordForm::NodeInfo)
-        return TNodeInfo{row.code, row.name, row.memo}.toList();
-    TDocNodeInfo info;
-    info.DocSortID = row.code;
-    info.DocCaption = row.name;
-    info.DocMemo = row.memo;
-    return info.toList(TDocNodeInfo::Form::SevenFields);
+QStringList recordOfClass(const ClassRecord& row, ClassRecordForm form) {
+    if (form == ClassRecordForm::ClassRecord)
+        return row.toList();
+    TemplateRecord info;
+    info.classCode = row.code;
+    info.caption = row.name;
+    info.memo = row.memo;
+    return info.toList(TemplateRecord::Form::SevenFields);
 }
 
 } // namespace
 
-void LoadClassTree(QTreeWidget* tree, const QSqlDatabase& db, ClassRecordForm form) {
-    const QList<ClassRow> rows = ReadClassRows(db);
-    const QList<int> parents = ClassTreeParents(rows);
+void loadClassTree(QTreeWidget* tree, const QSqlDatabase& db, ClassRecordForm form) {
+    const QList<ClassRecord> rows = readClassRows(db);
+    const QList<int> parents = classTreeParents(rows);
 
     tree->setUpdatesEnabled(false);
     tree->clear();
     auto* root = new QTreeWidgetItem(tree, {rootNodeText()});
-    setNodeRecord(root, classRecord({}, form));
+    setNodeRecord(root, recordOfClass({}, form));
     setImageIndex(root, kClassImage);
 
     QList<QTreeWidgetItem*> nodes;
@@ -73,7 +73,7 @@ void LoadClassTree(QTreeWidget* tree, const QSqlDatabase& db, ClassRecordForm fo
             item = new QTreeWidgetItem(nodes[parents[i]]);
         }
         item->setText(0, rows[i].name);
-        setNodeRecord(item, classRecord(rows[i], form));
+        setNodeRecord(item, recordOfClass(rows[i], form));
         setImageIndex(item, kClassImage);
         nodes.append(item);
     }
@@ -85,10 +85,10 @@ QString nodeClassCode(const QTreeWidgetItem* item) {
     return record.size() >= 7 ? record[6] : record.value(0);
 }
 
-QString ClassPathText(const QTreeWidgetItem* item) {
+QString classPathText(const QTreeWidgetItem* item) {
     if (!item)
         return {};
-    return ClassPathText(item->parent()) + QLatin1Char('\\') + item->text(0);
+    return classPathText(item->parent()) + QLatin1Char('\\') + item->text(0);
 }
 
 QList<QTreeWidgetItem*> treeItems(const QTreeWidget* tree) {

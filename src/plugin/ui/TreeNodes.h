@@ -23,21 +23,21 @@ int imageIndex(const QTreeWidgetItem* item);
 // The text of the root node of every class tree.
 QString rootNodeText();
 
-// How LoadClassTree shapes a class node's record.
+// How loadClassTree shapes a class node's record.
 enum class ClassRecordForm {
-    NodeInfo,    // TNodeInfo: code, name, description
-    DocNodeInfo, // TDocNodeInfo of seven fields, the class in DocSortID, DocCaption, DocMemo
+    ClassRecord,    // code, name, description
+    TemplateRecord, // seven fields, the class in classCode, caption and memo
 };
 
 // Replaces the tree's contents with the root and every class, placed by code depth.
-void LoadClassTree(QTreeWidget* tree, const QSqlDatabase& db,
-                   ClassRecordForm form = ClassRecordForm::NodeInfo);
+void loadClassTree(QTreeWidget* tree, const QSqlDatabase& db,
+                   ClassRecordForm form = ClassRecordForm::ClassRecord);
 
-// The class code on a node: the first field of a TNodeInfo, the seventh of a TDocNodeInfo.
+// The class code on a node: the first field of a ClassRecord, the seventh of a TemplateRecord.
 QString nodeClassCode(const QTreeWidgetItem* item);
 
 // "\" + the texts from the root down to the node; the empty text for no node.
-QString ClassPathText(const QTreeWidgetItem* item);
+QString classPathText(const QTreeWidgetItem* item);
 
 // Every item of the tree, in tree order (top to bottom, depth first).
 QList<QTreeWidgetItem*> treeItems(const QTreeWidget* tree);

@@ -6,7 +6,7 @@
 
 namespace zq {
 
-QString GetShellFolderPath(int folder) {
+QString shellFolderPath(int folder) {
     constexpr int desktop = 0;
     constexpr int desktopDirectory = 16;
     if (folder != desktop && folder != desktopDirectory)
@@ -38,14 +38,14 @@ void deleteTree(const QString& path) {
 
 } // namespace
 
-void DeleteDirectoryTree(const QString& path) {
+void deleteDirectoryTree(const QString& path) {
     const QFileInfo info(path);
     if (!info.isDir() || info.isSymLink())
         return;
     deleteTree(info.absoluteFilePath());
 }
 
-void SplitText(const QString& text, const QString& separator, QStringList& list) {
+void splitText(const QString& text, const QString& separator, QStringList& list) {
     list.clear();
     if (separator.isEmpty()) {
         if (!text.isEmpty())

@@ -9,10 +9,10 @@ namespace zq {
 
 // The class dialog: shows a class's code and takes its name and description. The caller sets
 // the caption and does the catalogue work after OK.
-class TFrmAddTemplateClass : public QDialog {
+class ClassDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit TFrmAddTemplateClass(QWidget* owner);
+    explicit ClassDialog(QWidget* owner);
 
     void setClass(const QString& code, const QString& name = {}, const QString& memo = {});
     QString code() const;
@@ -23,11 +23,11 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void BtBtnOKClick();
+    void acceptIfValid();
 
-    QLineEdit* Edt_DocSortNum;
-    QLineEdit* Edt_DocSortName;
-    QPlainTextEdit* Mem_DocSortDes;
+    QLineEdit* m_codeEdit;
+    QLineEdit* m_nameEdit;
+    QPlainTextEdit* m_memoEdit;
 };
 
 } // namespace zq

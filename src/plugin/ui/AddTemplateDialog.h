@@ -10,23 +10,23 @@ namespace zq {
 
 // Takes the file to add as a template, its name and description, and checks them; the caller
 // does the work after OK.
-class TFrmAddTemplateDoc : public QDialog {
+class AddTemplateDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit TFrmAddTemplateDoc(QWidget* owner);
+    explicit AddTemplateDialog(QWidget* owner);
 
     QString filePath() const;
     QString name() const;
     QString memo() const;
 
 private:
-    void RzBitBtn1Click();
-    void BtBtnOKClick();
+    void chooseFile();
+    void acceptIfValid();
 
-    QLineEdit* Edt_ChoDoc;
-    QLineEdit* Edt_DocName;
-    QPlainTextEdit* Mem_DocDes;
-    QPushButton* RzBitBtn1;
+    QLineEdit* m_fileEdit;
+    QLineEdit* m_nameEdit;
+    QPlainTextEdit* m_memoEdit;
+    QPushButton* m_browseButton;
     QString m_chooserFolder;
 };
 

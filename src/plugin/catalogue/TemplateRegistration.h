@@ -8,11 +8,11 @@
 namespace zq {
 
 // Whether the host has a real project open: no serial, or the test project, refuses.
-bool ProjectOpenForRegistration(HostPlatform& host);
+bool projectOpenForRegistration(HostPlatform& host);
 
 // The full path of a template's stored file, or the empty text when the name does not denote a
 // file directly inside the store.
-QString ExistingTemplateFile(const QString& docFileName);
+QString existingTemplateFile(const QString& docFileName);
 
 // Where the parent identifier of a new resource comes from.
 enum class ParentIdSource {
@@ -22,14 +22,14 @@ enum class ParentIdSource {
 
 // Hands one template to the host as a data item of the current project. Gives the item's
 // identifier, or the host's negative answer.
-int RegisterTemplateDoc(HostPlatform& host, const TDocNodeInfo& doc, ParentIdSource source);
+int registerTemplateDoc(HostPlatform& host, const TemplateRecord& doc, ParentIdSource source);
 
 // Opens a newly registered item in the host's viewer, titled by the second field of its
 // information text when that has three fields or more.
-void ViewRegisteredItem(HostPlatform& host, int itemId);
+void viewRegisteredItem(HostPlatform& host, int itemId);
 
 // The manager list's "引用到平台使用": registers the row's file, whatever kind of row it is,
 // under a kind chosen by its extension. The host's answer is not examined.
-void RegisterListRow(HostPlatform& host, const QString& fullPath, const QString& description);
+void registerListRow(HostPlatform& host, const QString& fullPath, const QString& description);
 
 } // namespace zq

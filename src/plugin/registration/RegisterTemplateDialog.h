@@ -10,20 +10,20 @@ namespace zq {
 
 // "注册文档模板": registers the chosen template with the project open in the host and opens
 // the new data item. Shows no message; a choice that cannot be registered does nothing.
-class TFrmZQDocSort : public QDialog {
+class RegisterTemplateDialog : public QDialog {
     Q_OBJECT
 public:
-    TFrmZQDocSort(QWidget* owner, const QSqlDatabase& db);
+    RegisterTemplateDialog(QWidget* owner, const QSqlDatabase& db);
 
 private slots:
-    void tvwOrgDblClick();
-    void BtBtnOKClick();
+    void onTreeDoubleClicked();
+    void acceptIfValid();
 
 private:
     QSqlDatabase m_db;
-    QTreeWidget* tvwOrg;
-    QPushButton* BtBtnOK;
-    QPushButton* BtBtnCancel;
+    QTreeWidget* m_tree;
+    QPushButton* m_okButton;
+    QPushButton* m_cancelButton;
 };
 
 } // namespace zq

@@ -10,19 +10,19 @@ namespace zq {
 
 // "批量注册系统模板": registers every ticked template with the project open in the host, and
 // closes when the last registration it attempted succeeded. Shows no message.
-class TFrmZQMoreDocSort : public QDialog {
+class BatchRegisterDialog : public QDialog {
     Q_OBJECT
 public:
-    TFrmZQMoreDocSort(QWidget* owner, const QSqlDatabase& db);
+    BatchRegisterDialog(QWidget* owner, const QSqlDatabase& db);
 
 private slots:
-    void BtBtnOKClick();
+    void acceptIfValid();
 
 private:
     QSqlDatabase m_db;
-    QTreeWidget* tvwOrg;
-    QPushButton* BtBtnOK;
-    QPushButton* BtBtnCancel;
+    QTreeWidget* m_tree;
+    QPushButton* m_okButton;
+    QPushButton* m_cancelButton;
 };
 
 } // namespace zq

@@ -1,4 +1,4 @@
-#include "ui/TFrmAddTemplateClass.h"
+#include "ui/ClassDialog.h"
 
 #include "platform/UiReferences.h"
 #include "ui/DialogControls.h"
@@ -11,51 +11,51 @@
 
 namespace zq {
 
-TFrmAddTemplateClass::TFrmAddTemplateClass(QWidget* owner)
+ClassDialog::ClassDialog(QWidget* owner)
     : QDialog(owner) {
     setObjectName(QStringLiteral("FrmAddTemplateClass"));
     setFixedSize(292, 266);
 
     placeLabel(this, QStringLiteral("Label1"), QStringLiteral("模板分类编码："), 16, 24);
-    Edt_DocSortNum = placeEdit(this, QStringLiteral("Edt_DocSortNum"), 16, 24, 265);
-    Edt_DocSortNum->setEnabled(false);
-    Edt_DocSortNum->setFocusPolicy(Qt::NoFocus);
+    m_codeEdit = placeEdit(this, QStringLiteral("Edt_DocSortNum"), 16, 24, 265);
+    m_codeEdit->setEnabled(false);
+    m_codeEdit->setFocusPolicy(Qt::NoFocus);
     placeLabel(this, QStringLiteral("Label2"), QStringLiteral("模板分类名称："), 16, 72);
-    Edt_DocSortName = placeEdit(this, QStringLiteral("Edt_DocSortName"), 16, 72, 265);
+    m_nameEdit = placeEdit(this, QStringLiteral("Edt_DocSortName"), 16, 72, 265);
     placeLabel(this, QStringLiteral("Label3"), QStringLiteral("模板分类说明："), 16, 127);
-    Mem_DocSortDes = placeMemo(this, QStringLiteral("Mem_DocSortDes"), 16, 127, 265, 93);
+    m_memoEdit = placeMemo(this, QStringLiteral("Mem_DocSortDes"), 16, 127, 265, 93);
     QPushButton* ok =
         placeButton(this, QStringLiteral("BtBtnOK"), QStringLiteral("确定(&O)"), 48, 232);
     QPushButton* cancel =
         placeButton(this, QStringLiteral("BtBtnCancel"), QStringLiteral("取消(&C)"), 175, 232);
 
-    connect(ok, &QPushButton::clicked, this, [this] { guarded(this, [&] { BtBtnOKClick(); }); });
+    connect(ok, &QPushButton::clicked, this, [this] { guarded(this, [&] { acceptIfValid(); }); });
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    Edt_DocSortName->installEventFilter(this);
-    Edt_DocSortName->setFocus();
+    m_nameEdit->installEventFilter(this);
+    m_nameEdit->setFocus();
 }
 
-void TFrmAddTemplateClass::setClass(const QString& code, const QString& name, const QString& memo) {
-    Edt_DocSortNum->setText(code);
-    Edt_DocSortName->setText(name);
-    Mem_DocSortDes->setPlainText(memo);
+void ClassDialog::setClass(const QString& code, const QString& name, const QString& memo) {
+    m_codeEdit->setText(code);
+    m_nameEdit->setText(name);
+    m_memoEdit->setPlainText(memo);
 }
 
-QString TFrmAddTemplateClass::code() const {
-    return Edt_DocSortNum->text();
+QString ClassDialog::code() const {
+    return m_codeEdit->text();
 }
 
-QString TFrmAddTemplateClass::name() const {
-    return Edt_DocSortName->text();
+QString ClassDialog::name() const {
+    return m_nameEdit->text();
 }
 
-QString TFrmAddTemplateClass::memo() const {
-    return Mem_DocSortDes->toPlainText();
+QString ClassDialog::memo() const {
+    return m_memoEdit->toPlainText();
 }
 
 // Enter in the name edit moves on as Tab does instead of closing the dialog.
-bool TFrmAddTemplateClass::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == Edt_DocSortName && event->type() == QEvent::KeyPress) {
+bool ClassDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_nameEdit && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             focusNextChild();
@@ -65,11 +65,11 @@ bool TFrmAddTemplateClass::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-void TFrmAddTemplateClass::BtBtnOKClick() {
-    if (Edt_DocSortName->text().trimmed().isEmpty()) {
+void ClassDialog::acceptIfValid() {
+    if (m_nameEdit->text().trimmed().isEmpty()) {
         dialogs().inform(this, applicationTitle(),
                          QStringLiteral("模板分类名称不能为空，请重新输入！"));
-        Edt_DocSortName->setFocus();
+        m_nameEdit->setFocus();
         return;
     }
     accept();

@@ -1,13 +1,13 @@
 // The library's exports. Each catches every failure at its door: nothing may unwind into the
 // host, which is not C++ on the other side of this boundary.
 
-#include "entry/TDMZQDocTemplateMG.h"
+#include "entry/DataModule.h"
 #include "platform/HostPlatform.h"
 #include "platform/UiReferences.h"
-#include "registration/TFrmZQDocSort.h"
-#include "registration/TFrmZQMoreDocSort.h"
+#include "registration/BatchRegisterDialog.h"
+#include "registration/RegisterTemplateDialog.h"
 #include "ui/DialogService.h"
-#include "ui/TFrmZQDocTemplateMG.h"
+#include "ui/ManagerWindow.h"
 #include "ui/TreeNodes.h"
 
 #include <QMdiArea>
@@ -32,10 +32,9 @@ __attribute__((destructor)) void onLibraryUnload() {
 
 // Mode 1: the one manager window, a maximised child of the host's document area.
 void showManagerWindow(const QSqlDatabase& db) {
-    auto* form =
-        qobject_cast<TFrmZQDocTemplateMG*>(findComponent(QStringLiteral("FrmZQDocTemplateMG")));
+    auto* form = qobject_cast<ManagerWindow*>(findComponent(QStringLiteral("FrmZQDocTemplateMG")));
     if (!form) {
-        form = new TFrmZQDocTemplateMG(application(), db);
+        form = new ManagerWindow(application(), db);
         form->setObjectName(QStringLiteral("FrmZQDocTemplateMG"));
         if (QMdiArea* area = uiReferences().screen) {
             QMdiSubWindow* child = area->addSubWindow(form);
@@ -68,16 +67,16 @@ ZQ_EXPORT int32_t RunAppEvn(intptr_t hintWindowClass, intptr_t application, intp
                             int32_t, int32_t mode, int32_t, int32_t) {
     try {
         installHostObjects(hintWindowClass, application, screen);
-        const QSqlDatabase db = EnsureDataModule()->ADOConDocMG;
+        const QSqlDatabase db = ensureDataModule()->connection();
         switch (mode) {
         case 1:
             showManagerWindow(db);
             break;
         case 2:
-            showModal<TFrmZQDocSort>(db);
+            showModal<RegisterTemplateDialog>(db);
             break;
         case 3:
-            showModal<TFrmZQMoreDocSort>(db);
+            showModal<BatchRegisterDialog>(db);
             break;
         default:
             break;
@@ -91,7 +90,7 @@ ZQ_EXPORT int32_t RunAppEvn(intptr_t hintWindowClass, intptr_t application, intp
 ZQ_EXPORT void GetDocList(void* tree) {
     try {
         if (auto* widget = static_cast<QTreeWidget*>(tree))
-            LoadClassTree(widget, EnsureDataModule()->ADOConDocMG);
+            loadClassTree(widget, ensureDataModule()->connection());
     } catch (...) {
         // The host gets no result from this call; a catalogue it cannot read leaves its tree.
     }
@@ -103,7 +102,7 @@ ZQ_EXPORT int32_t ZQPackage_View(intptr_t application, intptr_t screen, intptr_t
                                  int32_t) {
     try {
         installHostObjects(hintWindowClass, application, screen);
-        EnsureDataModule();
+        ensureDataModule();
     } catch (...) {
     }
     return -1;
@@ -113,7 +112,7 @@ ZQ_EXPORT int32_t ZQPackage_ExportProc(intptr_t application, intptr_t screen,
                                        intptr_t hintWindowClass, int32_t, intptr_t) {
     try {
         installHostObjects(hintWindowClass, application, screen);
-        EnsureDataModule();
+        ensureDataModule();
     } catch (...) {
     }
     return -1;
@@ -140,7 +139,7 @@ ZQ_EXPORT int32_t ZQPackage_Import(intptr_t application, intptr_t screen, intptr
                                    int32_t, const char*) {
     try {
         installHostObjects(hintWindowClass, application, screen);
-        EnsureDataModule();
+        ensureDataModule();
     } catch (...) {
     }
     return -1;

@@ -9,10 +9,10 @@ namespace zq {
 
 // Shows a template's number and takes its new name and description; the caller stores them
 // after OK.
-class TFrmEditTemplateDoc : public QDialog {
+class EditTemplateDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit TFrmEditTemplateDoc(QWidget* owner);
+    explicit EditTemplateDialog(QWidget* owner);
 
     void setTemplate(const QString& docId, const QString& name, const QString& memo);
     QString docId() const;
@@ -20,11 +20,11 @@ public:
     QString memo() const;
 
 private:
-    void BtBtnOKClick();
+    void acceptIfValid();
 
-    QLineEdit* Edt_DocNum;
-    QLineEdit* Edt_DocName;
-    QPlainTextEdit* Mem_DocDes;
+    QLineEdit* m_docIdEdit;
+    QLineEdit* m_nameEdit;
+    QPlainTextEdit* m_memoEdit;
 };
 
 } // namespace zq

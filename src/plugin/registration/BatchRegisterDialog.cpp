@@ -1,7 +1,7 @@
-#include "registration/TFrmZQMoreDocSort.h"
+#include "registration/BatchRegisterDialog.h"
 
 #include "catalogue/TemplateDocuments.h"
-#include "registration/Registration.h"
+#include "catalogue/TemplateRegistration.h"
 #include "registration/TemplateTree.h"
 #include "ui/DialogControls.h"
 #include "ui/DialogService.h"
@@ -29,10 +29,10 @@ void registerChecked(HostPlatform& host, const QTreeWidgetItem* node, bool& succ
         if (child->checkState(0) != Qt::Checked || imageIndex(child) == kClassImage ||
             !hasNodeRecord(child))
             continue;
-        const TDocNodeInfo doc = TDocNodeInfo::fromList(nodeRecord(child));
-        if (ExistingTemplateFile(doc.DocFileName).isEmpty())
+        const TemplateRecord doc = TemplateRecord::fromList(nodeRecord(child));
+        if (existingTemplateFile(doc.fileName).isEmpty())
             return;
-        succeeded = RegisterTemplateDoc(host, doc, ParentIdSource::Remembered) >= 0;
+        succeeded = registerTemplateDoc(host, doc, ParentIdSource::Remembered) >= 0;
         if (!succeeded)
             return;
     }
@@ -40,43 +40,43 @@ void registerChecked(HostPlatform& host, const QTreeWidgetItem* node, bool& succ
 
 } // namespace
 
-TFrmZQMoreDocSort::TFrmZQMoreDocSort(QWidget* owner, const QSqlDatabase& db)
+BatchRegisterDialog::BatchRegisterDialog(QWidget* owner, const QSqlDatabase& db)
     : QDialog(owner)
     , m_db(db)
-    , tvwOrg(new QTreeWidget(this))
-    , BtBtnOK(placeButton(this, QStringLiteral("BtBtnOK"), QStringLiteral("确定(&O)"), 58, 298))
-    , BtBtnCancel(
+    , m_tree(new QTreeWidget(this))
+    , m_okButton(placeButton(this, QStringLiteral("BtBtnOK"), QStringLiteral("确定(&O)"), 58, 298))
+    , m_cancelButton(
           placeButton(this, QStringLiteral("BtBtnCancel"), QStringLiteral("取消(&C)"), 179, 298)) {
     setObjectName(QStringLiteral("FrmZQMoreDocSort"));
     setWindowTitle(QStringLiteral("批量注册系统模板"));
     setFixedSize(310, 329);
 
-    tvwOrg->setObjectName(QStringLiteral("tvwOrg"));
-    tvwOrg->setGeometry(12, 12, 286, 277);
-    tvwOrg->header()->hide();
-    tvwOrg->setIndentation(19);
-    tvwOrg->setAllColumnsShowFocus(true);
-    tvwOrg->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_tree->setObjectName(QStringLiteral("tvwOrg"));
+    m_tree->setGeometry(12, 12, 286, 277);
+    m_tree->header()->hide();
+    m_tree->setIndentation(19);
+    m_tree->setAllColumnsShowFocus(true);
+    m_tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
 
-    connect(BtBtnOK, &QPushButton::clicked, this, &TFrmZQMoreDocSort::BtBtnOKClick);
-    connect(BtBtnCancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_okButton, &QPushButton::clicked, this, &BatchRegisterDialog::acceptIfValid);
+    connect(m_cancelButton, &QPushButton::clicked, this, &QDialog::reject);
 
-    guarded(this, [&] { FillTemplateTree(tvwOrg, m_db); });
+    guarded(this, [&] { fillTemplateTree(m_tree, m_db); });
     // Ticking a node ticks everything below it; a node with children shows their summary.
-    for (QTreeWidgetItem* item : treeItems(tvwOrg)) {
+    for (QTreeWidgetItem* item : treeItems(m_tree)) {
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable | Qt::ItemIsAutoTristate);
         item->setCheckState(0, Qt::Unchecked);
     }
 }
 
-void TFrmZQMoreDocSort::BtBtnOKClick() {
+void BatchRegisterDialog::acceptIfValid() {
     guarded(this, [&] {
         HostPlatform& host = hostPlatform();
         // Each batch answers for itself: only its own last registration decides.
         bool succeeded = false;
-        if (ProjectOpenForRegistration(host) && tvwOrg->topLevelItemCount() > 0) {
+        if (projectOpenForRegistration(host) && m_tree->topLevelItemCount() > 0) {
             host.SetOldParentID(-1);
-            registerChecked(host, tvwOrg->topLevelItem(0), succeeded);
+            registerChecked(host, m_tree->topLevelItem(0), succeeded);
         }
         if (succeeded)
             accept();

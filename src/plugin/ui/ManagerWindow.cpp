@@ -1,16 +1,16 @@
-#include "ui/TFrmZQDocTemplateMG.h"
+#include "ui/ManagerWindow.h"
 
 #include "catalogue/ClassCatalogue.h"
 #include "catalogue/TemplateDocuments.h"
+#include "catalogue/TemplateRegistration.h"
 #include "catalogue/TemplateStore.h"
 #include "platform/HostPlatform.h"
 #include "platform/UiReferences.h"
-#include "registration/Registration.h"
+#include "ui/AddTemplateDialog.h"
+#include "ui/ClassDialog.h"
 #include "ui/DialogService.h"
+#include "ui/EditTemplateDialog.h"
 #include "ui/ImageList.h"
-#include "ui/TFrmAddTemplateClass.h"
-#include "ui/TFrmAddTemplateDoc.h"
-#include "ui/TFrmEditTemplateDoc.h"
 #include "ui/TreeNodes.h"
 #include "util/Gb18030.h"
 
@@ -37,7 +37,7 @@ namespace zq {
 
 namespace {
 
-struct ActionSpec {
+struct ActionRow {
     const char* name;
     const char* caption;
     const char* hint;
@@ -46,7 +46,7 @@ struct ActionSpec {
     bool shown;
 };
 
-const ActionSpec kActions[] = {
+const ActionRow kActions[] = {
     {"ActAddDoc", "添加模板文件", "添加模板文件", "文档模板分类操作", 0, true},
     {"ActAddClass", "添加模板分类", "添加模板分类", "文档模板分类操作", 12, true},
     {"ActDelete", "删除模板分类", "删除", "文档模板分类操作", 1, true},
@@ -112,7 +112,7 @@ public:
 
 } // namespace
 
-TFrmZQDocTemplateMG::TFrmZQDocTemplateMG(QWidget* owner, const QSqlDatabase& db)
+ManagerWindow::ManagerWindow(QWidget* owner, const QSqlDatabase& db)
     : QWidget(owner)
     , m_db(db) {
     setAttribute(Qt::WA_DeleteOnClose);
@@ -130,16 +130,16 @@ TFrmZQDocTemplateMG::TFrmZQDocTemplateMG(QWidget* owner, const QSqlDatabase& db)
 
     // FormCreate: the whole catalogue with the root selected, the list showing its contents.
     // A catalogue that cannot be read is shown as an error; the window still opens.
-    guarded(this, [this] { LoadTree(); });
+    guarded(this, [this] { loadTree(); });
     updateActions();
 }
 
-QAction* TFrmZQDocTemplateMG::action(const QString& name) const {
+QAction* ManagerWindow::action(const QString& name) const {
     return findChild<QAction*>(name, Qt::FindDirectChildrenOnly);
 }
 
-void TFrmZQDocTemplateMG::createActions() {
-    for (const ActionSpec& entry : kActions) {
+void ManagerWindow::createActions() {
+    for (const ActionRow& entry : kActions) {
         auto* act = new QAction(imageListIcon(entry.image), QString::fromUtf8(entry.caption), this);
         act->setObjectName(QString::fromUtf8(entry.name));
         if (*entry.hint) {
@@ -152,28 +152,28 @@ void TFrmZQDocTemplateMG::createActions() {
     for (const char* name : kAlwaysDisabled)
         action(QString::fromUtf8(name))->setEnabled(false);
 
-    const auto bind = [this](const char* name, void (TFrmZQDocTemplateMG::*handler)()) {
+    const auto bind = [this](const char* name, void (ManagerWindow::*handler)()) {
         connect(action(QString::fromUtf8(name)), &QAction::triggered, this,
                 [this, handler] { guarded(this, [&] { (this->*handler)(); }); });
     };
-    bind("ActAddClass", &TFrmZQDocTemplateMG::ActAddClassExecute);
-    bind("ActiEdit", &TFrmZQDocTemplateMG::ActiEditExecute);
-    bind("ActDelete", &TFrmZQDocTemplateMG::ActDeleteExecute);
-    bind("ActAddDoc", &TFrmZQDocTemplateMG::ActAddDocExecute);
-    bind("ActDeleteDoc", &TFrmZQDocTemplateMG::ActDeleteDocExecute);
-    bind("ActeditDocDes", &TFrmZQDocTemplateMG::ActeditDocDesExecute);
-    bind("ActeditDoc", &TFrmZQDocTemplateMG::ActeditDocExecute);
-    bind("ActPreview", &TFrmZQDocTemplateMG::ActeditDocExecute);
-    bind("ActRefresh", &TFrmZQDocTemplateMG::ActRefreshExecute);
-    bind("actUP", &TFrmZQDocTemplateMG::actUPExecute);
-    bind("ActFirst", &TFrmZQDocTemplateMG::ActFirstExecute);
-    bind("ActPrevious", &TFrmZQDocTemplateMG::ActPreviousExecute);
-    bind("ActNext", &TFrmZQDocTemplateMG::ActNextExecute);
-    bind("ActLast", &TFrmZQDocTemplateMG::ActLastExecute);
-    bind("ActReg", &TFrmZQDocTemplateMG::ActRegExecute);
+    bind("ActAddClass", &ManagerWindow::addClass);
+    bind("ActiEdit", &ManagerWindow::renameClass);
+    bind("ActDelete", &ManagerWindow::deleteClass);
+    bind("ActAddDoc", &ManagerWindow::addTemplate);
+    bind("ActDeleteDoc", &ManagerWindow::deleteTemplate);
+    bind("ActeditDocDes", &ManagerWindow::editTemplateDescription);
+    bind("ActeditDoc", &ManagerWindow::openSelectedTemplate);
+    bind("ActPreview", &ManagerWindow::openSelectedTemplate);
+    bind("ActRefresh", &ManagerWindow::refresh);
+    bind("actUP", &ManagerWindow::goUp);
+    bind("ActFirst", &ManagerWindow::selectFirstRow);
+    bind("ActPrevious", &ManagerWindow::selectPreviousRow);
+    bind("ActNext", &ManagerWindow::selectNextRow);
+    bind("ActLast", &ManagerWindow::selectLastRow);
+    bind("ActReg", &ManagerWindow::registerSelectedRow);
 }
 
-void TFrmZQDocTemplateMG::createMenus() {
+void ManagerWindow::createMenus() {
     const auto acts = [this](std::initializer_list<const char*> names) {
         QList<QAction*> list;
         for (const char* name : names)
@@ -181,74 +181,74 @@ void TFrmZQDocTemplateMG::createMenus() {
         return list;
     };
 
-    TBToolbar1 = new QMenuBar(this);
-    TBToolbar1->setObjectName(QStringLiteral("TBToolbar1"));
-    QMenu* operations = TBToolbar1->addMenu(QStringLiteral("操作"));
+    m_menuBar = new QMenuBar(this);
+    m_menuBar->setObjectName(QStringLiteral("TBToolbar1"));
+    QMenu* operations = m_menuBar->addMenu(QStringLiteral("操作"));
     operations->addMenu(addSubmenu(operations, acts({"ActAddClass", "ActAddDoc"})));
     operations->addActions(acts({"ActDelete", "ActiEdit", "ActSearch"}));
     operations->addSeparator();
     operations->addActions(acts({"ActExport", "ActImport"}));
     operations->addSeparator();
     operations->addAction(action(QStringLiteral("ActPreview")));
-    TBToolbar1->addSeparator();
-    TBToolbar1->addActions(acts({"ActFirst", "ActPrevious", "ActNext", "ActLast"}));
+    m_menuBar->addSeparator();
+    m_menuBar->addActions(acts({"ActFirst", "ActPrevious", "ActNext", "ActLast"}));
     // The bar's refresh item is a hidden one: the button bar offers refresh.
 
-    TBToolbar2 = new QToolBar(this);
-    TBToolbar2->setObjectName(QStringLiteral("TBToolbar2"));
-    TBToolbar2->setIconSize(QSize(16, 16));
-    TBToolbar2->addActions(acts({"actBackOff", "ActAbove", "actUP", "ActAddClass", "ActAddDoc",
-                                 "ActDeleteDoc", "ActRefresh", "ActSearch"}));
+    m_toolBar = new QToolBar(this);
+    m_toolBar->setObjectName(QStringLiteral("TBToolbar2"));
+    m_toolBar->setIconSize(QSize(16, 16));
+    m_toolBar->addActions(acts({"actBackOff", "ActAbove", "actUP", "ActAddClass", "ActAddDoc",
+                                "ActDeleteDoc", "ActRefresh", "ActSearch"}));
 
-    TBPpMenuClass = new QMenu(this);
-    TBPpMenuClass->setObjectName(QStringLiteral("TBPpMenuClass"));
-    TBPpMenuClass->addMenu(addSubmenu(TBPpMenuClass, acts({"ActAddClass", "ActAddDoc"})));
-    TBPpMenuClass->addActions(acts({"ActDelete", "ActiEdit", "ActSearch"}));
+    m_classMenu = new QMenu(this);
+    m_classMenu->setObjectName(QStringLiteral("TBPpMenuClass"));
+    m_classMenu->addMenu(addSubmenu(m_classMenu, acts({"ActAddClass", "ActAddDoc"})));
+    m_classMenu->addActions(acts({"ActDelete", "ActiEdit", "ActSearch"}));
 
-    TBPpMenuDoc = new QMenu(this);
-    TBPpMenuDoc->setObjectName(QStringLiteral("TBPpMenuDoc"));
-    TBPpMenuDoc->addMenu(addSubmenu(TBPpMenuDoc, acts({"ActAddClass", "ActAddDoc"})));
-    TBPpMenuDoc->addActions(acts({"ActeditDocDes", "ActDeleteDoc", "ActeditDoc"}));
-    TBPpMenuDoc->addSeparator();
-    TBPpMenuDoc->addActions(acts({"ActFirst", "ActPrevious", "ActNext", "ActLast"}));
-    TBPpMenuDoc->addSeparator();
-    TBPpMenuDoc->addActions(acts({"ActPreview", "ActReg"}));
+    m_docMenu = new QMenu(this);
+    m_docMenu->setObjectName(QStringLiteral("TBPpMenuDoc"));
+    m_docMenu->addMenu(addSubmenu(m_docMenu, acts({"ActAddClass", "ActAddDoc"})));
+    m_docMenu->addActions(acts({"ActeditDocDes", "ActDeleteDoc", "ActeditDoc"}));
+    m_docMenu->addSeparator();
+    m_docMenu->addActions(acts({"ActFirst", "ActPrevious", "ActNext", "ActLast"}));
+    m_docMenu->addSeparator();
+    m_docMenu->addActions(acts({"ActPreview", "ActReg"}));
 }
 
-void TFrmZQDocTemplateMG::createLayout() {
-    tvwOrg = new QTreeWidget;
-    tvwOrg->setObjectName(QStringLiteral("tvwOrg"));
-    tvwOrg->setHeaderHidden(true);
-    tvwOrg->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    tvwOrg->setIndentation(19);
+void ManagerWindow::createLayout() {
+    m_classTree = new QTreeWidget;
+    m_classTree->setObjectName(QStringLiteral("tvwOrg"));
+    m_classTree->setHeaderHidden(true);
+    m_classTree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_classTree->setIndentation(19);
     // Deep class names scroll sideways instead of being cut short.
-    tvwOrg->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    tvwOrg->header()->setStretchLastSection(false);
-    tvwOrg->setSelectionMode(QAbstractItemView::SingleSelection);
-    keepSelectionVisible(tvwOrg);
+    m_classTree->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_classTree->header()->setStretchLastSection(false);
+    m_classTree->setSelectionMode(QAbstractItemView::SingleSelection);
+    keepSelectionVisible(m_classTree);
 
-    lvwLog = new QTreeWidget;
-    lvwLog->setObjectName(QStringLiteral("lvwLog"));
-    lvwLog->setRootIsDecorated(false);
-    lvwLog->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    lvwLog->setSelectionBehavior(QAbstractItemView::SelectRows);
-    lvwLog->setSelectionMode(QAbstractItemView::SingleSelection);
-    lvwLog->setAllColumnsShowFocus(true);
-    lvwLog->setColumnCount(kDocListColumns);
-    lvwLog->setHeaderLabels(
+    m_docList = new QTreeWidget;
+    m_docList->setObjectName(QStringLiteral("lvwLog"));
+    m_docList->setRootIsDecorated(false);
+    m_docList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_docList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_docList->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_docList->setAllColumnsShowFocus(true);
+    m_docList->setColumnCount(kDocListColumns);
+    m_docList->setHeaderLabels(
         {QStringLiteral("模板名称"), QStringLiteral("模板说明"), QStringLiteral("模板分类")});
-    lvwLog->setColumnWidth(kColCaption, 120);
-    lvwLog->setColumnWidth(kColMemo, 130);
-    lvwLog->setColumnWidth(kColClassName, 161);
+    m_docList->setColumnWidth(kColCaption, 120);
+    m_docList->setColumnWidth(kColMemo, 130);
+    m_docList->setColumnWidth(kColClassName, 161);
     for (int column : {kColRowId, kColTypeCaption, kColFullPath})
-        lvwLog->setColumnHidden(column, true);
-    lvwLog->header()->setSectionsClickable(true);
-    keepSelectionVisible(lvwLog);
+        m_docList->setColumnHidden(column, true);
+    m_docList->header()->setSectionsClickable(true);
+    keepSelectionVisible(m_docList);
 
     auto* classBox = new QGroupBox(QStringLiteral("文档模板分类"));
-    (new QVBoxLayout(classBox))->addWidget(tvwOrg);
+    (new QVBoxLayout(classBox))->addWidget(m_classTree);
     auto* listBox = new QGroupBox(QStringLiteral("文档模板列表"));
-    (new QVBoxLayout(listBox))->addWidget(lvwLog);
+    (new QVBoxLayout(listBox))->addWidget(m_docList);
 
     auto* splitter = new QSplitter(Qt::Horizontal);
     splitter->setHandleWidth(7);
@@ -261,8 +261,8 @@ void TFrmZQDocTemplateMG::createLayout() {
     auto* dock = new QHBoxLayout;
     dock->setContentsMargins(0, 0, 0, 0);
     dock->setSpacing(4);
-    dock->addWidget(TBToolbar1);
-    dock->addWidget(TBToolbar2, 1);
+    dock->addWidget(m_menuBar);
+    dock->addWidget(m_toolBar, 1);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(2, 2, 2, 2);
@@ -270,53 +270,54 @@ void TFrmZQDocTemplateMG::createLayout() {
     layout->addLayout(dock);
     layout->addWidget(splitter, 1);
 
-    connect(tvwOrg, &QTreeWidget::currentItemChanged, this,
-            [this](QTreeWidgetItem* current) { guarded(this, [&] { tvwOrgChange(current); }); });
-    connect(tvwOrg, &QTreeWidget::itemClicked, this,
-            [this] { guarded(this, [&] { tvwOrgClick(); }); });
-    connect(tvwOrg, &QTreeWidget::itemSelectionChanged, this, &TFrmZQDocTemplateMG::updateActions);
-    connect(lvwLog, &QTreeWidget::itemSelectionChanged, this, &TFrmZQDocTemplateMG::updateActions);
-    connect(lvwLog, &QTreeWidget::itemDoubleClicked, this,
-            [this] { guarded(this, [&] { lvwLogDblClick(); }); });
-    connect(lvwLog->header(), &QHeaderView::sectionClicked, this,
+    connect(m_classTree, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current) {
+        guarded(this, [&] { onClassTreeCurrentChanged(current); });
+    });
+    connect(m_classTree, &QTreeWidget::itemClicked, this,
+            [this] { guarded(this, [&] { onClassTreeClicked(); }); });
+    connect(m_classTree, &QTreeWidget::itemSelectionChanged, this, &ManagerWindow::updateActions);
+    connect(m_docList, &QTreeWidget::itemSelectionChanged, this, &ManagerWindow::updateActions);
+    connect(m_docList, &QTreeWidget::itemDoubleClicked, this,
+            [this] { guarded(this, [&] { onDocListDoubleClicked(); }); });
+    connect(m_docList->header(), &QHeaderView::sectionClicked, this,
             [this](int column) { guarded(this, [&] { sortDocList(column); }); });
-    tvwOrg->viewport()->installEventFilter(this);
-    lvwLog->viewport()->installEventFilter(this);
+    m_classTree->viewport()->installEventFilter(this);
+    m_docList->viewport()->installEventFilter(this);
 }
 
-bool TFrmZQDocTemplateMG::eventFilter(QObject* watched, QEvent* event) {
+bool ManagerWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonPress) {
         auto* mouse = static_cast<QMouseEvent*>(event);
-        if (watched == tvwOrg->viewport())
-            return tvwOrgMouseDown(mouse);
-        if (watched == lvwLog->viewport())
-            return lvwLogMouseDown(mouse);
+        if (watched == m_classTree->viewport())
+            return classTreeMousePress(mouse);
+        if (watched == m_docList->viewport())
+            return docListMousePress(mouse);
     }
     return QWidget::eventFilter(watched, event);
 }
 
-QTreeWidgetItem* TFrmZQDocTemplateMG::selectedRow() const {
-    return lvwLog->selectedItems().value(0);
+QTreeWidgetItem* ManagerWindow::selectedRow() const {
+    return m_docList->selectedItems().value(0);
 }
 
-QTreeWidgetItem* TFrmZQDocTemplateMG::selectedNode() const {
-    return tvwOrg->selectedItems().value(0);
+QTreeWidgetItem* ManagerWindow::selectedNode() const {
+    return m_classTree->selectedItems().value(0);
 }
 
-QTreeWidgetItem* TFrmZQDocTemplateMG::classTarget() const {
+QTreeWidgetItem* ManagerWindow::classTarget() const {
     if (QTreeWidgetItem* row = selectedRow())
-        return FindClassNodeOfRow(row);
+        return findClassNodeOfRow(row);
     return selectedNode();
 }
 
-void TFrmZQDocTemplateMG::updateActions() {
+void ManagerWindow::updateActions() {
     QTreeWidgetItem* node = selectedNode();
     QTreeWidgetItem* row = selectedRow();
     const bool templateRow = row && !isClassRow(row);
     const QTreeWidgetItem* target = classTarget();
     const bool classChangeable = target && target->parent(); // never the root
-    const int rows = lvwLog->topLevelItemCount();
-    const int rowIndex = row ? lvwLog->indexOfTopLevelItem(row) : -1;
+    const int rows = m_docList->topLevelItemCount();
+    const int rowIndex = row ? m_docList->indexOfTopLevelItem(row) : -1;
 
     const auto enable = [this](const char* name, bool enabled) {
         action(QString::fromUtf8(name))->setEnabled(enabled);
@@ -337,15 +338,15 @@ void TFrmZQDocTemplateMG::updateActions() {
     enable("ActNext", rows > 0 && rowIndex < rows - 1);
 }
 
-void TFrmZQDocTemplateMG::FillDocList(QTreeWidgetItem* node) {
+void ManagerWindow::fillDocList(QTreeWidgetItem* node) {
     m_sortColumn = -1;
-    lvwLog->header()->setSortIndicatorShown(false);
+    m_docList->header()->setSortIndicatorShown(false);
     if (!node) {
-        lvwLog->clear();
+        m_docList->clear();
         return;
     }
-    const QList<ClassContentRow> rows = ReadClassContents(m_db, nodeClassCode(node));
-    const QString store = TemplateStorePath();
+    const QList<ClassContentRow> rows = readClassContents(m_db, nodeClassCode(node));
+    const QString store = templateStorePath();
     QList<QTreeWidgetItem*> items;
     items.reserve(rows.size());
     for (const ClassContentRow& row : rows) {
@@ -354,35 +355,35 @@ void TFrmZQDocTemplateMG::FillDocList(QTreeWidgetItem* node) {
         setImageIndex(item, row.image);
         items.append(item);
     }
-    lvwLog->setUpdatesEnabled(false);
-    lvwLog->clear();
-    lvwLog->addTopLevelItems(items);
-    lvwLog->setUpdatesEnabled(true);
+    m_docList->setUpdatesEnabled(false);
+    m_docList->clear();
+    m_docList->addTopLevelItems(items);
+    m_docList->setUpdatesEnabled(true);
     updateActions();
 }
 
-void TFrmZQDocTemplateMG::SaveTreeState() {
-    FExpandedCodes.clear();
-    for (const QTreeWidgetItem* item : treeItems(tvwOrg))
+void ManagerWindow::saveTreeState() {
+    m_expandedCodes.clear();
+    for (const QTreeWidgetItem* item : treeItems(m_classTree))
         if (item->isExpanded())
-            FExpandedCodes.append(nodeClassCode(item));
+            m_expandedCodes.append(nodeClassCode(item));
     if (const QTreeWidgetItem* node = selectedNode())
-        FSelectedCode = nodeClassCode(node);
+        m_selectedCode = nodeClassCode(node);
 }
 
-void TFrmZQDocTemplateMG::LoadTree() {
-    LoadClassTree(tvwOrg, m_db);
-    if (QTreeWidgetItem* root = tvwOrg->topLevelItem(0)) {
-        tvwOrg->setCurrentItem(root);
+void ManagerWindow::loadTree() {
+    loadClassTree(m_classTree, m_db);
+    if (QTreeWidgetItem* root = m_classTree->topLevelItem(0)) {
+        m_classTree->setCurrentItem(root);
         root->setExpanded(true);
     }
 }
 
 // Opens again every node that was open, with its ancestors, and selects what selecting each
 // remembered code in turn would leave selected, in one pass over the tree.
-void TFrmZQDocTemplateMG::RestoreTreeState() {
+void ManagerWindow::restoreTreeState() {
     QHash<QString, QTreeWidgetItem*> nodes; // the last node of each code, as in tree order
-    for (QTreeWidgetItem* item : treeItems(tvwOrg))
+    for (QTreeWidgetItem* item : treeItems(m_classTree))
         if (hasNodeRecord(item))
             nodes.insert(nodeClassCode(item), item);
     const auto reveal = [](QTreeWidgetItem* item) {
@@ -390,71 +391,71 @@ void TFrmZQDocTemplateMG::RestoreTreeState() {
             parent->setExpanded(true);
     };
     QTreeWidgetItem* selected = nullptr;
-    for (const QString& code : std::as_const(FExpandedCodes)) {
+    for (const QString& code : std::as_const(m_expandedCodes)) {
         if (QTreeWidgetItem* item = nodes.value(code)) {
             reveal(item);
             item->setExpanded(true);
             selected = item;
         }
     }
-    if (QTreeWidgetItem* item = nodes.value(FSelectedCode)) {
+    if (QTreeWidgetItem* item = nodes.value(m_selectedCode)) {
         reveal(item);
         selected = item;
     }
     if (selected) {
-        tvwOrg->setCurrentItem(selected);
-        tvwOrg->scrollToItem(selected);
+        m_classTree->setCurrentItem(selected);
+        m_classTree->scrollToItem(selected);
     }
-    tvwOrg->setFocus();
+    m_classTree->setFocus();
 }
 
-void TFrmZQDocTemplateMG::SelectClassByCode(const QString& code) {
-    for (QTreeWidgetItem* item : treeItems(tvwOrg)) {
+void ManagerWindow::selectClassByCode(const QString& code) {
+    for (QTreeWidgetItem* item : treeItems(m_classTree)) {
         if (!hasNodeRecord(item) || nodeClassCode(item) != code)
             continue;
         for (QTreeWidgetItem* parent = item->parent(); parent; parent = parent->parent())
             parent->setExpanded(true);
-        tvwOrg->setCurrentItem(item);
-        tvwOrg->scrollToItem(item);
+        m_classTree->setCurrentItem(item);
+        m_classTree->scrollToItem(item);
     }
-    tvwOrg->setFocus();
+    m_classTree->setFocus();
 }
 
-QTreeWidgetItem* TFrmZQDocTemplateMG::FindClassNodeOfRow(const QTreeWidgetItem* row) const {
+QTreeWidgetItem* ManagerWindow::findClassNodeOfRow(const QTreeWidgetItem* row) const {
     if (!row || !isClassRow(row))
         return nullptr;
     const QString code = row->text(kColRowId);
-    for (QTreeWidgetItem* item : treeItems(tvwOrg))
+    for (QTreeWidgetItem* item : treeItems(m_classTree))
         if (hasNodeRecord(item) && nodeClassCode(item) == code)
             return item;
     return nullptr;
 }
 
-QString TFrmZQDocTemplateMG::GetClassPath() const {
-    return ClassPathText(selectedNode()).mid(1);
+QString ManagerWindow::selectedClassPath() const {
+    return classPathText(selectedNode()).mid(1);
 }
 
 // A reload of the tree that keeps the view; the list is filled once, for the final selection.
-void TFrmZQDocTemplateMG::reloadKeepingView() {
+void ManagerWindow::reloadKeepingView() {
     {
-        const QSignalBlocker blocker(tvwOrg);
-        LoadTree();
-        RestoreTreeState();
+        const QSignalBlocker blocker(m_classTree);
+        loadTree();
+        restoreTreeState();
     }
-    FillDocList(selectedNode());
+    fillDocList(selectedNode());
     updateActions();
 }
 
-void TFrmZQDocTemplateMG::sortDocList(int column) {
+void ManagerWindow::sortDocList(int column) {
     m_sortAscending = column == m_sortColumn ? !m_sortAscending : true;
     m_sortColumn = column;
 
     QTreeWidgetItem* selected = selectedRow();
     QList<std::pair<QByteArray, QTreeWidgetItem*>> rows;
     {
-        const QSignalBlocker blocker(lvwLog);
-        while (lvwLog->topLevelItemCount() > 0) {
-            QTreeWidgetItem* row = lvwLog->takeTopLevelItem(0);
+        const QSignalBlocker blocker(m_docList);
+        while (m_docList->topLevelItemCount() > 0) {
+            QTreeWidgetItem* row = m_docList->takeTopLevelItem(0);
             rows.append({sortKey(row->text(column)), row});
         }
     }
@@ -470,132 +471,132 @@ void TFrmZQDocTemplateMG::sortDocList(int column) {
     QList<QTreeWidgetItem*> items;
     for (const auto& row : rows)
         items.append(row.second);
-    lvwLog->addTopLevelItems(items);
+    m_docList->addTopLevelItems(items);
     if (selected)
-        lvwLog->setCurrentItem(selected);
-    lvwLog->header()->setSortIndicatorShown(true);
-    lvwLog->header()->setSortIndicator(column,
-                                       m_sortAscending ? Qt::AscendingOrder : Qt::DescendingOrder);
+        m_docList->setCurrentItem(selected);
+    m_docList->header()->setSortIndicatorShown(true);
+    m_docList->header()->setSortIndicator(column, m_sortAscending ? Qt::AscendingOrder
+                                                                  : Qt::DescendingOrder);
     updateActions();
 }
 
-void TFrmZQDocTemplateMG::tvwOrgChange(QTreeWidgetItem* current) {
-    FillDocList(current);
+void ManagerWindow::onClassTreeCurrentChanged(QTreeWidgetItem* current) {
+    fillDocList(current);
 }
 
-void TFrmZQDocTemplateMG::tvwOrgClick() {
-    FillDocList(selectedNode());
+void ManagerWindow::onClassTreeClicked() {
+    fillDocList(selectedNode());
 }
 
 // The tree's popup opens only over a node, which the right button selects first; the popup
 // then works on that node, not on a row still selected in the list.
-bool TFrmZQDocTemplateMG::tvwOrgMouseDown(QMouseEvent* event) {
+bool ManagerWindow::classTreeMousePress(QMouseEvent* event) {
     if (event->button() != Qt::RightButton)
         return false;
     guarded(this, [&] {
-        QTreeWidgetItem* node = tvwOrg->itemAt(event->position().toPoint());
+        QTreeWidgetItem* node = m_classTree->itemAt(event->position().toPoint());
         if (!node)
             return;
-        tvwOrg->setCurrentItem(node);
-        lvwLog->clearSelection();
+        m_classTree->setCurrentItem(node);
+        m_docList->clearSelection();
         updateActions();
-        TBPpMenuClass->popup(event->globalPosition().toPoint());
+        m_classMenu->popup(event->globalPosition().toPoint());
     });
     return true;
 }
 
-bool TFrmZQDocTemplateMG::lvwLogMouseDown(QMouseEvent* event) {
+bool ManagerWindow::docListMousePress(QMouseEvent* event) {
     if (event->button() != Qt::RightButton)
         return false;
     guarded(this, [&] {
-        QTreeWidgetItem* row = lvwLog->itemAt(event->position().toPoint());
+        QTreeWidgetItem* row = m_docList->itemAt(event->position().toPoint());
         if (row) {
-            lvwLog->setCurrentItem(row);
+            m_docList->setCurrentItem(row);
         } else {
-            lvwLog->clearSelection();
-            lvwLog->setCurrentItem(nullptr);
+            m_docList->clearSelection();
+            m_docList->setCurrentItem(nullptr);
         }
         updateActions();
-        (row && isClassRow(row) ? TBPpMenuClass : TBPpMenuDoc)
+        (row && isClassRow(row) ? m_classMenu : m_docMenu)
             ->popup(event->globalPosition().toPoint());
     });
     return true;
 }
 
-void TFrmZQDocTemplateMG::lvwLogDblClick() {
+void ManagerWindow::onDocListDoubleClicked() {
     QTreeWidgetItem* row = selectedRow();
     if (!row)
         return;
     if (!isClassRow(row))
         return openTemplate(row);
-    if (QTreeWidgetItem* node = FindClassNodeOfRow(row)) {
-        tvwOrg->setCurrentItem(node);
-        tvwOrg->setFocus();
+    if (QTreeWidgetItem* node = findClassNodeOfRow(row)) {
+        m_classTree->setCurrentItem(node);
+        m_classTree->setFocus();
     }
 }
 
 // Class operations.
 
-void TFrmZQDocTemplateMG::ActAddClassExecute() {
+void ManagerWindow::addClass() {
     QTreeWidgetItem* row = selectedRow();
     QTreeWidgetItem* node = selectedNode();
     if (!row && !node)
         return;
-    SaveTreeState();
-    TFrmAddTemplateClass dialog(application());
+    saveTreeState();
+    ClassDialog dialog(application());
     dialog.setWindowTitle(QStringLiteral("添加模板分类"));
     const QString parentCode =
         row && isClassRow(row) ? row->text(kColRowId) : (node ? nodeClassCode(node) : QString());
-    dialog.setClass(NewChildClassCode(m_db, parentCode));
+    dialog.setClass(newChildClassCode(m_db, parentCode));
     if (dialogs().exec(&dialog) != QDialog::Accepted)
         return;
-    AddChildClass(m_db, parentCode, dialog.name(), dialog.memo(), dialog.code());
+    addChildClass(m_db, parentCode, dialog.name(), dialog.memo(), dialog.code());
     reloadKeepingView();
 }
 
-void TFrmZQDocTemplateMG::ActiEditExecute() {
-    EditClassNode(classTarget());
-    FillDocList(selectedNode());
+void ManagerWindow::renameClass() {
+    editClassNode(classTarget());
+    fillDocList(selectedNode());
 }
 
-void TFrmZQDocTemplateMG::EditClassNode(QTreeWidgetItem* node) {
+void ManagerWindow::editClassNode(QTreeWidgetItem* node) {
     if (!node || !node->parent())
         return;
     const QStringList record = nodeRecord(node);
-    TFrmAddTemplateClass dialog(application());
+    ClassDialog dialog(application());
     dialog.setWindowTitle(QStringLiteral("修改模板分类名称"));
     dialog.setClass(record.value(0), record.value(1), record.value(2));
     if (dialogs().exec(&dialog) != QDialog::Accepted)
         return;
     const QString name = dialog.name().trimmed();
     const QString memo = dialog.memo().trimmed();
-    UpdateClass(m_db, dialog.code(), name, memo);
+    updateClass(m_db, dialog.code(), name, memo);
     setNodeRecord(node, {dialog.code(), name, memo});
     node->setText(0, name);
 }
 
-void TFrmZQDocTemplateMG::ActDeleteExecute() {
-    DeleteClassNode(classTarget());
-    FillDocList(selectedNode());
+void ManagerWindow::deleteClass() {
+    deleteClassNode(classTarget());
+    fillDocList(selectedNode());
 }
 
-void TFrmZQDocTemplateMG::DeleteClassNode(QTreeWidgetItem* node) {
+void ManagerWindow::deleteClassNode(QTreeWidgetItem* node) {
     if (!node || !node->parent())
         return;
     const QString code = nodeClassCode(node);
     const QString refusal = QStringLiteral("此文档模板分类或其子分类已有文档模板信息，不能删除！");
-    if (ClassTreeHasTemplates(m_db, code))
+    if (classTreeHasTemplates(m_db, code))
         return dialogs().inform(this, applicationTitle(), refusal);
     if (!dialogs().ask(this, applicationTitle(),
                        QStringLiteral("确定删除该文档模板分类吗，此类别下的子类别同时将被删除？")))
         return;
     // A template may have been filed there since the check; the delete checks again.
-    if (!DeleteEmptyClassTree(m_db, code))
+    if (!deleteEmptyClassTree(m_db, code))
         return dialogs().inform(this, applicationTitle(), refusal);
     for (const QTreeWidgetItem* selected = selectedNode(); selected;
          selected = selected->parent()) {
         if (selected == node) {
-            tvwOrg->setCurrentItem(node->parent());
+            m_classTree->setCurrentItem(node->parent());
             break;
         }
     }
@@ -604,20 +605,20 @@ void TFrmZQDocTemplateMG::DeleteClassNode(QTreeWidgetItem* node) {
 
 // Document operations.
 
-void TFrmZQDocTemplateMG::ActAddDocExecute() {
+void ManagerWindow::addTemplate() {
     QTreeWidgetItem* node = selectedNode();
     if (!node)
         return;
-    TFrmAddTemplateDoc dialog(application());
+    AddTemplateDialog dialog(application());
     if (dialogs().exec(&dialog) != QDialog::Accepted)
         return;
 
-    const QString classPath = GetClassPath();
+    const QString classPath = selectedClassPath();
     QString typeName;
     QString keyword;
     QString name = dialog.name();
     QString memo = dialog.memo();
-    const QString stored = CopyToStore(dialog.filePath(), TemplateStorePath());
+    const QString stored = copyToStore(dialog.filePath(), templateStorePath());
     // The copy stays only once a row names it: a refusal or a failure takes it away again.
     bool catalogued = false;
     const auto discardCopy = qScopeGuard([&] {
@@ -627,53 +628,53 @@ void TFrmZQDocTemplateMG::ActAddDocExecute() {
     if (hostPlatform().ZQImportNewRes(name, typeName, memo, keyword, stored, classPath, 1) < 0)
         return;
     const qint64 docId =
-        InsertTemplate(m_db, {dialog.name(), QFileInfo(stored).fileName(), dialog.memo(),
+        insertTemplate(m_db, {dialog.name(), QFileInfo(stored).fileName(), dialog.memo(),
                               nodeClassCode(node), typeName, keyword});
     catalogued = true;
     const QStringList record = nodeRecord(node);
 
     auto* row = new QTreeWidgetItem(
-        lvwLog, QStringList{dialog.name().trimmed(), dialog.memo().trimmed(), record.value(1),
-                            QString::number(docId), TypeCaptionOf(m_db, typeName), stored});
+        m_docList, QStringList{dialog.name().trimmed(), dialog.memo().trimmed(), record.value(1),
+                               QString::number(docId), typeCaptionOf(m_db, typeName), stored});
     setImageIndex(row, kTemplateImage);
     updateActions();
 }
 
-void TFrmZQDocTemplateMG::ActDeleteDocExecute() {
+void ManagerWindow::deleteTemplate() {
     QTreeWidgetItem* row = selectedRow();
     if (!row || isClassRow(row))
-        return ActDeleteExecute();
+        return deleteClass();
     if (!dialogs().ask(this, applicationTitle(), QStringLiteral("确定删除该模板文件吗？")))
         return;
-    DeleteTemplate(m_db, row->text(kColRowId).toLongLong());
+    deleteTemplateRow(m_db, row->text(kColRowId).toLongLong());
     // Another row may have been given the same stored file; it keeps it.
     const QString path = row->text(kColFullPath);
-    if (!FileNameInUse(m_db, QFileInfo(path).fileName()))
+    if (!fileNameInUse(m_db, QFileInfo(path).fileName()))
         QFile::remove(path);
     delete row;
     updateActions();
 }
 
-void TFrmZQDocTemplateMG::ActeditDocDesExecute() {
+void ManagerWindow::editTemplateDescription() {
     QTreeWidgetItem* row = selectedRow();
     if (!row || isClassRow(row) || row->text(kColCaption).isEmpty())
         return;
-    TFrmEditTemplateDoc dialog(application());
+    EditTemplateDialog dialog(application());
     dialog.setTemplate(row->text(kColRowId), row->text(kColCaption), row->text(kColMemo));
     if (dialogs().exec(&dialog) != QDialog::Accepted)
         return;
-    UpdateTemplateText(m_db, dialog.docId().trimmed().toLongLong(), dialog.name(), dialog.memo());
+    updateTemplateText(m_db, dialog.docId().trimmed().toLongLong(), dialog.name(), dialog.memo());
     row->setText(kColCaption, dialog.name().trimmed());
     row->setText(kColMemo, dialog.memo().trimmed());
 }
 
-void TFrmZQDocTemplateMG::ActeditDocExecute() {
+void ManagerWindow::openSelectedTemplate() {
     if (const QTreeWidgetItem* row = selectedRow(); row && !isClassRow(row))
         openTemplate(row);
 }
 
 // The viewer works on the stored file itself.
-void TFrmZQDocTemplateMG::openTemplate(const QTreeWidgetItem* row) {
+void ManagerWindow::openTemplate(const QTreeWidgetItem* row) {
     const WaitCursor wait;
     hostPlatform().ViewFile(row->text(kColFullPath), 1,
                             row->text(kColMemo) + QStringLiteral(".模板"));
@@ -681,45 +682,45 @@ void TFrmZQDocTemplateMG::openTemplate(const QTreeWidgetItem* row) {
 
 // Navigation.
 
-void TFrmZQDocTemplateMG::ActRefreshExecute() {
-    SaveTreeState();
+void ManagerWindow::refresh() {
+    saveTreeState();
     reloadKeepingView();
 }
 
-void TFrmZQDocTemplateMG::actUPExecute() {
+void ManagerWindow::goUp() {
     if (const QTreeWidgetItem* node = selectedNode(); node && node->parent())
-        tvwOrg->setCurrentItem(node->parent());
+        m_classTree->setCurrentItem(node->parent());
 }
 
-void TFrmZQDocTemplateMG::selectRow(int index) {
-    QTreeWidgetItem* row = lvwLog->topLevelItem(index);
+void ManagerWindow::selectRow(int index) {
+    QTreeWidgetItem* row = m_docList->topLevelItem(index);
     if (!row)
         return;
-    lvwLog->setCurrentItem(row);
-    lvwLog->scrollToItem(row);
+    m_docList->setCurrentItem(row);
+    m_docList->scrollToItem(row);
 }
 
-void TFrmZQDocTemplateMG::ActFirstExecute() {
+void ManagerWindow::selectFirstRow() {
     selectRow(0);
 }
 
-void TFrmZQDocTemplateMG::ActPreviousExecute() {
+void ManagerWindow::selectPreviousRow() {
     if (QTreeWidgetItem* row = selectedRow())
-        selectRow(lvwLog->indexOfTopLevelItem(row) - 1);
+        selectRow(m_docList->indexOfTopLevelItem(row) - 1);
 }
 
-void TFrmZQDocTemplateMG::ActNextExecute() {
+void ManagerWindow::selectNextRow() {
     QTreeWidgetItem* row = selectedRow();
-    selectRow(row ? lvwLog->indexOfTopLevelItem(row) + 1 : 0);
+    selectRow(row ? m_docList->indexOfTopLevelItem(row) + 1 : 0);
 }
 
-void TFrmZQDocTemplateMG::ActLastExecute() {
-    selectRow(lvwLog->topLevelItemCount() - 1);
+void ManagerWindow::selectLastRow() {
+    selectRow(m_docList->topLevelItemCount() - 1);
 }
 
-void TFrmZQDocTemplateMG::ActRegExecute() {
+void ManagerWindow::registerSelectedRow() {
     if (const QTreeWidgetItem* row = selectedRow())
-        RegisterListRow(hostPlatform(), row->text(kColFullPath), row->text(kColMemo));
+        registerListRow(hostPlatform(), row->text(kColFullPath), row->text(kColMemo));
 }
 
 } // namespace zq

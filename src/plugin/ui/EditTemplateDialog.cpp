@@ -1,4 +1,4 @@
-#include "ui/TFrmEditTemplateDoc.h"
+#include "ui/EditTemplateDialog.h"
 
 #include "platform/UiReferences.h"
 #include "ui/DialogControls.h"
@@ -10,54 +10,54 @@
 
 namespace zq {
 
-TFrmEditTemplateDoc::TFrmEditTemplateDoc(QWidget* owner)
+EditTemplateDialog::EditTemplateDialog(QWidget* owner)
     : QDialog(owner) {
     setObjectName(QStringLiteral("FrmEditTemplateDoc"));
     setWindowTitle(QStringLiteral("修改模板文件说明"));
     setFixedSize(292, 256);
 
     placeLabel(this, QStringLiteral("RzLabel1"), QStringLiteral("模板文件编码："), 16, 24);
-    Edt_DocNum = placeEdit(this, QStringLiteral("Edt_DocNum"), 16, 24, 265);
-    Edt_DocNum->setEnabled(false);
-    Edt_DocNum->setFocusPolicy(Qt::NoFocus);
+    m_docIdEdit = placeEdit(this, QStringLiteral("Edt_DocNum"), 16, 24, 265);
+    m_docIdEdit->setEnabled(false);
+    m_docIdEdit->setFocusPolicy(Qt::NoFocus);
     placeLabel(this, QStringLiteral("RzLabel2"), QStringLiteral("模板文件名称："), 16, 72);
-    Edt_DocName = placeEdit(this, QStringLiteral("Edt_DocName"), 16, 72, 265);
+    m_nameEdit = placeEdit(this, QStringLiteral("Edt_DocName"), 16, 72, 265);
     placeLabel(this, QStringLiteral("RzLabel3"), QStringLiteral("模板文件说明："), 16, 127);
-    Mem_DocDes = placeMemo(this, QStringLiteral("Mem_DocDes"), 16, 127, 265, 93);
+    m_memoEdit = placeMemo(this, QStringLiteral("Mem_DocDes"), 16, 127, 265, 93);
     QPushButton* ok =
         placeButton(this, QStringLiteral("BtBtnOK"), QStringLiteral("确定(&O)"), 48, 226);
     QPushButton* cancel =
         placeButton(this, QStringLiteral("BtBtnCancel"), QStringLiteral("取消(&C)"), 175, 226);
 
-    connect(ok, &QPushButton::clicked, this, [this] { guarded(this, [&] { BtBtnOKClick(); }); });
+    connect(ok, &QPushButton::clicked, this, [this] { guarded(this, [&] { acceptIfValid(); }); });
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    Edt_DocName->setFocus();
+    m_nameEdit->setFocus();
 }
 
-void TFrmEditTemplateDoc::setTemplate(const QString& docId, const QString& name,
-                                      const QString& memo) {
-    Edt_DocNum->setText(docId);
-    Edt_DocName->setText(name);
-    Mem_DocDes->setPlainText(memo);
+void EditTemplateDialog::setTemplate(const QString& docId, const QString& name,
+                                     const QString& memo) {
+    m_docIdEdit->setText(docId);
+    m_nameEdit->setText(name);
+    m_memoEdit->setPlainText(memo);
 }
 
-QString TFrmEditTemplateDoc::docId() const {
-    return Edt_DocNum->text();
+QString EditTemplateDialog::docId() const {
+    return m_docIdEdit->text();
 }
 
-QString TFrmEditTemplateDoc::name() const {
-    return Edt_DocName->text();
+QString EditTemplateDialog::name() const {
+    return m_nameEdit->text();
 }
 
-QString TFrmEditTemplateDoc::memo() const {
-    return Mem_DocDes->toPlainText();
+QString EditTemplateDialog::memo() const {
+    return m_memoEdit->toPlainText();
 }
 
-void TFrmEditTemplateDoc::BtBtnOKClick() {
-    if (Edt_DocName->text().trimmed().isEmpty()) {
+void EditTemplateDialog::acceptIfValid() {
+    if (m_nameEdit->text().trimmed().isEmpty()) {
         dialogs().inform(this, applicationTitle(),
                          QStringLiteral("模板文件名称不能为空，请重新输入！"));
-        Edt_DocName->setFocus();
+        m_nameEdit->setFocus();
         return;
     }
     accept();

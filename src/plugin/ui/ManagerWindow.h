@@ -25,29 +25,29 @@ enum DocListColumn {
 };
 
 // The manager window: the class tree on the left, what the selected class holds on the right.
-class TFrmZQDocTemplateMG : public QWidget {
+class ManagerWindow : public QWidget {
     Q_OBJECT
 public:
-    TFrmZQDocTemplateMG(QWidget* owner, const QSqlDatabase& db);
+    ManagerWindow(QWidget* owner, const QSqlDatabase& db);
 
     // An action of the window by its name ("ActAddDoc", ...), or nullptr.
     QAction* action(const QString& name) const;
-    QTreeWidget* classTree() const { return tvwOrg; }
-    QTreeWidget* docList() const { return lvwLog; }
+    QTreeWidget* classTree() const { return m_classTree; }
+    QTreeWidget* docList() const { return m_docList; }
     const QSqlDatabase& database() const { return m_db; }
 
     // Operations the other parts of the window build on.
-    void FillDocList(QTreeWidgetItem* node);
-    void SaveTreeState();
+    void fillDocList(QTreeWidgetItem* node);
+    void saveTreeState();
     // Rebuilds the tree with the root selected and expanded one level.
-    void LoadTree();
-    void RestoreTreeState();
-    void SelectClassByCode(const QString& code);
-    QTreeWidgetItem* FindClassNodeOfRow(const QTreeWidgetItem* row) const;
+    void loadTree();
+    void restoreTreeState();
+    void selectClassByCode(const QString& code);
+    QTreeWidgetItem* findClassNodeOfRow(const QTreeWidgetItem* row) const;
     // The selected class as the host reads it: root text, then the class names, "\" between.
-    QString GetClassPath() const;
-    void EditClassNode(QTreeWidgetItem* node);
-    void DeleteClassNode(QTreeWidgetItem* node);
+    QString selectedClassPath() const;
+    void editClassNode(QTreeWidgetItem* node);
+    void deleteClassNode(QTreeWidgetItem* node);
     // Enables each action for what is selected now.
     void updateActions();
 
@@ -67,37 +67,37 @@ private:
     void openTemplate(const QTreeWidgetItem* row);
     void selectRow(int index);
 
-    void tvwOrgChange(QTreeWidgetItem* current);
-    void tvwOrgClick();
-    bool tvwOrgMouseDown(QMouseEvent* event);
-    bool lvwLogMouseDown(QMouseEvent* event);
-    void lvwLogDblClick();
+    void onClassTreeCurrentChanged(QTreeWidgetItem* current);
+    void onClassTreeClicked();
+    bool classTreeMousePress(QMouseEvent* event);
+    bool docListMousePress(QMouseEvent* event);
+    void onDocListDoubleClicked();
 
-    void ActAddClassExecute();
-    void ActiEditExecute();
-    void ActDeleteExecute();
-    void ActAddDocExecute();
-    void ActDeleteDocExecute();
-    void ActeditDocDesExecute();
-    void ActeditDocExecute();
-    void ActRefreshExecute();
-    void actUPExecute();
-    void ActFirstExecute();
-    void ActPreviousExecute();
-    void ActNextExecute();
-    void ActLastExecute();
-    void ActRegExecute();
+    void addClass();
+    void renameClass();
+    void deleteClass();
+    void addTemplate();
+    void deleteTemplate();
+    void editTemplateDescription();
+    void openSelectedTemplate();
+    void refresh();
+    void goUp();
+    void selectFirstRow();
+    void selectPreviousRow();
+    void selectNextRow();
+    void selectLastRow();
+    void registerSelectedRow();
 
     QSqlDatabase m_db;
-    QTreeWidget* tvwOrg = nullptr;
-    QTreeWidget* lvwLog = nullptr;
-    QMenuBar* TBToolbar1 = nullptr;
-    QToolBar* TBToolbar2 = nullptr;
-    QMenu* TBPpMenuClass = nullptr;
-    QMenu* TBPpMenuDoc = nullptr;
+    QTreeWidget* m_classTree = nullptr;
+    QTreeWidget* m_docList = nullptr;
+    QMenuBar* m_menuBar = nullptr;
+    QToolBar* m_toolBar = nullptr;
+    QMenu* m_classMenu = nullptr;
+    QMenu* m_docMenu = nullptr;
 
-    QStringList FExpandedCodes;
-    QString FSelectedCode;
+    QStringList m_expandedCodes;
+    QString m_selectedCode;
     int m_sortColumn = -1;
     bool m_sortAscending = true;
 };

@@ -1,0 +1,65 @@
+#include "registration/RegisterTemplateDialog.h"
+
+#include "catalogue/TemplateDocuments.h"
+#include "catalogue/TemplateRegistration.h"
+#include "registration/TemplateTree.h"
+#include "ui/DialogControls.h"
+#include "ui/DialogService.h"
+#include "ui/TreeNodes.h"
+
+#include <QHeaderView>
+#include <QPushButton>
+#include <QTreeWidget>
+
+namespace zq {
+
+RegisterTemplateDialog::RegisterTemplateDialog(QWidget* owner, const QSqlDatabase& db)
+    : QDialog(owner)
+    , m_db(db)
+    , m_tree(new QTreeWidget(this))
+    , m_okButton(placeButton(this, QStringLiteral("BtBtnOK"), QStringLiteral("确定(&O)"), 60, 299))
+    , m_cancelButton(
+          placeButton(this, QStringLiteral("BtBtnCancel"), QStringLiteral("取消(&C)"), 181, 299)) {
+    setObjectName(QStringLiteral("FrmZQDocSort"));
+    setWindowTitle(QStringLiteral("注册文档模板"));
+    setFixedSize(311, 329);
+
+    m_tree->setObjectName(QStringLiteral("tvwOrg"));
+    m_tree->setGeometry(12, 12, 288, 279);
+    m_tree->header()->hide();
+    m_tree->setRootIsDecorated(false);
+    m_tree->setIndentation(19);
+    m_tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    connect(m_tree, &QTreeWidget::itemDoubleClicked, this,
+            &RegisterTemplateDialog::onTreeDoubleClicked);
+
+    connect(m_okButton, &QPushButton::clicked, this, &RegisterTemplateDialog::acceptIfValid);
+    connect(m_cancelButton, &QPushButton::clicked, this, &QDialog::reject);
+
+    guarded(this, [&] { fillTemplateTree(m_tree, m_db); });
+}
+
+void RegisterTemplateDialog::acceptIfValid() {
+    onTreeDoubleClicked();
+}
+
+void RegisterTemplateDialog::onTreeDoubleClicked() {
+    guarded(this, [&] {
+        HostPlatform& host = hostPlatform();
+        if (!projectOpenForRegistration(host))
+            return;
+        const QTreeWidgetItem* node = m_tree->selectedItems().value(0);
+        if (!node || node == m_tree->topLevelItem(0) || imageIndex(node) == kClassImage)
+            return;
+        const TemplateRecord doc = TemplateRecord::fromList(nodeRecord(node));
+        if (existingTemplateFile(doc.fileName).isEmpty())
+            return;
+        const int itemId = registerTemplateDoc(host, doc, ParentIdSource::Fixed);
+        if (itemId < 0)
+            return;
+        viewRegisteredItem(host, itemId);
+        accept();
+    });
+}
+
+} // namespace zq
