@@ -7,6 +7,14 @@ namespace zq::bench {
 
 // Files a class with the given code holding ten sub-classes (one template each) and the given
 // number of templates of mixed data types, some without a stored file, in one transaction.
-void GenerateLargeClass(const QSqlDatabase& db, const QString& code, int templates);
+void generateLargeClass(const QSqlDatabase& db, const QString& code, int templates);
+
+// Adds a catalogue of the given size, shaped like a firm's, in one transaction: classes down to
+// five levels with Chinese names (each new class under a random class above the fifth level, so
+// the tree is broad near the top and deep below), templates spread over the classes at random
+// (a few in the root, every seventh without a stored file, mixed data types). The same seed
+// gives the same catalogue on every engine. Top-level codes start at 0001: use an empty
+// catalogue, or codes from 9000 up for anything added beside it.
+void generateCatalogue(const QSqlDatabase& db, int classes, int templates, quint32 seed = 1);
 
 } // namespace zq::bench

@@ -1,5 +1,9 @@
+#include "BenchData.h"
+#include "HostDatabase.h"
 #include "TestCatalogue.h"
+#include "catalogue/ClassCatalogue.h"
 #include "catalogue/NodeRecords.h"
+#include "catalogue/Sql.h"
 #include "ui/TreeNodes.h"
 
 #include <QTest>
@@ -90,6 +94,40 @@ private slots:
         QCOMPARE(info.memo, QString("计划类"));
         QCOMPARE(nodeClassCode(tree.topLevelItem(0)->child(0)), QString("0001"));
         QCOMPARE(nodeRecord(tree.topLevelItem(0)).size(), 7);
+    }
+
+    // The benchmark's catalogue: every class under its parent, five levels at most, the same
+    // catalogue for the same seed.
+    void generatedCatalogueIsAWellFormedTree() {
+        TestCatalogue catalogue;
+        bench::generateCatalogue(catalogue.db(), 600, 3000, 7);
+        QCOMPARE(catalogue.count("ZQ_DocInfoMaster"), 600);
+        QCOMPARE(catalogue.count("ZQ_DocTempDetail"), 3000);
+        QTreeWidget tree;
+        zq::loadClassTree(&tree, catalogue.db());
+        QCOMPARE(tree.topLevelItemCount(), 1);
+        int deepest = 0;
+        for (const QTreeWidgetItem* item : treeItems(&tree)) {
+            const QString code = nodeClassCode(item);
+            if (item->parent())
+                QCOMPARE(nodeClassCode(item->parent()), parentClassCode(code));
+            deepest = std::max(deepest, classCodeDepth(code));
+        }
+        QCOMPARE(deepest, 5);
+        const auto templateRows = [&catalogue] {
+            QSqlQuery query = runSql(catalogue.db(), "select DocCaption, DocSortID, DocFileName "
+                                                     "from ZQ_DocTempDetail order by DocCaption");
+            QStringList rows;
+            while (query.next())
+                rows.append(query.value(0).toString() + '|' + query.value(1).toString() + '|' +
+                            query.value(2).toString());
+            return rows;
+        };
+        const QStringList first = templateRows();
+        QVERIFY(!first.filter("||").isEmpty()); // some lie in the root
+        corvane::clearCatalogue(catalogue.db());
+        bench::generateCatalogue(catalogue.db(), 600, 3000, 7);
+        QCOMPARE(templateRows(), first);
     }
 };
 
