@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QDialog>
+#include <QSqlDatabase>
+#include <functional>
+
+class QPushButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace zq {
+
+// The class picker: the class tree of the catalogue (classes only), OK and Cancel. A label
+// edited in place changes only the picker's node, never the catalogue. Confirmed untouched it
+// answers the root.
+class ClassPickerDialog : public QDialog {
+    Q_OBJECT
+public:
+    ClassPickerDialog(QWidget* owner, const QSqlDatabase& db);
+
+    // Nodes whose class code the caller refuses are shown greyed and cannot be chosen; OK stays
+    // disabled while such a node (or none) is selected.
+    void refuseTargets(const std::function<bool(const QString& code)>& refused);
+
+    QTreeWidget* classTree() const { return m_tree; }
+    QTreeWidgetItem* selectedNode() const;
+    // The chosen class's code (the empty text for the root) and its path text as the search
+    // takes it, built from the labels shown.
+    QString selectedCode() const;
+    QString selectedPath() const;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void updateOk();
+
+    QTreeWidget* m_tree;
+    QPushButton* m_ok;
+};
+
+} // namespace zq

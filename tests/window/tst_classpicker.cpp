@@ -1,0 +1,111 @@
+#include "ScriptedDialogs.h"
+#include "TestCatalogue.h"
+#include "catalogue/ClassCatalogue.h"
+#include "ui/ClassPickerDialog.h"
+#include "ui/TreeNodes.h"
+
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+
+using namespace zq;
+using zq::test::TestCatalogue;
+
+namespace {
+
+QTreeWidgetItem* nodeOf(const ClassPickerDialog& picker, const QString& code) {
+    for (QTreeWidgetItem* item : treeItems(picker.classTree()))
+        if (nodeClassCode(item) == code)
+            return item;
+    return nullptr;
+}
+
+QPushButton* button(const ClassPickerDialog& picker, const char* name) {
+    return picker.findChild<QPushButton*>(QString::fromUtf8(name));
+}
+
+} // namespace
+
+class TestClassPicker : public QObject {
+    Q_OBJECT
+
+private slots:
+    void untouchedAnswersTheRoot_data() {
+        QTest::addColumn<bool>("withClasses");
+        QTest::newRow("empty class table") << false;
+        QTest::newRow("with classes") << true;
+    }
+    void untouchedAnswersTheRoot() {
+        QFETCH(bool, withClasses);
+        TestCatalogue catalogue;
+        if (withClasses) {
+            catalogue.addClass("0001", "A");
+            catalogue.addClass("00010001", "A1");
+        }
+        ClassPickerDialog picker(nullptr, catalogue.db());
+        QCOMPARE(picker.objectName(), QString("Frm_modeTree"));
+        QCOMPARE(picker.windowTitle(), QString("模板列表"));
+        QCOMPARE(treeItems(picker.classTree()).size(), withClasses ? 3 : 1);
+        QVERIFY(picker.classTree()->topLevelItem(0)->isExpanded());
+        if (withClasses)
+            QVERIFY(!nodeOf(picker, "0001")->isExpanded()); // deeper classes stay collapsed
+        button(picker, "RzBitBtn1")->click();
+        QCOMPARE(picker.result(), int(QDialog::Accepted));
+        QCOMPARE(picker.selectedCode(), QString());
+        QCOMPARE(picker.selectedPath(), QString("\\文档模板分类信息"));
+    }
+
+    // Enter and Esc leave it open; Cancel closes it as rejected.
+    void onlyTheButtonsClose() {
+        TestCatalogue catalogue;
+        ClassPickerDialog picker(nullptr, catalogue.db());
+        picker.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&picker));
+        QTest::keyClick(&picker, Qt::Key_Escape);
+        QTest::keyClick(&picker, Qt::Key_Return);
+        QVERIFY(picker.isVisible());
+        button(picker, "RzBitBtn2")->click();
+        QVERIFY(!picker.isVisible());
+        QCOMPARE(picker.result(), int(QDialog::Rejected));
+    }
+
+    void editedLabelChangesOnlyThePicker() {
+        TestCatalogue catalogue;
+        catalogue.addClass("0001", "A");
+        catalogue.addClass("00010001", "B");
+        ClassPickerDialog picker(nullptr, catalogue.db());
+        QTreeWidgetItem* node = nodeOf(picker, "00010001");
+        QVERIFY(node->flags() & Qt::ItemIsEditable);
+        picker.classTree()->setCurrentItem(node);
+        node->setText(0, "改名");
+        QCOMPARE(picker.selectedCode(), QString("00010001"));
+        QCOMPARE(picker.selectedPath(), QString("\\文档模板分类信息\\A\\改名"));
+        QCOMPARE(classNameOfCode(catalogue.db(), "00010001"), QString("B"));
+    }
+
+    void refusedTargetsCannotBeChosen() {
+        TestCatalogue catalogue;
+        catalogue.addClass("0001", "A");
+        catalogue.addClass("00010001", "A1");
+        catalogue.addClass("0002", "B");
+        ClassPickerDialog picker(nullptr, catalogue.db());
+        picker.refuseTargets([](const QString& code) { return code.startsWith("0001"); });
+        QPushButton* ok = button(picker, "RzBitBtn1");
+        QVERIFY(ok->isEnabled()); // the root is still selected
+        picker.classTree()->setCurrentItem(nodeOf(picker, "00010001"));
+        QVERIFY(!nodeOf(picker, "00010001")->isSelected());
+        QVERIFY(!ok->isEnabled());
+        picker.classTree()->setCurrentItem(nodeOf(picker, "0002"));
+        QVERIFY(ok->isEnabled());
+        QCOMPARE(picker.selectedCode(), QString("0002"));
+
+        // A refused root leaves nothing selected at first.
+        ClassPickerDialog second(nullptr, catalogue.db());
+        second.refuseTargets([](const QString& code) { return code.isEmpty(); });
+        QVERIFY(!button(second, "RzBitBtn1")->isEnabled());
+        QCOMPARE(second.selectedNode(), nullptr);
+    }
+};
+
+QTEST_MAIN(TestClassPicker)
+#include "tst_classpicker.moc"
