@@ -3,6 +3,8 @@
 #include "catalogue/Sql.h"
 #include "util/Error.h"
 
+#include <QSqlDriver>
+
 namespace zq {
 
 namespace {
@@ -10,6 +12,7 @@ namespace {
 constexpr int kGroup = 4;
 constexpr int kLastNumber = 9999;
 constexpr int kInsertAttempts = 5;
+constexpr int kChildCodeLock = 0x5A51; // first key of the advisory locks on child codes
 
 const QString kSubtreeCondition = QStringLiteral("substr(DocSortID, 1, ?) = ?");
 
@@ -88,6 +91,17 @@ QString newChildClassCode(const QSqlDatabase& db, const QString& parentCode) {
     if (last >= kLastNumber)
         throw Error(QStringLiteral("该分类下已有 9999 个子分类，不能再添加子分类！"));
     return parentCode + QStringLiteral("%1").arg(last + 1, kGroup, 10, QLatin1Char('0'));
+}
+
+void lockChildClassCodes(const QSqlDatabase& db, const QString& parentCode) {
+    if (db.driver()->dbmsType() == QSqlDriver::PostgreSQL)
+        runSql(db, QStringLiteral("select 1 from (select pg_advisory_xact_lock(?, hashtext(?))) l"),
+               {kChildCodeLock, parentCode});
+}
+
+QString reserveChildClassCode(const QSqlDatabase& db, const QString& parentCode) {
+    lockChildClassCodes(db, parentCode);
+    return newChildClassCode(db, parentCode);
 }
 
 void insertClass(const QSqlDatabase& db, const QString& code, const QString& name,

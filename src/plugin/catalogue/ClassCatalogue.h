@@ -26,6 +26,12 @@ QList<int> classTreeParents(const QList<ClassRecord>& rows);
 // the first free number among its children. Throws when the children hold no free number or a
 // code of theirs is not made of digits.
 QString newChildClassCode(const QSqlDatabase& db, const QString& parentCode);
+// Holds off, until the caller's transaction ends, other workstations allocating codes under the
+// parent (PostgreSQL; SQLite has one writer at a time anyway).
+void lockChildClassCodes(const QSqlDatabase& db, const QString& parentCode);
+// In the caller's transaction: the next free code under the parent, which no other workstation
+// allocates before the transaction ends.
+QString reserveChildClassCode(const QSqlDatabase& db, const QString& parentCode);
 // Adds one class row; name and description are stored without surrounding blanks. Fails (the
 // code is unique) when another workstation took the code in the meantime.
 void insertClass(const QSqlDatabase& db, const QString& code, const QString& name,

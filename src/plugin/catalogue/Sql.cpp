@@ -42,6 +42,19 @@ QSqlQuery runSql(const QSqlDatabase& db, const QString& sql, const QVariantList&
     return query;
 }
 
+void runSqlBatch(const QSqlDatabase& db, const QString& sql, const QList<QVariantList>& columns) {
+    requireConnection(db);
+    if (columns.isEmpty() || columns.first().isEmpty())
+        return;
+    QSqlQuery query(db);
+    if (!query.prepare(sql))
+        fail(query.lastError());
+    for (const QVariantList& column : columns)
+        query.addBindValue(column);
+    if (!query.execBatch())
+        fail(query.lastError());
+}
+
 QVariant sqlValue(const QSqlDatabase& db, const QString& sql, const QVariantList& values) {
     QSqlQuery query = runSql(db, sql, values);
     return query.next() ? query.value(0) : QVariant();

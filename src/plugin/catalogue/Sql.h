@@ -10,6 +10,10 @@ namespace zq {
 // Throws zq::Error with the database's message when there is no connection or it fails.
 QSqlQuery runSql(const QSqlDatabase& db, const QString& sql, const QVariantList& values = {});
 
+// Prepares the statement once and runs it for every row of values: columns[i] holds the i-th
+// value of each run. Throws like runSql.
+void runSqlBatch(const QSqlDatabase& db, const QString& sql, const QList<QVariantList>& columns);
+
 // Runs a one-value query and gives that value, or an invalid variant when there is no row.
 QVariant sqlValue(const QSqlDatabase& db, const QString& sql, const QVariantList& values = {});
 

@@ -11,6 +11,7 @@
 #include "ui/DialogService.h"
 #include "ui/EditTemplateDialog.h"
 #include "ui/ImageList.h"
+#include "ui/ManagerMoves.h"
 #include "ui/TreeNodes.h"
 #include "util/Gb18030.h"
 
@@ -127,6 +128,7 @@ ManagerWindow::ManagerWindow(QWidget* owner, const QSqlDatabase& db)
     createActions();
     createMenus();
     createLayout();
+    new ManagerMoves(this);
 
     // FormCreate: the whole catalogue with the root selected, the list showing its contents.
     // A catalogue that cannot be read is shown as an error; the window still opens.

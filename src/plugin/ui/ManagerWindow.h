@@ -42,6 +42,8 @@ public:
     // Rebuilds the tree with the root selected and expanded one level.
     void loadTree();
     void restoreTreeState();
+    // After saveTreeState: rebuilds the tree, restores the view and refills the list.
+    void reloadKeepingView();
     void selectClassByCode(const QString& code);
     QTreeWidgetItem* findClassNodeOfRow(const QTreeWidgetItem* row) const;
     // The selected class as the host reads it: root text, then the class names, "\" between.
@@ -62,7 +64,6 @@ private:
     QTreeWidgetItem* selectedNode() const;
     // The class an action on classes works on: the selected class row's node, else the node.
     QTreeWidgetItem* classTarget() const;
-    void reloadKeepingView();
     void sortDocList(int column);
     void openTemplate(const QTreeWidgetItem* row);
     void selectRow(int index);

@@ -1,0 +1,239 @@
+#include "ui/ManagerMoves.h"
+
+#include "catalogue/TemplateDocuments.h"
+#include "ui/DialogService.h"
+#include "ui/ManagerWindow.h"
+#include "ui/TreeNodes.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDrag>
+#include <QDropEvent>
+#include <QMenu>
+#include <QMimeData>
+#include <QRubberBand>
+#include <QTimer>
+#include <QTreeWidget>
+
+namespace zq {
+
+namespace {
+
+// A drag's payload: where it started, what it carries, and the class code or DocID.
+const QString kMoveMimeType = QStringLiteral("application/x-zq-catalogue-move");
+
+bool isClassRow(const QTreeWidgetItem* row) {
+    return imageIndex(row) == kClassImage;
+}
+
+} // namespace
+
+ManagerMoves::ManagerMoves(ManagerWindow* window)
+    : QObject(window)
+    , m_window(window)
+    , m_tree(window->classTree())
+    , m_list(window->docList()) {
+    m_undo = new QAction(QStringLiteral("撤销移动"), window);
+    m_undo->setObjectName(QStringLiteral("ActUndoMove"));
+    m_undo->setShortcut(QKeySequence::Undo);
+    m_undo->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    window->addAction(m_undo);
+    connect(m_undo, &QAction::triggered, this, &ManagerMoves::undoLastMove);
+    for (const char* menu : {"TBPpMenuClass", "TBPpMenuDoc"}) {
+        QMenu* popup = window->findChild<QMenu*>(QString::fromLatin1(menu));
+        popup->addSeparator();
+        popup->addAction(m_undo);
+    }
+    for (QTreeWidget* view : {m_tree, m_list}) {
+        view->viewport()->setAcceptDrops(true);
+        view->viewport()->installEventFilter(this);
+    }
+    updateActions();
+}
+
+QMimeData* ManagerMoves::dragData(const QTreeWidget* source, const QTreeWidgetItem* item) const {
+    const bool fromList = source == m_list;
+    const bool isClass = !fromList || isClassRow(item);
+    const QString id = fromList ? item->text(kColRowId) : nodeClassCode(item);
+    auto* data = new QMimeData;
+    data->setData(kMoveMimeType,
+                  QStringList{fromList ? QStringLiteral("list") : QStringLiteral("tree"),
+                              isClass ? QStringLiteral("class") : QStringLiteral("template"), id}
+                      .join('\n')
+                      .toUtf8());
+    return data;
+}
+
+std::optional<ManagerMoves::Dragged> ManagerMoves::draggedOf(const QMimeData* data) {
+    if (!data || !data->hasFormat(kMoveMimeType))
+        return std::nullopt;
+    const QStringList fields = QString::fromUtf8(data->data(kMoveMimeType)).split('\n');
+    if (fields.size() != 3)
+        return std::nullopt;
+    return Dragged{fields[0] == QLatin1String("list"), fields[1] == QLatin1String("class"),
+                   fields[2]};
+}
+
+ManagerMoves::Move ManagerMoves::moveOnto(const Dragged& dragged, const QString& targetCode) const {
+    const QSqlDatabase db = m_window->database();
+    if (dragged.isClass) {
+        if (!canDropClass(dragged.id, targetCode))
+            return {};
+        return [db, code = dragged.id, targetCode] { return moveClassTo(db, code, targetCode); };
+    }
+    // Templates are not filed onto the root, nor into the class they are in.
+    const qint64 docId = dragged.id.toLongLong();
+    if (targetCode.isEmpty() || docIsInClass(db, docId, targetCode))
+        return {};
+    return [db, docId, targetCode] { return moveDocToClass(db, docId, targetCode); };
+}
+
+// The tree takes drops from both views on any class node; the list takes drops from itself on
+// a class row other than the dragged one.
+ManagerMoves::Move ManagerMoves::dropMove(QTreeWidget* view, const QMimeData* data,
+                                          const QPoint& position) const {
+    // While dragging no message can be answered: a catalogue that cannot be read refuses.
+    try {
+        return targetMove(view, data, position);
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
+ManagerMoves::Move ManagerMoves::targetMove(QTreeWidget* view, const QMimeData* data,
+                                            const QPoint& position) const {
+    const std::optional<Dragged> dragged = draggedOf(data);
+    QTreeWidgetItem* target = view->itemAt(position);
+    if (!dragged || !target)
+        return {};
+    if (view == m_tree)
+        return moveOnto(*dragged, nodeClassCode(target));
+    const QTreeWidgetItem* targetNode = m_window->findClassNodeOfRow(target);
+    if (!dragged->fromList || !targetNode)
+        return {};
+    const QString targetCode = nodeClassCode(targetNode);
+    if (dragged->isClass && dragged->id == targetCode)
+        return {};
+    return moveOnto(*dragged, targetCode);
+}
+
+bool ManagerMoves::eventFilter(QObject* watched, QEvent* event) {
+    QTreeWidget* view = watched == m_tree->viewport()   ? m_tree
+                        : watched == m_list->viewport() ? m_list
+                                                        : nullptr;
+    if (!view)
+        return QObject::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::MouseButtonPress: {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        const bool onItem =
+            mouse->button() == Qt::LeftButton && view->itemAt(mouse->position().toPoint());
+        m_pressView = onItem ? view : nullptr;
+        m_pressPosition = mouse->position().toPoint();
+        return false;
+    }
+    case QEvent::MouseMove:
+        return startDrag(view, static_cast<QMouseEvent*>(event));
+    case QEvent::MouseButtonRelease:
+        m_pressView = nullptr;
+        return false;
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::DragLeave:
+    case QEvent::Drop:
+        return dragEvent(view, event);
+    default:
+        return false;
+    }
+}
+
+bool ManagerMoves::startDrag(QTreeWidget* view, QMouseEvent* event) {
+    if (m_pressView != view || !(event->buttons() & Qt::LeftButton) ||
+        (event->position().toPoint() - m_pressPosition).manhattanLength() <
+            QApplication::startDragDistance())
+        return false;
+    m_pressView = nullptr;
+    // The dragged item is the selected one; a class row whose class the tree lacks stays put.
+    QTreeWidgetItem* item = view->selectedItems().value(0);
+    if (!item || (view == m_list && isClassRow(item) && !m_window->findClassNodeOfRow(item)))
+        return false;
+    auto* drag = new QDrag(view);
+    drag->setMimeData(dragData(view, item));
+    const QRect rect = view->visualItemRect(item);
+    if (rect.isValid()) {
+        drag->setPixmap(view->viewport()->grab(rect));
+        drag->setHotSpot(m_pressPosition - rect.topLeft());
+    }
+    drag->exec(Qt::MoveAction);
+    return true;
+}
+
+bool ManagerMoves::dragEvent(QTreeWidget* view, QEvent* event) {
+    if (event->type() == QEvent::DragLeave) {
+        showTarget(view, nullptr, false);
+        return true;
+    }
+    auto* drag = static_cast<QDropEvent*>(event);
+    if (!draggedOf(drag->mimeData())) {
+        drag->ignore();
+        return true;
+    }
+    const QPoint position = drag->position().toPoint();
+    QTreeWidgetItem* target = view->itemAt(position);
+    if (event->type() == QEvent::Drop) {
+        showTarget(view, nullptr, false);
+        // The drop asks again: the catalogue may have changed while dragging.
+        const Move move = dropMove(view, drag->mimeData(), position);
+        drag->setDropAction(Qt::MoveAction);
+        drag->setAccepted(bool(move));
+        // The move runs once the drag is over, so that its messages get the mouse.
+        if (move)
+            QTimer::singleShot(0, this,
+                               [this, move] { run([this, move] { m_lastMove = move(); }); });
+        return true;
+    }
+    if (event->type() == QEvent::DragEnter || target != m_hovered || !target) {
+        m_hovered = target;
+        m_hoveredMove = dropMove(view, drag->mimeData(), position);
+    }
+    // Entering is always accepted, so that every later position gets its own answer.
+    drag->setDropAction(Qt::MoveAction);
+    drag->setAccepted(event->type() == QEvent::DragEnter || bool(m_hoveredMove));
+    showTarget(view, target, bool(m_hoveredMove));
+    return true;
+}
+
+void ManagerMoves::showTarget(QTreeWidget* view, QTreeWidgetItem* target, bool accepted) {
+    if (!target || !accepted) {
+        if (m_highlight)
+            m_highlight->hide();
+        return;
+    }
+    if (!m_highlight || m_highlight->parentWidget() != view->viewport()) {
+        delete m_highlight;
+        m_highlight = new QRubberBand(QRubberBand::Rectangle, view->viewport());
+    }
+    m_highlight->setGeometry(view->visualItemRect(target));
+    m_highlight->show();
+}
+
+void ManagerMoves::run(const std::function<void()>& work) {
+    m_window->saveTreeState();
+    guarded(m_window, work);
+    guarded(m_window, [this] { m_window->reloadKeepingView(); });
+    updateActions();
+}
+
+void ManagerMoves::undoLastMove() {
+    if (!m_lastMove)
+        return;
+    const CatalogueMove last = *m_lastMove;
+    m_lastMove.reset();
+    run([this, &last] { undoMove(m_window->database(), last); });
+}
+
+void ManagerMoves::updateActions() {
+    m_undo->setEnabled(m_lastMove.has_value());
+}
+
+} // namespace zq

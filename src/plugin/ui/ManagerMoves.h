@@ -1,0 +1,70 @@
+#pragma once
+
+#include "catalogue/ClassMoves.h"
+
+#include <QObject>
+#include <QPoint>
+#include <QPointer>
+#include <functional>
+#include <optional>
+
+class QAction;
+class QMimeData;
+class QMouseEvent;
+class QRubberBand;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace zq {
+
+class ManagerWindow;
+
+// Moving templates and classes in the manager window: dragging from the tree or the list onto
+// a class of the tree or a class row of the list, "移动到..." with the class picker, and the
+// undo of the last move. Watches the viewports of the window's tree and list.
+class ManagerMoves : public QObject {
+    Q_OBJECT
+public:
+    explicit ManagerMoves(ManagerWindow* window);
+
+    // What a drag from the view carries for the item: the tree's class node or the list's row.
+    QMimeData* dragData(const QTreeWidget* source, const QTreeWidgetItem* item) const;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    struct Dragged {
+        bool fromList = false;
+        bool isClass = false;
+        QString id; // class code or DocID
+    };
+    using Move = std::function<CatalogueMove()>;
+
+    static std::optional<Dragged> draggedOf(const QMimeData* data);
+    // The move a drop of the dragged item on the class would make, or none when refused.
+    Move moveOnto(const Dragged& dragged, const QString& targetCode) const;
+    Move dropMove(QTreeWidget* view, const QMimeData* data, const QPoint& position) const;
+    Move targetMove(QTreeWidget* view, const QMimeData* data, const QPoint& position) const;
+    bool dragEvent(QTreeWidget* view, QEvent* event);
+    bool startDrag(QTreeWidget* view, QMouseEvent* event);
+    void showTarget(QTreeWidget* view, QTreeWidgetItem* target, bool accepted);
+    // Runs the work, shows a failure, and reloads the tree keeping the view.
+    void run(const std::function<void()>& work);
+    void undoLastMove();
+    void updateActions();
+
+    ManagerWindow* m_window;
+    QTreeWidget* m_tree;
+    QTreeWidget* m_list;
+    QAction* m_undo;
+    QRubberBand* m_highlight = nullptr;
+    // The item under the pointer during a drag and the move a drop there would make.
+    QTreeWidgetItem* m_hovered = nullptr;
+    Move m_hoveredMove;
+    QPoint m_pressPosition;
+    QPointer<QTreeWidget> m_pressView;
+    std::optional<CatalogueMove> m_lastMove;
+};
+
+} // namespace zq
