@@ -1,10 +1,12 @@
 #include "WindowFixture.h"
 #include "catalogue/ClassCatalogue.h"
 #include "catalogue/Sql.h"
+#include "ui/ClassPickerDialog.h"
 #include "ui/ManagerMoves.h"
 
 #include <QDropEvent>
 #include <QMimeData>
+#include <QPushButton>
 #include <QRubberBand>
 #include <QTest>
 
@@ -32,6 +34,20 @@ struct Moves : WindowFixture {
     QTreeWidget* view(const QString& name) const { return name == "tree" ? tree() : list(); }
     QTreeWidgetItem* item(const QString& viewName, const QString& id) const {
         return viewName == "tree" ? node(id) : row(id == "@plan" ? QString::number(planDoc) : id);
+    }
+    // Answers the class picker: notes the classes it refuses, picks the target and confirms.
+    void pickInPicker(const QString& target, QStringList* refused) {
+        dialogs.scripts.enqueue([=](QDialog* dialog) {
+            auto* picker = qobject_cast<ClassPickerDialog*>(dialog);
+            QVERIFY(picker);
+            for (QTreeWidgetItem* item : treeItems(picker->classTree())) {
+                if (!(item->flags() & Qt::ItemIsSelectable))
+                    refused->append(nodeClassCode(item));
+                if (nodeClassCode(item) == target)
+                    picker->classTree()->setCurrentItem(item);
+            }
+            dialog->findChild<QPushButton*>("RzBitBtn1")->click();
+        });
     }
     QString templateCode(qint64 docId) {
         return sqlValue(catalogue.db(), "select DocSortID from ZQ_DocTempDetail where DocID = ?",
@@ -207,6 +223,43 @@ private slots:
                  (QStringList{"0001", "00010001", "00010002", "0002", "00020001", "000200020001"}));
         QCOMPARE(treeItems(f.tree()).size(), classes.size() + 1); // reloaded from the table
         QVERIFY(!f.act("ActUndoMove")->isEnabled());
+    }
+
+    // The keyboard's way: the picker offers only what a drop would accept.
+    void keyboardMoveOfATemplateAndItsUndo() {
+        Moves f;
+        f.selectNode("0001");
+        f.selectRow(QString::number(f.planDoc));
+        QCOMPARE(f.act("ActMoveTo")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_M));
+        QVERIFY(f.act("ActMoveTo")->isEnabled());
+        QStringList refused;
+        f.pickInPicker("00020001", &refused);
+        f.trigger("ActMoveTo");
+        QCOMPARE(refused, (QStringList{"", "0001"}));
+        QCOMPARE(f.templateCode(f.planDoc), QString("00020001"));
+        QCOMPARE(f.selectedCode(), QString("0001"));
+        QVERIFY(!f.row(QString::number(f.planDoc)));
+
+        f.trigger("ActUndoMove");
+        QCOMPARE(f.templateCode(f.planDoc), QString("0001"));
+        QCOMPARE(f.selectedCode(), QString("0001"));
+        QVERIFY(f.row(QString::number(f.planDoc)));
+        QVERIFY(f.dialogs.texts("error").isEmpty());
+    }
+
+    void keyboardMoveOfAClass() {
+        Moves f;
+        f.selectNode("0001");
+        QVERIFY(f.act("ActMoveTo")->isEnabled());
+        f.selectNode("");
+        QVERIFY(!f.act("ActMoveTo")->isEnabled()); // the root never moves
+        f.selectNode("00010001");
+        QStringList refused;
+        f.pickInPicker("0002", &refused);
+        f.trigger("ActMoveTo");
+        QCOMPARE(refused, (QStringList{"0001", "00010001"}));
+        QCOMPARE(f.templateCode(f.deepDoc), QString("00020002"));
+        QCOMPARE(f.node("00020002")->text(0), QString("类00010001"));
     }
 
     void undoTheLastMove() {

@@ -115,25 +115,22 @@ bool canDropClass(const QString& classCode, const QString& targetCode) {
            !targetCode.startsWith(classCode);
 }
 
-bool docIsInClass(const QSqlDatabase& db, qint64 docId, const QString& classCode) {
-    return sqlValue(db,
-                    QStringLiteral("select count(*) from ZQ_DocTempDetail "
-                                   "where DocSortID = ? and DocID = ?"),
-                    {classCode, docId})
-               .toInt() > 0;
+std::optional<QString> templateClassCode(const QSqlDatabase& db, qint64 docId) {
+    const QVariant code = sqlValue(
+        db, QStringLiteral("select DocSortID from ZQ_DocTempDetail where DocID = ?"), {docId});
+    return code.isValid() ? std::optional(code.toString()) : std::nullopt;
 }
 
 CatalogueMove moveDocToClass(const QSqlDatabase& db, qint64 docId, const QString& classCode) {
     Transaction transaction(db);
     requireClass(db, transaction, classCode);
-    const QVariant from = sqlValue(
-        db, QStringLiteral("select DocSortID from ZQ_DocTempDetail where DocID = ?"), {docId});
-    if (!from.isValid())
+    const std::optional<QString> from = templateClassCode(db, docId);
+    if (!from)
         throw Error(QStringLiteral("该模板已不存在，可能已被其他用户删除！"));
     runSql(db, QStringLiteral("update ZQ_DocTempDetail set DocSortID = ? where DocID = ?"),
            {classCode, docId});
     transaction.commit();
-    return {docId, from.toString(), classCode, QString(), {}};
+    return {docId, *from, classCode, QString(), {}};
 }
 
 CatalogueMove moveClassTo(const QSqlDatabase& db, const QString& classCode,

@@ -3,14 +3,15 @@
 #include <QList>
 #include <QSqlDatabase>
 #include <QString>
+#include <optional>
 
 namespace zq {
 
 // Whether the class may be moved under the target class (the empty code: the root). Never the
 // root itself, never onto itself, its own parent or a class of its own subtree.
 bool canDropClass(const QString& classCode, const QString& targetCode);
-// Whether the template is filed directly in the class.
-bool docIsInClass(const QSqlDatabase& db, qint64 docId, const QString& classCode);
+// The code of the class the template is filed in, or none when there is no such template.
+std::optional<QString> templateClassCode(const QSqlDatabase& db, qint64 docId);
 
 struct CodeChange {
     QString from;

@@ -1,6 +1,8 @@
 #include "ui/ManagerMoves.h"
 
 #include "catalogue/TemplateDocuments.h"
+#include "platform/UiReferences.h"
+#include "ui/ClassPickerDialog.h"
 #include "ui/DialogService.h"
 #include "ui/ManagerWindow.h"
 #include "ui/TreeNodes.h"
@@ -33,17 +35,29 @@ ManagerMoves::ManagerMoves(ManagerWindow* window)
     , m_window(window)
     , m_tree(window->classTree())
     , m_list(window->docList()) {
-    m_undo = new QAction(QStringLiteral("撤销移动"), window);
-    m_undo->setObjectName(QStringLiteral("ActUndoMove"));
-    m_undo->setShortcut(QKeySequence::Undo);
-    m_undo->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-    window->addAction(m_undo);
+    const auto addAction = [window](const QString& name, const QString& text,
+                                    const QKeySequence& shortcut) {
+        auto* act = new QAction(text, window);
+        act->setObjectName(name);
+        act->setShortcut(shortcut);
+        act->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        window->addAction(act);
+        return act;
+    };
+    m_moveTo = addAction(QStringLiteral("ActMoveTo"), QStringLiteral("移动到..."),
+                         QKeySequence(Qt::CTRL | Qt::Key_M));
+    m_undo =
+        addAction(QStringLiteral("ActUndoMove"), QStringLiteral("撤销移动"), QKeySequence::Undo);
+    connect(m_moveTo, &QAction::triggered, this,
+            [this] { guarded(m_window, [this] { moveSelectedTo(); }); });
     connect(m_undo, &QAction::triggered, this, &ManagerMoves::undoLastMove);
     for (const char* menu : {"TBPpMenuClass", "TBPpMenuDoc"}) {
         QMenu* popup = window->findChild<QMenu*>(QString::fromLatin1(menu));
         popup->addSeparator();
-        popup->addAction(m_undo);
+        popup->addActions({m_moveTo, m_undo});
     }
+    for (QTreeWidget* view : {m_tree, m_list})
+        connect(view, &QTreeWidget::itemSelectionChanged, this, &ManagerMoves::updateActions);
     for (QTreeWidget* view : {m_tree, m_list}) {
         view->viewport()->setAcceptDrops(true);
         view->viewport()->installEventFilter(this);
@@ -74,18 +88,38 @@ std::optional<ManagerMoves::Dragged> ManagerMoves::draggedOf(const QMimeData* da
                    fields[2]};
 }
 
-ManagerMoves::Move ManagerMoves::moveOnto(const Dragged& dragged, const QString& targetCode) const {
-    const QSqlDatabase db = m_window->database();
-    if (dragged.isClass) {
-        if (!canDropClass(dragged.id, targetCode))
-            return {};
-        return [db, code = dragged.id, targetCode] { return moveClassTo(db, code, targetCode); };
+std::optional<ManagerMoves::Dragged> ManagerMoves::selectedItem() const {
+    if (const QTreeWidgetItem* row = m_list->selectedItems().value(0)) {
+        if (isClassRow(row) && !m_window->findClassNodeOfRow(row))
+            return std::nullopt;
+        return Dragged{true, isClassRow(row), row->text(kColRowId)};
     }
+    const QTreeWidgetItem* node = m_tree->selectedItems().value(0);
+    if (!node || !node->parent())
+        return std::nullopt; // the root never moves
+    return Dragged{false, true, nodeClassCode(node)};
+}
+
+std::function<bool(const QString&)> ManagerMoves::targetRule(const Dragged& dragged) const {
+    if (dragged.isClass)
+        return [code = dragged.id](const QString& target) { return canDropClass(code, target); };
     // Templates are not filed onto the root, nor into the class they are in.
-    const qint64 docId = dragged.id.toLongLong();
-    if (targetCode.isEmpty() || docIsInClass(db, docId, targetCode))
+    const std::optional<QString> current =
+        templateClassCode(m_window->database(), dragged.id.toLongLong());
+    return [current](const QString& target) {
+        return current && !target.isEmpty() && target != *current;
+    };
+}
+
+ManagerMoves::Move ManagerMoves::moveOnto(const Dragged& dragged, const QString& targetCode) const {
+    if (!targetRule(dragged)(targetCode))
         return {};
-    return [db, docId, targetCode] { return moveDocToClass(db, docId, targetCode); };
+    const QSqlDatabase db = m_window->database();
+    if (dragged.isClass)
+        return [db, code = dragged.id, targetCode] { return moveClassTo(db, code, targetCode); };
+    return [db, docId = dragged.id.toLongLong(), targetCode] {
+        return moveDocToClass(db, docId, targetCode);
+    };
 }
 
 // The tree takes drops from both views on any class node; the list takes drops from itself on
@@ -224,6 +258,21 @@ void ManagerMoves::run(const std::function<void()>& work) {
     updateActions();
 }
 
+// The keyboard's drop: the class picker offers only the classes a drop would accept.
+void ManagerMoves::moveSelectedTo() {
+    const std::optional<Dragged> selected = selectedItem();
+    if (!selected)
+        return;
+    ClassPickerDialog picker(application(), m_window->database());
+    picker.setWindowTitle(QStringLiteral("移动到"));
+    const auto accepts = targetRule(*selected);
+    picker.refuseTargets([&accepts](const QString& code) { return !accepts(code); });
+    if (dialogs().exec(&picker) != QDialog::Accepted)
+        return;
+    if (const Move move = moveOnto(*selected, picker.selectedCode()))
+        run([this, move] { m_lastMove = move(); });
+}
+
 void ManagerMoves::undoLastMove() {
     if (!m_lastMove)
         return;
@@ -233,6 +282,7 @@ void ManagerMoves::undoLastMove() {
 }
 
 void ManagerMoves::updateActions() {
+    m_moveTo->setEnabled(selectedItem().has_value());
     m_undo->setEnabled(m_lastMove.has_value());
 }
 

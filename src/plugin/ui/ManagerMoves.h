@@ -42,6 +42,10 @@ private:
     using Move = std::function<CatalogueMove()>;
 
     static std::optional<Dragged> draggedOf(const QMimeData* data);
+    // The list's selected row, else the tree's selected class.
+    std::optional<Dragged> selectedItem() const;
+    // Which classes (by code) the item may be filed in.
+    std::function<bool(const QString&)> targetRule(const Dragged& dragged) const;
     // The move a drop of the dragged item on the class would make, or none when refused.
     Move moveOnto(const Dragged& dragged, const QString& targetCode) const;
     Move dropMove(QTreeWidget* view, const QMimeData* data, const QPoint& position) const;
@@ -51,12 +55,14 @@ private:
     void showTarget(QTreeWidget* view, QTreeWidgetItem* target, bool accepted);
     // Runs the work, shows a failure, and reloads the tree keeping the view.
     void run(const std::function<void()>& work);
+    void moveSelectedTo();
     void undoLastMove();
     void updateActions();
 
     ManagerWindow* m_window;
     QTreeWidget* m_tree;
     QTreeWidget* m_list;
+    QAction* m_moveTo;
     QAction* m_undo;
     QRubberBand* m_highlight = nullptr;
     // The item under the pointer during a drag and the move a drop there would make.
