@@ -4,6 +4,7 @@
 #include "HostCore.h"
 #include "HostServices.h"
 #include "ProjectStore.h"
+#include "TestFiles.h"
 #include "catalogue/Sql.h"
 
 #include <QDir>
@@ -14,6 +15,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <cstdlib>
+
+using zq::test::entriesOf;
+using zq::test::readFile;
+using zq::test::writeFile;
 
 namespace {
 
@@ -30,22 +35,6 @@ QString take(char* text) {
 
 QString fixture(const QString& name) {
     return QStringLiteral(ZQ_HOST_FIXTURES "/") + name;
-}
-
-void writeFile(const QString& path, const QByteArray& content) {
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
-    file.write(content);
-}
-
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QStringList entriesOf(const QString& folder) {
-    return QDir(folder).entryList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 QString compress(const QString& folder, const QString& archive) {

@@ -82,12 +82,12 @@ QString FakeHost::ZQGetCurPrjSerial() {
 
 QString FakeHost::CompressFile(const QString& folder, const QString& archive) {
     calls.append({QStringLiteral("CompressFile"), folder, archive});
-    return compressResult;
+    return compressWith ? compressWith(folder, archive) : compressResult;
 }
 
 QString FakeHost::ExtractFile(const QString& archive, const QString& folder) {
     calls.append({QStringLiteral("ExtractFile"), archive, folder});
-    return extractResult;
+    return extractWith ? extractWith(archive, folder) : extractResult;
 }
 
 void FakeHost::ViewFile(const QString& path, int mode, const QString& title) {

@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QList>
 #include <QStringList>
+#include <functional>
 
 namespace zq::test {
 
@@ -30,6 +31,9 @@ public:
     QString projectSerial = QStringLiteral("P2026-001");
     QString compressResult = QStringLiteral("ok");
     QString extractResult = QStringLiteral("ok");
+    // When set, the archive calls do this real work instead of answering the fields above.
+    std::function<QString(const QString&, const QString&)> compressWith;
+    std::function<QString(const QString&, const QString&)> extractWith;
     QSqlDatabase connection;
 
     int ZQDoResTypeProc(const QString& typeName, const QString& caption, const QString& fullPath,

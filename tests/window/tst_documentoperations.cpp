@@ -1,3 +1,4 @@
+#include "TestFiles.h"
 #include "WindowFixture.h"
 #include "catalogue/Sql.h"
 #include "catalogue/TemplateStore.h"
@@ -16,14 +17,9 @@
 using namespace zq;
 using zq::test::fillAndPress;
 using zq::test::WindowFixture;
+using zq::test::writeFile;
 
 namespace {
-
-void writeFile(const QString& path, const QByteArray& content) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(content);
-}
 
 // The window on classes A > A1 > A11, with source files in a temporary folder. Files this
 // fixture puts into the template store carry its own prefix and are removed at the end.

@@ -1,0 +1,169 @@
+#include "exchange/Manifest.h"
+
+#include "util/Error.h"
+#include "util/Gb18030.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <libxml/tree.h>
+#include <libxml/xmlreader.h>
+#include <memory>
+#include <optional>
+
+namespace zq {
+
+namespace {
+
+const char* const kRootElement = "模板文件数据包";
+const QString kClassElement = QStringLiteral("模板分类");
+const QString kTemplateElement = QStringLiteral("模板文件");
+
+// Attribute names in the order they are written.
+const char* const kClassAttributes[] = {"模板分类编码", "模板分类名称", "模板分类说明"};
+const char* const kTemplateAttributes[] = {"模板文件名称",     "模板文件",     "模板文件说明",
+                                           "模板文件分类编码", "模板文件类型", "模板文件关键字"};
+
+const xmlChar* xml(const char* utf8) {
+    return reinterpret_cast<const xmlChar*>(utf8);
+}
+
+QString lastXmlError() {
+    const xmlError* error = xmlGetLastError();
+    return error && error->message ? QString::fromUtf8(error->message).trimmed()
+                                   : QStringLiteral("未知错误");
+}
+
+QStringList attributeValues(const ManifestEntry& entry) {
+    const TemplateRecord& r = entry.record;
+    if (entry.kind == ManifestEntry::Kind::Class)
+        return {r.classCode, r.caption, r.memo};
+    return {r.caption, r.fileName, r.memo, r.classCode, r.typeName, r.keyWord};
+}
+
+struct ReaderDeleter {
+    void operator()(xmlTextReader* reader) const { xmlFreeTextReader(reader); }
+};
+
+// An attribute of the reader's element; present tells whether the element has it at all.
+QString attribute(xmlTextReader* reader, const char* name, bool* present = nullptr) {
+    xmlChar* value = xmlTextReaderGetAttribute(reader, xml(name));
+    if (present)
+        *present = value != nullptr;
+    if (!value)
+        return {};
+    const QString text = QString::fromUtf8(reinterpret_cast<const char*>(value));
+    xmlFree(value);
+    return text;
+}
+
+// The element the reader stands on as an entry, or a reason to leave it out.
+std::optional<ManifestEntry> readEntry(xmlTextReader* reader, const QString& name,
+                                       QString& reason) {
+    bool present = false;
+    if (name == kClassElement) {
+        ManifestEntry entry{ManifestEntry::Kind::Class, {}};
+        entry.record.classCode = attribute(reader, kClassAttributes[0], &present);
+        entry.record.caption = attribute(reader, kClassAttributes[1]);
+        entry.record.memo = attribute(reader, kClassAttributes[2]);
+        if (present)
+            return entry;
+        reason = QStringLiteral("模板分类缺少属性“%1”").arg(QString::fromUtf8(kClassAttributes[0]));
+        return std::nullopt;
+    }
+    ManifestEntry entry{ManifestEntry::Kind::Template, {}};
+    TemplateRecord& r = entry.record;
+    r.caption = attribute(reader, kTemplateAttributes[0]);
+    r.fileName = attribute(reader, kTemplateAttributes[1], &present);
+    r.memo = attribute(reader, kTemplateAttributes[2]);
+    r.classCode = attribute(reader, kTemplateAttributes[3]);
+    r.typeName = attribute(reader, kTemplateAttributes[4]);
+    r.keyWord = attribute(reader, kTemplateAttributes[5]);
+    if (present)
+        return entry;
+    reason = QStringLiteral("模板文件“%1”缺少属性“%2”")
+                 .arg(r.caption, QString::fromUtf8(kTemplateAttributes[1]));
+    return std::nullopt;
+}
+
+} // namespace
+
+QString manifestFileName() {
+    return QStringLiteral("模板文件信息.xml");
+}
+
+void writeManifest(const QString& path, const QList<ManifestEntry>& entries) {
+    xmlInitParser();
+    const std::unique_ptr<xmlDoc, void (*)(xmlDoc*)> doc(xmlNewDoc(xml("1.0")), xmlFreeDoc);
+    xmlNode* root = xmlNewDocNode(doc.get(), nullptr, xml(kRootElement), nullptr);
+    xmlDocSetRootElement(doc.get(), root);
+    for (const ManifestEntry& entry : entries) {
+        const bool isClass = entry.kind == ManifestEntry::Kind::Class;
+        const QByteArray element = (isClass ? kClassElement : kTemplateElement).toUtf8();
+        xmlNode* node = xmlNewChild(root, nullptr, xml(element.constData()), nullptr);
+        const QStringList values = attributeValues(entry);
+        for (qsizetype i = 0; i < values.size(); ++i) {
+            const char* name = isClass ? kClassAttributes[i] : kTemplateAttributes[i];
+            xmlNewProp(node, xml(name), xml(values[i].toUtf8().constData()));
+        }
+    }
+    // libxml2 writes what gb2312 lacks as character references.
+    if (xmlSaveFormatFileEnc(QFile::encodeName(path).constData(), doc.get(), "gb2312", 1) < 0)
+        throw Error(QStringLiteral("无法保存模板文件信息“%1”。").arg(path));
+}
+
+Manifest readManifest(const QString& path, const ManifestLimits& limits) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Error(QStringLiteral("无法读取模板文件信息“%1”：%2").arg(path, file.errorString()));
+    const QByteArray bytes = file.read(limits.bytes + 1);
+    if (bytes.size() > limits.bytes)
+        throw Error(QStringLiteral("模板文件信息超过 %1 字节，不予读取。").arg(limits.bytes));
+
+    // Windows writes code page 936 under the gb2312 label: decode as GB18030 here and hand
+    // libxml2 UTF-8 with the declared encoding taken out.
+    QString text = fromGb18030(bytes);
+    static const QRegularExpression declaration(QStringLiteral("^\\s*<\\?xml[^?]*\\?>"));
+    text.replace(declaration, QStringLiteral("<?xml version=\"1.0\"?>"));
+    const QByteArray utf8 = text.toUtf8();
+
+    xmlInitParser();
+    const std::unique_ptr<xmlTextReader, ReaderDeleter> reader(
+        xmlReaderForMemory(utf8.constData(), int(utf8.size()), nullptr, "UTF-8",
+                           XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
+    if (!reader)
+        throw Error(QStringLiteral("无法读取模板文件信息“%1”。").arg(path));
+
+    Manifest manifest;
+    int entries = 0;
+    int status;
+    while ((status = xmlTextReaderRead(reader.get())) == 1) {
+        const int type = xmlTextReaderNodeType(reader.get());
+        if (type == XML_READER_TYPE_DOCUMENT_TYPE)
+            throw Error(QStringLiteral("模板文件信息含有文档类型定义，不予读取。"));
+        if (type != XML_READER_TYPE_ELEMENT)
+            continue;
+        const int depth = xmlTextReaderDepth(reader.get());
+        if (depth > limits.depth)
+            throw Error(
+                QStringLiteral("模板文件信息的嵌套超过 %1 层，不予读取。").arg(limits.depth));
+        if (depth != 1)
+            continue;
+        if (++entries > limits.entries)
+            throw Error(
+                QStringLiteral("模板文件信息的条目超过 %1 个，不予读取。").arg(limits.entries));
+        const QString name =
+            QString::fromUtf8(reinterpret_cast<const char*>(xmlTextReaderConstName(reader.get())));
+        if (name != kClassElement && name != kTemplateElement)
+            continue;
+        QString reason;
+        if (std::optional<ManifestEntry> entry = readEntry(reader.get(), name, reason))
+            manifest.entries.append(*entry);
+        else
+            manifest.skipped.append(reason);
+    }
+    if (status < 0)
+        throw Error(QStringLiteral("模板文件信息“%1”无法解析：%2").arg(path, lastXmlError()));
+    return manifest;
+}
+
+} // namespace zq

@@ -1,0 +1,197 @@
+#include "exchange/PackageReader.h"
+
+#include "catalogue/ClassCatalogue.h"
+#include "catalogue/Sql.h"
+#include "catalogue/TemplateDocuments.h"
+#include "catalogue/TemplateStore.h"
+#include "platform/HostPlatform.h"
+#include "util/FileUtil.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QScopeGuard>
+#include <QSet>
+#include <QTemporaryFile>
+#include <cerrno>
+#include <cstdio>
+
+namespace zq {
+
+namespace {
+
+QSet<QString> columnValues(const QSqlDatabase& db, const QString& sql) {
+    QSet<QString> values;
+    QSqlQuery query = runSql(db, sql);
+    while (query.next())
+        values.insert(query.value(0).toString());
+    return values;
+}
+
+// Moves the file into place; a rename replaces a link of that name instead of writing through
+// it. Across file systems the bytes go to a fresh file beside the target first.
+void moveIntoStore(const QString& source, const QString& target) {
+    if (std::rename(QFile::encodeName(source).constData(), QFile::encodeName(target).constData()) ==
+        0)
+        return;
+    bool placed = false;
+    if (errno == EXDEV) {
+        QTemporaryFile part(target + QStringLiteral(".XXXXXX"));
+        QFile input(source);
+        if (part.open() && input.open(QIODevice::ReadOnly)) {
+            while (!input.atEnd() && part.write(input.read(1 << 20)) >= 0) {
+            }
+            placed = input.atEnd() && part.flush() &&
+                     std::rename(QFile::encodeName(part.fileName()).constData(),
+                                 QFile::encodeName(target).constData()) == 0;
+            part.setAutoRemove(!placed);
+        }
+    }
+    if (!placed)
+        throw Error(QStringLiteral("无法把文件放入模板库"));
+}
+
+class Importer {
+public:
+    Importer(const QSqlDatabase& db, ImportReport& report)
+        : m_db(db)
+        , m_report(report)
+        , m_codes(columnValues(db, QStringLiteral("select DocSortID from ZQ_DocInfoMaster")))
+        , m_files(columnValues(db, QStringLiteral("select DocFileName from ZQ_DocTempDetail"))) {}
+
+    // Files put into the store in this run.
+    QStringList placed;
+
+    void importEntry(const ManifestEntry& entry) {
+        const TemplateRecord& r = entry.record;
+        if (entry.kind == ManifestEntry::Kind::Class)
+            return importClass(r);
+        const QString label = QStringLiteral("模板文件“%1”（%2）").arg(r.caption, r.fileName);
+        if (!isBareFileName(r.fileName) || r.fileName == manifestFileName())
+            return refuse(label, QStringLiteral("文件名不能用于模板库"));
+        if (m_files.contains(r.fileName)) {
+            ++m_report.templatesPresent;
+            return;
+        }
+        const QString source = unpackFolder() + r.fileName;
+        const QFileInfo file(source);
+        if (!file.exists() && !file.isSymLink())
+            return refuse(label, QStringLiteral("模板包中没有该文件"));
+        if (file.isSymLink() || !file.isFile())
+            return refuse(label, QStringLiteral("模板包中的该文件不是普通文件"));
+        if (inSavepoint(label, [&] { catalogueTemplate(m_db, r, source); })) {
+            placed.append(storedFilePath(r.fileName));
+            m_files.insert(r.fileName);
+            ++m_report.templatesAdded;
+        }
+    }
+
+private:
+    void importClass(const TemplateRecord& r) {
+        const QString label = QStringLiteral("模板分类“%1”（%2）").arg(r.caption, r.classCode);
+        if (r.classCode.isEmpty())
+            return refuse(label, QStringLiteral("分类编码为空"));
+        if (m_codes.contains(r.classCode)) {
+            ++m_report.classesPresent;
+            return;
+        }
+        if (inSavepoint(label, [&] { insertClass(m_db, r.classCode, r.caption, r.memo); })) {
+            m_codes.insert(r.classCode);
+            ++m_report.classesAdded;
+        }
+    }
+
+    // Runs the step; a failure is rolled back to the savepoint and refuses the entry. A
+    // failure of the savepoint itself ends the import.
+    template <typename Step> bool inSavepoint(const QString& label, Step step) {
+        runSql(m_db, QStringLiteral("savepoint zq_entry"));
+        try {
+            step();
+        } catch (const Error& e) {
+            runSql(m_db, QStringLiteral("rollback to savepoint zq_entry"));
+            runSql(m_db, QStringLiteral("release savepoint zq_entry"));
+            refuse(label, e.message());
+            return false;
+        }
+        runSql(m_db, QStringLiteral("release savepoint zq_entry"));
+        return true;
+    }
+
+    void refuse(const QString& label, const QString& reason) {
+        m_report.refused.append(label + QStringLiteral("：") + reason);
+    }
+
+    QSqlDatabase m_db;
+    ImportReport& m_report;
+    QSet<QString> m_codes;
+    QSet<QString> m_files;
+};
+
+} // namespace
+
+QString ImportReport::summary() const {
+    return QStringLiteral("新增模板分类 %1 个，已有 %2 个；新增模板文件 %3 个，已有 %4 个；"
+                          "拒绝 %5 项。")
+        .arg(classesAdded)
+        .arg(classesPresent)
+        .arg(templatesAdded)
+        .arg(templatesPresent)
+        .arg(refused.size());
+}
+
+void catalogueTemplate(const QSqlDatabase& db, const TemplateRecord& entry,
+                       const QString& unpackedFile) {
+    insertTemplate(db, {entry.caption, entry.fileName, entry.memo, entry.classCode, entry.typeName,
+                        entry.keyWord});
+    const QString store = templateStorePath();
+    if (!QDir().mkpath(store))
+        throw Error(QStringLiteral("无法创建模板文件夹“%1”。").arg(store));
+    moveIntoStore(unpackedFile, store + entry.fileName);
+}
+
+ImportReport importPackage(const QSqlDatabase& db, const QString& packagePath,
+                           const PackageProgress& progress) {
+    if (!QFileInfo(packagePath).isFile())
+        throw PackageError(PackageError::Kind::MissingPackage, QStringLiteral("文件包不存在！"));
+    const QString unpack = unpackFolder();
+    if (!prepareWorkFolder(unpack))
+        throw PackageError(PackageError::Kind::UnpackFolder,
+                           QStringLiteral("创建文件临时解包文件夹失败！"));
+    const auto removeUnpacked = qScopeGuard([&] { deleteDirectoryTree(unpack); });
+    if (hostPlatform().ExtractFile(packagePath, unpack).isEmpty())
+        throw PackageError(PackageError::Kind::Extraction, QStringLiteral("导入模板文件失败！"));
+
+    const Manifest manifest = readManifest(unpack + manifestFileName());
+    ImportReport report;
+    for (const QString& reason : manifest.skipped)
+        report.refused.append(reason);
+
+    Transaction transaction(db);
+    Importer importer(db, report);
+    // Files of entries that end up not catalogued leave the store again.
+    auto removePlaced = qScopeGuard([&] {
+        for (const QString& path : std::as_const(importer.placed))
+            QFile::remove(path);
+    });
+    const int total = int(manifest.entries.size());
+    try {
+        for (int i = 0; i < total; ++i) {
+            importer.importEntry(manifest.entries[i]);
+            if (progress)
+                progress(i + 1, total);
+        }
+    } catch (...) {
+        // What was imported before the failure stays.
+        try {
+            transaction.commit();
+            removePlaced.dismiss();
+        } catch (const std::exception&) {
+        }
+        throw;
+    }
+    transaction.commit();
+    removePlaced.dismiss();
+    return report;
+}
+
+} // namespace zq

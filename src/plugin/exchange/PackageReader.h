@@ -1,0 +1,39 @@
+#pragma once
+
+#include "exchange/Manifest.h"
+#include "exchange/PackageFolders.h"
+
+#include <QSqlDatabase>
+#include <QStringList>
+
+namespace zq {
+
+// What an import did.
+struct ImportReport {
+    int classesAdded = 0;
+    int classesPresent = 0;
+    int templatesAdded = 0;
+    int templatesPresent = 0;
+    QStringList refused; // each refused entry with the reason
+
+    // A short summary in a few lines; the refusals are listed apart.
+    QString summary() const;
+};
+
+// Adds the package's classes and templates that the catalogue lacks; what it has stays as it
+// is. A class matches by code, a template by stored file name. The package is unpacked by the
+// host into the emptied unpack folder; a template's file must be a regular file there under a
+// bare name, and is moved into the template store once its row is written. One transaction,
+// a savepoint per entry: a refused entry leaves nothing behind. Throws PackageError for a
+// missing package, an unpack folder that cannot be made or a failed extraction, zq::Error for
+// a manifest that cannot be read or a failure of the database (what was imported before it
+// stays).
+ImportReport importPackage(const QSqlDatabase& db, const QString& packagePath,
+                           const PackageProgress& progress = {});
+
+// The catalogue step of one template entry: writes its row and puts its file from the unpack
+// folder into the store. Throws zq::Error when either fails; the caller rolls back.
+void catalogueTemplate(const QSqlDatabase& db, const TemplateRecord& entry,
+                       const QString& unpackedFile);
+
+} // namespace zq

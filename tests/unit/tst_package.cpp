@@ -1,0 +1,400 @@
+// Template packages without any window: the selection walk, the manifest, the package writer
+// and the import, through the stand-in host's real archive code.
+
+#include "Archive.h"
+#include "FakeHost.h"
+#include "TestCatalogue.h"
+#include "TestFiles.h"
+#include "catalogue/ClassCatalogue.h"
+#include "catalogue/Sql.h"
+#include "catalogue/TemplateStore.h"
+#include "exchange/PackageReader.h"
+#include "exchange/PackageWriter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QUuid>
+#include <QtTest>
+
+using namespace zq;
+using zq::test::FakeHost;
+using zq::test::FakeHostScope;
+using zq::test::TestCatalogue;
+
+using zq::test::entriesOf;
+using zq::test::readFile;
+using zq::test::writeFile;
+
+namespace {
+
+// An entry as "C code|name|memo" or "T caption|file|memo|code|type|keywords".
+QString show(const ManifestEntry& e) {
+    const TemplateRecord& r = e.record;
+    if (e.kind == ManifestEntry::Kind::Class)
+        return "C " + QStringList{r.classCode, r.caption, r.memo}.join('|');
+    return "T " +
+           QStringList{r.caption, r.fileName, r.memo, r.classCode, r.typeName, r.keyWord}.join('|');
+}
+
+QStringList show(const QList<ManifestEntry>& entries) {
+    QStringList list;
+    for (const ManifestEntry& e : entries)
+        list.append(show(e));
+    return list;
+}
+
+SelectionNode* findNode(SelectionNode& node, const QString& key) {
+    const bool isTemplate = !node.isClass();
+    if ((isTemplate ? node.record.fileName : node.record.classCode) == key && !key.isEmpty())
+        return &node;
+    for (SelectionNode& child : node.children)
+        if (SelectionNode* found = findNode(child, key))
+            return found;
+    return nullptr;
+}
+
+// A catalogue, a host whose archive calls do the real work, and the template store. Files this
+// fixture puts into the store carry its own prefix and are removed at the end.
+struct Exchange {
+    TestCatalogue catalogue;
+    FakeHost host;
+    FakeHostScope scope{host};
+    QTemporaryDir dir;
+    const QString p = "p" + QUuid::createUuid().toString(QUuid::Id128).left(10) + "-";
+
+    Exchange() {
+        host.compressWith = corvane::compressFolder;
+        host.extractWith = [](const QString& a, const QString& f) {
+            try {
+                return corvane::extractArchive(a, f);
+            } catch (const std::exception&) {
+                return QString();
+            }
+        };
+        QDir().mkpath(templateStorePath());
+    }
+    ~Exchange() {
+        for (const QString& name : QDir(templateStorePath()).entryList({p + "*"}, QDir::Files))
+            QFile::remove(storedFilePath(name));
+    }
+    // A catalogued template with its stored file.
+    void stored(const QString& caption, const QString& code, const QString& file,
+                const QByteArray& content = "x") {
+        writeFile(storedFilePath(p + file), content);
+        catalogue.addTemplate(caption, code, p + file);
+    }
+    QString package(const QString& name = "out.TempFile") { return dir.filePath(name); }
+
+    // A package made by hand: the manifest and the files, packed by the host's archive code.
+    QString handMade(const QList<ManifestEntry>& entries, const QMap<QString, QByteArray>& files) {
+        const QString folder = dir.filePath("hand-" + QUuid::createUuid().toString(QUuid::Id128));
+        QDir().mkpath(folder);
+        writeManifest(folder + "/" + manifestFileName(), entries);
+        for (auto it = files.cbegin(); it != files.cend(); ++it)
+            writeFile(folder + "/" + it.key(), it.value());
+        return corvane::compressFolder(folder, folder + ".TempFile");
+    }
+    QStringList templates() {
+        QStringList rows;
+        QSqlQuery q = runSql(catalogue.db(),
+                             "select DocCaption, DocFileName, DocSortID from ZQ_DocTempDetail");
+        while (q.next())
+            rows.append(q.value(0).toString() + "|" + q.value(1).toString() + "|" +
+                        q.value(2).toString());
+        rows.sort();
+        return rows;
+    }
+    QStringList classes() {
+        QStringList rows;
+        for (const ClassRecord& c : readClassRows(catalogue.db()))
+            rows.append(c.code + "|" + c.name + "|" + c.memo);
+        return rows;
+    }
+};
+
+ManifestEntry classEntry(const QString& code, const QString& name, const QString& memo = {}) {
+    ManifestEntry e{ManifestEntry::Kind::Class, {}};
+    e.record.classCode = code;
+    e.record.caption = name;
+    e.record.memo = memo;
+    return e;
+}
+
+ManifestEntry templateEntry(const QString& caption, const QString& file, const QString& code) {
+    ManifestEntry e{ManifestEntry::Kind::Template, {}};
+    e.record = {QString(), caption, file, "说明", "WORD", "关键字", code};
+    return e;
+}
+
+} // namespace
+
+class TestPackage : public QObject {
+    Q_OBJECT
+
+private slots:
+    // What the ticks give, on A(0001) > A1(00010001) with templates a.doc in A and a1.doc,
+    // a2.doc in A1, B(0002) empty, and r.doc under the empty code.
+    void writePackage_data() {
+        QTest::addColumn<QStringList>("ticked");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("nothing ticked") << QStringList{} << QStringList{};
+        QTest::newRow("empty class") << QStringList{"0002"} << QStringList{"C 0002|B|"};
+        QTest::newRow("partly ticked class")
+            << QStringList{"a1.doc"}
+            << QStringList{"C 0001|A|甲", "C 00010001|A1|", "T a1|a1.doc||00010001|WORD|"};
+        QTest::newRow("whole class, sub-classes before templates")
+            << QStringList{"0001"}
+            << QStringList{"C 0001|A|甲", "C 00010001|A1|", "T a1|a1.doc||00010001|WORD|",
+                           "T a2|a2.doc||00010001|WORD|", "T a|a.doc||0001|WORD|"};
+        QTest::newRow("template under the empty code")
+            << QStringList{"r.doc"} << QStringList{"T r|r.doc|||WORD|"};
+    }
+    void writePackage() {
+        QFETCH(QStringList, ticked);
+        QFETCH(QStringList, expected);
+        Exchange x;
+        x.catalogue.addClass("0001", "A", "甲");
+        x.catalogue.addClass("00010001", "A1");
+        x.catalogue.addClass("0002", "B");
+        x.stored("a", "0001", "a.doc");
+        x.stored("a1", "00010001", "a1.doc");
+        x.stored("a2", "00010001", "a2.doc");
+        x.stored("r", "", "r.doc");
+        x.catalogue.addTemplate("lost", "0009", x.p + "lost.doc"); // class nowhere: not listed
+
+        QList<SelectionNode> top = fillSelectionTree(x.catalogue.db());
+        QCOMPARE(top.size(), 1);
+        SelectionNode& root = top[0];
+        for (const QString& key : ticked) {
+            SelectionNode* node = findNode(root, key.contains('.') ? x.p + key : key);
+            QVERIFY2(node, qPrintable(key));
+            setChecked(*node, Qt::Checked);
+        }
+        updateCheckStates(root);
+        const PackageResult result = zq::writePackage(root, x.package());
+        QVERIFY(result.leftOut.isEmpty());
+        QVERIFY(!QFileInfo::exists(stagingFolder()));
+
+        const QString out = x.dir.filePath("unpacked");
+        QDir().mkpath(out);
+        QVERIFY(!corvane::extractArchive(x.package(), out).isEmpty());
+        QStringList shown = show(readManifest(out + "/" + manifestFileName()).entries);
+        shown.replaceInStrings(x.p, "");
+        QCOMPARE(shown, expected);
+        QStringList files = entriesOf(out);
+        files.removeOne(manifestFileName());
+        QCOMPARE(result.templates, files.size());
+        QCOMPARE(files.size(), int(expected.filter(QRegularExpression("^T ")).size()));
+    }
+
+    // Values come back exactly, those GB2312 lacks as character references in a gb2312 file.
+    void manifestRoundTrip() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(manifestFileName());
+        const QList<ManifestEntry> entries{
+            classEntry("0001", "<审计> & \"底稿\" 'x'", "堃 € 😀\t第二行\n"),
+            templateEntry("报表 ' 单引号", "报表.xls", "0001")};
+        writeManifest(path, entries);
+        const QByteArray bytes = readFile(path);
+        QVERIFY(bytes.startsWith("<?xml version=\"1.0\" encoding=\"gb2312\"?>"));
+        QVERIFY(bytes.contains("&#22531;")); // 堃
+        QVERIFY(
+            bytes.contains(QByteArray(QStringEncoder("GB18030").encode("模板分类编码=\"0001\""))));
+        QCOMPARE(show(readManifest(path).entries), show(entries));
+    }
+
+    // A ticked template without its stored file is left out and named; two exports in a row
+    // leave no staging folder; an empty compression result is a failed export.
+    void missingFileAndFailedCompression() {
+        Exchange x;
+        x.catalogue.addClass("0001", "A");
+        x.stored("a", "0001", "a.doc");
+        x.catalogue.addTemplate("gone", "0001", x.p + "gone.doc");
+        x.catalogue.addTemplate("outside", "0001", "../etc.doc");
+        QList<SelectionNode> top = fillSelectionTree(x.catalogue.db());
+        setChecked(top[0], Qt::Checked);
+        QDir().mkpath(stagingFolder());
+        writeFile(stagingFolder() + "left-over.doc", "old"); // an interrupted run's file
+
+        const PackageResult result = zq::writePackage(top[0], x.package());
+        QCOMPARE(result.templates, 1);
+        QCOMPARE(result.leftOut.size(), 2);
+        QVERIFY(result.leftOut[0].contains("gone"));
+        QVERIFY(result.leftOut[1].contains("outside"));
+        QVERIFY(!QFileInfo::exists(stagingFolder()));
+        const QString out = x.dir.filePath("unpacked");
+        QDir().mkpath(out);
+        corvane::extractArchive(x.package(), out);
+        QCOMPARE(entriesOf(out), QStringList({x.p + "a.doc", manifestFileName()}));
+
+        x.host.compressWith = nullptr;
+        x.host.compressResult.clear();
+        try {
+            zq::writePackage(top[0], x.package("second.TempFile"));
+            QFAIL("an empty compression result passed as success");
+        } catch (const PackageError& e) {
+            QCOMPARE(e.kind(), PackageError::Kind::Compression);
+        }
+        QVERIFY(!QFileInfo::exists(stagingFolder()));
+    }
+
+    // Export, import into an empty catalogue, import again: the second run changes nothing.
+    void importTwice() {
+        Exchange x;
+        x.catalogue.addClass("0001", "A", "甲");
+        x.catalogue.addClass("00010001", "A1'引号");
+        x.stored("a", "0001", "a.doc", "AAAA");
+        x.stored("q'引号", "00010001", "q'.doc", "QQ");
+        QList<SelectionNode> top = fillSelectionTree(x.catalogue.db());
+        setChecked(top[0], Qt::Checked);
+        zq::writePackage(top[0], x.package());
+        const QStringList classes = x.classes();
+        const QStringList templates = x.templates();
+        runSql(x.catalogue.db(), "delete from ZQ_DocTempDetail");
+        runSql(x.catalogue.db(), "delete from ZQ_DocInfoMaster");
+        QFile::remove(storedFilePath(x.p + "a.doc"));
+
+        ImportReport report = importPackage(x.catalogue.db(), x.package());
+        QCOMPARE(report.summary(), QString("新增模板分类 2 个，已有 0 个；新增模板文件 2 个，"
+                                           "已有 0 个；拒绝 0 项。"));
+        QCOMPARE(x.classes(), classes);
+        QCOMPARE(x.templates(), templates);
+        QCOMPARE(readFile(storedFilePath(x.p + "a.doc")), QByteArray("AAAA"));
+        QVERIFY(!QFileInfo::exists(unpackFolder()));
+
+        report = importPackage(x.catalogue.db(), x.package());
+        QCOMPARE(report.classesPresent, 2);
+        QCOMPARE(report.templatesPresent, 2);
+        QCOMPARE(report.classesAdded + report.templatesAdded + int(report.refused.size()), 0);
+        QCOMPARE(x.templates(), templates);
+    }
+
+    // Only adds: what the catalogue has stays, whatever the package says.
+    void importKeepsWhatIsPresent() {
+        Exchange x;
+        x.catalogue.addClass("0001", "本地名称", "本地说明");
+        x.catalogue.addClass("0002", "B");
+        x.stored("本地模板", "0002", "kept.doc", "LOCAL");
+        writeFile(storedFilePath(x.p + "orphan.doc"), "OLD"); // in the store, no row
+        const QString package = x.handMade({classEntry("0001", "包内名称", "包内说明"),
+                                            templateEntry("包内模板", x.p + "kept.doc", "0001"),
+                                            templateEntry("无处", x.p + "nowhere.doc", "0042"),
+                                            templateEntry("孤儿", x.p + "orphan.doc", "0001")},
+                                           {{x.p + "kept.doc", "PACKAGE"},
+                                            {x.p + "nowhere.doc", "N"},
+                                            {x.p + "orphan.doc", "NEW"}});
+
+        const ImportReport report = importPackage(x.catalogue.db(), package);
+        QCOMPARE(report.classesPresent, 1);
+        QCOMPARE(report.templatesPresent, 1);
+        QCOMPARE(report.templatesAdded, 2);
+        QCOMPARE(x.classes(), QStringList({"0001|本地名称|本地说明", "0002|B|"}));
+        QCOMPARE(x.templates(),
+                 QStringList({"孤儿|" + x.p + "orphan.doc|0001", "无处|" + x.p + "nowhere.doc|0042",
+                              "本地模板|" + x.p + "kept.doc|0002"}));
+        QCOMPARE(readFile(storedFilePath(x.p + "kept.doc")), QByteArray("LOCAL"));
+        QCOMPARE(readFile(storedFilePath(x.p + "orphan.doc")), QByteArray("NEW"));
+    }
+
+    // Names that would leave the folder, links, folders and missing files are refused and
+    // reported; nothing lands outside the store, and nothing of theirs is catalogued.
+    void hostileEntriesRefused() {
+        Exchange x;
+        QTemporaryDir outside;
+        const QString secret = outside.filePath("secret.doc");
+        writeFile(secret, "SECRET");
+        const QList<ManifestEntry> entries{
+            templateEntry("上级", "../" + x.p + "up.doc", ""),
+            templateEntry("绝对", secret, ""),
+            templateEntry("反斜杠", "..\\" + x.p + "bs.doc", ""),
+            templateEntry("清单", manifestFileName(), ""),
+            templateEntry("链接", x.p + "link.doc", ""),
+            templateEntry("目录", x.p + "folder.doc", ""),
+            templateEntry("缺失", x.p + "missing.doc", ""),
+            templateEntry("正常", x.p + "good.doc", ""),
+        };
+        // A host that unpacks what no real archive would hold.
+        x.host.extractWith = [&](const QString&, const QString& folder) {
+            writeManifest(folder + manifestFileName(), entries);
+            writeFile(folder + x.p + "good.doc", "GOOD");
+            QFile::link(secret, folder + x.p + "link.doc");
+            QDir().mkpath(folder + x.p + "folder.doc");
+            return folder;
+        };
+        writeFile(x.package(), "zip");
+        const ImportReport report = importPackage(x.catalogue.db(), x.package());
+        QCOMPARE(report.templatesAdded, 1);
+        QCOMPARE(report.refused.size(), 7);
+        for (int i = 0; i < 7; ++i)
+            QVERIFY2(report.refused[i].contains(entries[i].record.caption),
+                     qPrintable(report.refused.join('\n')));
+        QCOMPARE(x.templates(), QStringList({"正常|" + x.p + "good.doc|"}));
+        QCOMPARE(readFile(secret), QByteArray("SECRET"));
+        QCOMPARE(entriesOf(outside.path()), QStringList({"secret.doc"}));
+        QCOMPARE(QDir(templateStorePath()).entryList({x.p + "*"}), QStringList({x.p + "good.doc"}));
+        QVERIFY(!QFileInfo::exists(templateStorePath() + "../" + x.p + "up.doc"));
+    }
+
+    void importFailures_data() {
+        QTest::addColumn<QString>("package"); // "missing", "garbage" or a manifest text
+        QTest::addColumn<int>("kind");        // a PackageError kind, or -1 for zq::Error
+        QTest::newRow("missing package") << "missing" << int(PackageError::Kind::MissingPackage);
+        QTest::newRow("failed extraction") << "garbage" << int(PackageError::Kind::Extraction);
+        QTest::newRow("unreadable manifest") << "<模板文件数据包><模板分类" << -1;
+        QTest::newRow("document type")
+            << "<?xml version=\"1.0\"?><!DOCTYPE r [<!ENTITY e SYSTEM \"file:///etc/passwd\">]>"
+               "<r><模板分类 模板分类编码=\"&e;\"/></r>"
+            << -1;
+        QTest::newRow("too deep") << QString("<r>").repeated(40) + QString("</r>").repeated(40)
+                                  << -1;
+    }
+    void importFailures() {
+        QFETCH(QString, package);
+        QFETCH(int, kind);
+        Exchange x;
+        QString path = x.package();
+        if (package == "garbage")
+            writeFile(path, "not a zip");
+        else if (package != "missing")
+            path = x.handMade({}, {{manifestFileName(), package.toUtf8()}});
+        try {
+            importPackage(x.catalogue.db(), path);
+            QFAIL("the import passed");
+        } catch (const PackageError& e) {
+            QCOMPARE(int(e.kind()), kind);
+        } catch (const Error& e) {
+            QCOMPARE(kind, -1);
+            QVERIFY(!e.message().isEmpty());
+        }
+        QCOMPARE(x.catalogue.count("ZQ_DocInfoMaster") + x.catalogue.count("ZQ_DocTempDetail"), 0);
+    }
+
+    void manifestEntryBound() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(manifestFileName());
+        writeManifest(path, {classEntry("0001", "A"), classEntry("0002", "B")});
+        QCOMPARE(readManifest(path, {1 << 20, 16, 2}).entries.size(), 2);
+        QVERIFY_THROWS_EXCEPTION(Error, readManifest(path, {1 << 20, 16, 1}));
+        QVERIFY_THROWS_EXCEPTION(Error, readManifest(path, {64, 16, 2}));
+    }
+
+    // A package written on Windows: names in code page 936 without the UTF-8 flag, the
+    // manifest's code page 936 bytes declared gb2312.
+    void windowsPackage() {
+        Exchange x;
+        const ImportReport report = importPackage(
+            x.catalogue.db(), QStringLiteral(ZQ_PACKAGE_FIXTURES "/windows_cp936.TempFile"));
+        QCOMPARE(report.refused, QStringList());
+        QCOMPARE(x.classes(), QStringList({"0001|审计底稿|年度审计", "00010001|堃类|喆的说明"}));
+        QCOMPARE(x.templates(),
+                 QStringList({"堃表|堃表.xls|00010001", "审计报告|审计报告模板.doc|0001"}));
+        QCOMPARE(readFile(storedFilePath("堃表.xls")),
+                 QByteArray(QStringEncoder("GB18030").encode("堃表")));
+        QFile::remove(storedFilePath("堃表.xls"));
+        QFile::remove(storedFilePath("审计报告模板.doc"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPackage)
+#include "tst_package.moc"
