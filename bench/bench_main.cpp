@@ -19,6 +19,7 @@ namespace zq::bench {
 
 // Each case lives in its own file: it prints its table and answers whether its fills agreed.
 bool listReadBench(const Engine& engine);
+bool moveBench(const Engine& engine);
 
 namespace {
 
@@ -29,6 +30,7 @@ struct Case {
 
 const Case kCases[] = {
     {"list-read", listReadBench},
+    {"move", moveBench},
 };
 
 } // namespace
