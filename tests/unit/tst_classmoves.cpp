@@ -199,6 +199,11 @@ private slots:
         const QStringList grown = snapshot(catalogue.db());
         QVERIFY_THROWS_EXCEPTION(Error, undoMove(catalogue.db(), move));
         QCOMPARE(snapshot(catalogue.db()), grown);
+
+        // Deleted since: nothing is left to put back, and undo says so.
+        runSql(catalogue.db(), QStringLiteral("delete from ZQ_DocInfoMaster where "
+                                              "substr(DocSortID, 1, 8) = '00020001'"));
+        QVERIFY_THROWS_EXCEPTION(Error, undoMove(catalogue.db(), move));
     }
 
     // Two workstations moving classes into one parent at the same time: every move succeeds

@@ -180,6 +180,8 @@ void undoMove(const QSqlDatabase& db, const CatalogueMove& move) {
     }
     requireClass(db, transaction, move.fromParent);
     lockChildClassCodes(db, move.fromParent);
+    if (!classExists(db, move.toCode))
+        throw Error(changed); // deleted or moved again since
     if (classExists(db, move.fromCode) &&
         std::none_of(move.codes.begin(), move.codes.end(),
                      [&](const CodeChange& change) { return change.to == move.fromCode; }))

@@ -222,8 +222,7 @@ bool ManagerMoves::dragEvent(QTreeWidget* view, QEvent* event) {
         drag->setAccepted(bool(move));
         // The move runs once the drag is over, so that its messages get the mouse.
         if (move)
-            QTimer::singleShot(0, this,
-                               [this, move] { run([this, move] { m_lastMove = move(); }); });
+            QTimer::singleShot(0, this, [this, move] { runMove(move); });
         return true;
     }
     if (event->type() == QEvent::DragEnter || target != m_hovered || !target) {
@@ -270,7 +269,13 @@ void ManagerMoves::moveSelectedTo() {
     if (dialogs().exec(&picker) != QDialog::Accepted)
         return;
     if (const Move move = moveOnto(*selected, picker.selectedCode()))
-        run([this, move] { m_lastMove = move(); });
+        runMove(move);
+}
+
+void ManagerMoves::runMove(const Move& move) {
+    // What can be undone is the last move made; a failed one leaves nothing to undo.
+    m_lastMove.reset();
+    run([this, move] { m_lastMove = move(); });
 }
 
 void ManagerMoves::undoLastMove() {

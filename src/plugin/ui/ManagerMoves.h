@@ -55,6 +55,7 @@ private:
     void showTarget(QTreeWidget* view, QTreeWidgetItem* target, bool accepted);
     // Runs the work, shows a failure, and reloads the tree keeping the view.
     void run(const std::function<void()>& work);
+    void runMove(const Move& move);
     void moveSelectedTo();
     void undoLastMove();
     void updateActions();
