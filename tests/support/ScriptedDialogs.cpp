@@ -19,12 +19,14 @@ void ScriptedDialogs::inform(QWidget*, const QString& title, const QString& text
     shown.append({QStringLiteral("inform"), title, text});
 }
 
-void ScriptedDialogs::warn(QWidget*, const QString& title, const QString& text) {
-    shown.append({QStringLiteral("warn"), title, text});
+void ScriptedDialogs::warn(QWidget*, const QString& title, const QString& text,
+                           const QString& details) {
+    shown.append({QStringLiteral("warn"), title, text, details});
 }
 
-void ScriptedDialogs::error(QWidget*, const QString& title, const QString& text) {
-    shown.append({QStringLiteral("error"), title, text});
+void ScriptedDialogs::error(QWidget*, const QString& title, const QString& text,
+                            const QString& details) {
+    shown.append({QStringLiteral("error"), title, text, details});
 }
 
 QString ScriptedDialogs::chooseOpenFile(QWidget*, const QString& caption, const QString& folder,

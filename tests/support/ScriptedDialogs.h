@@ -18,6 +18,7 @@ public:
         QString kind; // ask, inform, warn, error, open, save, exec
         QString title;
         QString text; // the message, the file dialog's caption, or the dialog's window title
+        QString details = {}; // a message box's details area
     };
     QList<Shown> shown;
 
@@ -31,8 +32,10 @@ public:
 
     bool ask(QWidget* parent, const QString& title, const QString& text) override;
     void inform(QWidget* parent, const QString& title, const QString& text) override;
-    void warn(QWidget* parent, const QString& title, const QString& text) override;
-    void error(QWidget* parent, const QString& title, const QString& text) override;
+    void warn(QWidget* parent, const QString& title, const QString& text,
+              const QString& details = {}) override;
+    void error(QWidget* parent, const QString& title, const QString& text,
+               const QString& details = {}) override;
     QString chooseOpenFile(QWidget* parent, const QString& caption, const QString& folder,
                            const QString& filter) override;
     QString chooseSaveFile(QWidget* parent, const QString& caption, const QString& folder,

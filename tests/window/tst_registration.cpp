@@ -1,6 +1,7 @@
 #include "FakeHost.h"
 #include "ScriptedDialogs.h"
 #include "TestCatalogue.h"
+#include "catalogue/TemplateDocuments.h"
 #include "catalogue/TemplateRegistration.h"
 #include "catalogue/TemplateStore.h"
 #include "registration/BatchRegisterDialog.h"
@@ -9,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
@@ -139,6 +141,20 @@ void doubleClickNode(QDialog& dialog, const QString& text) {
     const QPoint at = tree->visualItemRect(node(dialog, text)).center();
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, at);
     QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, at);
+}
+
+QString statusOf(QDialog& dialog) {
+    return dialog.findChild<QLabel*>("LblStatus")->text();
+}
+
+// The captions of the ticked templates, in tree order.
+QStringList tickedTemplates(QDialog& dialog) {
+    QStringList captions;
+    for (QTreeWidgetItem* item : treeItems(treeOf(dialog)))
+        if (item->childCount() == 0 && imageIndex(item) != kClassImage &&
+            item->checkState(0) == Qt::Checked)
+            captions << item->text(0);
+    return captions;
 }
 
 void clickOk(QDialog& dialog) {
@@ -348,30 +364,40 @@ private slots:
         QTest::addColumn<int>("accepted");
         QTest::addColumn<int>("registered");
         QTest::addColumn<QStringList>("calls");
+        QTest::addColumn<QString>("status");
 
         const QStringList serialOnly{"ZQGetCurPrjSerial"};
-        QTest::newRow("no project") << ""
-                                    << "x" << false << 0 << 100 << serialOnly;
-        QTest::newRow("test project, mixed case") << "ProjectTest"
-                                                  << "x" << true << 0 << 100 << serialOnly;
-        QTest::newRow("nothing selected") << "P1"
-                                          << "" << false << 0 << 100 << serialOnly;
+        const QString chooseTemplate = "请选择要注册的模板，而不是分类。";
+        QTest::newRow("no project")
+            << ""
+            << "x" << false << 0 << 100 << serialOnly << "没有打开的项目，不能注册模板。";
+        QTest::newRow("test project, mixed case")
+            << "ProjectTest"
+            << "x" << true << 0 << 100 << serialOnly << "测试项目不能注册模板。";
+        QTest::newRow("nothing selected")
+            << "P1"
+            << "" << false << 0 << 100 << serialOnly << chooseTemplate;
         QTest::newRow("root") << "P1"
-                              << "文档模板分类信息" << true << 0 << 100 << serialOnly;
+                              << "文档模板分类信息" << true << 0 << 100 << serialOnly
+                              << chooseTemplate;
         QTest::newRow("class") << "P1"
-                               << "甲一" << true << 0 << 100 << serialOnly;
+                               << "甲一" << true << 0 << 100 << serialOnly << chooseTemplate;
         QTest::newRow("empty class") << "P1"
-                                     << "丙" << false << 0 << 100 << serialOnly;
+                                     << "丙" << false << 0 << 100 << serialOnly << chooseTemplate;
         QTest::newRow("missing file") << "P1"
-                                      << "z" << true << 0 << 100 << serialOnly;
+                                      << "z" << true << 0 << 100 << serialOnly
+                                      << "模板文件不存在：" + storedFilePath("z-missing.doc");
         QTest::newRow("type refused")
             << "P1"
-            << "x" << false << -1 << 100 << QStringList{"ZQGetCurPrjSerial", "ZQDoResTypeProc"};
+            << "x" << false << -1 << 100 << QStringList{"ZQGetCurPrjSerial", "ZQDoResTypeProc"}
+            << "平台没有接受该模板（返回 -1）。";
         QTest::newRow("registration failed") << "P1"
                                              << "x" << true << 0 << -1
                                              << QStringList{"ZQGetCurPrjSerial", "ZQDoResTypeProc",
-                                                            "ZQGetCurUUID", "RegisterDataExN"};
+                                                            "ZQGetCurUUID", "RegisterDataExN"}
+                                             << "平台没有接受该模板（返回 -1）。";
     }
+    // The dialog stays open and says why in its status line, never in a message box.
     void refusalLeavesTheDialogOpen() {
         QFETCH(QString, serial);
         QFETCH(QString, chosen);
@@ -379,6 +405,7 @@ private slots:
         QFETCH(int, accepted);
         QFETCH(int, registered);
         QFETCH(QStringList, calls);
+        QFETCH(QString, status);
 
         Fixture f({"z"});
         f.host.fake.projectSerial = serial;
@@ -399,6 +426,7 @@ private slots:
         QCOMPARE(f.host.fake.callNames(), calls);
         QVERIFY(dialog.isVisible());
         QVERIFY(dialog.result() != QDialog::Accepted);
+        QCOMPARE(statusOf(dialog), status);
         QVERIFY(f.dialogs.shown.isEmpty());
     }
 
@@ -433,27 +461,41 @@ private slots:
         QTest::addColumn<QStringList>("attempted");
         QTest::addColumn<QStringList>("registered");
         QTest::addColumn<bool>("closed");
+        QTest::addColumn<QString>("report"); // the message at the end, if any
+        QTest::addColumn<QString>("status");
 
         const QStringList none;
-        QTest::newRow("nothing ticked") << "P1" << none << none << none << none << none << false;
+        const QString refusedY = "甲\\y：平台拒绝注册（返回 -1）";
+        const QString skipped = "：已跳过：同一分类中前面的模板未能注册";
+        QTest::newRow("nothing ticked")
+            << "P1" << none << none << none << none << none << false << ""
+            << "没有勾选要注册的模板。";
         QTest::newRow("one template") << "P1" << QStringList{"y"} << none << none
-                                      << QStringList{"y"} << QStringList{"y"} << true;
+                                      << QStringList{"y"} << QStringList{"y"} << true << ""
+                                      << "";
         QTest::newRow("whole class, sub-classes first")
             << "P1" << QStringList{"甲"} << none << none << QStringList{"a1", "x", "y", "z"}
-            << QStringList{"a1", "x", "y", "z"} << true;
+            << QStringList{"a1", "x", "y", "z"} << true << ""
+            << "";
         QTest::newRow("second of three refused, next class still registered")
             << "P1" << QStringList{"x", "y", "z", "乙"} << none << QStringList{"y"}
-            << QStringList{"x", "y", "b"} << QStringList{"x", "b"} << true;
+            << QStringList{"x", "y", "b"} << QStringList{"x", "b"} << true
+            << "已注册 2 个模板，2 个未注册：\n" + refusedY + "\n甲\\z" + skipped << "";
         QTest::newRow("last attempt refused")
             << "P1" << QStringList{"x", "y"} << none << QStringList{"y"} << QStringList{"x", "y"}
-            << QStringList{"x"} << false;
+            << QStringList{"x"} << false << "已注册 1 个模板，1 个未注册：\n" + refusedY << "";
         QTest::newRow("missing file skips the rest of its class")
             << "P1" << QStringList{"文档模板分类信息"} << QStringList{"x"} << none
-            << QStringList{"a1", "b"} << QStringList{"a1", "b"} << true;
+            << QStringList{"a1", "b"} << QStringList{"a1", "b"} << true
+            << "已注册 2 个模板，3 个未注册：\n甲\\x：模板文件不存在\n甲\\y" + skipped + "\n甲\\z" +
+                   skipped
+            << "";
         QTest::newRow("empty class")
-            << "P1" << QStringList{"丙"} << none << none << none << none << false;
+            << "P1" << QStringList{"丙"} << none << none << none << none << false << ""
+            << "没有勾选要注册的模板。";
         QTest::newRow("test project")
-            << "projecttest" << QStringList{"甲"} << none << none << none << none << false;
+            << "projecttest" << QStringList{"甲"} << none << none << none << none << false << ""
+            << "测试项目不能注册模板。";
     }
     void batchRegistersTheTickedTemplates() {
         QFETCH(QString, serial);
@@ -463,6 +505,8 @@ private slots:
         QFETCH(QStringList, attempted);
         QFETCH(QStringList, registered);
         QFETCH(bool, closed);
+        QFETCH(QString, report);
+        QFETCH(QString, status);
 
         Fixture f(missing);
         f.host.fake.projectSerial = serial;
@@ -471,6 +515,7 @@ private slots:
         dialog.show();
         for (const QString& text : ticked)
             node(dialog, text)->setCheckState(0, Qt::Checked);
+        const QStringList tickedBefore = tickedTemplates(dialog);
         clickOk(dialog);
 
         QCOMPARE(f.captionsOf("ZQDoResTypeProc"), attempted);
@@ -493,7 +538,52 @@ private slots:
         QCOMPARE(names.count("ZQGetCurUUID"), attempted.size() - refused.size());
         QCOMPARE(dialog.isVisible(), !closed);
         QCOMPARE(dialog.result() == QDialog::Accepted, closed);
-        QVERIFY(f.dialogs.shown.isEmpty());
+        // What was registered is no longer ticked; everything else still is.
+        QStringList left = tickedBefore;
+        for (const QString& caption : registered)
+            left.removeOne(caption);
+        QCOMPARE(tickedTemplates(dialog), left);
+        QCOMPARE(f.dialogs.texts("warn"), report.isEmpty() ? QStringList() : QStringList{report});
+        QCOMPARE(f.dialogs.shown.size(), report.isEmpty() ? 0 : 1);
+        QCOMPARE(statusOf(dialog), status);
+    }
+
+    // OK again after a partial batch tries only what is still ticked.
+    void retryRegistersOnlyWhatIsLeft() {
+        Fixture f;
+        f.host.refused = QStringList{"y"};
+        BatchRegisterDialog dialog(nullptr, f.catalogue.db());
+        dialog.show();
+        node(dialog, "甲")->setCheckState(0, Qt::Checked);
+        clickOk(dialog);
+        QCOMPARE(f.captionsOf("RegisterDataExN"), (QStringList{"a1", "x"}));
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(checks(treeOf(dialog)),
+                 "文档模板分类信息=P 甲=P 甲一=U a1=U x=U y=C z=C 乙=U b=U 丙=U");
+
+        f.host.refused.clear();
+        f.calls().clear();
+        clickOk(dialog);
+        QCOMPARE(f.captionsOf("RegisterDataExN"), (QStringList{"y", "z"}));
+        QVERIFY(!dialog.isVisible());
+    }
+
+    // A long list is cut short in the message; the details area holds every entry.
+    void longReportKeepsTheWholeListInTheDetails() {
+        Fixture f;
+        for (int i = 0; i < 14; ++i)
+            f.catalogue.addTemplate(QStringLiteral("丢%1").arg(i), "0002", "gone.doc");
+        BatchRegisterDialog dialog(nullptr, f.catalogue.db());
+        dialog.show();
+        node(dialog, "乙")->setCheckState(0, Qt::Checked);
+        clickOk(dialog);
+        QCOMPARE(f.dialogs.shown.size(), 1);
+        const auto& shown = f.dialogs.shown.first();
+        QVERIFY(shown.text.startsWith("已注册 1 个模板，14 个未注册：\n乙\\丢0：模板文件不存在\n"));
+        QVERIFY(shown.text.endsWith("……（共 14 个，见详细信息）"));
+        QCOMPARE(shown.details.split('\n').size(), 14);
+        QVERIFY(shown.details.endsWith("乙\\丢13" +
+                                       QStringLiteral("：已跳过：同一分类中前面的模板未能注册")));
     }
 
     void eachBatchAnswersForItself() {

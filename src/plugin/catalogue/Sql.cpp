@@ -14,8 +14,9 @@ void requireConnection(const QSqlDatabase& db) {
         throw Error(QStringLiteral("没有可用的模板目录数据库连接。"));
 }
 
+// The user reads a Chinese sentence; the engine's own words go to the details.
 [[noreturn]] void fail(const QSqlError& error) {
-    throw Error(QStringLiteral("数据库操作失败：%1").arg(error.text()));
+    throw Error(QStringLiteral("数据库操作失败。"), error.text().trimmed());
 }
 
 } // namespace

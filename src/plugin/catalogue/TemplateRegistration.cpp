@@ -7,9 +7,13 @@
 
 namespace zq {
 
-bool projectOpenForRegistration(HostPlatform& host) {
+QString projectRefusal(HostPlatform& host) {
     const QString serial = host.ZQGetCurPrjSerial();
-    return !serial.isEmpty() && serial.toUpper() != QLatin1String("PROJECTTEST");
+    if (serial.isEmpty())
+        return QStringLiteral("没有打开的项目，不能注册模板。");
+    if (serial.toUpper() == QLatin1String("PROJECTTEST"))
+        return QStringLiteral("测试项目不能注册模板。");
+    return {};
 }
 
 QString existingTemplateFile(const QString& docFileName) {

@@ -7,8 +7,9 @@
 
 namespace zq {
 
-// Whether the host has a real project open: no serial, or the test project, refuses.
-bool projectOpenForRegistration(HostPlatform& host);
+// Why the host's project takes no registration (no serial, or the test project), or the empty
+// text when a real project is open.
+QString projectRefusal(HostPlatform& host);
 
 // The full path of a template's stored file, or the empty text when the name does not denote a
 // file directly inside the store.

@@ -8,6 +8,7 @@
 #include "ui/TreeNodes.h"
 
 #include <QHeaderView>
+#include <QLabel>
 #include <QPushButton>
 #include <QTreeWidget>
 
@@ -15,28 +16,68 @@ namespace zq {
 
 namespace {
 
-// Registers the ticked templates below the node, entering every class that is not unchecked.
-// A missing file or a refusal ends this node's walk; its parent's walk goes on. `succeeded`
-// tells whether the last registration attempted went through.
-void registerChecked(HostPlatform& host, const QTreeWidgetItem* node, bool& succeeded) {
+// What one batch did.
+struct BatchReport {
+    int registered = 0;
+    QStringList notRegistered;  // "class\template：why", in walk order
+    bool lastSucceeded = false; // the last registration attempted went through
+};
+
+bool isTickedTemplate(const QTreeWidgetItem* item) {
+    return item->childCount() == 0 && item->checkState(0) == Qt::Checked &&
+           imageIndex(item) != kClassImage && hasNodeRecord(item);
+}
+
+void noteNotRegistered(BatchReport& report, const QTreeWidgetItem* item, const QString& why) {
+    report.notRegistered.append(item->parent()->text(0) + QLatin1Char('\\') + item->text(0) +
+                                QStringLiteral("：") + why);
+}
+
+// Notes every ticked template of the subtree as skipped behind an earlier failure.
+void noteSkipped(BatchReport& report, const QTreeWidgetItem* item) {
+    if (isTickedTemplate(item))
+        noteNotRegistered(report, item, QStringLiteral("已跳过：同一分类中前面的模板未能注册"));
+    for (int i = 0; i < item->childCount(); ++i)
+        noteSkipped(report, item->child(i));
+}
+
+// Registers the ticked templates below the node, entering every class that is not unchecked,
+// and unticks each one registered so that OK again tries only what is left. A missing file or
+// a refusal ends this node's walk (the rest of it is noted as skipped); its parent's walk goes
+// on.
+void registerChecked(HostPlatform& host, QTreeWidgetItem* node, BatchReport& report) {
     for (int i = 0; i < node->childCount(); ++i) {
-        const QTreeWidgetItem* child = node->child(i);
+        QTreeWidgetItem* child = node->child(i);
         if (child->childCount() > 0) {
             if (child->checkState(0) != Qt::Unchecked)
-                registerChecked(host, child, succeeded);
+                registerChecked(host, child, report);
             continue;
         }
-        if (child->checkState(0) != Qt::Checked || imageIndex(child) == kClassImage ||
-            !hasNodeRecord(child))
+        if (!isTickedTemplate(child))
             continue;
         const TemplateRecord doc = TemplateRecord::fromList(nodeRecord(child));
-        if (existingTemplateFile(doc.fileName).isEmpty())
-            return;
-        succeeded = registerTemplateDoc(host, doc, ParentIdSource::Remembered) >= 0;
-        if (!succeeded)
-            return;
+        QString why;
+        if (existingTemplateFile(doc.fileName).isEmpty()) {
+            why = QStringLiteral("模板文件不存在");
+        } else {
+            const int result = registerTemplateDoc(host, doc, ParentIdSource::Remembered);
+            report.lastSucceeded = result >= 0;
+            if (report.lastSucceeded) {
+                ++report.registered;
+                child->setCheckState(0, Qt::Unchecked);
+                continue;
+            }
+            why = QStringLiteral("平台拒绝注册（返回 %1）").arg(result);
+        }
+        noteNotRegistered(report, child, why);
+        for (int j = i + 1; j < node->childCount(); ++j)
+            noteSkipped(report, node->child(j));
+        return;
     }
 }
+
+// The list of what was not registered, cut short in the message; the box's details hold all.
+constexpr int kListedInMessage = 12;
 
 } // namespace
 
@@ -46,10 +87,11 @@ BatchRegisterDialog::BatchRegisterDialog(QWidget* owner, const QSqlDatabase& db)
     , m_tree(new QTreeWidget(this))
     , m_okButton(placeButton(this, QStringLiteral("BtBtnOK"), QStringLiteral("确定(&O)"), 58, 298))
     , m_cancelButton(
-          placeButton(this, QStringLiteral("BtBtnCancel"), QStringLiteral("取消(&C)"), 179, 298)) {
+          placeButton(this, QStringLiteral("BtBtnCancel"), QStringLiteral("取消(&C)"), 179, 298))
+    , m_status(placeStatusLine(this, 12, 329, 286)) {
     setObjectName(QStringLiteral("FrmZQMoreDocSort"));
     setWindowTitle(QStringLiteral("批量注册系统模板"));
-    setFixedSize(310, 329);
+    setFixedSize(310, m_status->geometry().bottom() + 6);
 
     m_tree->setObjectName(QStringLiteral("tvwOrg"));
     m_tree->setGeometry(12, 12, 286, 277);
@@ -70,15 +112,32 @@ BatchRegisterDialog::BatchRegisterDialog(QWidget* owner, const QSqlDatabase& db)
 }
 
 void BatchRegisterDialog::acceptIfValid() {
+    showStatus(m_status, {});
     guarded(this, [&] {
         HostPlatform& host = hostPlatform();
         // Each batch answers for itself: only its own last registration decides.
-        bool succeeded = false;
-        if (projectOpenForRegistration(host) && m_tree->topLevelItemCount() > 0) {
-            host.SetOldParentID(-1);
-            registerChecked(host, m_tree->topLevelItem(0), succeeded);
+        BatchReport report;
+        if (const QString refusal = projectRefusal(host); !refusal.isEmpty())
+            return showStatus(m_status, refusal);
+        if (m_tree->topLevelItemCount() == 0)
+            return;
+        host.SetOldParentID(-1);
+        registerChecked(host, m_tree->topLevelItem(0), report);
+        if (!report.notRegistered.isEmpty()) {
+            const qsizetype count = report.notRegistered.size();
+            QString text = QStringLiteral("已注册 %1 个模板，%2 个未注册：\n")
+                               .arg(report.registered)
+                               .arg(count);
+            text += report.notRegistered.mid(0, kListedInMessage).join(QLatin1Char('\n'));
+            if (count > kListedInMessage)
+                text += QStringLiteral("\n……（共 %1 个，见详细信息）").arg(count);
+            dialogs().warn(this, windowTitle(), text,
+                           count > kListedInMessage ? report.notRegistered.join(QLatin1Char('\n'))
+                                                    : QString());
+        } else if (report.registered == 0) {
+            showStatus(m_status, QStringLiteral("没有勾选要注册的模板。"));
         }
-        if (succeeded)
+        if (report.lastSucceeded)
             accept();
     });
 }

@@ -3,13 +3,16 @@
 #include <QDialog>
 #include <QSqlDatabase>
 
+class QLabel;
 class QPushButton;
 class QTreeWidget;
 
 namespace zq {
 
-// "批量注册系统模板": registers every ticked template with the project open in the host, and
-// closes when the last registration it attempted succeeded. Shows no message.
+// "批量注册系统模板": registers every ticked template with the project open in the host,
+// unticking each one registered, and closes when the last registration it attempted succeeded.
+// When a template was skipped or refused it first says how many went through and what did not,
+// and why; a batch that cannot start says why in the status line.
 class BatchRegisterDialog : public QDialog {
     Q_OBJECT
 public:
@@ -23,6 +26,7 @@ private:
     QTreeWidget* m_tree;
     QPushButton* m_okButton;
     QPushButton* m_cancelButton;
+    QLabel* m_status;
 };
 
 } // namespace zq

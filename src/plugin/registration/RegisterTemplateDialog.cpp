@@ -2,12 +2,14 @@
 
 #include "catalogue/TemplateDocuments.h"
 #include "catalogue/TemplateRegistration.h"
+#include "catalogue/TemplateStore.h"
 #include "registration/TemplateTree.h"
 #include "ui/DialogControls.h"
 #include "ui/DialogService.h"
 #include "ui/TreeNodes.h"
 
 #include <QHeaderView>
+#include <QLabel>
 #include <QPushButton>
 #include <QTreeWidget>
 
@@ -19,10 +21,11 @@ RegisterTemplateDialog::RegisterTemplateDialog(QWidget* owner, const QSqlDatabas
     , m_tree(new QTreeWidget(this))
     , m_okButton(placeButton(this, QStringLiteral("BtBtnOK"), QStringLiteral("确定(&O)"), 60, 299))
     , m_cancelButton(
-          placeButton(this, QStringLiteral("BtBtnCancel"), QStringLiteral("取消(&C)"), 181, 299)) {
+          placeButton(this, QStringLiteral("BtBtnCancel"), QStringLiteral("取消(&C)"), 181, 299))
+    , m_status(placeStatusLine(this, 12, 330, 288)) {
     setObjectName(QStringLiteral("FrmZQDocSort"));
     setWindowTitle(QStringLiteral("注册文档模板"));
-    setFixedSize(311, 329);
+    setFixedSize(311, m_status->geometry().bottom() + 6);
 
     m_tree->setObjectName(QStringLiteral("tvwOrg"));
     m_tree->setGeometry(12, 12, 288, 279);
@@ -44,19 +47,22 @@ void RegisterTemplateDialog::acceptIfValid() {
 }
 
 void RegisterTemplateDialog::onTreeDoubleClicked() {
+    showStatus(m_status, {});
     guarded(this, [&] {
         HostPlatform& host = hostPlatform();
-        if (!projectOpenForRegistration(host))
-            return;
+        if (const QString refusal = projectRefusal(host); !refusal.isEmpty())
+            return showStatus(m_status, refusal);
         const QTreeWidgetItem* node = m_tree->selectedItems().value(0);
         if (!node || node == m_tree->topLevelItem(0) || imageIndex(node) == kClassImage)
-            return;
+            return showStatus(m_status, QStringLiteral("请选择要注册的模板，而不是分类。"));
         const TemplateRecord doc = TemplateRecord::fromList(nodeRecord(node));
         if (existingTemplateFile(doc.fileName).isEmpty())
-            return;
+            return showStatus(
+                m_status, QStringLiteral("模板文件不存在：%1").arg(storedFilePath(doc.fileName)));
         const int itemId = registerTemplateDoc(host, doc, ParentIdSource::Fixed);
         if (itemId < 0)
-            return;
+            return showStatus(m_status,
+                              QStringLiteral("平台没有接受该模板（返回 %1）。").arg(itemId));
         viewRegisteredItem(host, itemId);
         accept();
     });

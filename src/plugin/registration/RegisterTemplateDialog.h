@@ -3,13 +3,15 @@
 #include <QDialog>
 #include <QSqlDatabase>
 
+class QLabel;
 class QPushButton;
 class QTreeWidget;
 
 namespace zq {
 
 // "注册文档模板": registers the chosen template with the project open in the host and opens
-// the new data item. Shows no message; a choice that cannot be registered does nothing.
+// the new data item. A choice that cannot be registered leaves the dialog open and its status
+// line says why.
 class RegisterTemplateDialog : public QDialog {
     Q_OBJECT
 public:
@@ -24,6 +26,7 @@ private:
     QTreeWidget* m_tree;
     QPushButton* m_okButton;
     QPushButton* m_cancelButton;
+    QLabel* m_status;
 };
 
 } // namespace zq

@@ -1,12 +1,21 @@
 #include "ui/DialogControls.h"
 
+#include "ui/DialogService.h"
+
 #include <QDialog>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 
 namespace zq {
+
+void SavingDialog::saveAndAccept() {
+    if (!m_save || attempt(this, QStringLiteral("保存失败"), m_save))
+        accept();
+}
 
 QLabel* placeLabel(QDialog* form, const QString& name, const QString& text, int left, int top) {
     auto* label = new QLabel(text, form);
@@ -20,6 +29,16 @@ QLineEdit* placeEdit(QDialog* form, const QString& name, int left, int top, int 
     auto* edit = new QLineEdit(form);
     edit->setObjectName(name);
     edit->setGeometry(left, top, width, std::max(21, edit->sizeHint().height()));
+    // A one-line field never keeps a line break or a tab, however they came in (a paste).
+    QObject::connect(edit, &QLineEdit::textEdited, edit, [edit](const QString& text) {
+        static const QRegularExpression breaks(QStringLiteral("[\\r\\n\\t]"));
+        const int cursor = edit->cursorPosition();
+        const qsizetype before = text.left(cursor).count(breaks);
+        if (before == 0 && !text.contains(breaks))
+            return;
+        edit->setText(QString(text).remove(breaks));
+        edit->setCursorPosition(int(cursor - before));
+    });
     return edit;
 }
 
@@ -33,12 +52,49 @@ QPlainTextEdit* placeMemo(QDialog* form, const QString& name, int left, int top,
     return memo;
 }
 
+QLabel* placeStatusLine(QDialog* form, int left, int top, int width) {
+    auto* status = new QLabel(form);
+    status->setObjectName(QStringLiteral("LblStatus"));
+    QPalette palette = status->palette();
+    palette.setColor(QPalette::WindowText, QColor(0xA0, 0x10, 0x10));
+    status->setPalette(palette);
+    status->setGeometry(left, top, width, status->fontMetrics().height() + 4);
+    return status;
+}
+
+void showStatus(QLabel* status, const QString& text) {
+    status->setText(text);
+    status->setToolTip(text);
+}
+
+namespace {
+
+// Enter on a focused button presses it, as Space does, though no button is the default.
+class EnterPresses final : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress)
+            return false;
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key != Qt::Key_Return && key != Qt::Key_Enter)
+            return false;
+        static_cast<QPushButton*>(watched)->click();
+        return true;
+    }
+};
+
+} // namespace
+
 QPushButton* placeButton(QDialog* form, const QString& name, const QString& text, int left,
                          int top) {
     auto* button = new QPushButton(text, form);
     button->setObjectName(name);
     button->setAutoDefault(false);
     button->setDefault(false);
+    button->installEventFilter(new EnterPresses(button));
     button->setGeometry(left, top, std::max(75, button->sizeHint().width()),
                         std::max(25, button->sizeHint().height()));
     return button;

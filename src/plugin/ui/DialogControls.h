@@ -1,8 +1,9 @@
 #pragma once
 
+#include <QDialog>
 #include <QString>
+#include <functional>
 
-class QDialog;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -10,13 +11,33 @@ class QPushButton;
 
 namespace zq {
 
+// An input dialog that stores its input before it closes: the caller hands it the save, and
+// when that fails the dialog says so ("保存失败" with the reason) and stays open with what was
+// typed. Without a save it just closes with OK.
+class SavingDialog : public QDialog {
+public:
+    using QDialog::QDialog;
+    void setSave(std::function<void()> save) { m_save = std::move(save); }
+
+protected:
+    // Called by OK once the input passed the dialog's own checks.
+    void saveAndAccept();
+
+private:
+    std::function<void()> m_save;
+};
+
 // The small input dialogs place their controls at fixed pixel positions, each edit with its
 // label just above it. Heights follow the font so that no text is clipped.
 QLabel* placeLabel(QDialog* form, const QString& name, const QString& text, int left, int top);
 QLineEdit* placeEdit(QDialog* form, const QString& name, int left, int top, int width);
 QPlainTextEdit* placeMemo(QDialog* form, const QString& name, int left, int top, int width,
                           int height);
-// A button that Enter never presses: the dialogs have no default button.
+// A one-line status text ("LblStatus") that says why nothing happened; the whole text is also
+// its tooltip, for when it is cut off.
+QLabel* placeStatusLine(QDialog* form, int left, int top, int width);
+void showStatus(QLabel* status, const QString& text);
+// A button that Enter presses only when it has the focus: the dialogs have no default button.
 QPushButton* placeButton(QDialog* form, const QString& name, const QString& text, int left,
                          int top);
 

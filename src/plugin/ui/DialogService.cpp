@@ -20,11 +20,13 @@ public:
     void inform(QWidget* parent, const QString& title, const QString& text) override {
         QMessageBox::information(parent, title, text);
     }
-    void warn(QWidget* parent, const QString& title, const QString& text) override {
-        QMessageBox::warning(parent, title, text);
+    void warn(QWidget* parent, const QString& title, const QString& text,
+              const QString& details) override {
+        show(parent, QMessageBox::Warning, title, text, details);
     }
-    void error(QWidget* parent, const QString& title, const QString& text) override {
-        QMessageBox::critical(parent, title, text);
+    void error(QWidget* parent, const QString& title, const QString& text,
+               const QString& details) override {
+        show(parent, QMessageBox::Critical, title, text, details);
     }
     QString chooseOpenFile(QWidget* parent, const QString& caption, const QString& folder,
                            const QString& filter) override {
@@ -35,6 +37,14 @@ public:
         return QFileDialog::getSaveFileName(parent, caption, folder, filter);
     }
     int exec(QDialog* dialog) override { return dialog->exec(); }
+
+private:
+    static void show(QWidget* parent, QMessageBox::Icon icon, const QString& title,
+                     const QString& text, const QString& details) {
+        QMessageBox box(icon, title, text, QMessageBox::Ok, parent);
+        box.setDetailedText(details);
+        box.exec();
+    }
 };
 
 DialogService* g_override = nullptr;
@@ -51,13 +61,26 @@ void setDialogs(DialogService* service) {
 }
 
 void guarded(QWidget* parent, const std::function<void()>& work) {
+    attempt(parent, {}, work);
+}
+
+bool attempt(QWidget* parent, const QString& failure, const std::function<void()>& work) {
+    const auto show = [&](const QString& message, const QString& details) {
+        dialogs().error(parent, applicationTitle(),
+                        failure.isEmpty() ? message : failure + QStringLiteral("：") + message,
+                        details);
+    };
     try {
         work();
+        return true;
+    } catch (const Error& e) {
+        show(e.message(), e.details());
     } catch (const std::exception& e) {
-        dialogs().error(parent, applicationTitle(), messageOf(e));
+        show(messageOf(e), {});
     } catch (...) {
-        dialogs().error(parent, applicationTitle(), QStringLiteral("发生未知错误。"));
+        show(QStringLiteral("发生未知错误。"), {});
     }
+    return false;
 }
 
 } // namespace zq

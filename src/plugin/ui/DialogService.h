@@ -18,10 +18,12 @@ public:
     virtual bool ask(QWidget* parent, const QString& title, const QString& text) = 0;
     // OK with the information icon.
     virtual void inform(QWidget* parent, const QString& title, const QString& text) = 0;
-    // OK with the warning icon.
-    virtual void warn(QWidget* parent, const QString& title, const QString& text) = 0;
-    // A failure, with the error icon.
-    virtual void error(QWidget* parent, const QString& title, const QString& text) = 0;
+    // OK with the warning icon; details, when given, go to the box's details area.
+    virtual void warn(QWidget* parent, const QString& title, const QString& text,
+                      const QString& details = {}) = 0;
+    // A failure, with the error icon; details as for warn (the engine's own text).
+    virtual void error(QWidget* parent, const QString& title, const QString& text,
+                       const QString& details = {}) = 0;
     // The chosen file's path, or the empty text when cancelled.
     virtual QString chooseOpenFile(QWidget* parent, const QString& caption, const QString& folder,
                                    const QString& filter) = 0;
@@ -38,5 +40,7 @@ void setDialogs(DialogService* service);
 // Runs an event handler's work; a failure ends it and is shown as an error with the
 // application's title, and the window stays usable.
 void guarded(QWidget* parent, const std::function<void()>& work);
+// The same, with what failed said first ("保存失败"); gives whether the work went through.
+bool attempt(QWidget* parent, const QString& failure, const std::function<void()>& work);
 
 } // namespace zq
