@@ -3,6 +3,8 @@
 #include "catalogue/Sql.h"
 #include "ui/ClassDialog.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QTest>
 
 using namespace zq;
@@ -64,6 +66,100 @@ private slots:
         QCOMPARE(f.selectedCode(), node); // the view comes back
         if (row.isEmpty())
             QVERIFY(f.row(expected));
+    }
+
+    // A save that fails keeps the dialog open with what was typed and says what failed, in
+    // Chinese, with the engine's text in the details; OK again stores it.
+    void failedSaveKeepsTheDialogAndItsInput_data() {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("column");
+        QTest::addColumn<QString>("nameField");
+        QTest::addColumn<QString>("memoField");
+        QTest::newRow("add a class") << "ActAddClass"
+                                     << "ZQ_DocInfoMaster"
+                                     << "DocSortName"
+                                     << "Edt_DocSortName"
+                                     << "Mem_DocSortDes";
+        QTest::newRow("rename a class") << "ActiEdit"
+                                        << "ZQ_DocInfoMaster"
+                                        << "DocSortName"
+                                        << "Edt_DocSortName"
+                                        << "Mem_DocSortDes";
+        QTest::newRow("describe a template") << "ActeditDocDes"
+                                             << "ZQ_DocTempDetail"
+                                             << "DocCaption"
+                                             << "Edt_DocName"
+                                             << "Mem_DocDes";
+    }
+    void failedSaveKeepsTheDialogAndItsInput() {
+        QFETCH(QString, action);
+        QFETCH(QString, table);
+        QFETCH(QString, column);
+        QFETCH(QString, nameField);
+        QFETCH(QString, memoField);
+        Classes f;
+        const qint64 doc = f.catalogue.addTemplate("模板", "0001");
+        f.selectNode("0001");
+        if (action == "ActeditDocDes")
+            f.selectRow(QString::number(doc));
+        const auto rename = [&](const QString& from, const QString& to) {
+            runSql(f.catalogue.db(), "alter table " + from + " rename to " + to);
+        };
+        bool stayed = false;
+        QString keptName, keptMemo;
+        f.dialogs.scripts.enqueue([&](QDialog* dialog) {
+            rename(table, table + "_away"); // every statement on it fails now
+            fillAndPress({{nameField, "新名称"}, {memoField, "新说明"}})(dialog);
+            stayed = dialog->result() != QDialog::Accepted;
+            keptName = dialog->findChild<QLineEdit*>(nameField)->text();
+            keptMemo = dialog->findChild<QPlainTextEdit*>(memoField)->toPlainText();
+            rename(table + "_away", table);
+            dialog->findChild<QPushButton*>("BtBtnOK")->click();
+        });
+        f.trigger(action.toUtf8());
+        QVERIFY(stayed);
+        QCOMPARE(keptName, QString("新名称"));
+        QCOMPARE(keptMemo, QString("新说明"));
+        QCOMPARE(f.dialogs.shown.size(), 2); // the dialog, then the one error
+        const auto& error = f.dialogs.shown.last();
+        QCOMPARE(error.kind, QString("error"));
+        QCOMPARE(error.text, QString("保存失败：数据库操作失败。"));
+        QVERIFY(error.details.contains(table, Qt::CaseInsensitive));
+        QCOMPARE(sqlValue(f.catalogue.db(),
+                          "select count(*) from " + table + " where " + column + " = ?", {"新名称"})
+                     .toInt(),
+                 1);
+        QTreeWidget* view = action == "ActeditDocDes" ? f.list() : f.tree();
+        QCOMPARE(view->findItems("新名称", Qt::MatchExactly | Qt::MatchRecursive).size(), 1);
+    }
+
+    // Line breaks and tabs pasted into a one-line name are dropped; the cursor stays after the
+    // pasted text.
+    void pastedLineBreaksLeaveTheName() {
+        ClassDialog dialog(nullptr);
+        auto* name = dialog.findChild<QLineEdit*>("Edt_DocSortName");
+        name->setText("旧");
+        QApplication::clipboard()->setText("新\r\n类\t名");
+        name->setCursorPosition(1);
+        QTest::keyClick(name, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(name->text(), QString("旧新类名"));
+        QCOMPARE(name->cursorPosition(), 4);
+    }
+
+    // Enter presses the button that has the focus; in the name edit it only moves on.
+    void enterPressesTheFocusedButton() {
+        zq::test::ScriptedDialogs dialogs;
+        zq::test::ScriptedDialogsScope scope(dialogs);
+        ClassDialog dialog(nullptr);
+        dialog.show();
+        auto* name = dialog.findChild<QLineEdit*>("Edt_DocSortName");
+        auto* ok = dialog.findChild<QPushButton*>("BtBtnOK");
+        QTest::keyClick(name, Qt::Key_Return);
+        QVERIFY(dialogs.shown.isEmpty());
+        ok->setFocus();
+        QTest::keyClick(ok, Qt::Key_Return);
+        QCOMPARE(dialogs.texts("inform"), QStringList{"模板分类名称不能为空，请重新输入！"});
     }
 
     // Another workstation takes the code shown in the dialog before OK is pressed.

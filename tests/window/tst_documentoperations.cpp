@@ -146,18 +146,31 @@ private slots:
         QCOMPARE(f.rows().size(), 1); // class A alone
     }
 
-    void failedCopyIsShownAndNothingCatalogued() {
+    // A failure after the copy (here the insert) takes the copy away again, catalogues
+    // nothing, and keeps the dialog open with what was typed; OK again adds the template.
+    void failedAddKeepsTheDialogAndLeavesNoCopy() {
         Docs f;
-        const QString path = f.source("gone.doc");
+        const QString path = f.source("plan.doc");
+        const auto rename = [&](const QString& from, const QString& to) {
+            runSql(f.catalogue.db(), "alter table " + from + " rename to " + to);
+        };
+        QStringList storedAfterFailure;
+        QString keptName;
         f.dialogs.scripts.enqueue([&](QDialog* dialog) {
+            rename("ZQ_DocTempDetail", "ZQ_DocTempDetail_away");
             fillAndPress({{"Edt_ChoDoc", path}, {"Edt_DocName", "名称"}})(dialog);
-            QFile::remove(path); // vanishes after the dialog's check
+            storedAfterFailure = f.stored();
+            keptName = dialog->findChild<QLineEdit*>("Edt_DocName")->text();
+            rename("ZQ_DocTempDetail_away", "ZQ_DocTempDetail");
+            dialog->findChild<QPushButton*>("BtBtnOK")->click();
         });
         f.trigger("ActAddDoc");
-        QCOMPARE(f.dialogs.texts("error").size(), 1);
-        QVERIFY(f.host.calls.isEmpty());
-        QCOMPARE(f.catalogue.count("ZQ_DocTempDetail"), 0);
-        QVERIFY(f.stored().isEmpty());
+        QVERIFY(storedAfterFailure.isEmpty());
+        QCOMPARE(keptName, QString("名称"));
+        QCOMPARE(f.dialogs.texts("error"), QStringList{"保存失败：数据库操作失败。"});
+        QCOMPARE(f.host.callNames(), (QStringList{"ZQImportNewRes", "ZQImportNewRes"}));
+        QCOMPARE(f.catalogue.count("ZQ_DocTempDetail"), 1);
+        QCOMPARE(f.stored(), QStringList{f.prefix + "plan.doc"});
     }
 
     void sameFileTwice() {

@@ -2,10 +2,12 @@
 #include "catalogue/Sql.h"
 #include "catalogue/TemplateStore.h"
 
+#include <QApplication>
 #include <QHeaderView>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPointer>
 #include <QTest>
 
@@ -82,6 +84,19 @@ private slots:
                                                         {row->text(kColRowId).toLongLong()})
                                                    .toString()));
         }
+    }
+
+    // A class whose contents cannot be read shows an empty list and says so, never the
+    // contents of the class shown before.
+    void readErrorClearsTheList() {
+        Filled f;
+        QVERIFY(f.list()->topLevelItemCount() > 0);
+        runSql(f.catalogue.db(), "alter table ZQ_DocTempDetail rename to ZQ_DocTempDetail_away");
+        f.selectNode("0001");
+        runSql(f.catalogue.db(), "alter table ZQ_DocTempDetail_away rename to ZQ_DocTempDetail");
+        QCOMPARE(f.list()->topLevelItemCount(), 0);
+        QCOMPARE(f.dialogs.texts("error"), QStringList{"无法读取模板目录：数据库操作失败。"});
+        QVERIFY(f.dialogs.shown.last().details.contains("ZQ_DocTempDetail", Qt::CaseInsensitive));
     }
 
     void refreshKeepsTheView() {
@@ -181,6 +196,103 @@ private slots:
         QVERIFY(docMenu->isVisible());
         QVERIFY(f.list()->selectedItems().isEmpty());
         docMenu->close();
+    }
+
+    // Each key, pressed in the pane that has the focus, triggers its action and no other.
+    void keysTriggerTheirActions_data() {
+        QTest::addColumn<QString>("node");
+        QTest::addColumn<QString>("row"); // "doc": the template row of A; empty: no row
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<QString>("action");
+        const int none = Qt::NoModifier;
+        QTest::newRow("F5") << "0001"
+                            << "" << int(Qt::Key_F5) << none << "ActRefresh";
+        QTest::newRow("Delete, class") << "0001"
+                                       << "" << int(Qt::Key_Delete) << none << "ActDeleteDoc";
+        QTest::newRow("Delete, template") << "0001"
+                                          << "doc" << int(Qt::Key_Delete) << none << "ActDeleteDoc";
+        QTest::newRow("F2, class") << "0001"
+                                   << "" << int(Qt::Key_F2) << none << "ActiEdit";
+        QTest::newRow("F2, template") << "0001"
+                                      << "doc" << int(Qt::Key_F2) << none << "ActeditDocDes";
+        QTest::newRow("Backspace") << "0001"
+                                   << "" << int(Qt::Key_Backspace) << none << "actUP";
+        QTest::newRow("Alt+Up") << "0001"
+                                << "" << int(Qt::Key_Up) << int(Qt::AltModifier) << "actUP";
+        QTest::newRow("Ctrl+N") << "0001"
+                                << "" << int(Qt::Key_N) << int(Qt::ControlModifier) << "ActAddDoc";
+        QTest::newRow("Ctrl+Shift+N")
+            << "0001"
+            << "" << int(Qt::Key_N) << int(Qt::ControlModifier | Qt::ShiftModifier)
+            << "ActAddClass";
+    }
+    void keysTriggerTheirActions() {
+        QFETCH(QString, node);
+        QFETCH(QString, row);
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(QString, action);
+        Filled f;
+        f.window->show();
+        QApplication::setActiveWindow(f.window.get());
+        QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
+        f.selectNode(node);
+        QTreeWidget* view = f.tree();
+        if (!row.isEmpty()) {
+            f.selectRow(QString::number(f.aDoc));
+            view = f.list();
+        }
+        view->setFocus();
+        QStringList triggered;
+        for (QAction* act : f.window->findChildren<QAction*>())
+            connect(act, &QAction::triggered, this,
+                    [&triggered, act] { triggered << act->objectName(); });
+        QTest::keyClick(view, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QCOMPARE(triggered, QStringList{action});
+    }
+
+    // Enter opens a template row or enters a class row; the context-menu key and Shift+F10
+    // open the focused view's popup.
+    void enterAndPopupKeys() {
+        Filled f;
+        f.window->show();
+        QApplication::setActiveWindow(f.window.get());
+        QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
+        auto* classMenu = f.window->findChild<QMenu*>("TBPpMenuClass");
+        auto* docMenu = f.window->findChild<QMenu*>("TBPpMenuDoc");
+
+        f.selectNode("0001");
+        f.selectRow(QString::number(f.aDoc));
+        f.list()->setFocus();
+        QTest::keyClick(f.list(), Qt::Key_Return);
+        QCOMPARE(f.host.callNames(), QStringList{"ViewFile"});
+        QTest::keyClick(f.list(), Qt::Key_Menu);
+        QVERIFY(docMenu->isVisible());
+        docMenu->close();
+
+        f.selectRow("00010001");
+        QTest::keyClick(f.list(), Qt::Key_F10, Qt::ShiftModifier);
+        QVERIFY(classMenu->isVisible());
+        classMenu->close();
+        QTest::keyClick(f.list(), Qt::Key_Enter);
+        QCOMPARE(f.selectedCode(), QString("00010001"));
+        QVERIFY(f.tree()->hasFocus());
+
+        QTest::keyClick(f.tree(), Qt::Key_Menu);
+        QVERIFY(classMenu->isVisible());
+        QVERIFY(f.act("ActDelete")->isEnabled());
+        classMenu->close();
+    }
+
+    // Shortcuts are named in the tooltips; the menu bar opens with Alt.
+    void shortcutsAreShown() {
+        Filled f;
+        QCOMPARE(f.act("ActRefresh")->toolTip(), QString("刷新（F5）"));
+        QCOMPARE(f.act("actUP")->toolTip(), QString("向上（Backspace）"));
+        QCOMPARE(f.act("ActAddClass")->toolTip(), QString("添加模板分类（Ctrl+Shift+N）"));
+        auto* bar = f.window->findChild<QMenuBar*>("TBToolbar1");
+        QCOMPARE(bar->actions().first()->text(), QString("操作(&O)"));
     }
 
     void sortingCycle() {

@@ -15,7 +15,7 @@
 namespace zq {
 
 AddTemplateDialog::AddTemplateDialog(QWidget* owner)
-    : QDialog(owner)
+    : SavingDialog(owner)
     , m_chooserFolder(shellFolderPath(0)) {
     setObjectName(QStringLiteral("FrmAddTemplateDoc"));
     setWindowTitle(QStringLiteral("添加模板文件"));
@@ -80,7 +80,7 @@ void AddTemplateDialog::acceptIfValid() {
         return refuse(QStringLiteral("模板文件名称不能为空，请重新输入！"), m_nameEdit);
     if (!QFileInfo(m_fileEdit->text()).isFile())
         return refuse(QStringLiteral("选择的模板文件不存在，请重新选择！"), m_browseButton);
-    accept();
+    saveAndAccept();
 }
 
 } // namespace zq

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QDialog>
+#include "ui/DialogControls.h"
 
 class QLineEdit;
 class QPlainTextEdit;
@@ -9,8 +9,8 @@ class QPushButton;
 namespace zq {
 
 // Takes the file to add as a template, its name and description, and checks them; the caller
-// does the work after OK.
-class AddTemplateDialog : public QDialog {
+// gives the save that OK runs.
+class AddTemplateDialog : public SavingDialog {
     Q_OBJECT
 public:
     explicit AddTemplateDialog(QWidget* owner);

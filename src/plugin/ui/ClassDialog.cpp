@@ -12,7 +12,7 @@
 namespace zq {
 
 ClassDialog::ClassDialog(QWidget* owner)
-    : QDialog(owner) {
+    : SavingDialog(owner) {
     setObjectName(QStringLiteral("FrmAddTemplateClass"));
     setFixedSize(292, 266);
 
@@ -72,7 +72,7 @@ void ClassDialog::acceptIfValid() {
         m_nameEdit->setFocus();
         return;
     }
-    accept();
+    saveAndAccept();
 }
 
 } // namespace zq

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QDialog>
+#include "ui/DialogControls.h"
 
 class QLineEdit;
 class QPlainTextEdit;
@@ -8,8 +8,8 @@ class QPlainTextEdit;
 namespace zq {
 
 // The class dialog: shows a class's code and takes its name and description. The caller sets
-// the caption and does the catalogue work after OK.
-class ClassDialog : public QDialog {
+// the caption and gives the save that OK runs.
+class ClassDialog : public SavingDialog {
     Q_OBJECT
 public:
     explicit ClassDialog(QWidget* owner);

@@ -11,7 +11,7 @@
 namespace zq {
 
 EditTemplateDialog::EditTemplateDialog(QWidget* owner)
-    : QDialog(owner) {
+    : SavingDialog(owner) {
     setObjectName(QStringLiteral("FrmEditTemplateDoc"));
     setWindowTitle(QStringLiteral("修改模板文件说明"));
     setFixedSize(292, 256);
@@ -60,7 +60,7 @@ void EditTemplateDialog::acceptIfValid() {
         m_nameEdit->setFocus();
         return;
     }
-    accept();
+    saveAndAccept();
 }
 
 } // namespace zq

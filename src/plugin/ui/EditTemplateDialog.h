@@ -1,15 +1,15 @@
 #pragma once
 
-#include <QDialog>
+#include "ui/DialogControls.h"
 
 class QLineEdit;
 class QPlainTextEdit;
 
 namespace zq {
 
-// Shows a template's number and takes its new name and description; the caller stores them
-// after OK.
-class EditTemplateDialog : public QDialog {
+// Shows a template's number and takes its new name and description; the caller gives the save
+// that OK runs.
+class EditTemplateDialog : public SavingDialog {
     Q_OBJECT
 public:
     explicit EditTemplateDialog(QWidget* owner);

@@ -13,6 +13,7 @@
 #include "ui/ImageList.h"
 #include "ui/ManagerMoves.h"
 #include "ui/TreeNodes.h"
+#include "util/Error.h"
 #include "util/Gb18030.h"
 
 #include <QAction>
@@ -23,6 +24,7 @@
 #include <QHBoxLayout>
 #include <QHash>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
@@ -45,29 +47,30 @@ struct ActionRow {
     const char* category;
     int image;
     bool shown;
+    const char* keys; // shortcuts, "; " between; F2 and Delete serve the selected kind of row
 };
 
 const ActionRow kActions[] = {
-    {"ActAddDoc", "添加模板文件", "添加模板文件", "文档模板分类操作", 0, true},
-    {"ActAddClass", "添加模板分类", "添加模板分类", "文档模板分类操作", 12, true},
-    {"ActDelete", "删除模板分类", "删除", "文档模板分类操作", 1, true},
-    {"ActiEdit", "修改模板分类名称", "修改", "文档模板分类操作", 2, true},
-    {"ActSearch", "查找模板", "查找", "文档模板分类操作", 3, true},
-    {"ActPreview", "预览", "", "文档模板操作", 8, false},
-    {"ActFirst", "第一份", "第一份", "操作导航", 4, false},
-    {"ActPrevious", "上一份", "上一份", "操作导航", 5, false},
-    {"ActNext", "下一份", "下一份", "操作导航", 6, false},
-    {"ActLast", "最末份", "最末份", "操作导航", 7, false},
-    {"ActRefresh", "刷新", "刷新", "操作导航", 9, true},
-    {"ActDeleteDoc", "删除模板文件", "删除模板文件", "文档模板操作", 1, true},
-    {"ActeditDocDes", "修改模板说明", "修改模板说明", "文档模板操作", 14, true},
-    {"ActeditDoc", "修改模板文件内容", "修改模板文件内容", "文档模板操作", 15, true},
-    {"ActReg", "引用到平台使用", "", "文档模板操作", 16, false},
-    {"actBackOff", "后退", "", "操作导航", 19, false},
-    {"ActAbove", "前进", "", "操作导航", 18, false},
-    {"actUP", "向上", "向上", "操作导航", 17, true},
-    {"ActExport", "导出文档模板", "", "文档模板分类操作", 18, true},
-    {"ActImport", "导入文档模板", "", "文档模板分类操作", 19, true},
+    {"ActAddDoc", "添加模板文件", "添加模板文件", "文档模板分类操作", 0, true, "Ctrl+N"},
+    {"ActAddClass", "添加模板分类", "添加模板分类", "文档模板分类操作", 12, true, "Ctrl+Shift+N"},
+    {"ActDelete", "删除模板分类", "删除", "文档模板分类操作", 1, true, ""},
+    {"ActiEdit", "修改模板分类名称", "修改", "文档模板分类操作", 2, true, "F2"},
+    {"ActSearch", "查找模板", "查找", "文档模板分类操作", 3, true, ""},
+    {"ActPreview", "预览", "", "文档模板操作", 8, false, ""},
+    {"ActFirst", "第一份", "第一份", "操作导航", 4, false, ""},
+    {"ActPrevious", "上一份", "上一份", "操作导航", 5, false, ""},
+    {"ActNext", "下一份", "下一份", "操作导航", 6, false, ""},
+    {"ActLast", "最末份", "最末份", "操作导航", 7, false, ""},
+    {"ActRefresh", "刷新", "刷新", "操作导航", 9, true, "F5"},
+    {"ActDeleteDoc", "删除模板文件", "删除模板文件", "文档模板操作", 1, true, "Del"},
+    {"ActeditDocDes", "修改模板说明", "修改模板说明", "文档模板操作", 14, true, "F2"},
+    {"ActeditDoc", "修改模板文件内容", "修改模板文件内容", "文档模板操作", 15, true, ""},
+    {"ActReg", "引用到平台使用", "", "文档模板操作", 16, false, ""},
+    {"actBackOff", "后退", "", "操作导航", 19, false, ""},
+    {"ActAbove", "前进", "", "操作导航", 18, false, ""},
+    {"actUP", "向上", "向上", "操作导航", 17, true, "Backspace; Alt+Up"},
+    {"ActExport", "导出文档模板", "", "文档模板分类操作", 18, true, ""},
+    {"ActImport", "导入文档模板", "", "文档模板分类操作", 19, true, ""},
 };
 
 // Actions with no work behind them yet, or none at all.
@@ -132,7 +135,7 @@ ManagerWindow::ManagerWindow(QWidget* owner, const QSqlDatabase& db)
 
     // FormCreate: the whole catalogue with the root selected, the list showing its contents.
     // A catalogue that cannot be read is shown as an error; the window still opens.
-    guarded(this, [this] { loadTree(); });
+    attempt(this, QStringLiteral("无法读取模板目录"), [this] { loadTree(); });
     updateActions();
 }
 
@@ -147,6 +150,14 @@ void ManagerWindow::createActions() {
         if (*entry.hint) {
             act->setToolTip(QString::fromUtf8(entry.hint));
             act->setStatusTip(QString::fromUtf8(entry.hint));
+        }
+        if (*entry.keys) {
+            act->setShortcuts(QKeySequence::listFromString(QString::fromUtf8(entry.keys)));
+            act->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+            act->setToolTip(
+                QStringLiteral("%1（%2）")
+                    .arg(act->toolTip(), act->shortcut().toString(QKeySequence::NativeText)));
+            addAction(act); // the keys work wherever the focus is inside the window
         }
         act->setProperty("category", QString::fromUtf8(entry.category));
         act->setVisible(entry.shown);
@@ -185,7 +196,7 @@ void ManagerWindow::createMenus() {
 
     m_menuBar = new QMenuBar(this);
     m_menuBar->setObjectName(QStringLiteral("TBToolbar1"));
-    QMenu* operations = m_menuBar->addMenu(QStringLiteral("操作"));
+    QMenu* operations = m_menuBar->addMenu(QStringLiteral("操作(&O)"));
     operations->addMenu(addSubmenu(operations, acts({"ActAddClass", "ActAddDoc"})));
     operations->addActions(acts({"ActDelete", "ActiEdit", "ActSearch"}));
     operations->addSeparator();
@@ -285,9 +296,18 @@ void ManagerWindow::createLayout() {
             [this](int column) { guarded(this, [&] { sortDocList(column); }); });
     m_classTree->viewport()->installEventFilter(this);
     m_docList->viewport()->installEventFilter(this);
+    for (QTreeWidget* view : {m_classTree, m_docList}) {
+        view->installEventFilter(this);
+        // The pane with the keyboard focus stands out.
+        view->setStyleSheet(
+            QStringLiteral("QTreeView { border: 2px solid palette(midlight); }"
+                           "QTreeView:focus { border: 2px solid palette(highlight); }"));
+    }
 }
 
 bool ManagerWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && (watched == m_classTree || watched == m_docList))
+        return viewKeyPress(static_cast<QTreeWidget*>(watched), static_cast<QKeyEvent*>(event));
     if (event->type() == QEvent::MouseButtonPress) {
         auto* mouse = static_cast<QMouseEvent*>(event);
         if (watched == m_classTree->viewport())
@@ -347,7 +367,15 @@ void ManagerWindow::fillDocList(QTreeWidgetItem* node) {
         m_docList->clear();
         return;
     }
-    const QList<ClassContentRow> rows = readClassContents(m_db, nodeClassCode(node));
+    QList<ClassContentRow> rows;
+    try {
+        rows = readClassContents(m_db, nodeClassCode(node));
+    } catch (const Error& e) {
+        // Never leave another class's contents on show.
+        m_docList->clear();
+        updateActions();
+        throw Error(QStringLiteral("无法读取模板目录：") + e.message(), e.details());
+    }
     const QString store = templateStorePath();
     QList<QTreeWidgetItem*> items;
     items.reserve(rows.size());
@@ -496,13 +524,8 @@ bool ManagerWindow::classTreeMousePress(QMouseEvent* event) {
     if (event->button() != Qt::RightButton)
         return false;
     guarded(this, [&] {
-        QTreeWidgetItem* node = m_classTree->itemAt(event->position().toPoint());
-        if (!node)
-            return;
-        m_classTree->setCurrentItem(node);
-        m_docList->clearSelection();
-        updateActions();
-        m_classMenu->popup(event->globalPosition().toPoint());
+        openClassTreePopup(m_classTree->itemAt(event->position().toPoint()),
+                           event->globalPosition().toPoint());
     });
     return true;
 }
@@ -511,16 +534,52 @@ bool ManagerWindow::docListMousePress(QMouseEvent* event) {
     if (event->button() != Qt::RightButton)
         return false;
     guarded(this, [&] {
-        QTreeWidgetItem* row = m_docList->itemAt(event->position().toPoint());
-        if (row) {
-            m_docList->setCurrentItem(row);
-        } else {
-            m_docList->clearSelection();
-            m_docList->setCurrentItem(nullptr);
-        }
-        updateActions();
-        (row && isClassRow(row) ? m_classMenu : m_docMenu)
-            ->popup(event->globalPosition().toPoint());
+        openDocListPopup(m_docList->itemAt(event->position().toPoint()),
+                         event->globalPosition().toPoint());
+    });
+    return true;
+}
+
+void ManagerWindow::openClassTreePopup(QTreeWidgetItem* node, const QPoint& at) {
+    if (!node)
+        return;
+    m_classTree->setCurrentItem(node);
+    m_docList->clearSelection();
+    updateActions();
+    m_classMenu->popup(at);
+}
+
+void ManagerWindow::openDocListPopup(QTreeWidgetItem* row, const QPoint& at) {
+    if (row) {
+        m_docList->setCurrentItem(row);
+    } else {
+        m_docList->clearSelection();
+        m_docList->setCurrentItem(nullptr);
+    }
+    updateActions();
+    (row && isClassRow(row) ? m_classMenu : m_docMenu)->popup(at);
+}
+
+// Keys of the two views: Enter opens the row (as a double-click does), and the context-menu
+// key or Shift+F10 opens the view's popup at its current item.
+bool ManagerWindow::viewKeyPress(QTreeWidget* view, QKeyEvent* event) {
+    const int key = event->key();
+    const bool enter = (key == Qt::Key_Return || key == Qt::Key_Enter) && view == m_docList;
+    const bool popup =
+        key == Qt::Key_Menu || (key == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier);
+    if (!enter && !popup)
+        return false;
+    guarded(this, [&] {
+        if (enter)
+            return onDocListDoubleClicked();
+        QTreeWidgetItem* item = view->selectedItems().value(0);
+        const QRect rect = item ? view->visualItemRect(item) : QRect();
+        const QPoint at =
+            view->viewport()->mapToGlobal(item ? rect.bottomLeft() + QPoint(8, 0) : QPoint(8, 8));
+        if (view == m_classTree)
+            openClassTreePopup(item, at);
+        else
+            openDocListPopup(item, at);
     });
     return true;
 }
@@ -550,9 +609,10 @@ void ManagerWindow::addClass() {
     const QString parentCode =
         row && isClassRow(row) ? row->text(kColRowId) : (node ? nodeClassCode(node) : QString());
     dialog.setClass(newChildClassCode(m_db, parentCode));
+    dialog.setSave(
+        [&] { addChildClass(m_db, parentCode, dialog.name(), dialog.memo(), dialog.code()); });
     if (dialogs().exec(&dialog) != QDialog::Accepted)
         return;
-    addChildClass(m_db, parentCode, dialog.name(), dialog.memo(), dialog.code());
     reloadKeepingView();
 }
 
@@ -568,11 +628,13 @@ void ManagerWindow::editClassNode(QTreeWidgetItem* node) {
     ClassDialog dialog(application());
     dialog.setWindowTitle(QStringLiteral("修改模板分类名称"));
     dialog.setClass(record.value(0), record.value(1), record.value(2));
+    dialog.setSave([&] {
+        updateClass(m_db, dialog.code(), dialog.name().trimmed(), dialog.memo().trimmed());
+    });
     if (dialogs().exec(&dialog) != QDialog::Accepted)
         return;
     const QString name = dialog.name().trimmed();
     const QString memo = dialog.memo().trimmed();
-    updateClass(m_db, dialog.code(), name, memo);
     setNodeRecord(node, {dialog.code(), name, memo});
     node->setText(0, name);
 }
@@ -612,27 +674,29 @@ void ManagerWindow::addTemplate() {
     if (!node)
         return;
     AddTemplateDialog dialog(application());
-    if (dialogs().exec(&dialog) != QDialog::Accepted)
-        return;
-
-    const QString classPath = selectedClassPath();
+    QString stored;
     QString typeName;
-    QString keyword;
-    QString name = dialog.name();
-    QString memo = dialog.memo();
-    const QString stored = copyToStore(dialog.filePath(), templateStorePath());
-    // The copy stays only once a row names it: a refusal or a failure takes it away again.
-    bool catalogued = false;
-    const auto discardCopy = qScopeGuard([&] {
-        if (!catalogued)
-            QFile::remove(stored);
+    qint64 docId = -1;
+    // Stored while the dialog is open, so that a failure keeps what was typed. A refusal of
+    // the host closes the dialog and catalogues nothing.
+    dialog.setSave([&] {
+        const QString classPath = selectedClassPath();
+        QString keyword;
+        QString name = dialog.name();
+        QString memo = dialog.memo();
+        stored = copyToStore(dialog.filePath(), templateStorePath());
+        // The copy stays only once a row names it: a refusal or a failure takes it away again.
+        const auto discardCopy = qScopeGuard([&] {
+            if (docId < 0)
+                QFile::remove(stored);
+        });
+        if (hostPlatform().ZQImportNewRes(name, typeName, memo, keyword, stored, classPath, 1) < 0)
+            return;
+        docId = insertTemplate(m_db, {dialog.name(), QFileInfo(stored).fileName(), dialog.memo(),
+                                      nodeClassCode(node), typeName, keyword});
     });
-    if (hostPlatform().ZQImportNewRes(name, typeName, memo, keyword, stored, classPath, 1) < 0)
+    if (dialogs().exec(&dialog) != QDialog::Accepted || docId < 0)
         return;
-    const qint64 docId =
-        insertTemplate(m_db, {dialog.name(), QFileInfo(stored).fileName(), dialog.memo(),
-                              nodeClassCode(node), typeName, keyword});
-    catalogued = true;
     const QStringList record = nodeRecord(node);
 
     auto* row = new QTreeWidgetItem(
@@ -663,9 +727,12 @@ void ManagerWindow::editTemplateDescription() {
         return;
     EditTemplateDialog dialog(application());
     dialog.setTemplate(row->text(kColRowId), row->text(kColCaption), row->text(kColMemo));
+    dialog.setSave([&] {
+        updateTemplateText(m_db, dialog.docId().trimmed().toLongLong(), dialog.name(),
+                           dialog.memo());
+    });
     if (dialogs().exec(&dialog) != QDialog::Accepted)
         return;
-    updateTemplateText(m_db, dialog.docId().trimmed().toLongLong(), dialog.name(), dialog.memo());
     row->setText(kColCaption, dialog.name().trimmed());
     row->setText(kColMemo, dialog.memo().trimmed());
 }

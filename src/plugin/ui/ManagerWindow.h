@@ -5,6 +5,7 @@
 #include <QWidget>
 
 class QAction;
+class QKeyEvent;
 class QMenu;
 class QMenuBar;
 class QToolBar;
@@ -72,6 +73,9 @@ private:
     void onClassTreeClicked();
     bool classTreeMousePress(QMouseEvent* event);
     bool docListMousePress(QMouseEvent* event);
+    void openClassTreePopup(QTreeWidgetItem* node, const QPoint& at);
+    void openDocListPopup(QTreeWidgetItem* row, const QPoint& at);
+    bool viewKeyPress(QTreeWidget* view, QKeyEvent* event);
     void onDocListDoubleClicked();
 
     void addClass();
