@@ -22,8 +22,8 @@ const char* const kTables[] = {"ZQ_DocTempDetail", "ZQ_DocInfoMaster"};
 
 int rowsUnder(const QSqlDatabase& db, const char* table, const QString& code) {
     return sqlValue(db,
-                    QStringLiteral("select count(*) from %1 where substr(DocSortID, 1, ?) = ?")
-                        .arg(QLatin1String(table)),
+                    QStringLiteral("select count(*) from %1 where ").arg(QLatin1String(table)) +
+                        subtreeCondition(),
                     {code.size(), code})
         .toInt();
 }
@@ -32,9 +32,9 @@ int rowsUnder(const QSqlDatabase& db, const char* table, const QString& code) {
 void renamePrefix(const QSqlDatabase& db, const QString& from, const QString& to) {
     for (const char* table : kTables)
         runSql(db,
-               QStringLiteral("update %1 set DocSortID = ? || substr(DocSortID, ?) "
-                              "where substr(DocSortID, 1, ?) = ?")
-                   .arg(QLatin1String(table)),
+               QStringLiteral("update %1 set DocSortID = ? || substr(DocSortID, ?) where ")
+                       .arg(QLatin1String(table)) +
+                   subtreeCondition(),
                {to, from.size() + 1, from.size(), from});
 }
 

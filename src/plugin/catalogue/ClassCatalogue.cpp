@@ -88,9 +88,17 @@ QString newChildClassCode(const QSqlDatabase& db, const QString& parentCode) {
             break;
         last = number;
     }
-    if (last >= kLastNumber)
+    return childClassCode(parentCode, last + 1);
+}
+
+QString childClassCode(const QString& parentCode, int number) {
+    if (number > kLastNumber)
         throw Error(QStringLiteral("该分类下已有 9999 个子分类，不能再添加子分类！"));
-    return parentCode + QStringLiteral("%1").arg(last + 1, kGroup, 10, QLatin1Char('0'));
+    return parentCode + QStringLiteral("%1").arg(number, kGroup, 10, QLatin1Char('0'));
+}
+
+QString subtreeCondition() {
+    return kSubtreeCondition;
 }
 
 void lockChildClassCodes(const QSqlDatabase& db, const QString& parentCode) {

@@ -26,6 +26,11 @@ QList<int> classTreeParents(const QList<ClassRecord>& rows);
 // the first free number among its children. Throws when the children hold no free number or a
 // code of theirs is not made of digits.
 QString newChildClassCode(const QSqlDatabase& db, const QString& parentCode);
+// The code of the parent's child with that number (from 1); throws past 9999.
+QString childClassCode(const QString& parentCode, int number);
+// A condition on DocSortID that holds for the subtree of a code; bind the code's length, then
+// the code.
+QString subtreeCondition();
 // Holds off, until the caller's transaction ends, other workstations allocating codes under the
 // parent (PostgreSQL; SQLite has one writer at a time anyway).
 void lockChildClassCodes(const QSqlDatabase& db, const QString& parentCode);

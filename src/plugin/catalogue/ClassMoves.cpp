@@ -11,12 +11,8 @@ namespace zq {
 
 namespace {
 
-constexpr int kGroup = 4;
-constexpr int kLastNumber = 9999;
-
 // Set in front of the codes being renamed; no class code holds it.
 const QString kMark = QStringLiteral("#");
-const QString kSubtreeCondition = QStringLiteral("substr(DocSortID, 1, ?) = ?");
 // Templates first: a failure renaming the classes must also take back the templates' codes.
 const char* const kCodeTables[] = {"ZQ_DocTempDetail", "ZQ_DocInfoMaster"};
 
@@ -41,7 +37,7 @@ void requireClass(const QSqlDatabase& db, const Transaction& transaction, const 
 QStringList subtreeCodes(const QSqlDatabase& db, const QString& table, const QString& code) {
     QSqlQuery query = runSql(db,
                              QStringLiteral("select distinct DocSortID from ") + table +
-                                 QStringLiteral(" where ") + kSubtreeCondition +
+                                 QStringLiteral(" where ") + subtreeCondition() +
                                  QStringLiteral(" order by DocSortID"),
                              {code.size(), code});
     QStringList codes;
@@ -67,11 +63,7 @@ QList<CodeChange> renumberedClasses(const QStringList& classCodes, const QString
     QList<CodeChange> changes{{classCodes.first(), newCode}};
     for (qsizetype i = 1; i < classCodes.size(); ++i) {
         const QString parent = nearestAncestor(newCodes, classCodes[i]);
-        const int number = ++children[parent];
-        if (number > kLastNumber)
-            throw Error(QStringLiteral("该分类下已有 9999 个子分类，不能再添加子分类！"));
-        const QString code =
-            newCodes[parent] + QStringLiteral("%1").arg(number, kGroup, 10, QLatin1Char('0'));
+        const QString code = childClassCode(newCodes[parent], ++children[parent]);
         newCodes.insert(classCodes[i], code);
         changes.append({classCodes[i], code});
     }
@@ -93,7 +85,7 @@ void renameCodes(const QSqlDatabase& db, const QString& scope, const QList<CodeC
         const QString table = QString::fromLatin1(name);
         runSql(db,
                QStringLiteral("update ") + table +
-                   QStringLiteral(" set DocSortID = ? || DocSortID where ") + kSubtreeCondition,
+                   QStringLiteral(" set DocSortID = ? || DocSortID where ") + subtreeCondition(),
                {kMark, scope.size(), scope});
         runSqlBatch(db,
                     QStringLiteral("update ") + table +
@@ -101,7 +93,7 @@ void renameCodes(const QSqlDatabase& db, const QString& scope, const QList<CodeC
                     {to, from});
         if (sqlValue(db,
                      QStringLiteral("select count(*) from ") + table + QStringLiteral(" where ") +
-                         kSubtreeCondition,
+                         subtreeCondition(),
                      {scope.size() + 1, kMark + scope})
                 .toInt() > 0)
             throw Error(QStringLiteral("模板目录已被其他用户修改，请刷新后重试！"));
