@@ -15,8 +15,9 @@ bool ScriptedDialogs::ask(QWidget*, const QString& title, const QString& text) {
     return !answers.isEmpty() && answers.dequeue();
 }
 
-void ScriptedDialogs::inform(QWidget*, const QString& title, const QString& text) {
-    shown.append({QStringLiteral("inform"), title, text});
+void ScriptedDialogs::inform(QWidget*, const QString& title, const QString& text,
+                             const QString& details) {
+    shown.append({QStringLiteral("inform"), title, text, details});
 }
 
 void ScriptedDialogs::warn(QWidget*, const QString& title, const QString& text,

@@ -31,7 +31,8 @@ public:
     QStringList texts(const QString& kind) const;
 
     bool ask(QWidget* parent, const QString& title, const QString& text) override;
-    void inform(QWidget* parent, const QString& title, const QString& text) override;
+    void inform(QWidget* parent, const QString& title, const QString& text,
+                const QString& details = {}) override;
     void warn(QWidget* parent, const QString& title, const QString& text,
               const QString& details = {}) override;
     void error(QWidget* parent, const QString& title, const QString& text,

@@ -17,6 +17,13 @@ void SavingDialog::saveAndAccept() {
         accept();
 }
 
+void keepSelectionVisible(QWidget* view) {
+    QPalette palette = view->palette();
+    for (QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
+        palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
+    view->setPalette(palette);
+}
+
 QLabel* placeLabel(QDialog* form, const QString& name, const QString& text, int left, int top) {
     auto* label = new QLabel(text, form);
     label->setObjectName(name);

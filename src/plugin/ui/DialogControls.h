@@ -9,6 +9,8 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 
+class QWidget;
+
 namespace zq {
 
 // An input dialog that stores its input before it closes: the caller hands it the save, and
@@ -26,6 +28,9 @@ protected:
 private:
     std::function<void()> m_save;
 };
+
+// Keeps the selection drawn as selected while the view does not have the focus.
+void keepSelectionVisible(QWidget* view);
 
 // The small input dialogs place their controls at fixed pixel positions, each edit with its
 // label just above it. Heights follow the font so that no text is clipped.

@@ -17,8 +17,9 @@ public:
         return QMessageBox::question(parent, title, text, QMessageBox::Ok | QMessageBox::Cancel,
                                      QMessageBox::Ok) == QMessageBox::Ok;
     }
-    void inform(QWidget* parent, const QString& title, const QString& text) override {
-        QMessageBox::information(parent, title, text);
+    void inform(QWidget* parent, const QString& title, const QString& text,
+                const QString& details) override {
+        show(parent, QMessageBox::Information, title, text, details);
     }
     void warn(QWidget* parent, const QString& title, const QString& text,
               const QString& details) override {

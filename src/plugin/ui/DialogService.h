@@ -16,8 +16,9 @@ public:
 
     // OK/Cancel with the question icon; true only on OK.
     virtual bool ask(QWidget* parent, const QString& title, const QString& text) = 0;
-    // OK with the information icon.
-    virtual void inform(QWidget* parent, const QString& title, const QString& text) = 0;
+    // OK with the information icon; details as for warn (a longer list, scrollable).
+    virtual void inform(QWidget* parent, const QString& title, const QString& text,
+                        const QString& details = {}) = 0;
     // OK with the warning icon; details, when given, go to the box's details area.
     virtual void warn(QWidget* parent, const QString& title, const QString& text,
                       const QString& details = {}) = 0;

@@ -8,10 +8,12 @@
 #include "platform/UiReferences.h"
 #include "ui/AddTemplateDialog.h"
 #include "ui/ClassDialog.h"
+#include "ui/DialogControls.h"
 #include "ui/DialogService.h"
 #include "ui/EditTemplateDialog.h"
 #include "ui/ImageList.h"
 #include "ui/ManagerMoves.h"
+#include "ui/ManagerPackages.h"
 #include "ui/TreeNodes.h"
 #include "util/Error.h"
 #include "util/Gb18030.h"
@@ -74,8 +76,7 @@ const ActionRow kActions[] = {
 };
 
 // Actions with no work behind them yet, or none at all.
-const char* const kAlwaysDisabled[] = {"ActSearch", "ActExport", "ActImport", "actBackOff",
-                                       "ActAbove"};
+const char* const kAlwaysDisabled[] = {"ActSearch", "actBackOff", "ActAbove"};
 
 bool isClassRow(const QTreeWidgetItem* row) {
     return imageIndex(row) == kClassImage;
@@ -88,14 +89,6 @@ QByteArray sortKey(const QString& text) {
         if (c >= 'a' && c <= 'z')
             c = char(c - 'a' + 'A');
     return bytes;
-}
-
-// Keeps the selection drawn as selected while the view does not have the focus.
-void keepSelectionVisible(QWidget* view) {
-    QPalette palette = view->palette();
-    for (QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
-        palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
-    view->setPalette(palette);
 }
 
 QMenu* addSubmenu(QWidget* owner, QList<QAction*> actions) {
@@ -132,6 +125,7 @@ ManagerWindow::ManagerWindow(QWidget* owner, const QSqlDatabase& db)
     createMenus();
     createLayout();
     new ManagerMoves(this);
+    new ManagerPackages(this);
 
     // FormCreate: the whole catalogue with the root selected, the list showing its contents.
     // A catalogue that cannot be read is shown as an error; the window still opens.
