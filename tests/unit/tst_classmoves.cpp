@@ -206,6 +206,53 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(Error, undoMove(catalogue.db(), move));
     }
 
+    // Two workstations moving the same classes at the same time, each elsewhere: each class
+    // is moved once, and the other workstation is told instead of being told it moved it.
+    void concurrentMovesOfOneClass() {
+        TestCatalogue catalogue;
+        if (!catalogue.isPostgres())
+            QSKIP("needs a shared PostgreSQL catalogue");
+        constexpr int kClasses = 10;
+        catalogue.addClass("0050", "甲处");
+        catalogue.addClass("0060", "乙处");
+        for (int i = 1; i <= kClasses; ++i) {
+            const QString code = QStringLiteral("%1").arg(i, 4, 10, QLatin1Char('0'));
+            catalogue.addClass(code, code);
+            catalogue.addClass(code + "0001", code + "子");
+            catalogue.addTemplate(code, code + "0001");
+        }
+        std::latch start(2);
+        int moved[2] = {0, 0};
+        const auto workstation = [&](int index) {
+            const QString name = QStringLiteral("mover%1").arg(index);
+            {
+                QSqlDatabase db = corvane::openHostDatabase(
+                    name, QString(), qEnvironmentVariable("ZQ_TEST_DATABASE"));
+                start.arrive_and_wait();
+                for (int i = 1; i <= kClasses; ++i) {
+                    try {
+                        moveClassTo(db, QStringLiteral("%1").arg(i, 4, 10, QLatin1Char('0')),
+                                    index ? "0060" : "0050");
+                        ++moved[index];
+                    } catch (const Error&) {
+                    }
+                }
+                db.close();
+            }
+            QSqlDatabase::removeDatabase(name);
+        };
+        std::thread first(workstation, 0);
+        std::thread second(workstation, 1);
+        first.join();
+        second.join();
+        QCOMPARE(moved[0] + moved[1], kClasses);
+        QCOMPARE(catalogue.count("ZQ_DocInfoMaster"), 2 + 2 * kClasses);
+        QCOMPARE(sqlValue(catalogue.db(), QStringLiteral("select count(*) from ZQ_DocTempDetail "
+                                                         "where length(DocSortID) = 12"))
+                     .toInt(),
+                 kClasses);
+    }
+
     // Two workstations moving classes into one parent at the same time: every move succeeds
     // and no code is given twice.
     void concurrentMovesIntoOneParent() {

@@ -72,9 +72,12 @@ QList<CodeChange> renumberedClasses(const QStringList& classCodes, const QString
 
 // Renames every code of the subtree under scope in both tables as the changes say. The codes
 // are first set aside under the mark, so that a new code equal to an old one (a class below a
-// missing level moving up into it) is never renamed twice. Fails when the subtree holds a code
-// the changes do not name.
-void renameCodes(const QSqlDatabase& db, const QString& scope, const QList<CodeChange>& changes) {
+// missing level moving up into it) is never renamed twice. Fails when the subtree does not hold
+// the number of classes expected or holds a code the changes do not name: another workstation
+// changed it since it was read.
+void renameCodes(const QSqlDatabase& db, const QString& scope, const QList<CodeChange>& changes,
+                 qsizetype classes) {
+    const Error changed(QStringLiteral("模板目录已被其他用户修改，请刷新后重试！"));
     QVariantList from;
     QVariantList to;
     for (const CodeChange& change : changes) {
@@ -83,10 +86,14 @@ void renameCodes(const QSqlDatabase& db, const QString& scope, const QList<CodeC
     }
     for (const char* name : kCodeTables) {
         const QString table = QString::fromLatin1(name);
-        runSql(db,
-               QStringLiteral("update ") + table +
-                   QStringLiteral(" set DocSortID = ? || DocSortID where ") + subtreeCondition(),
-               {kMark, scope.size(), scope});
+        const int marked = runSql(db,
+                                  QStringLiteral("update ") + table +
+                                      QStringLiteral(" set DocSortID = ? || DocSortID where ") +
+                                      subtreeCondition(),
+                                  {kMark, scope.size(), scope})
+                               .numRowsAffected();
+        if (table == QLatin1String("ZQ_DocInfoMaster") && marked != classes)
+            throw changed;
         runSqlBatch(db,
                     QStringLiteral("update ") + table +
                         QStringLiteral(" set DocSortID = ? where DocSortID = ?"),
@@ -96,7 +103,7 @@ void renameCodes(const QSqlDatabase& db, const QString& scope, const QList<CodeC
                          subtreeCondition(),
                      {scope.size() + 1, kMark + scope})
                 .toInt() > 0)
-            throw Error(QStringLiteral("模板目录已被其他用户修改，请刷新后重试！"));
+            throw changed;
     }
 }
 
@@ -151,7 +158,7 @@ CatalogueMove moveClassTo(const QSqlDatabase& db, const QString& classCode,
     while (!fromParent.isEmpty() && !classExists(db, fromParent))
         fromParent.chop(1);
 
-    renameCodes(db, classCode, changes);
+    renameCodes(db, classCode, changes, classChanges.size());
     transaction.commit();
     return {0, classCode, newCode, fromParent, classChanges};
 }
@@ -182,7 +189,7 @@ void undoMove(const QSqlDatabase& db, const CatalogueMove& move) {
     for (const CodeChange& change : move.codes)
         back.append({change.to, change.from});
     try {
-        renameCodes(db, move.toCode, back);
+        renameCodes(db, move.toCode, back, back.size());
     } catch (const Error&) {
         throw Error(changed);
     }

@@ -56,9 +56,8 @@ ManagerMoves::ManagerMoves(ManagerWindow* window)
         popup->addSeparator();
         popup->addActions({m_moveTo, m_undo});
     }
-    for (QTreeWidget* view : {m_tree, m_list})
-        connect(view, &QTreeWidget::itemSelectionChanged, this, &ManagerMoves::updateActions);
     for (QTreeWidget* view : {m_tree, m_list}) {
+        connect(view, &QTreeWidget::itemSelectionChanged, this, &ManagerMoves::updateActions);
         view->viewport()->setAcceptDrops(true);
         view->viewport()->installEventFilter(this);
     }
