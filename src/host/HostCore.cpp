@@ -45,15 +45,14 @@ void startHost(const HostOptions& options) {
                                                              : options.dataFolder);
     setProjectSerial(options.project);
 
-    const bool postgres = options.database.startsWith(QLatin1String("postgres"));
-    const QString sqliteFile = postgres || options.database.isEmpty()
-                                   ? host.dataFolder + QStringLiteral("corvane.db")
-                                   : options.database;
-    const bool fresh = !postgres && !QFileInfo::exists(sqliteFile);
-    if (!postgres && !QDir().mkpath(QFileInfo(sqliteFile).absolutePath()))
-        throw std::runtime_error("cannot make the folder of " + sqliteFile.toStdString());
-    host.db =
-        openHostDatabase(kConnectionName, sqliteFile, postgres ? options.database : QString());
+    const QString database = options.database.isEmpty()
+                                 ? host.dataFolder + QStringLiteral("corvane.db")
+                                 : options.database;
+    const bool postgres = isServerUrl(database);
+    const bool fresh = !postgres && !QFileInfo::exists(database);
+    if (!postgres && !QDir().mkpath(QFileInfo(database).absolutePath()))
+        throw std::runtime_error("cannot make the folder of " + database.toStdString());
+    host.db = openNamedDatabase(kConnectionName, database);
     createHostSchema(host.db);
     if (fresh)
         seedDemoCatalogue(host.db, hostFolder() + QStringLiteral("APP/Config/XTGL/DocTemplate/"));

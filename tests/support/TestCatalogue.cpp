@@ -8,10 +8,10 @@
 
 namespace zq::test {
 
-TestCatalogue::TestCatalogue()
+TestCatalogue::TestCatalogue(const QString& sqliteFile)
     : m_name(QUuid::createUuid().toString()) {
     const QString url = qEnvironmentVariable("ZQ_TEST_DATABASE");
-    m_db = corvane::openHostDatabase(m_name, QStringLiteral(":memory:"), url);
+    m_db = corvane::openHostDatabase(m_name, sqliteFile, url);
     corvane::createHostSchema(m_db);
     corvane::clearCatalogue(m_db);
 }

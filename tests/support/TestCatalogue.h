@@ -10,7 +10,9 @@ namespace zq::test {
 // emptied first.
 class TestCatalogue {
 public:
-    TestCatalogue();
+    // sqliteFile: where the SQLite catalogue lives when no server is named (for a test that
+    // hands the catalogue to another process).
+    explicit TestCatalogue(const QString& sqliteFile = QStringLiteral(":memory:"));
     ~TestCatalogue();
     TestCatalogue(const TestCatalogue&) = delete;
     TestCatalogue& operator=(const TestCatalogue&) = delete;

@@ -75,10 +75,9 @@ QList<ClassContentRow> readClassContents(const QSqlDatabase& db, const QString& 
     return rows;
 }
 
-QList<TemplateRecord> readAllTemplates(const QSqlDatabase& db) {
-    QSqlQuery query = runSql(db, QStringLiteral("select DocID, DocCaption, DocFileName, DocMemo, "
-                                                "DocTypeName, DocKeyWord, DocSortID "
-                                                "from ZQ_DocTempDetail order by DocID"));
+namespace {
+
+QList<TemplateRecord> readTemplates(QSqlQuery query) {
     QList<TemplateRecord> templates;
     while (query.next())
         templates.append({query.value(0).toString(), query.value(1).toString(),
@@ -86,6 +85,21 @@ QList<TemplateRecord> readAllTemplates(const QSqlDatabase& db) {
                           query.value(4).toString(), query.value(5).toString(),
                           query.value(6).toString()});
     return templates;
+}
+
+const QString kTemplateColumns = QStringLiteral(
+    "select DocID, DocCaption, DocFileName, DocMemo, DocTypeName, DocKeyWord, DocSortID "
+    "from ZQ_DocTempDetail ");
+
+} // namespace
+
+QList<TemplateRecord> readAllTemplates(const QSqlDatabase& db) {
+    return readTemplates(runSql(db, kTemplateColumns + QStringLiteral("order by DocID")));
+}
+
+QList<TemplateRecord> readClassTemplates(const QSqlDatabase& db, const QString& classCode) {
+    return readTemplates(runSql(
+        db, kTemplateColumns + QStringLiteral("where DocSortID = ? order by DocID"), {classCode}));
 }
 
 } // namespace zq

@@ -50,5 +50,7 @@ QList<ClassContentRow> readClassContents(const QSqlDatabase& db, const QString& 
 
 // Every template, in the order the database gives them, with its class code.
 QList<TemplateRecord> readAllTemplates(const QSqlDatabase& db);
+// The templates filed directly in one class (the empty code: under no class), by DocID.
+QList<TemplateRecord> readClassTemplates(const QSqlDatabase& db, const QString& classCode);
 
 } // namespace zq

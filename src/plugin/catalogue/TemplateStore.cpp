@@ -9,8 +9,25 @@
 
 namespace zq {
 
+namespace {
+
+QString& chosenHostFolder() {
+    static QString folder;
+    return folder;
+}
+
+} // namespace
+
 QString hostFolder() {
+    const QString& chosen = chosenHostFolder();
+    if (!chosen.isEmpty())
+        return chosen;
     return QCoreApplication::applicationDirPath() + QLatin1Char('/');
+}
+
+void setHostFolder(const QString& folder) {
+    chosenHostFolder() =
+        folder.isEmpty() || folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
 }
 
 QString templateStorePath() {

@@ -6,6 +6,9 @@ namespace zq {
 
 // The folder of the running host executable, with a trailing separator.
 QString hostFolder();
+// Works on the installation in another folder instead (a command-line tool run from elsewhere);
+// the empty text goes back to the executable's folder.
+void setHostFolder(const QString& folder);
 // The flat folder that holds every template file, with a trailing separator.
 QString templateStorePath();
 // The full path of a stored template file.

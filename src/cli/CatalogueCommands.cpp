@@ -1,0 +1,197 @@
+#include "CatalogueCommands.h"
+
+#include "Console.h"
+
+#include "catalogue/CatalogueCheck.h"
+#include "catalogue/ClassCatalogue.h"
+#include "catalogue/Sql.h"
+#include "catalogue/TemplateDocuments.h"
+#include "catalogue/TemplateStore.h"
+#include "util/Error.h"
+
+#include <QHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace zq::cli {
+
+namespace {
+
+void printJson(const QJsonObject& object) {
+    print(QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Indented)));
+}
+
+QJsonObject classJson(const ClassRecord& record) {
+    return {{"code", record.code}, {"name", record.name}, {"memo", record.memo}};
+}
+
+int listClassTree(const CommandContext& context) {
+    const QList<ClassRecord> classes = readClassRows(context.db);
+    QHash<QString, qint64> counts;
+    qint64 total = 0;
+    QSqlQuery query = runSql(context.db, QStringLiteral("select DocSortID, count(*) from "
+                                                        "ZQ_DocTempDetail group by DocSortID"));
+    while (query.next()) {
+        counts.insert(query.value(0).toString(), query.value(1).toLongLong());
+        total += query.value(1).toLongLong();
+    }
+
+    if (context.json) {
+        QJsonArray rows;
+        for (const ClassRecord& record : classes) {
+            QJsonObject row = classJson(record);
+            row.insert("templates", counts.value(record.code));
+            rows.append(row);
+        }
+        printJson({{"classes", rows},
+                   {"templatesUnderNoClass", counts.value(QString())},
+                   {"templates", total}});
+        return 0;
+    }
+    QString text;
+    for (const ClassRecord& record : classes)
+        text +=
+            QStringLiteral("%1%2  %3  [%4]\n")
+                .arg(QString(2 * std::max(0, classCodeDepth(record.code) - 1), QLatin1Char(' ')),
+                     record.code, record.name)
+                .arg(counts.value(record.code));
+    text += QStringLiteral("%1 classes, %2 templates (%3 filed under no class)\n")
+                .arg(classes.size())
+                .arg(total)
+                .arg(counts.value(QString()));
+    print(text);
+    return 0;
+}
+
+int listClassTemplates(const CommandContext& context, const QString& classCode) {
+    ClassRecord owner;
+    if (!classCode.isEmpty()) {
+        const QList<ClassRecord> classes = readClassRows(context.db);
+        const auto found = std::find_if(classes.begin(), classes.end(),
+                                        [&](const ClassRecord& c) { return c.code == classCode; });
+        if (found == classes.end())
+            throw Error(QStringLiteral("no class with the code \"%1\"").arg(classCode));
+        owner = *found;
+    }
+    const QList<TemplateRecord> templates = readClassTemplates(context.db, classCode);
+
+    if (context.json) {
+        QJsonArray rows;
+        for (const TemplateRecord& t : templates)
+            rows.append(QJsonObject{{"docId", t.docId.toLongLong()},
+                                    {"caption", t.caption},
+                                    {"file", t.fileName},
+                                    {"memo", t.memo},
+                                    {"type", t.typeName},
+                                    {"keywords", t.keyWord}});
+        printJson({{"class", classJson(owner)}, {"templates", rows}});
+        return 0;
+    }
+    QString text = classCode.isEmpty() ? QStringLiteral("Templates filed under no class:\n")
+                                       : QStringLiteral("%1  %2:\n").arg(owner.code, owner.name);
+    for (const TemplateRecord& t : templates)
+        text += QStringLiteral("%1  %2  %3  %4\n").arg(t.docId, t.caption, t.fileName, t.typeName);
+    text += QStringLiteral("%1 templates\n").arg(templates.size());
+    print(text);
+    return 0;
+}
+
+QJsonObject findingJson(const CatalogueFinding& finding) {
+    QJsonObject object{{"kind", finding.key()},
+                       {"level", finding.isInformation() ? "information" : "error"},
+                       {"message", finding.message()}};
+    if (finding.docId >= 0)
+        object.insert("docId", finding.docId);
+    if (!finding.docIds.isEmpty()) {
+        QJsonArray ids;
+        for (const qint64 id : finding.docIds)
+            ids.append(id);
+        object.insert("docIds", ids);
+    }
+    const QList<std::pair<const char*, QString>> texts = {{"caption", finding.caption},
+                                                          {"classCode", finding.classCode},
+                                                          {"file", finding.fileName},
+                                                          {"type", finding.typeName}};
+    for (const auto& [key, value] : texts)
+        if (!value.isEmpty())
+            object.insert(QLatin1String(key), value);
+    if (finding.count > 0)
+        object.insert("count", finding.count);
+    return object;
+}
+
+} // namespace
+
+int runList(const CommandContext& context, const std::optional<QString>& classCode) {
+    return classCode ? listClassTemplates(context, *classCode) : listClassTree(context);
+}
+
+int runCheck(const CommandContext& context) {
+    const QList<CatalogueFinding> findings = checkCatalogue(context.db, templateStorePath());
+    const qsizetype errors =
+        std::count_if(findings.begin(), findings.end(),
+                      [](const CatalogueFinding& f) { return !f.isInformation(); });
+    if (context.json) {
+        QJsonArray rows;
+        for (const CatalogueFinding& finding : findings)
+            rows.append(findingJson(finding));
+        printJson({{"clean", errors == 0}, {"findings", rows}});
+    } else {
+        QString text;
+        for (const CatalogueFinding& finding : findings)
+            text += QStringLiteral("%1 %2: %3\n")
+                        .arg(finding.isInformation() ? QStringLiteral("info ")
+                                                     : QStringLiteral("error"),
+                             finding.key(), finding.message());
+        text += errors == 0 ? QStringLiteral("Clean: no problems found")
+                            : QStringLiteral("%1 problem(s) found").arg(errors);
+        if (findings.size() > errors)
+            text += QStringLiteral(", %1 note(s) for information").arg(findings.size() - errors);
+        text += QStringLiteral(" (template store %1)\n").arg(templateStorePath());
+        print(text);
+    }
+    return errors == 0 ? 0 : 1;
+}
+
+int runRepair(const CommandContext& context) {
+    const QString store = templateStorePath();
+    const QList<CatalogueFinding> findings = checkCatalogue(context.db, store);
+    QStringList unnamed;
+    QString homeless;
+    qsizetype left = 0;
+    for (const CatalogueFinding& finding : findings) {
+        if (finding.kind == CatalogueFinding::Kind::UnnamedFile)
+            unnamed.append(finding.fileName);
+        else if (finding.kind == CatalogueFinding::Kind::MissingClass)
+            homeless += QStringLiteral("  ") + finding.message() + QLatin1Char('\n');
+        else if (!finding.isInformation())
+            ++left;
+    }
+    if (unnamed.isEmpty() && homeless.isEmpty())
+        print(QStringLiteral("Nothing to repair.\n"));
+
+    if (!unnamed.isEmpty()) {
+        print(QStringLiteral(
+                  "Remove %1 file(s) of the template store %2 that no template names:\n  %3\n")
+                  .arg(unnamed.size())
+                  .arg(store, unnamed.join(QStringLiteral("\n  "))));
+        if (context.yes || confirm(QStringLiteral("Remove them?"))) {
+            const QStringList removed = removeUnnamedStoreFiles(context.db, store, unnamed);
+            print(QStringLiteral("Removed %1 file(s).\n").arg(removed.size()));
+        }
+    }
+    if (!homeless.isEmpty()) {
+        print(QStringLiteral("File these templates under the class \"%1\":\n%2")
+                  .arg(unclassifiedClassName(), homeless));
+        if (context.yes || confirm(QStringLiteral("Move them?")))
+            print(QStringLiteral("Moved %1 template(s).\n")
+                      .arg(fileTemplatesOfMissingClasses(context.db)));
+    }
+    if (left > 0)
+        print(QStringLiteral("%1 other problem(s) need a person: see zqcatalogue check.\n")
+                  .arg(left));
+    return 0;
+}
+
+} // namespace zq::cli

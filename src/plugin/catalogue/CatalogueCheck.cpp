@@ -1,0 +1,290 @@
+#include "catalogue/CatalogueCheck.h"
+
+#include "catalogue/ClassCatalogue.h"
+#include "catalogue/Sql.h"
+
+#include <QDir>
+#include <QFile>
+#include <QMap>
+#include <QSet>
+#include <algorithm>
+
+namespace zq {
+
+namespace {
+
+using Kind = CatalogueFinding::Kind;
+
+// A code made of whole groups of four digits, tested by the database itself.
+const QString kWellFormedCode =
+    QStringLiteral("(length(%1) > 0 and length(%1) % 4 = 0 and ltrim(%1, '0123456789') = '')");
+
+QString wellFormed(const QString& column) {
+    return kWellFormedCode.arg(column);
+}
+
+// A stored file name must name a file directly inside the store.
+bool isBareName(const QString& name) {
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+        return false;
+    for (const QChar c : name)
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c == QLatin1Char(':') ||
+            c.category() == QChar::Other_Control)
+            return false;
+    return true;
+}
+
+QSet<QString> storeFileNames(const QString& storeFolder) {
+    const QStringList names =
+        QDir(storeFolder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    return QSet<QString>(names.begin(), names.end());
+}
+
+QSet<QString> namedFiles(const QSqlDatabase& db) {
+    QSqlQuery query =
+        runSql(db, QStringLiteral("select distinct DocFileName from ZQ_DocTempDetail"));
+    QSet<QString> names;
+    while (query.next())
+        names.insert(query.value(0).toString());
+    return names;
+}
+
+// The template rows against the store: names, missing files, files no row names, and files
+// named by several rows. One statement and one listing of the folder.
+void checkStoredFiles(const QSqlDatabase& db, const QString& storeFolder,
+                      QList<CatalogueFinding>& findings) {
+    const QSet<QString> inStore = storeFileNames(storeFolder);
+    QSet<QString> named;
+    QMap<QString, QList<qint64>> rowsOfFile;
+    QList<CatalogueFinding> missing;
+    QSqlQuery query = runSql(db, QStringLiteral("select DocID, DocCaption, DocFileName, DocSortID "
+                                                "from ZQ_DocTempDetail order by DocID"));
+    while (query.next()) {
+        CatalogueFinding finding(Kind::BadFileName);
+        finding.docId = query.value(0).toLongLong();
+        finding.caption = query.value(1).toString();
+        finding.fileName = query.value(2).toString();
+        finding.classCode = query.value(3).toString();
+        named.insert(finding.fileName);
+        if (!isBareName(finding.fileName)) {
+            findings.append(finding);
+            continue;
+        }
+        rowsOfFile[finding.fileName].append(finding.docId);
+        if (!inStore.contains(finding.fileName)) {
+            finding.kind = Kind::MissingFile;
+            missing.append(finding);
+        }
+    }
+    findings += missing;
+
+    QStringList unnamed;
+    for (const QString& name : inStore)
+        if (!named.contains(name))
+            unnamed.append(name);
+    unnamed.sort();
+    for (const QString& name : std::as_const(unnamed)) {
+        CatalogueFinding finding(Kind::UnnamedFile);
+        finding.fileName = name;
+        findings.append(finding);
+    }
+
+    for (auto it = rowsOfFile.cbegin(); it != rowsOfFile.cend(); ++it) {
+        if (it.value().size() < 2)
+            continue;
+        CatalogueFinding finding(Kind::SharedFile);
+        finding.fileName = it.key();
+        finding.docIds = it.value();
+        findings.append(finding);
+    }
+}
+
+void checkClasses(const QSqlDatabase& db, QList<CatalogueFinding>& findings) {
+    QSqlQuery bad = runSql(db, QStringLiteral("select DocSortID, DocSortName from "
+                                              "ZQ_DocInfoMaster where not %1 order by DocSortID")
+                                   .arg(wellFormed(QStringLiteral("DocSortID"))));
+    while (bad.next()) {
+        CatalogueFinding finding(Kind::BadClassCode);
+        finding.classCode = bad.value(0).toString();
+        finding.caption = bad.value(1).toString();
+        findings.append(finding);
+    }
+
+    QSqlQuery duplicated =
+        runSql(db, QStringLiteral("select DocSortID, count(*) from ZQ_DocInfoMaster "
+                                  "group by DocSortID having count(*) > 1 order by DocSortID"));
+    while (duplicated.next()) {
+        CatalogueFinding finding(Kind::DuplicateClassCode);
+        finding.classCode = duplicated.value(0).toString();
+        finding.count = duplicated.value(1).toInt();
+        findings.append(finding);
+    }
+
+    // Only well-formed codes have a parent to look for; the others are reported above.
+    QSqlQuery orphans = runSql(
+        db, QStringLiteral("select c.DocSortID, c.DocSortName from ZQ_DocInfoMaster c "
+                           "where length(c.DocSortID) > 4 and %1 and not exists ("
+                           "select 1 from ZQ_DocInfoMaster p where p.DocSortID = "
+                           "substr(c.DocSortID, 1, length(c.DocSortID) - 4)) order by c.DocSortID")
+                .arg(wellFormed(QStringLiteral("c.DocSortID"))));
+    while (orphans.next()) {
+        CatalogueFinding finding(Kind::MissingParent);
+        finding.classCode = orphans.value(0).toString();
+        finding.caption = orphans.value(1).toString();
+        findings.append(finding);
+    }
+}
+
+const QString kTemplatesOfMissingClasses =
+    QStringLiteral("DocSortID <> '' and not exists (select 1 from ZQ_DocInfoMaster c "
+                   "where c.DocSortID = ZQ_DocTempDetail.DocSortID)");
+
+void checkTemplateReferences(const QSqlDatabase& db, QList<CatalogueFinding>& findings) {
+    QSqlQuery homeless =
+        runSql(db, QStringLiteral("select DocID, DocCaption, DocSortID from ZQ_DocTempDetail "
+                                  "where ") +
+                       kTemplatesOfMissingClasses + QStringLiteral(" order by DocID"));
+    while (homeless.next()) {
+        CatalogueFinding finding(Kind::MissingClass);
+        finding.docId = homeless.value(0).toLongLong();
+        finding.caption = homeless.value(1).toString();
+        finding.classCode = homeless.value(2).toString();
+        findings.append(finding);
+    }
+
+    QSqlQuery untyped =
+        runSql(db, QStringLiteral("select DocID, DocCaption, DocTypeName from ZQ_DocTempDetail d "
+                                  "where not exists (select 1 from ZQ_TypeInfo t "
+                                  "where t.TypeName = d.DocTypeName) order by DocID"));
+    while (untyped.next()) {
+        CatalogueFinding finding(Kind::UnknownType);
+        finding.docId = untyped.value(0).toLongLong();
+        finding.caption = untyped.value(1).toString();
+        finding.typeName = untyped.value(2).toString();
+        findings.append(finding);
+    }
+}
+
+QString quoted(const QString& text) {
+    return QStringLiteral("\u201c%1\u201d").arg(text);
+}
+
+QString templateText(const CatalogueFinding& finding) {
+    return QStringLiteral("template %1 %2").arg(finding.docId).arg(quoted(finding.caption));
+}
+
+} // namespace
+
+QString CatalogueFinding::key() const {
+    switch (kind) {
+    case Kind::BadFileName:
+        return QStringLiteral("bad-file-name");
+    case Kind::MissingFile:
+        return QStringLiteral("missing-file");
+    case Kind::UnnamedFile:
+        return QStringLiteral("unnamed-file");
+    case Kind::BadClassCode:
+        return QStringLiteral("bad-class-code");
+    case Kind::DuplicateClassCode:
+        return QStringLiteral("duplicate-class-code");
+    case Kind::MissingParent:
+        return QStringLiteral("missing-parent");
+    case Kind::MissingClass:
+        return QStringLiteral("missing-class");
+    case Kind::UnknownType:
+        return QStringLiteral("unknown-type");
+    case Kind::SharedFile:
+        return QStringLiteral("shared-file");
+    }
+    return {};
+}
+
+QString CatalogueFinding::message() const {
+    switch (kind) {
+    case Kind::BadFileName:
+        return QStringLiteral("%1: stored file name %2 is not a bare file name, so it has no "
+                              "file in the store")
+            .arg(templateText(*this), quoted(fileName));
+    case Kind::MissingFile:
+        return QStringLiteral("%1: stored file %2 is missing from the store")
+            .arg(templateText(*this), quoted(fileName));
+    case Kind::UnnamedFile:
+        return QStringLiteral("store file %1: no template row names it").arg(quoted(fileName));
+    case Kind::BadClassCode:
+        return QStringLiteral("class %1 %2: the code is not made of whole four-digit groups")
+            .arg(quoted(classCode), quoted(caption));
+    case Kind::DuplicateClassCode:
+        return QStringLiteral("class code %1 is held by %2 class rows")
+            .arg(quoted(classCode))
+            .arg(count);
+    case Kind::MissingParent:
+        return QStringLiteral("class %1 %2: its parent class %3 does not exist")
+            .arg(classCode, quoted(caption), parentClassCode(classCode));
+    case Kind::MissingClass:
+        return QStringLiteral("%1: its class %2 does not exist, so it is listed under no class")
+            .arg(templateText(*this), quoted(classCode));
+    case Kind::UnknownType:
+        return QStringLiteral("%1: data type %2 is not a known data type")
+            .arg(templateText(*this), quoted(typeName));
+    case Kind::SharedFile: {
+        QStringList ids;
+        for (const qint64 id : docIds)
+            ids.append(QString::number(id));
+        return QStringLiteral("store file %1 is named by templates %2 (allowed)")
+            .arg(quoted(fileName), ids.join(QStringLiteral(", ")));
+    }
+    }
+    return {};
+}
+
+QList<CatalogueFinding> checkCatalogue(const QSqlDatabase& db, const QString& storeFolder) {
+    QList<CatalogueFinding> findings;
+    checkStoredFiles(db, storeFolder, findings);
+    checkClasses(db, findings);
+    checkTemplateReferences(db, findings);
+    // Grouped by kind, so that the information on shared files comes last.
+    std::stable_sort(
+        findings.begin(), findings.end(),
+        [](const CatalogueFinding& a, const CatalogueFinding& b) { return a.kind < b.kind; });
+    return findings;
+}
+
+QString unclassifiedClassName() {
+    return QStringLiteral("未分类");
+}
+
+QStringList removeUnnamedStoreFiles(const QSqlDatabase& db, const QString& storeFolder,
+                                    const QStringList& names) {
+    const QSet<QString> named = namedFiles(db);
+    QStringList removed;
+    for (const QString& name : names)
+        if (isBareName(name) && !named.contains(name) &&
+            QFile::remove(QDir(storeFolder).filePath(name)))
+            removed.append(name);
+    return removed;
+}
+
+int fileTemplatesOfMissingClasses(const QSqlDatabase& db) {
+    if (sqlValue(db, QStringLiteral("select count(*) from ZQ_DocTempDetail where ") +
+                         kTemplatesOfMissingClasses)
+            .toInt() == 0)
+        return 0;
+    QString code = sqlValue(db,
+                            QStringLiteral("select DocSortID from ZQ_DocInfoMaster where "
+                                           "DocSortName = ? and length(DocSortID) = 4 and %1 "
+                                           "order by DocSortID")
+                                .arg(wellFormed(QStringLiteral("DocSortID"))),
+                            {unclassifiedClassName()})
+                       .toString();
+    if (code.isEmpty())
+        code =
+            addChildClass(db, QString(), unclassifiedClassName(),
+                          QStringLiteral("所属分类不存在的模板"), newChildClassCode(db, QString()));
+    return runSql(db,
+                  QStringLiteral("update ZQ_DocTempDetail set DocSortID = ? where ") +
+                      kTemplatesOfMissingClasses,
+                  {code})
+        .numRowsAffected();
+}
+
+} // namespace zq

@@ -1,0 +1,318 @@
+#include "TestCatalogue.h"
+#include "catalogue/Sql.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+using namespace zq;
+using zq::test::TestCatalogue;
+
+namespace {
+
+struct Run {
+    int status = -1;
+    QString out;
+    QString err;
+
+    QJsonObject json() const { return QJsonDocument::fromJson(out.toUtf8()).object(); }
+};
+
+// A catalogue and a host folder with its template store, as the tool sees an installation.
+class Installation {
+public:
+    Installation() {
+        m_store = m_folder.path() + "/APP/Config/XTGL/DocTemplate/";
+        QDir().mkpath(m_store);
+        m_sqliteFile = m_folder.path() + "/catalogue.db";
+        m_database = qEnvironmentVariable("ZQ_TEST_DATABASE", m_sqliteFile);
+    }
+
+    // An older installation's class table has no key, so that it can hold a code twice.
+    void makeClassTableWithoutKey() {
+        const QString name = QStringLiteral("keyless");
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+            db.setDatabaseName(m_sqliteFile);
+            QVERIFY(db.open());
+            runSql(db, "create table ZQ_DocInfoMaster (DocSortID varchar(200) not null "
+                       "default '', DocSortName varchar(200) not null default '', "
+                       "DocSortMemo varchar(2000) not null default '')");
+        }
+        QSqlDatabase::removeDatabase(name);
+    }
+
+    TestCatalogue& catalogue() {
+        if (!m_catalogue)
+            m_catalogue = std::make_unique<TestCatalogue>(m_sqliteFile);
+        return *m_catalogue;
+    }
+
+    void addStoreFile(const QString& name) {
+        QFile file(m_store + name);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("template " + name.toUtf8());
+    }
+    bool inStore(const QString& name) const { return QFile::exists(m_store + name); }
+
+    Run run(QStringList arguments, const QByteArray& input = {}) const {
+        arguments << "--database" << m_database << "--host-folder" << m_folder.path();
+        return runTool(arguments, input);
+    }
+
+    static Run runTool(const QStringList& arguments, const QByteArray& input = {}) {
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("LC_ALL", "C");
+        environment.insert("LANG", "C");
+        environment.remove("CORVANE_DATABASE");
+        process.setProcessEnvironment(environment);
+        process.start(ZQ_CATALOGUE_TOOL, arguments);
+        process.write(input);
+        process.closeWriteChannel();
+        if (!process.waitForFinished(60000))
+            return {};
+        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                QString::fromUtf8(process.readAllStandardOutput()),
+                QString::fromUtf8(process.readAllStandardError())};
+    }
+
+private:
+    QTemporaryDir m_folder;
+    QString m_store;
+    QString m_sqliteFile;
+    QString m_database;
+    std::unique_ptr<TestCatalogue> m_catalogue;
+};
+
+QJsonObject finding(const QString& kind, const QJsonObject& where) {
+    QJsonObject object = where;
+    object.insert("kind", kind);
+    object.insert("level", kind == "shared-file" ? "information" : "error");
+    return object;
+}
+
+// The findings without their messages, which are for people; every message is checked present.
+QJsonArray withoutMessages(const QJsonArray& findings) {
+    QJsonArray stripped;
+    for (const QJsonValue& value : findings) {
+        QJsonObject object = value.toObject();
+        if (object.take("message").toString().isEmpty())
+            object.insert("message", "MISSING");
+        stripped.append(object);
+    }
+    return stripped;
+}
+
+} // namespace
+
+class TestZqCatalogue : public QObject {
+    Q_OBJECT
+
+    // One finding of each kind, and one healthy template; gives what check must report.
+    QJsonArray makeBrokenCatalogue(Installation& site) {
+        const bool keyless = qEnvironmentVariableIsEmpty("ZQ_TEST_DATABASE");
+        if (keyless)
+            site.makeClassTableWithoutKey();
+        TestCatalogue& catalogue = site.catalogue();
+        catalogue.addClass("0001", "审计准备");
+        catalogue.addClass("00010001", "业务约定");
+        catalogue.addClass("0002", "风险评估");
+        catalogue.addClass("0002X", "坏编码");
+        catalogue.addClass("00090001", "孤儿分类");
+        if (keyless) {
+            catalogue.addClass("0003", "重复一");
+            catalogue.addClass("0003", "重复二");
+        }
+        const qint64 plan = catalogue.addTemplate("审计计划", "0001", "plan.doc");
+        const qint64 letter = catalogue.addTemplate("约定书", "00010001", "letter.doc");
+        const qint64 escape = catalogue.addTemplate("越界", "0001", "../evil.doc");
+        const qint64 homeless = catalogue.addTemplate("无类", "0008", "lost.doc");
+        const qint64 odd = catalogue.addTemplate("怪类型", "0001", "odd.doc", "FOO");
+        const qint64 shared = catalogue.addTemplate("共用", "0002", "plan.doc");
+        for (const char* name : {"plan.doc", "lost.doc", "odd.doc", "stray.doc"})
+            site.addStoreFile(name);
+
+        QJsonArray expected{
+            finding("bad-file-name", {{"docId", escape},
+                                      {"caption", "越界"},
+                                      {"classCode", "0001"},
+                                      {"file", "../evil.doc"}}),
+            finding("missing-file", {{"docId", letter},
+                                     {"caption", "约定书"},
+                                     {"classCode", "00010001"},
+                                     {"file", "letter.doc"}}),
+            finding("unnamed-file", {{"file", "stray.doc"}}),
+            finding("bad-class-code", {{"classCode", "0002X"}, {"caption", "坏编码"}})};
+        if (keyless)
+            expected.append(finding("duplicate-class-code", {{"classCode", "0003"}, {"count", 2}}));
+        expected.append(
+            finding("missing-parent", {{"classCode", "00090001"}, {"caption", "孤儿分类"}}));
+        expected.append(finding("missing-class",
+                                {{"docId", homeless}, {"caption", "无类"}, {"classCode", "0008"}}));
+        expected.append(
+            finding("unknown-type", {{"docId", odd}, {"caption", "怪类型"}, {"type", "FOO"}}));
+        expected.append(
+            finding("shared-file", {{"file", "plan.doc"}, {"docIds", QJsonArray{plan, shared}}}));
+        return expected;
+    }
+
+private slots:
+    void checkFindsEachFaultOnce() {
+        Installation site;
+        const QJsonArray expected = makeBrokenCatalogue(site);
+        const Run run = site.run({"check", "--json"});
+        QCOMPARE(run.status, 1);
+        QCOMPARE(run.err, QString());
+        QCOMPARE(run.json().value("clean"), QJsonValue(false));
+        QCOMPARE(withoutMessages(run.json().value("findings").toArray()), expected);
+
+        // The lines for people name the same things.
+        const Run text = site.run({"check"});
+        QCOMPARE(text.status, 1);
+        QVERIFY2(text.out.contains("letter.doc") && text.out.contains("孤儿分类") &&
+                     text.out.contains("stray.doc"),
+                 qPrintable(text.out));
+    }
+
+    void repairMendsOnlyWhatIsSafe() {
+        Installation site;
+        const QJsonArray before = makeBrokenCatalogue(site);
+        const int templates = site.catalogue().count("ZQ_DocTempDetail");
+        const int classes = site.catalogue().count("ZQ_DocInfoMaster");
+
+        // Declining both repairs changes nothing.
+        const Run declined = site.run({"repair"}, "n\nn\n");
+        QCOMPARE(declined.status, 0);
+        QVERIFY(site.inStore("stray.doc"));
+        QCOMPARE(withoutMessages(site.run({"check", "--json"}).json().value("findings").toArray()),
+                 before);
+
+        const Run repaired = site.run({"repair", "--yes"});
+        QCOMPARE(repaired.status, 0);
+        QVERIFY2(repaired.out.contains("stray.doc"), qPrintable(repaired.out));
+        QVERIFY(!site.inStore("stray.doc"));
+        QVERIFY(site.inStore("plan.doc") && site.inStore("lost.doc"));
+
+        // Nothing deleted; the homeless template now sits in a new top-level class "未分类".
+        QCOMPARE(site.catalogue().count("ZQ_DocTempDetail"), templates);
+        QCOMPARE(site.catalogue().count("ZQ_DocInfoMaster"), classes + 1);
+        const QString code =
+            sqlValue(site.catalogue().db(),
+                     "select DocSortID from ZQ_DocTempDetail where DocCaption = ?", {"无类"})
+                .toString();
+        QCOMPARE(code.size(), 4);
+        QCOMPARE(classNameOf(site, code), QString("未分类"));
+
+        // What is left needs a person; check finds exactly that.
+        QJsonArray left;
+        for (const QJsonValue& value : before)
+            if (value["kind"] != "unnamed-file" && value["kind"] != "missing-class")
+                left.append(value);
+        QCOMPARE(withoutMessages(site.run({"check", "--json"}).json().value("findings").toArray()),
+                 left);
+    }
+
+    void repairOfRepairableFaultsLeavesACleanCheck() {
+        Installation site;
+        TestCatalogue& catalogue = site.catalogue();
+        catalogue.addClass("0001", "审计准备");
+        catalogue.addClass("0002", "未分类"); // an earlier repair's class is used again
+        catalogue.addTemplate("审计计划", "0001", "plan.doc");
+        catalogue.addTemplate("无类", "0007", "lost.doc");
+        for (const char* name : {"plan.doc", "lost.doc", "stray.doc", ".hidden"})
+            site.addStoreFile(name);
+        QCOMPARE(site.run({"check"}).status, 1);
+
+        QCOMPARE(site.run({"repair"}, "y\ny\n").status, 0);
+        const Run check = site.run({"check", "--json"});
+        QCOMPARE(check.status, 0);
+        QCOMPARE(check.json().value("findings").toArray(), QJsonArray());
+        QCOMPARE(catalogue.count("ZQ_DocInfoMaster"), 2);
+        QCOMPARE(site.run({"repair"}).out, QString("Nothing to repair.\n"));
+    }
+
+    void listShowsTheTreeAndOneClass() {
+        Installation site;
+        TestCatalogue& catalogue = site.catalogue();
+        catalogue.addClass("0001", "审计准备", "准备阶段");
+        catalogue.addClass("00010001", "业务约定");
+        const qint64 plan = catalogue.addTemplate("审计计划", "0001", "plan.doc");
+        catalogue.addTemplate("约定书", "00010001", "letter.doc");
+        catalogue.addTemplate("散件", "", "loose.doc");
+
+        const Run tree = site.run({"list", "--json"});
+        QCOMPARE(tree.status, 0);
+        const QJsonObject expectedTree{{"classes", QJsonArray{QJsonObject{{"code", "0001"},
+                                                                          {"name", "审计准备"},
+                                                                          {"memo", "准备阶段"},
+                                                                          {"templates", 1}},
+                                                              QJsonObject{{"code", "00010001"},
+                                                                          {"name", "业务约定"},
+                                                                          {"memo", ""},
+                                                                          {"templates", 1}}}},
+                                       {"templatesUnderNoClass", 1},
+                                       {"templates", 3}};
+        QCOMPARE(tree.json(), expectedTree);
+
+        const Run one = site.run({"list", "--class", "0001", "--json"});
+        QCOMPARE(one.status, 0);
+        QCOMPARE(one.json().value("templates").toArray(),
+                 (QJsonArray{QJsonObject{{"docId", plan},
+                                         {"caption", "审计计划"},
+                                         {"file", "plan.doc"},
+                                         {"memo", ""},
+                                         {"type", "WORD"},
+                                         {"keywords", ""}}}));
+
+        // Chinese comes out as UTF-8 although the tool runs in the C locale.
+        const Run text = site.run({"list"});
+        QVERIFY2(text.out.contains("  00010001  业务约定  [1]"), qPrintable(text.out));
+    }
+
+    void badArgumentsGiveOneLineAndAFailure_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("no command") << QStringList{};
+        QTest::newRow("unknown command") << QStringList{"frobnicate"};
+        QTest::newRow("unknown option") << QStringList{"check", "--frob"};
+        QTest::newRow("option of another command") << QStringList{"check", "--yes"};
+        QTest::newRow("extra argument") << QStringList{"list", "extra"};
+        QTest::newRow("two classes for list")
+            << QStringList{"list", "--class", "1", "--class", "2"};
+        QTest::newRow("no such class") << QStringList{"list", "--class", "0042"};
+        QTest::newRow("no database file")
+            << QStringList{"check", "--database", "/nonexistent/corvane.db"};
+        QTest::newRow("unreachable server")
+            << QStringList{"check", "--database", "postgresql://nobody@127.0.0.1:1/none"};
+        QTest::newRow("no host folder") << QStringList{"check", "--host-folder", "/nonexistent"};
+    }
+    void badArgumentsGiveOneLineAndAFailure() {
+        QFETCH(QStringList, arguments);
+        Installation site;
+        site.catalogue();
+        // The site's own database and folder come first, so later options override them.
+        const Run run = arguments.contains("--database") || arguments.contains("--host-folder")
+                            ? Installation::runTool(arguments)
+                            : site.run(arguments);
+        QCOMPARE(run.status, 2);
+        QCOMPARE(run.out, QString());
+        QVERIFY2(run.err.startsWith("zqcatalogue: ") && run.err.count('\n') == 1,
+                 qPrintable(run.err));
+    }
+
+private:
+    static QString classNameOf(Installation& site, const QString& code) {
+        return sqlValue(site.catalogue().db(),
+                        "select DocSortName from ZQ_DocInfoMaster where DocSortID = ?", {code})
+            .toString();
+    }
+};
+
+QTEST_GUILESS_MAIN(TestZqCatalogue)
+#include "tst_zqcatalogue.moc"
