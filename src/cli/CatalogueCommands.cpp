@@ -7,6 +7,9 @@
 #include "catalogue/Sql.h"
 #include "catalogue/TemplateDocuments.h"
 #include "catalogue/TemplateStore.h"
+#include "exchange/PackageReader.h"
+#include "exchange/PackageWriter.h"
+#include "exchange/SelectionTree.h"
 #include "util/Error.h"
 
 #include <QHash>
@@ -121,6 +124,24 @@ QJsonObject findingJson(const CatalogueFinding& finding) {
     return object;
 }
 
+// The class node with the code, depth first, or nullptr.
+SelectionNode* findClassNode(SelectionNode& node, const QString& code) {
+    if (node.isClass() && node.record.classCode == code)
+        return &node;
+    for (SelectionNode& child : node.children)
+        if (SelectionNode* found = findClassNode(child, code))
+            return found;
+    return nullptr;
+}
+
+QString listed(const QString& title, const QStringList& items) {
+    QString text;
+    if (!items.isEmpty())
+        text = title + QStringLiteral(":\n  ") + items.join(QStringLiteral("\n  ")) +
+               QLatin1Char('\n');
+    return text;
+}
+
 } // namespace
 
 int runList(const CommandContext& context, const std::optional<QString>& classCode) {
@@ -192,6 +213,41 @@ int runRepair(const CommandContext& context) {
         print(QStringLiteral("%1 other problem(s) need a person: see zqcatalogue check.\n")
                   .arg(left));
     return 0;
+}
+
+int runExport(const CommandContext& context, const QString& packagePath,
+              const QStringList& classCodes) {
+    QList<SelectionNode> tree = fillSelectionTree(context.db);
+    SelectionNode& root = tree.first();
+    if (classCodes.isEmpty())
+        setChecked(root, Qt::Checked);
+    for (const QString& code : classCodes) {
+        SelectionNode* node = findClassNode(root, code);
+        if (!node)
+            throw Error(QStringLiteral("no class with the code \"%1\"").arg(code));
+        setChecked(*node, Qt::Checked);
+    }
+    updateCheckStates(root);
+
+    Progress progress(QStringLiteral("Exporting"));
+    const PackageResult result =
+        writePackage(root, packagePath, [&](int done, int total) { progress.update(done, total); });
+    print(QStringLiteral("Wrote %1 template(s) to %2\n").arg(result.templates).arg(packagePath) +
+          listed(QStringLiteral("Left out (no stored file)"), result.leftOut));
+    return 0;
+}
+
+int runImport(const CommandContext& context, const QString& packagePath, bool dryRun) {
+    Progress progress(QStringLiteral("Importing"));
+    const ImportReport report = importPackage(
+        context.db, packagePath, [&](int done, int total) { progress.update(done, total); },
+        dryRun ? ImportMode::DryRun : ImportMode::Apply);
+    print((dryRun ? QStringLiteral("Dry run, nothing changed. ") : QString()) + report.summary() +
+          QLatin1Char('\n') +
+          listed(dryRun ? QStringLiteral("Would add") : QStringLiteral("Added"), report.added) +
+          listed(dryRun ? QStringLiteral("Would refuse") : QStringLiteral("Refused"),
+                 report.refused));
+    return report.refused.isEmpty() ? 0 : 1;
 }
 
 } // namespace zq::cli

@@ -29,6 +29,16 @@ Commands:
       The class tree with the number of templates in each class, or the templates
       of one class (--class "" lists those filed under no class).
       Example: zqcatalogue list --class 0001
+  export OUT.TempFile [--class CODE]...
+      Writes a template package of the whole catalogue, or of the classes named
+      with everything below them; the same format as the manager window's.
+      Example: zqcatalogue export nightly.TempFile --class 0001 --class 0003
+  import PKG.TempFile [--dry-run]
+      Adds the package's classes and templates that the catalogue lacks (a class
+      by its code, a template by its stored file name); what it has stays as it
+      is. --dry-run reports what would be added and refused and changes nothing.
+      Exit status 1 when an entry was refused.
+      Example: zqcatalogue import nightly.TempFile --dry-run
   check [--json]
       The integrity check of the catalogue and its template store. Exit status 0
       when clean, 1 when something is found.
@@ -48,7 +58,8 @@ Options:
                        used. Default: the folder of this program (beside the host's).
   -h, --help           this text.
 
-Exit status: 0 done (check: clean), 1 check found something, 2 an error.
+Exit status: 0 done (check: clean), 1 check found something or import refused
+an entry, 2 an error.
 )";
 
 // A message on one line, whatever the database put into it.
@@ -74,6 +85,8 @@ const QList<CommandRule>& commandRules() {
         {"list", 0, {QStringLiteral("class"), QStringLiteral("json")}},
         {"check", 0, {QStringLiteral("json")}},
         {"repair", 0, {QStringLiteral("yes")}},
+        {"export", 1, {QStringLiteral("class")}},
+        {"import", 1, {QStringLiteral("dry-run")}},
     };
     return rules;
 }
@@ -94,8 +107,9 @@ int run(const QStringList& arguments) {
     const QCommandLineOption classCode(QStringLiteral("class"), {}, QStringLiteral("CODE"));
     const QCommandLineOption json(QStringLiteral("json"));
     const QCommandLineOption yes(QStringLiteral("yes"));
+    const QCommandLineOption dryRun(QStringLiteral("dry-run"));
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
-    parser.addOptions({database, hostFolder, classCode, json, yes, help});
+    parser.addOptions({database, hostFolder, classCode, json, yes, dryRun, help});
     if (!parser.parse(arguments))
         return fail(parser.errorText() + QStringLiteral(" (see zqcatalogue --help)"));
     if (parser.isSet(help)) {
@@ -141,6 +155,12 @@ int run(const QStringList& arguments) {
                                                         : std::nullopt);
     if (command == QLatin1String("check"))
         return runCheck(context);
+    if (command == QLatin1String("export"))
+        return runExport(context, QFileInfo(positional.first()).absoluteFilePath(),
+                         parser.values(classCode));
+    if (command == QLatin1String("import"))
+        return runImport(context, QFileInfo(positional.first()).absoluteFilePath(),
+                         parser.isSet(dryRun));
     return runRepair(context);
 }
 

@@ -276,6 +276,57 @@ private slots:
         QVERIFY2(text.out.contains("  00010001  业务约定  [1]"), qPrintable(text.out));
     }
 
+    void exportThenImportGivesTheSameCatalogue() {
+        QTemporaryDir out;
+        const QString package = out.path() + "/全部.TempFile";
+        QStringList listings;
+        {
+            Installation source;
+            TestCatalogue& catalogue = source.catalogue();
+            catalogue.addClass("0001", "审计准备", "准备阶段");
+            catalogue.addClass("00010001", "业务约定");
+            catalogue.addClass("0002", "风险评估");
+            catalogue.addTemplate("审计计划", "0001", "plan.doc");
+            catalogue.addTemplate("约定书", "00010001", "约定书.doc", "EXCEL", "一式两份");
+            catalogue.addTemplate("散件", "", "loose.doc");
+            for (const char* name : {"plan.doc", "约定书.doc", "loose.doc"})
+                source.addStoreFile(name);
+            listings = listingsOf(source);
+            QVERIFY(listings.join("").contains("一式两份") && listings.size() == 5);
+
+            // Only the classes asked for, with everything below them.
+            const Run part = source.run({"export", out.path() + "/part.TempFile", "--class",
+                                         "00010001", "--class", "0002"});
+            QCOMPARE(part.status, 0);
+            QVERIFY2(part.out.contains("Wrote 1 template"), qPrintable(part.out));
+
+            const Run all = source.run({"export", package});
+            QCOMPARE(all.status, 0);
+            QCOMPARE(all.err, QString());
+            QVERIFY2(all.out.contains("Wrote 3 template"), qPrintable(all.out));
+        }
+
+        Installation target;
+        target.catalogue(); // empty (on a server: emptied)
+        const QStringList empty = listingsOf(target);
+        const Run dryRun = target.run({"import", package, "--dry-run"});
+        QCOMPARE(dryRun.status, 0);
+        QVERIFY2(dryRun.out.contains("约定书.doc") && dryRun.out.contains("风险评估"),
+                 qPrintable(dryRun.out));
+        QCOMPARE(listingsOf(target), empty);
+        QVERIFY(!target.inStore("plan.doc"));
+
+        const Run imported = target.run({"import", package});
+        QCOMPARE(imported.status, 0);
+        QCOMPARE(listingsOf(target), listings);
+        QVERIFY(target.inStore("约定书.doc"));
+        QCOMPARE(target.run({"check"}).status, 0);
+
+        // A second import adds nothing.
+        QCOMPARE(target.run({"import", package}).status, 0);
+        QCOMPARE(listingsOf(target), listings);
+    }
+
     void badArgumentsGiveOneLineAndAFailure_data() {
         QTest::addColumn<QStringList>("arguments");
         QTest::newRow("no command") << QStringList{};
@@ -291,6 +342,11 @@ private slots:
         QTest::newRow("unreachable server")
             << QStringList{"check", "--database", "postgresql://nobody@127.0.0.1:1/none"};
         QTest::newRow("no host folder") << QStringList{"check", "--host-folder", "/nonexistent"};
+        QTest::newRow("export without a file") << QStringList{"export"};
+        QTest::newRow("export of no such class")
+            << QStringList{"export", "/tmp/x.TempFile", "--class", "0042"};
+        QTest::newRow("import of no package") << QStringList{"import", "/nonexistent.TempFile"};
+        QTest::newRow("dry run of an export") << QStringList{"export", "x.TempFile", "--dry-run"};
     }
     void badArgumentsGiveOneLineAndAFailure() {
         QFETCH(QStringList, arguments);
@@ -307,6 +363,29 @@ private slots:
     }
 
 private:
+    // The class tree, and each class's templates (and those under no class) without their
+    // DocIDs, which the database gives anew.
+    static QStringList listingsOf(const Installation& site) {
+        const Run tree = site.run({"list", "--json"});
+        QStringList listings{QString::fromUtf8(QJsonDocument(tree.json()).toJson())};
+        QStringList codes{""};
+        for (const QJsonValue& row : tree.json().value("classes").toArray())
+            codes.append(row["code"].toString());
+        for (const QString& code : codes) {
+            QJsonArray templates;
+            for (const QJsonValue& row : site.run({"list", "--class", code, "--json"})
+                                             .json()
+                                             .value("templates")
+                                             .toArray()) {
+                QJsonObject object = row.toObject();
+                object.remove("docId");
+                templates.append(object);
+            }
+            listings.append(code + ": " + QString::fromUtf8(QJsonDocument(templates).toJson()));
+        }
+        return listings;
+    }
+
     static QString classNameOf(Installation& site, const QString& code) {
         return sqlValue(site.catalogue().db(),
                         "select DocSortName from ZQ_DocInfoMaster where DocSortID = ?", {code})

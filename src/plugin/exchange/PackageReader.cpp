@@ -51,11 +51,17 @@ void moveIntoStore(const QString& source, const QString& target) {
         throw Error(QStringLiteral("无法把文件放入模板库"));
 }
 
+TemplateRow templateRow(const TemplateRecord& entry) {
+    return {entry.caption,   entry.fileName, entry.memo,
+            entry.classCode, entry.typeName, entry.keyWord};
+}
+
 class Importer {
 public:
-    Importer(const QSqlDatabase& db, ImportReport& report)
+    Importer(const QSqlDatabase& db, ImportReport& report, ImportMode mode)
         : m_db(db)
         , m_report(report)
+        , m_mode(mode)
         , m_codes(columnValues(db, QStringLiteral("select DocSortID from ZQ_DocInfoMaster")))
         , m_files(columnValues(db, QStringLiteral("select DocFileName from ZQ_DocTempDetail"))) {}
 
@@ -79,10 +85,18 @@ public:
             return refuse(label, QStringLiteral("模板包中没有该文件"));
         if (file.isSymLink() || !file.isFile())
             return refuse(label, QStringLiteral("模板包中的该文件不是普通文件"));
-        if (inSavepoint(label, [&] { catalogueTemplate(m_db, r, source); })) {
-            placed.append(storedFilePath(r.fileName));
+        const bool dryRun = m_mode == ImportMode::DryRun;
+        if (inSavepoint(label, [&] {
+                if (dryRun)
+                    insertTemplate(m_db, templateRow(r));
+                else
+                    catalogueTemplate(m_db, r, source);
+            })) {
+            if (!dryRun)
+                placed.append(storedFilePath(r.fileName));
             m_files.insert(r.fileName);
             ++m_report.templatesAdded;
+            m_report.added.append(label);
         }
     }
 
@@ -98,6 +112,7 @@ private:
         if (inSavepoint(label, [&] { insertClass(m_db, r.classCode, r.caption, r.memo); })) {
             m_codes.insert(r.classCode);
             ++m_report.classesAdded;
+            m_report.added.append(label);
         }
     }
 
@@ -123,6 +138,7 @@ private:
 
     QSqlDatabase m_db;
     ImportReport& m_report;
+    ImportMode m_mode;
     QSet<QString> m_codes;
     QSet<QString> m_files;
 };
@@ -141,8 +157,7 @@ QString ImportReport::summary() const {
 
 void catalogueTemplate(const QSqlDatabase& db, const TemplateRecord& entry,
                        const QString& unpackedFile) {
-    insertTemplate(db, {entry.caption, entry.fileName, entry.memo, entry.classCode, entry.typeName,
-                        entry.keyWord});
+    insertTemplate(db, templateRow(entry));
     const QString store = templateStorePath();
     if (!QDir().mkpath(store))
         throw Error(QStringLiteral("无法创建模板文件夹“%1”。").arg(store));
@@ -150,7 +165,7 @@ void catalogueTemplate(const QSqlDatabase& db, const TemplateRecord& entry,
 }
 
 ImportReport importPackage(const QSqlDatabase& db, const QString& packagePath,
-                           const PackageProgress& progress) {
+                           const PackageProgress& progress, ImportMode mode) {
     if (!QFileInfo(packagePath).isFile())
         throw PackageError(PackageError::Kind::MissingPackage, QStringLiteral("文件包不存在！"));
     const QString unpack = unpackFolder();
@@ -167,7 +182,7 @@ ImportReport importPackage(const QSqlDatabase& db, const QString& packagePath,
         report.refused.append(reason);
 
     Transaction transaction(db);
-    Importer importer(db, report);
+    Importer importer(db, report, mode);
     // Files of entries that end up not catalogued leave the store again.
     auto removePlaced = qScopeGuard([&] {
         for (const QString& path : std::as_const(importer.placed))
@@ -181,15 +196,18 @@ ImportReport importPackage(const QSqlDatabase& db, const QString& packagePath,
                 progress(i + 1, total);
         }
     } catch (...) {
-        // What was imported before the failure stays.
-        try {
-            transaction.commit();
-            removePlaced.dismiss();
-        } catch (const std::exception&) {
+        // What was imported before the failure stays; a dry run keeps nothing.
+        if (mode == ImportMode::Apply) {
+            try {
+                transaction.commit();
+                removePlaced.dismiss();
+            } catch (const std::exception&) {
+            }
         }
         throw;
     }
-    transaction.commit();
+    if (mode == ImportMode::Apply)
+        transaction.commit();
     removePlaced.dismiss();
     return report;
 }

@@ -15,6 +15,7 @@ struct ImportReport {
     int templatesAdded = 0;
     int templatesPresent = 0;
     QStringList refused; // each refused entry with the reason
+    QStringList added;   // each added entry
 
     // A short summary in a few lines; the refusals are listed apart.
     QString summary() const;
@@ -28,8 +29,12 @@ struct ImportReport {
 // missing package, an unpack folder that cannot be made or a failed extraction, zq::Error for
 // a manifest that cannot be read or a failure of the database (what was imported before it
 // stays).
+// A dry run decides every entry the same way, inserting its row to learn whether the database
+// takes it, then rolls everything back and puts no file into the store.
+enum class ImportMode { Apply, DryRun };
 ImportReport importPackage(const QSqlDatabase& db, const QString& packagePath,
-                           const PackageProgress& progress = {});
+                           const PackageProgress& progress = {},
+                           ImportMode mode = ImportMode::Apply);
 
 // The catalogue step of one template entry: writes its row and puts its file from the unpack
 // folder into the store. Throws zq::Error when either fails; the caller rolls back.
