@@ -20,6 +20,7 @@ namespace zq::bench {
 // Each case lives in its own file: it prints its table and answers whether its fills agreed.
 bool listReadBench(const Engine& engine);
 bool moveBench(const Engine& engine);
+bool checkBench(const Engine& engine);
 
 namespace {
 
@@ -31,6 +32,7 @@ struct Case {
 const Case kCases[] = {
     {"list-read", listReadBench},
     {"move", moveBench},
+    {"check", checkBench},
 };
 
 } // namespace
