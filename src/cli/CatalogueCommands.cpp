@@ -229,19 +229,21 @@ int runExport(const CommandContext& context, const QString& packagePath,
     }
     updateCheckStates(root);
 
-    Progress progress(QStringLiteral("Exporting"));
     const PackageResult result =
-        writePackage(root, packagePath, [&](int done, int total) { progress.update(done, total); });
+        withProgress(QStringLiteral("Exporting"), [&](const PackageProgress& progress) {
+            return writePackage(root, packagePath, progress);
+        });
     print(QStringLiteral("Wrote %1 template(s) to %2\n").arg(result.templates).arg(packagePath) +
           listed(QStringLiteral("Left out (no stored file)"), result.leftOut));
     return 0;
 }
 
 int runImport(const CommandContext& context, const QString& packagePath, bool dryRun) {
-    Progress progress(QStringLiteral("Importing"));
-    const ImportReport report = importPackage(
-        context.db, packagePath, [&](int done, int total) { progress.update(done, total); },
-        dryRun ? ImportMode::DryRun : ImportMode::Apply);
+    const ImportReport report =
+        withProgress(QStringLiteral("Importing"), [&](const PackageProgress& progress) {
+            return importPackage(context.db, packagePath, progress,
+                                 dryRun ? ImportMode::DryRun : ImportMode::Apply);
+        });
     print((dryRun ? QStringLiteral("Dry run, nothing changed. ") : QString()) + report.summary() +
           QLatin1Char('\n') +
           listed(dryRun ? QStringLiteral("Would add") : QStringLiteral("Added"), report.added) +

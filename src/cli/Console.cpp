@@ -41,6 +41,11 @@ void Progress::update(qint64 done, qint64 total) {
         return;
     constexpr int width = 30;
     const int filled = int(width * done / total);
+    // A terminal line per step would cost more than the work on a large catalogue.
+    if (filled == m_lastFilled && done - m_lastDone < total / 100 && done != total)
+        return;
+    m_lastFilled = filled;
+    m_lastDone = done;
     const QString bar =
         QString(filled, QLatin1Char('#')) + QString(width - filled, QLatin1Char('.'));
     const QByteArray line =

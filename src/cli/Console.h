@@ -26,6 +26,15 @@ public:
 private:
     QString m_label;
     bool m_shown;
+    qint64 m_lastDone = -1;
+    int m_lastFilled = -1;
 };
+
+// Runs the work, handing it a progress callback (done, total), and clears the progress line
+// before giving the work's result.
+template <typename Work> auto withProgress(const QString& label, Work work) {
+    Progress progress(label);
+    return work([&progress](int done, int total) { progress.update(done, total); });
+}
 
 } // namespace zq::cli
