@@ -23,9 +23,8 @@ QSqlQuery runQuery(const QSqlDatabase& db, const QString& sql, const QVariantLis
         }
         done = query.exec();
     }
-    if (!done)
-        throw std::runtime_error(
-            (query.lastError().text() + QStringLiteral(": ") + sql).toStdString());
+    if (!done) // the database's own words; the statement is no business of the person reading
+        throw std::runtime_error(query.lastError().text().toStdString());
     return query;
 }
 
@@ -51,12 +50,16 @@ QSqlDatabase openHostDatabase(const QString& connectionName, const QString& sqli
         db.setUserName(url.userName());
         db.setPassword(url.password());
         db.setDatabaseName(url.path().mid(1));
+        // A server that takes the connection but never answers fails the start after a few
+        // seconds; every statement of the session ends after half a minute at most. The
+        // settings ride on the connection, so that a reconnection keeps them.
+        db.setConnectOptions(QStringLiteral(
+            "connect_timeout=5;keepalives_idle=30;keepalives_interval=10;keepalives_count=3;"
+            "options='-c statement_timeout=30000 -c client_min_messages=warning'"));
     }
     if (!db.open())
         throw std::runtime_error("cannot open the host database: " +
                                  db.lastError().text().toStdString());
-    if (!postgresUrl.isEmpty())
-        runQuery(db, QStringLiteral("set client_min_messages to warning"));
     return db;
 }
 

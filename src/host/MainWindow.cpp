@@ -10,15 +10,19 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QDockWidget>
+#include <QEvent>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QInputDialog>
 #include <QLabel>
 #include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QSet>
 #include <QStatusBar>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <cstdlib>
@@ -128,6 +132,10 @@ void MainWindow::buildDocks() {
     auto* refreshTree = new QAction(QStringLiteral("刷新模板分类"), m_docTree);
     connect(refreshTree, &QAction::triggered, this, &MainWindow::refreshDocTree);
     m_docTree->addAction(refreshTree);
+    // The manager window changes the catalogue behind the tree's back: the tree reads it again
+    // when it gets the focus and when another document window comes to the front.
+    m_docTree->installEventFilter(this);
+    connect(m_mdiArea, &QMdiArea::subWindowActivated, this, &MainWindow::refreshDocTree);
     auto* treeDock = new QDockWidget(QStringLiteral("模板分类"), this);
     treeDock->setObjectName(QStringLiteral("docTreeDock"));
     treeDock->setWidget(m_docTree);
@@ -161,10 +169,31 @@ int MainWindow::runApp(int mode) {
     return result;
 }
 
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_docTree && event->type() == QEvent::FocusIn)
+        refreshDocTree();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// Reads the tree again, keeping open what was open and the current node, by class code.
 void MainWindow::refreshDocTree() {
+    const auto codeOf = [](const QTreeWidgetItem* item) {
+        return item->data(0, Qt::UserRole).toStringList().value(0);
+    };
+    QSet<QString> expanded;
+    for (QTreeWidgetItemIterator it(m_docTree); *it; ++it)
+        if ((*it)->isExpanded())
+            expanded.insert(codeOf(*it));
+    const QString current = m_docTree->currentItem() ? codeOf(m_docTree->currentItem()) : QString();
     m_plugin.GetDocList(m_docTree);
     if (QTreeWidgetItem* root = m_docTree->topLevelItem(0))
         root->setExpanded(true);
+    for (QTreeWidgetItemIterator it(m_docTree); *it; ++it) {
+        if (expanded.contains(codeOf(*it)))
+            (*it)->setExpanded(true);
+        if (!current.isEmpty() && codeOf(*it) == current)
+            m_docTree->setCurrentItem(*it);
+    }
 }
 
 void MainWindow::refreshItems() {

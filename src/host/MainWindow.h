@@ -29,6 +29,9 @@ public:
     void refreshDocTree();
     void refreshItems();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void buildMenus();
     void buildDocks();

@@ -7,8 +7,11 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QTimer>
+#include <QTranslator>
 #include <cstdio>
 #include <memory>
 
@@ -91,6 +94,11 @@ int main(int argc, char** argv) {
     QFont font = QApplication::font();
     font.setFamily(QStringLiteral("WenQuanYi Micro Hei"));
     QApplication::setFont(font);
+    // The host speaks Chinese, Qt's own buttons and file dialogs included.
+    auto* translator = new QTranslator(&app);
+    if (translator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                         QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(translator);
 
     const Command command = parseCommand(app);
     try {

@@ -1,6 +1,7 @@
 #include "TestFiles.h"
 #include "WindowFixture.h"
 #include "catalogue/Sql.h"
+#include "catalogue/TemplateDocuments.h"
 #include "catalogue/TemplateStore.h"
 #include "ui/AddTemplateDialog.h"
 #include "ui/EditTemplateDialog.h"
@@ -171,6 +172,31 @@ private slots:
         QCOMPARE(f.host.callNames(), (QStringList{"ZQImportNewRes", "ZQImportNewRes"}));
         QCOMPARE(f.catalogue.count("ZQ_DocTempDetail"), 1);
         QCOMPARE(f.stored(), QStringList{f.prefix + "plan.doc"});
+    }
+
+    // The popup of a class row adds into that row's class; the list, showing the parent, is
+    // left as it was.
+    void addFromAClassRowGoesIntoThatClass() {
+        Docs f;
+        f.selectNode("0001");
+        f.selectRow("00010001");
+        const int rowsBefore = f.list()->topLevelItemCount();
+        f.addThroughDialog(f.source("plan.doc"));
+        QCOMPARE(sqlValue(f.catalogue.db(), "select DocSortID from ZQ_DocTempDetail").toString(),
+                 QString("00010001"));
+        QCOMPARE(f.host.calls.value(0).value(6), QString("文档模板分类信息\\A\\A1"));
+        QCOMPARE(f.list()->topLevelItemCount(), rowsBefore);
+    }
+
+    // A template whose stored file is gone is greyed and says so; one with its file is not.
+    void missingStoredFileIsMarked() {
+        Docs f;
+        const qint64 present = f.storedTemplate("有文件", "", "here.doc");
+        const qint64 missing = f.catalogue.addTemplate("无文件", "", f.prefix + "gone.doc");
+        f.trigger("ActRefresh");
+        QCOMPARE(f.row(QString::number(missing))->toolTip(kColCaption), QString("模板文件不存在"));
+        QCOMPARE(imageIndex(f.row(QString::number(missing))), int(kTemplateImage));
+        QVERIFY(f.row(QString::number(present))->toolTip(kColCaption).isEmpty());
     }
 
     void sameFileTwice() {
@@ -382,10 +408,26 @@ private slots:
         dialog.findChild<QLineEdit*>("Edt_DocName")->setText("typed");
         dialog.findChild<QPushButton*>("RzBitBtn1")->click();
         QCOMPARE(dialogs.shown.size(), 1);
-        QCOMPARE(dialogs.shown[0].title, shellFolderPath(0)); // the folder it starts in
-        QVERIFY(dialogs.shown[0].text.endsWith("|Word文档 (*.doc);;Excel文档 (*.xls)"));
+        QVERIFY(dialogs.shown[0].text.endsWith("|Word文档 (*.doc);;Excel文档 (*.xls);;"
+                                               "Word文档 (*.docx);;Excel文档 (*.xlsx);;"
+                                               "所有文件 (*)"));
         QCOMPARE(dialog.filePath(), picked);
         QCOMPARE(dialog.name(), name);
+    }
+
+    // The chooser opens where the last file was chosen, in a later dialog too; a cancelled
+    // choice changes nothing.
+    void chooserRemembersTheLastFolder() {
+        test::ScriptedDialogs dialogs;
+        test::ScriptedDialogsScope scope(dialogs);
+        dialogs.files << "/data/工作底稿/plan.doc" << QString();
+        for (int i = 0; i < 3; ++i) {
+            AddTemplateDialog dialog(nullptr);
+            dialog.findChild<QPushButton*>("RzBitBtn1")->click();
+        }
+        QCOMPARE(dialogs.shown.size(), 3);
+        QCOMPARE(dialogs.shown[1].title, QString("/data/工作底稿"));
+        QCOMPARE(dialogs.shown[2].title, QString("/data/工作底稿"));
     }
 
     void escapeWhileTypingCancels() {

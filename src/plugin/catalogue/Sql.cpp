@@ -9,14 +9,63 @@ namespace zq {
 
 namespace {
 
-void requireConnection(const QSqlDatabase& db) {
-    if (!db.isValid() || !db.isOpen())
-        throw Error(QStringLiteral("没有可用的模板目录数据库连接。"));
+// Open transactions on the catalogue: a statement inside one is never run a second time, the
+// transaction having gone with a lost connection.
+int g_openTransactions = 0;
+
+bool onPostgres(const QSqlDatabase& db) {
+    return db.driver()->dbmsType() == QSqlDriver::PostgreSQL;
 }
 
-// The user reads a Chinese sentence; the engine's own words go to the details.
-[[noreturn]] void fail(const QSqlError& error) {
-    throw Error(QStringLiteral("数据库操作失败。"), error.text().trimmed());
+// Opens the connection again with its own settings; throws when the server cannot be reached.
+void reopen(QSqlDatabase db) {
+    db.close();
+    if (!db.open())
+        throw Error(QStringLiteral("无法连接模板目录数据库，请检查网络和数据库服务器。"),
+                    db.lastError().text().trimmed());
+}
+
+void requireConnection(const QSqlDatabase& db) {
+    if (!db.isValid())
+        throw Error(QStringLiteral("没有可用的模板目录数据库连接。"));
+    if (!db.isOpen()) // closed by a reconnection that failed earlier: try once more
+        reopen(db);
+}
+
+// A statement failed on PostgreSQL: whether the connection itself is gone (the server
+// restarted, the backend was ended, the network dropped), as opposed to the statement failing.
+bool connectionLost(const QSqlDatabase& db) {
+    if (!onPostgres(db))
+        return false;
+    QSqlQuery probe(db);
+    return !probe.exec(QStringLiteral("select 1"));
+}
+
+// The user reads a Chinese sentence saying what went wrong; the engine's own words go to the
+// details, never the statement.
+Error failure(const QSqlDatabase& db, const QSqlError& error) {
+    const QString code = error.nativeErrorCode();
+    QString message = QStringLiteral("数据库操作失败。");
+    if (!onPostgres(db) && (code == QLatin1String("5") || code == QLatin1String("6")))
+        message = QStringLiteral("模板目录数据库正被其他程序占用，等待超时，请稍后再试。");
+    else if (code == QLatin1String("57014"))
+        message = QStringLiteral("数据库操作超时，请稍后再试。");
+    return Error(message, error.text().trimmed());
+}
+
+// PostgreSQL cannot prepare every statement (LOCK, DDL); those without values run as is.
+bool execute(QSqlQuery& query, const QString& sql, const QVariantList& values) {
+    query.setForwardOnly(true);
+    if (values.isEmpty())
+        return query.exec(sql);
+    if (!query.prepare(sql))
+        return false;
+    for (const QVariant& value : values) {
+        // A null text would be bound as NULL; the catalogue stores empty texts.
+        const bool nullText = value.typeId() == QMetaType::QString && value.toString().isNull();
+        query.addBindValue(nullText ? QVariant(QString("")) : value);
+    }
+    return query.exec();
 }
 
 } // namespace
@@ -24,23 +73,22 @@ void requireConnection(const QSqlDatabase& db) {
 QSqlQuery runSql(const QSqlDatabase& db, const QString& sql, const QVariantList& values) {
     requireConnection(db);
     QSqlQuery query(db);
-    query.setForwardOnly(true);
-    // PostgreSQL cannot prepare every statement (LOCK, DDL); those without values run as is.
-    if (values.isEmpty()) {
-        if (!query.exec(sql))
-            fail(query.lastError());
+    if (execute(query, sql, values))
         return query;
-    }
-    if (!query.prepare(sql))
-        fail(query.lastError());
-    for (const QVariant& value : values) {
-        // A null text would be bound as NULL; the catalogue stores empty texts.
-        const bool nullText = value.typeId() == QMetaType::QString && value.toString().isNull();
-        query.addBindValue(nullText ? QVariant(QString("")) : value);
-    }
-    if (!query.exec())
-        fail(query.lastError());
-    return query;
+    const QSqlError error = query.lastError();
+    if (g_openTransactions > 0 || !connectionLost(db))
+        throw failure(db, error);
+    // The connection is gone: open it again and run a read once more. A write may have been
+    // done before the link broke, so it is reported, never silently repeated.
+    reopen(db);
+    if (!sql.trimmed().startsWith(QLatin1String("select"), Qt::CaseInsensitive))
+        throw Error(QStringLiteral("与模板目录数据库的连接曾中断，现已重新连接；"
+                                   "刚才的修改可能没有保存，请刷新后核对。"),
+                    error.text().trimmed());
+    QSqlQuery retry(db);
+    if (!execute(retry, sql, values))
+        throw failure(db, retry.lastError());
+    return retry;
 }
 
 void runSqlBatch(const QSqlDatabase& db, const QString& sql, const QList<QVariantList>& columns) {
@@ -49,11 +97,11 @@ void runSqlBatch(const QSqlDatabase& db, const QString& sql, const QList<QVarian
         return;
     QSqlQuery query(db);
     if (!query.prepare(sql))
-        fail(query.lastError());
+        throw failure(db, query.lastError());
     for (const QVariantList& column : columns)
         query.addBindValue(column);
     if (!query.execBatch())
-        fail(query.lastError());
+        throw failure(db, query.lastError());
 }
 
 QVariant sqlValue(const QSqlDatabase& db, const QString& sql, const QVariantList& values) {
@@ -64,24 +112,35 @@ QVariant sqlValue(const QSqlDatabase& db, const QString& sql, const QVariantList
 Transaction::Transaction(const QSqlDatabase& db)
     : m_db(db) {
     requireConnection(m_db);
-    if (!m_db.transaction())
-        fail(m_db.lastError());
+    // Nothing has happened yet, so a connection lost before the start is simply opened again.
+    if (!m_db.transaction()) {
+        const QSqlError error = m_db.lastError();
+        if (!connectionLost(m_db))
+            throw failure(m_db, error);
+        reopen(m_db);
+        if (!m_db.transaction())
+            throw failure(m_db, m_db.lastError());
+    }
     m_open = true;
+    ++g_openTransactions;
 }
 
 Transaction::~Transaction() {
-    if (m_open)
+    if (m_open) {
         m_db.rollback();
+        --g_openTransactions;
+    }
 }
 
 void Transaction::commit() {
     if (!m_db.commit())
-        fail(m_db.lastError());
+        throw failure(m_db, m_db.lastError());
     m_open = false;
+    --g_openTransactions;
 }
 
 bool Transaction::isPostgres() const {
-    return m_db.driver()->dbmsType() == QSqlDriver::PostgreSQL;
+    return onPostgres(m_db);
 }
 
 } // namespace zq

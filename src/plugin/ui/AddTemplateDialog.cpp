@@ -14,9 +14,19 @@
 
 namespace zq {
 
+namespace {
+
+// Where the file chooser opens: the desktop at first, then the folder of the last file chosen
+// while the program runs.
+QString& chooserFolder() {
+    static QString folder = shellFolderPath(0);
+    return folder;
+}
+
+} // namespace
+
 AddTemplateDialog::AddTemplateDialog(QWidget* owner)
-    : SavingDialog(owner)
-    , m_chooserFolder(shellFolderPath(0)) {
+    : SavingDialog(owner) {
     setObjectName(QStringLiteral("FrmAddTemplateDoc"));
     setWindowTitle(QStringLiteral("添加模板文件"));
     setFixedSize(292, 258);
@@ -60,10 +70,13 @@ QString AddTemplateDialog::memo() const {
 
 void AddTemplateDialog::chooseFile() {
     const QString file =
-        dialogs().chooseOpenFile(this, QStringLiteral("选择模板文件"), m_chooserFolder,
-                                 QStringLiteral("Word文档 (*.doc);;Excel文档 (*.xls)"));
+        dialogs().chooseOpenFile(this, QStringLiteral("选择模板文件"), chooserFolder(),
+                                 QStringLiteral("Word文档 (*.doc);;Excel文档 (*.xls);;"
+                                                "Word文档 (*.docx);;Excel文档 (*.xlsx);;"
+                                                "所有文件 (*)"));
     if (file.isEmpty())
         return;
+    chooserFolder() = QFileInfo(file).absolutePath();
     m_fileEdit->setText(file);
     const QString fileName = QFileInfo(file).fileName();
     m_nameEdit->setText(fileName.left(fileName.lastIndexOf(QLatin1Char('.'))));

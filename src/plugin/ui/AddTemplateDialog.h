@@ -27,7 +27,6 @@ private:
     QLineEdit* m_nameEdit;
     QPlainTextEdit* m_memoEdit;
     QPushButton* m_browseButton;
-    QString m_chooserFolder;
 };
 
 } // namespace zq

@@ -3,6 +3,7 @@
 #include "platform/UiReferences.h"
 #include "util/Error.h"
 
+#include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -11,9 +12,21 @@ namespace zq {
 
 namespace {
 
+// One cursor shape for as long as the object lives.
+class OverrideCursor {
+public:
+    explicit OverrideCursor(Qt::CursorShape shape) { QApplication::setOverrideCursor(shape); }
+    ~OverrideCursor() { QApplication::restoreOverrideCursor(); }
+    OverrideCursor(const OverrideCursor&) = delete;
+    OverrideCursor& operator=(const OverrideCursor&) = delete;
+};
+
+// A person answering a box or filling a dialog sees the ordinary cursor, even while a handler
+// that shows the wait cursor is running.
 class QtDialogs final : public DialogService {
 public:
     bool ask(QWidget* parent, const QString& title, const QString& text) override {
+        const OverrideCursor normal(Qt::ArrowCursor);
         return QMessageBox::question(parent, title, text, QMessageBox::Ok | QMessageBox::Cancel,
                                      QMessageBox::Ok) == QMessageBox::Ok;
     }
@@ -31,17 +44,23 @@ public:
     }
     QString chooseOpenFile(QWidget* parent, const QString& caption, const QString& folder,
                            const QString& filter) override {
+        const OverrideCursor normal(Qt::ArrowCursor);
         return QFileDialog::getOpenFileName(parent, caption, folder, filter);
     }
     QString chooseSaveFile(QWidget* parent, const QString& caption, const QString& folder,
                            const QString& filter) override {
+        const OverrideCursor normal(Qt::ArrowCursor);
         return QFileDialog::getSaveFileName(parent, caption, folder, filter);
     }
-    int exec(QDialog* dialog) override { return dialog->exec(); }
+    int exec(QDialog* dialog) override {
+        const OverrideCursor normal(Qt::ArrowCursor);
+        return dialog->exec();
+    }
 
 private:
     static void show(QWidget* parent, QMessageBox::Icon icon, const QString& title,
                      const QString& text, const QString& details) {
+        const OverrideCursor normal(Qt::ArrowCursor);
         QMessageBox box(icon, title, text, QMessageBox::Ok, parent);
         box.setDetailedText(details);
         box.exec();
@@ -72,6 +91,8 @@ bool attempt(QWidget* parent, const QString& failure, const std::function<void()
                         details);
     };
     try {
+        // The work may wait on the database (a locked file waits for the busy timeout).
+        const OverrideCursor wait(Qt::WaitCursor);
         work();
         return true;
     } catch (const Error& e) {

@@ -33,7 +33,9 @@
 #include <QScopeGuard>
 #include <QSignalBlocker>
 #include <QSplitter>
+#include <QStyle>
 #include <QToolBar>
+#include <QToolTip>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -89,6 +91,35 @@ QByteArray sortKey(const QString& text) {
         if (c >= 'a' && c <= 'z')
             c = char(c - 'a' + 'A');
     return bytes;
+}
+
+// A template row whose stored file is gone: greyed, and saying why.
+void markMissingFile(QTreeWidgetItem* row) {
+    static const QIcon greyed(imageListIcon(kTemplateImage).pixmap(16, QIcon::Disabled));
+    row->setIcon(kColCaption, greyed);
+    for (int column : {kColCaption, kColMemo, kColClassName}) {
+        row->setForeground(column,
+                           QApplication::palette().brush(QPalette::Disabled, QPalette::Text));
+        row->setToolTip(column, QStringLiteral("模板文件不存在"));
+    }
+}
+
+// Shows the whole text of a cell that its column cuts short; other cells show no tooltip
+// unless they carry one of their own.
+bool showCutOffText(QTreeWidget* view, QHelpEvent* event) {
+    const QModelIndex index = view->indexAt(event->pos());
+    if (!index.isValid() || index.data(Qt::ToolTipRole).isValid())
+        return false;
+    const QRect cell = view->visualRect(index);
+    const int icon = index.data(Qt::DecorationRole).isNull()
+                         ? 0
+                         : view->style()->pixelMetric(QStyle::PM_SmallIconSize) + 4;
+    const QString text = index.data(Qt::DisplayRole).toString();
+    if (view->fontMetrics().horizontalAdvance(text) + icon + 8 <= cell.width())
+        QToolTip::hideText();
+    else
+        QToolTip::showText(event->globalPos(), text, view->viewport(), cell);
+    return true;
 }
 
 QMenu* addSubmenu(QWidget* owner, QList<QAction*> actions) {
@@ -302,6 +333,12 @@ void ManagerWindow::createLayout() {
 bool ManagerWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress && (watched == m_classTree || watched == m_docList))
         return viewKeyPress(static_cast<QTreeWidget*>(watched), static_cast<QKeyEvent*>(event));
+    if (event->type() == QEvent::ToolTip) {
+        if (watched == m_classTree->viewport())
+            return showCutOffText(m_classTree, static_cast<QHelpEvent*>(event));
+        if (watched == m_docList->viewport())
+            return showCutOffText(m_docList, static_cast<QHelpEvent*>(event));
+    }
     if (event->type() == QEvent::MouseButtonPress) {
         auto* mouse = static_cast<QMouseEvent*>(event);
         if (watched == m_classTree->viewport())
@@ -377,6 +414,8 @@ void ManagerWindow::fillDocList(QTreeWidgetItem* node) {
         auto* item = new QTreeWidgetItem(QStringList{row.caption, row.memo, row.className, row.id,
                                                      row.typeCaption, store + row.fileName});
         setImageIndex(item, row.image);
+        if (row.image == kTemplateImage && !QFileInfo::exists(store + row.fileName))
+            markMissingFile(item);
         items.append(item);
     }
     m_docList->setUpdatesEnabled(false);
@@ -667,6 +706,12 @@ void ManagerWindow::addTemplate() {
     QTreeWidgetItem* node = selectedNode();
     if (!node)
         return;
+    // With a class row selected (its popup), the template goes into that row's class.
+    const QTreeWidgetItem* selected = selectedRow();
+    QTreeWidgetItem* target =
+        selected && isClassRow(selected) ? findClassNodeOfRow(selected) : node;
+    if (!target)
+        return;
     AddTemplateDialog dialog(application());
     QString stored;
     QString typeName;
@@ -674,7 +719,7 @@ void ManagerWindow::addTemplate() {
     // Stored while the dialog is open, so that a failure keeps what was typed. A refusal of
     // the host closes the dialog and catalogues nothing.
     dialog.setSave([&] {
-        const QString classPath = selectedClassPath();
+        const QString classPath = classPathText(target).mid(1);
         QString keyword;
         QString name = dialog.name();
         QString memo = dialog.memo();
@@ -687,10 +732,10 @@ void ManagerWindow::addTemplate() {
         if (hostPlatform().ZQImportNewRes(name, typeName, memo, keyword, stored, classPath, 1) < 0)
             return;
         docId = insertTemplate(m_db, {dialog.name(), QFileInfo(stored).fileName(), dialog.memo(),
-                                      nodeClassCode(node), typeName, keyword});
+                                      nodeClassCode(target), typeName, keyword});
     });
-    if (dialogs().exec(&dialog) != QDialog::Accepted || docId < 0)
-        return;
+    if (dialogs().exec(&dialog) != QDialog::Accepted || docId < 0 || target != node)
+        return; // a template of a sub-class is not a row of this list
     const QStringList record = nodeRecord(node);
 
     auto* row = new QTreeWidgetItem(
