@@ -42,11 +42,9 @@ AddTemplateDialog::AddTemplateDialog(QWidget* owner)
     QPushButton* cancel =
         placeButton(this, QStringLiteral("BtBtnCancel"), QStringLiteral("取消(&C)"), 175, 226);
 
-    m_browseButton = new QPushButton(this);
-    m_browseButton->setObjectName(QStringLiteral("RzBitBtn1"));
+    m_browseButton = placeButton(this, QStringLiteral("RzBitBtn1"), {}, 0, 0);
     m_browseButton->setIcon(QApplication::style()->standardIcon(QStyle::SP_DirOpenIcon));
     m_browseButton->setToolTip(QStringLiteral("选择模板文件"));
-    m_browseButton->setAutoDefault(false);
     m_browseButton->setGeometry(258, m_fileEdit->y() - 1, 28, m_fileEdit->height() + 2);
 
     connect(ok, &QPushButton::clicked, this, [this] { guarded(this, [&] { acceptIfValid(); }); });
