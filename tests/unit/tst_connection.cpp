@@ -79,6 +79,20 @@ private slots:
                {"丙", "0001"});
         transaction.commit();
         QCOMPARE(classNameOfCode(catalogue.db(), "0001"), QString("丙"));
+
+        // A server that cannot be reached again is named as such; once it can, the next
+        // statement opens the connection.
+        const int port = catalogue.db().port();
+        endBackend();
+        catalogue.db().setPort(1); // nothing listens there
+        try {
+            classNameOfCode(catalogue.db(), "0001");
+            QFAIL("a read on an unreachable server went through");
+        } catch (const Error& e) {
+            QVERIFY(e.message().startsWith("无法连接模板目录数据库"));
+        }
+        catalogue.db().setPort(port);
+        QCOMPARE(classNameOfCode(catalogue.db(), "0001"), QString("丙"));
     }
 
     // A server that takes the connection and never answers fails the start within the connect
