@@ -21,6 +21,7 @@ namespace zq::bench {
 bool listReadBench(const Engine& engine);
 bool moveBench(const Engine& engine);
 bool checkBench(const Engine& engine);
+bool packageBench(const Engine& engine);
 
 namespace {
 
@@ -33,6 +34,7 @@ const Case kCases[] = {
     {"list-read", listReadBench},
     {"move", moveBench},
     {"check", checkBench},
+    {"package", packageBench},
 };
 
 } // namespace

@@ -9,6 +9,7 @@ packages=(
     libxml2-dev libarchive-dev libsqlite3-dev
     fonts-wqy-microhei xvfb xauth
     postgresql python3
+    libarchive-tools
 )
 
 missing=()

@@ -80,10 +80,24 @@ QString flatName(const QString& path) {
     return isSafeBareName(parts.last()) ? parts.last() : QString();
 }
 
+// Zip containers (.docx, .xlsx, ...) and compressed images and streams: a second deflate only
+// costs time, so they are stored as they are, as zip -n does.
+bool alreadyCompressed(const QFileInfo& file) {
+    static const QSet<QString> suffixes{
+        QStringLiteral("docx"), QStringLiteral("xlsx"), QStringLiteral("pptx"),
+        QStringLiteral("docm"), QStringLiteral("xlsm"), QStringLiteral("zip"),
+        QStringLiteral("rar"),  QStringLiteral("7z"),   QStringLiteral("gz"),
+        QStringLiteral("bz2"),  QStringLiteral("xz"),   QStringLiteral("jpg"),
+        QStringLiteral("jpeg"), QStringLiteral("png"),  QStringLiteral("gif")};
+    return suffixes.contains(file.suffix().toLower());
+}
+
 void writeFileEntry(archive* a, const QFileInfo& file) {
     QFile source(file.absoluteFilePath());
     if (!source.open(QIODevice::ReadOnly))
         fail(source.errorString());
+    check(a, alreadyCompressed(file) ? archive_write_zip_set_compression_store(a)
+                                     : archive_write_zip_set_compression_deflate(a));
     Entry entry;
     archive_entry_set_pathname_utf8(entry.e, file.fileName().toUtf8().constData());
     archive_entry_set_filetype(entry.e, AE_IFREG);

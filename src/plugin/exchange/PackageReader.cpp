@@ -158,10 +158,7 @@ QString ImportReport::summary() const {
 void catalogueTemplate(const QSqlDatabase& db, const TemplateRecord& entry,
                        const QString& unpackedFile) {
     insertTemplate(db, templateRow(entry));
-    const QString store = templateStorePath();
-    if (!QDir().mkpath(store))
-        throw Error(QStringLiteral("无法创建模板文件夹“%1”。").arg(store));
-    moveIntoStore(unpackedFile, store + entry.fileName);
+    moveIntoStore(unpackedFile, storedFilePath(entry.fileName));
 }
 
 ImportReport importPackage(const QSqlDatabase& db, const QString& packagePath,
@@ -181,6 +178,9 @@ ImportReport importPackage(const QSqlDatabase& db, const QString& packagePath,
     for (const QString& reason : manifest.skipped)
         report.refused.append(reason);
 
+    const QString store = templateStorePath();
+    if (mode == ImportMode::Apply && !QDir().mkpath(store))
+        throw Error(QStringLiteral("无法创建模板文件夹“%1”。").arg(store));
     Transaction transaction(db);
     Importer importer(db, report, mode);
     // Files of entries that end up not catalogued leave the store again.

@@ -37,7 +37,7 @@ ImportReport importPackage(const QSqlDatabase& db, const QString& packagePath,
                            ImportMode mode = ImportMode::Apply);
 
 // The catalogue step of one template entry: writes its row and puts its file from the unpack
-// folder into the store. Throws zq::Error when either fails; the caller rolls back.
+// folder into the (existing) store. Throws zq::Error when either fails; the caller rolls back.
 void catalogueTemplate(const QSqlDatabase& db, const TemplateRecord& entry,
                        const QString& unpackedFile);
 

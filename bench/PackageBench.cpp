@@ -1,0 +1,171 @@
+// How fast a template package is written and read: 2,000 templates of 40 KB under one class,
+// half of them text-like (as .doc and .xls are), half already compressed (as .docx and .xlsx
+// are). Export (selection tree, staging, manifest, archive) is measured against
+// `bsdtar -a -cf x.zip` of the same files, import (extraction, store, rows) against
+// `bsdtar -xf` of the same package. SQLite only.
+#include "Archive.h"
+#include "Bench.h"
+#include "FakeHost.h"
+#include "HostDatabase.h"
+#include "catalogue/ClassCatalogue.h"
+#include "catalogue/Sql.h"
+#include "catalogue/TemplateDocuments.h"
+#include "catalogue/TemplateStore.h"
+#include "exchange/PackageReader.h"
+#include "exchange/PackageWriter.h"
+#include "util/FileUtil.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <random>
+#include <unistd.h>
+
+namespace zq::bench {
+
+namespace {
+
+constexpr int kRuns = 5;
+constexpr int kTemplates = 2000;
+constexpr int kFileBytes = 40 * 1024;
+const QString kPrefix = QStringLiteral("bench-package-");
+
+QString fileName(int i) {
+    static const char* const kinds[] = {".doc", ".xls", ".docx", ".xlsx"};
+    return kPrefix + QString::number(i) + QLatin1String(kinds[i % 4]);
+}
+
+// Text-like bytes from a small vocabulary, or random bytes that deflate cannot shrink.
+QByteArray content(int i, std::mt19937& random) {
+    QByteArray bytes;
+    bytes.reserve(kFileBytes);
+    if (i % 4 < 2) {
+        static const char* const words[] = {"审计", "底稿", "资产", "负债", "收入", "成本",
+                                            "the ", "of ",  "2026", "年度", "凭证", "科目"};
+        while (bytes.size() < kFileBytes)
+            bytes.append(words[random() % 12]);
+        bytes.truncate(kFileBytes);
+    } else {
+        for (int n = 0; n < kFileBytes; n += 4) {
+            const quint32 value = random();
+            bytes.append(reinterpret_cast<const char*>(&value), 4);
+        }
+    }
+    return bytes;
+}
+
+bool runTool(const QStringList& arguments) {
+    return QProcess::execute(QStringLiteral("bsdtar"), arguments) == 0;
+}
+
+void removeStoreFiles() {
+    for (const QString& name : QDir(templateStorePath()).entryList({kPrefix + "*"}, QDir::Files))
+        QFile::remove(storedFilePath(name));
+}
+
+} // namespace
+
+bool packageBench(const Engine& engine) {
+    if (QLatin1String(engine.name) != QLatin1String("sqlite"))
+        return true;
+    if (QStandardPaths::findExecutable(QStringLiteral("bsdtar")).isEmpty()) {
+        std::printf("Template packages: bsdtar not found, case skipped\n");
+        return true;
+    }
+    QSqlDatabase db = engine.db;
+    corvane::clearCatalogue(db);
+    test::FakeHost host;
+    host.compressWith = corvane::compressFolder;
+    host.extractWith = [](const QString& archive, const QString& folder) {
+        corvane::ExtractLimits limits;
+        limits.entries = kTemplates + 1;
+        return corvane::extractArchive(archive, folder, limits);
+    };
+    const test::FakeHostScope scope(host);
+    const QTemporaryDir work;
+
+    QDir().mkpath(templateStorePath());
+    removeStoreFiles();
+    std::mt19937 random(20261210);
+    QFile list(work.filePath(QStringLiteral("files.txt")));
+    list.open(QIODevice::WriteOnly);
+    {
+        Transaction transaction(db);
+        insertClass(db, QStringLiteral("0001"), QStringLiteral("性能"), QString());
+        for (int i = 0; i < kTemplates; ++i) {
+            QFile file(storedFilePath(fileName(i)));
+            file.open(QIODevice::WriteOnly);
+            file.write(content(i, random));
+            insertTemplate(db, {fileName(i), fileName(i), QString(), QStringLiteral("0001"),
+                                QStringLiteral("WORD"), QString()});
+            list.write(fileName(i).toUtf8() + '\n');
+        }
+        transaction.commit();
+    }
+    list.close();
+
+    // Runs alternate between ours and bsdtar, each after the disk has written what is pending,
+    // both writing on the same file system.
+    const QString package = work.filePath(QStringLiteral("bench.TempFile"));
+    const QString zip = work.filePath(QStringLiteral("baseline.zip"));
+    int written = 0;
+    double exportMs = std::numeric_limits<double>::max();
+    double bsdtarCreateMs = exportMs;
+    for (int run = 0; run < kRuns; ++run) {
+        ::sync();
+        exportMs = std::min(exportMs, bestMs(1, [&] {
+                                QList<SelectionNode> tree = fillSelectionTree(db);
+                                setChecked(tree[0], Qt::Checked);
+                                written = writePackage(tree[0], package).templates;
+                            }));
+        QFile::remove(zip);
+        ::sync();
+        bsdtarCreateMs = std::min(
+            bsdtarCreateMs, bestMs(1, [&] {
+                runTool({"-a", "-cf", zip, "-C", templateStorePath(), "-T", list.fileName()});
+            }));
+    }
+
+    // Each import starts from an empty catalogue and store; bsdtar unpacks beside the store.
+    const QString target = hostFolder() + QStringLiteral("bench-package-x/");
+    int imported = 0;
+    double importMs = std::numeric_limits<double>::max();
+    double bsdtarExtractMs = importMs;
+    for (int run = 0; run < kRuns; ++run) {
+        runSql(db, QStringLiteral("delete from ZQ_DocTempDetail"));
+        removeStoreFiles();
+        ::sync();
+        importMs = std::min(
+            importMs, bestMs(1, [&] { imported = importPackage(db, package).templatesAdded; }));
+        deleteDirectoryTree(target);
+        QDir().mkpath(target);
+        ::sync();
+        bsdtarExtractMs = std::min(bsdtarExtractMs, bestMs(1, [&] {
+                                       runTool({"-xf", package, "-C", target});
+                                   }));
+    }
+    deleteDirectoryTree(target);
+    const bool whole = written == kTemplates && imported == kTemplates &&
+                       QDir(templateStorePath()).entryList({kPrefix + "*"}).size() == kTemplates;
+
+    std::printf("Template packages of %d templates of %d KB, half already compressed (best of %d; "
+                "ratio = ours / bsdtar)\n",
+                kTemplates, kFileBytes / 1024, kRuns);
+    std::printf("%-10s %10s %10s %8s %10s %10s %8s %8s  %s\n", "engine", "export ms", "bsdtar -c",
+                "ratio", "import ms", "bsdtar -x", "ratio", "MB", "all there");
+    std::printf("%-10s %10.1f %10.1f %7.2fx %10.1f %10.1f %7.2fx %8.1f  %s\n", engine.name,
+                exportMs, bsdtarCreateMs, exportMs / bsdtarCreateMs, importMs, bsdtarExtractMs,
+                importMs / bsdtarExtractMs, double(QFileInfo(package).size()) / (1 << 20),
+                whole ? "yes" : "NO");
+    std::printf("%-10s %43s %8.1f (bsdtar's zip)\n", "", "",
+                double(QFileInfo(zip).size()) / (1 << 20));
+    removeStoreFiles();
+    corvane::clearCatalogue(db);
+    return whole;
+}
+
+} // namespace zq::bench
