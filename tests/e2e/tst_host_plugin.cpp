@@ -198,22 +198,6 @@ private slots:
                  QStringLiteral("审计通知书"));
         QVERIFY(registration.value(QStringLiteral("result")).toInt() > 0);
     }
-
-    // The data-pack share of the catalogue: whatever the plug-in answers, the host survives
-    // the full export round and the frames are gone after ZQPackage_Free.
-    void dataPackExportRound() {
-        const auto application = reinterpret_cast<intptr_t>(m_window.get());
-        const auto screen = reinterpret_cast<intptr_t>(m_window->mdiArea());
-        QWidget container;
-        m_plugin->ZQPackage_ExportProc(application, screen, 0, 101,
-                                       reinterpret_cast<intptr_t>(&container));
-        char* packPath = nullptr;
-        m_plugin->ZQPackage_Export(application, screen, 0, 101, &packPath);
-        std::free(packPath);
-        m_plugin->ZQPackage_Free(application, screen, 0, 101, 1);
-        QCOMPARE(m_window->findChild<QWidget*>(QStringLiteral("Temp_ExportFrame")), nullptr);
-        QCOMPARE(container.findChild<QWidget*>(QStringLiteral("Temp_ExportFrame")), nullptr);
-    }
 };
 
 QTEST_MAIN(TstHostPlugin)

@@ -111,14 +111,114 @@ private slots:
             catalogue.addClass(code, code);
         catalogue.addTemplate("底稿", "000100010001");
         QVERIFY(classTreeHasTemplates(catalogue.db(), "0001"));
-        QVERIFY(!zq::deleteEmptyClassTree(catalogue.db(), "0001"));
+        QCOMPARE(zq::deleteEmptyClassTree(catalogue.db(), "0001"), ClassTreeDeletion::HasTemplates);
         QCOMPARE(catalogue.count("ZQ_DocInfoMaster"), 5);
 
-        QVERIFY(zq::deleteEmptyClassTree(catalogue.db(), "0002"));
+        QCOMPARE(zq::deleteEmptyClassTree(catalogue.db(), "0002"), ClassTreeDeletion::Deleted);
         QCOMPARE(catalogue.count("ZQ_DocInfoMaster"), 3);
         QVERIFY(classExists(catalogue.db(), "0001"));
         QVERIFY(!classExists(catalogue.db(), "00020001"));
-        QVERIFY(!zq::deleteEmptyClassTree(catalogue.db(), ""));
+        // Nothing deleted is never reported as a deletion.
+        QCOMPARE(zq::deleteEmptyClassTree(catalogue.db(), "0002"), ClassTreeDeletion::NoSuchClass);
+        QCOMPARE(zq::deleteEmptyClassTree(catalogue.db(), "0009"), ClassTreeDeletion::NoSuchClass);
+        QCOMPARE(zq::deleteEmptyClassTree(catalogue.db(), ""), ClassTreeDeletion::NoSuchClass);
+        QCOMPARE(catalogue.count("ZQ_DocInfoMaster"), 3);
+    }
+
+    // One rule on both engines: a text its column cannot hold exactly is refused, naming the
+    // field, and nothing is written.
+    void textRule_data() {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("field");
+        const QString loneHigh = QString("甲") + QChar(0xD800) + "乙";
+        const QString loneLow = QString("甲") + QChar(0xDC00);
+        const QString nul = QString("甲") + QChar(0) + "乙";
+        QTest::newRow("class name, lone surrogate")
+            << "insertClass.name" << loneHigh << "模板分类名称";
+        QTest::newRow("class name, NUL") << "insertClass.name" << nul << "模板分类名称";
+        QTest::newRow("class name, blank") << "insertClass.name"
+                                           << " \t "
+                                           << "模板分类名称";
+        QTest::newRow("class name, too long")
+            << "insertClass.name" << QString(201, 'x') << "模板分类名称";
+        QTest::newRow("class memo, too long")
+            << "insertClass.memo" << QString(2001, u'说') << "模板分类说明";
+        QTest::newRow("rename, lone low surrogate")
+            << "updateClass.name" << loneLow << "模板分类名称";
+        QTest::newRow("rename, blank") << "updateClass.name"
+                                       << "  "
+                                       << "模板分类名称";
+        QTest::newRow("class memo edit, NUL") << "updateClass.memo" << nul << "模板分类说明";
+        QTest::newRow("caption, too long")
+            << "insertTemplate.caption" << QString(201, u'模') << "模板名称";
+        QTest::newRow("caption, blank") << "insertTemplate.caption"
+                                        << ""
+                                        << "模板名称";
+        QTest::newRow("memo, lone surrogate") << "insertTemplate.memo" << loneHigh << "模板说明";
+        QTest::newRow("type name, too long")
+            << "insertTemplate.type" << QString(101, 'T') << "数据类型";
+        QTest::newRow("keyword, NUL") << "insertTemplate.keyword" << nul << "关键字";
+        QTest::newRow("keyword, too long")
+            << "insertTemplate.keyword" << QString(501, 'k') << "关键字";
+        QTest::newRow("file name, too long")
+            << "insertTemplate.file" << QString(261, 'f') << "模板文件名";
+        QTest::newRow("edit caption, NUL") << "updateTemplate.caption" << nul << "模板名称";
+        QTest::newRow("edit memo, too long")
+            << "updateTemplate.memo" << QString(2001, 'm') << "模板说明";
+    }
+    void textRule() {
+        QFETCH(QString, target);
+        QFETCH(QString, text);
+        QFETCH(QString, field);
+        TestCatalogue catalogue;
+        QSqlDatabase& db = catalogue.db();
+        catalogue.addClass("0001", "甲", "说明");
+        const qint64 doc = catalogue.addTemplate("模板", "0001", "a.doc", "WORD", "说明");
+        const auto arg = [&](const char* name) {
+            return target.endsWith(name) ? text : QString("正常");
+        };
+        try {
+            if (target.startsWith("insertClass"))
+                insertClass(db, "0002", arg(".name"), arg(".memo"));
+            else if (target.startsWith("updateClass"))
+                updateClass(db, "0001", arg(".name"), arg(".memo"));
+            else if (target.startsWith("insertTemplate"))
+                insertTemplate(db, {arg(".caption"), arg(".file"), arg(".memo"), "0001",
+                                    arg(".type"), arg(".keyword")});
+            else
+                updateTemplateText(db, doc, arg(".caption"), arg(".memo"));
+            QFAIL("the text was accepted");
+        } catch (const Error& error) {
+            QVERIFY2(error.message().startsWith(field), qPrintable(error.message()));
+        }
+        QCOMPARE(readClassRows(db).size(), 1);
+        QCOMPARE(readClassRows(db)[0].name, QString("甲"));
+        QCOMPARE(readClassRows(db)[0].memo, QString("说明"));
+        const QList<TemplateRecord> templates = readAllTemplates(db);
+        QCOMPARE(templates.size(), 1);
+        QCOMPARE(templates[0].caption, QString("模板"));
+        QCOMPARE(templates[0].memo, QString("说明"));
+    }
+
+    // Texts that fill their columns exactly, characters beyond the basic plane included, are
+    // stored as given on both engines.
+    void textsThatFitAreStoredUnchanged() {
+        TestCatalogue catalogue;
+        QSqlDatabase& db = catalogue.db();
+        const QString name = QString("𠀀").repeated(200); // 400 UTF-16 units, 200 characters
+        const QString memo = QString("说").repeated(2000);
+        insertClass(db, "0001", name, memo);
+        QCOMPARE(readClassRows(db)[0].name, name);
+        QCOMPARE(readClassRows(db)[0].memo, memo);
+        const TemplateRow row{name,   QString(260, 'f'), memo,
+                              "0001", QString(100, 'T'), QString(500, 'k')};
+        const qint64 doc = insertTemplate(db, row);
+        const TemplateRecord stored = readAllTemplates(db).value(0);
+        QCOMPARE(stored.docId, QString::number(doc));
+        QCOMPARE((QStringList{stored.caption, stored.fileName, stored.memo, stored.typeName,
+                              stored.keyWord}),
+                 (QStringList{row.caption, row.fileName, row.memo, row.typeName, row.keyWord}));
     }
 
     void classContents_data() {
@@ -127,7 +227,7 @@ private slots:
         QTest::newRow("root") << "" << QStringList{"审计计划||10", "审计报告||10", "根下模板||11"};
         QTest::newRow("class") << "0001"
                                << QStringList{"总体计划||10", "计划模板|审计计划|11",
-                                              "无文件|审计计划|10"};
+                                              "无文件|审计计划|11"};
         QTest::newRow("empty class") << "0002" << QStringList{};
     }
     void classContents() {
@@ -163,8 +263,8 @@ private slots:
         QCOMPARE(rows[0].id, QString::number(first));
         QCOMPARE(rows[0].caption, QString("计划"));
         QCOMPARE(rows[0].memo, QString("说明"));
-        QCOMPARE(rows[0].typeCaption, typeCaptionOf(catalogue.db(), "WORD"));
-        QVERIFY(!rows[0].typeCaption.isEmpty());
+        QCOMPARE(rows[0].typeCaption, QString("Word文档"));
+        QCOMPARE(typeCaptionOf(catalogue.db(), "WORD"), QString("Word文档"));
         QCOMPARE(rows[1].typeCaption, QString());
 
         QVERIFY(fileNameInUse(catalogue.db(), "a.doc"));

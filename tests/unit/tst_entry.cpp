@@ -75,11 +75,17 @@ private slots:
         QCOMPARE(dialogs.texts("error").size(), 1);
         QVERIFY(dialogs.texts("error")[0].contains("数据库连接"));
 
+        // GetDocList leaves the host's tree as it was and says why.
+        application.setWindowTitle("宿主");
         QTreeWidget tree;
         new QTreeWidgetItem(&tree, {"host item"});
         GetDocList(&tree);
         QCOMPARE(tree.topLevelItem(0)->text(0), QString("host item"));
+        QCOMPARE(dialogs.texts("error").size(), 2);
+        QVERIFY(dialogs.texts("error")[1].contains("数据库连接"));
+        QCOMPARE(dialogs.shown.last().title, QString("宿主"));
         GetDocList(nullptr);
+        QCOMPARE(dialogs.texts("error").size(), 2);
     }
 };
 

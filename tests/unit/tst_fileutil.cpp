@@ -2,9 +2,11 @@
 
 #include <QDir>
 #include <QFile>
-#include <QStandardPaths>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace zq;
 
@@ -67,20 +69,75 @@ private slots:
         QVERIFY(QFileInfo::exists(temp.path()));
     }
 
+    void deleteDirectoryTreeOnALinkKeepsItsTarget_data() {
+        QTest::addColumn<QString>("suffix");
+        QTest::newRow("bare") << "";
+        QTest::newRow("with separator") << "/";
+        QTest::newRow("with two separators") << "//";
+    }
     void deleteDirectoryTreeOnALinkKeepsItsTarget() {
+        QFETCH(QString, suffix);
         QTemporaryDir outside;
         write(outside.filePath("kept.txt"));
+        QVERIFY(QDir().mkpath(outside.filePath("sub")));
         QTemporaryDir temp;
         const QString link = temp.filePath("link");
         QVERIFY(QFile::link(outside.path(), link));
-        deleteDirectoryTree(link);
+        deleteDirectoryTree(link + suffix);
         QVERIFY(QFileInfo::exists(outside.filePath("kept.txt")));
+        QVERIFY(QFileInfo::exists(outside.filePath("sub")));
     }
 
-    void shellFolderDesktop() {
-        const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-        QCOMPARE(shellFolderPath(0), desktop);
-        QCOMPARE(shellFolderPath(16), desktop);
+    // A read-only sub-folder goes with the tree. Root may delete inside it anyway, so the walk
+    // runs as an unprivileged user when the tests run as root.
+    void deleteDirectoryTreeRemovesReadOnlyFolders() {
+        QTemporaryDir temp;
+        const QString top = temp.filePath("top");
+        QVERIFY(QDir().mkpath(top + "/locked/inner"));
+        write(top + "/locked/inner/a.doc");
+        write(top + "/locked/b.doc");
+        const auto readOnlyFolder = QFileDevice::ReadOwner | QFileDevice::ExeOwner;
+        QVERIFY(QFile::setPermissions(top + "/locked/inner", readOnlyFolder));
+        QVERIFY(QFile::setPermissions(top + "/locked", readOnlyFolder));
+
+        if (geteuid() != 0) {
+            deleteDirectoryTree(top);
+        } else {
+            constexpr uid_t nobody = 65534;
+            for (const QString& path : {temp.path(), top, top + "/locked", top + "/locked/inner",
+                                        top + "/locked/inner/a.doc", top + "/locked/b.doc"})
+                QCOMPARE(::chown(QFile::encodeName(path).constData(), nobody, nobody), 0);
+            const pid_t child = fork();
+            if (child == 0) {
+                if (setgid(nobody) != 0 || setuid(nobody) != 0)
+                    _exit(2);
+                deleteDirectoryTree(top);
+                _exit(0);
+            }
+            int status = -1;
+            QCOMPARE(waitpid(child, &status, 0), child);
+            QVERIFY(WIFEXITED(status));
+            QCOMPARE(WEXITSTATUS(status), 0);
+        }
+        QVERIFY(!QFileInfo::exists(top));
+    }
+
+    void shellFolderDesktopIsEmptyWhenMissing() {
+        QTemporaryDir home;
+        const QByteArray oldHome = qgetenv("HOME");
+        const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
+        qputenv("HOME", QFile::encodeName(home.path()));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath("config")));
+        const auto restore = qScopeGuard([&] {
+            qputenv("HOME", oldHome);
+            qputenv("XDG_CONFIG_HOME", oldConfig);
+        });
+        QCOMPARE(shellFolderPath(0), QString());
+        QCOMPARE(shellFolderPath(16), QString());
+
+        QVERIFY(QDir().mkpath(home.filePath("Desktop")));
+        QCOMPARE(shellFolderPath(0), home.filePath("Desktop"));
+        QCOMPARE(shellFolderPath(16), home.filePath("Desktop"));
         QCOMPARE(shellFolderPath(5), QString());
     }
 };

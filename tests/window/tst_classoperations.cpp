@@ -40,6 +40,9 @@ private slots:
         QTest::newRow("template row: the node's child") << "00010001"
                                                         << "@doc"
                                                         << "000100010002";
+        QTest::newRow("template row without a file: the node's child") << "00010001"
+                                                                       << "@blank"
+                                                                       << "000100010002";
     }
     void addClass() {
         QFETCH(QString, node);
@@ -47,8 +50,11 @@ private slots:
         QFETCH(QString, expected);
         Classes f;
         const qint64 doc = f.catalogue.addTemplate("模板", "00010001");
+        const qint64 blank = f.catalogue.addTemplate("无文件", "00010001", " ");
         f.selectNode(node);
-        f.selectRow(row == "@doc" ? QString::number(doc) : row);
+        f.selectRow(row == "@doc"     ? QString::number(doc)
+                    : row == "@blank" ? QString::number(blank)
+                                      : row);
         f.dialogs.scripts.enqueue([&](QDialog* dialog) {
             QCOMPARE(dialog->windowTitle(), QString("添加模板分类"));
             QCOMPARE(dialog->findChild<QLineEdit*>("Edt_DocSortNum")->text(), expected);
@@ -256,6 +262,19 @@ private slots:
         QCOMPARE(f.selectedCode(), confirm ? QString() : QString("0001"));
         QCOMPARE(f.rows().size(), 1); // the root shows B; A shows A1
         QCOMPARE(f.rows().first().section('|', 0, 0), confirm ? QString("B") : QString("A1"));
+    }
+
+    // Another workstation deleted the class meanwhile: the user is told, the node goes.
+    void deleteAClassAlreadyGone() {
+        Classes f;
+        f.selectNode("0002");
+        runSql(f.catalogue.db(), "delete from ZQ_DocInfoMaster where DocSortID = '0002'");
+        f.dialogs.answers.enqueue(true);
+        f.trigger("ActDelete");
+        QCOMPARE(f.dialogs.texts("inform"),
+                 QStringList{"该文档模板分类已不存在，可能已被其他用户删除！"});
+        QVERIFY(!f.node("0002"));
+        QCOMPARE(f.selectedCode(), QString());
     }
 
     void deleteThroughAClassRow() {

@@ -4,6 +4,7 @@
 #include "catalogue/TemplateDocuments.h"
 #include "catalogue/TemplateStore.h"
 #include "ui/AddTemplateDialog.h"
+#include "ui/ClassDialog.h"
 #include "ui/EditTemplateDialog.h"
 #include "util/Error.h"
 #include "util/FileUtil.h"
@@ -11,8 +12,10 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextCursor>
 #include <QUuid>
 
 using namespace zq;
@@ -147,9 +150,9 @@ private slots:
         QCOMPARE(f.rows().size(), 1); // class A alone
     }
 
-    // A failure after the copy (here the insert) takes the copy away again, catalogues
-    // nothing, and keeps the dialog open with what was typed; OK again adds the template.
-    void failedAddKeepsTheDialogAndLeavesNoCopy() {
+    // A failed insert catalogues nothing and keeps the dialog open with what was typed; the
+    // copy the host accepted stays, since the host refers to it. OK again adds the template.
+    void failedAddKeepsTheDialogAndTheAcceptedCopy() {
         Docs f;
         const QString path = f.source("plan.doc");
         const auto rename = [&](const QString& from, const QString& to) {
@@ -166,12 +169,12 @@ private slots:
             dialog->findChild<QPushButton*>("BtBtnOK")->click();
         });
         f.trigger("ActAddDoc");
-        QVERIFY(storedAfterFailure.isEmpty());
+        QCOMPARE(storedAfterFailure, QStringList{f.prefix + "plan.doc"});
         QCOMPARE(keptName, QString("名称"));
         QCOMPARE(f.dialogs.texts("error"), QStringList{"保存失败：数据库操作失败。"});
         QCOMPARE(f.host.callNames(), (QStringList{"ZQImportNewRes", "ZQImportNewRes"}));
         QCOMPARE(f.catalogue.count("ZQ_DocTempDetail"), 1);
-        QCOMPARE(f.stored(), QStringList{f.prefix + "plan.doc"});
+        QCOMPARE(f.stored(), (QStringList{f.prefix + "plan.doc", f.prefix + "plan0.doc"}));
     }
 
     // The popup of a class row adds into that row's class; the list, showing the parent, is
@@ -239,6 +242,76 @@ private slots:
         QVERIFY(f.stored().isEmpty());
         QCOMPARE(f.catalogue.count("ZQ_DocTempDetail"), 0);
         QCOMPARE(f.rows(), QStringList{"A|||0001||10"});
+    }
+
+    // A file name that is not a bare name names no stored file: nothing outside the store is
+    // opened, registered or deleted, and the row is a template row like any other.
+    void rowWithoutABareFileName_data() {
+        QTest::addColumn<QString>("fileName");
+        QTest::newRow("parent folder") << "../@victim";
+        QTest::newRow("deeper") << "x/../../@victim";
+        QTest::newRow("backslashes") << "..\\@victim";
+        QTest::newRow("drive") << "c:@victim";
+        QTest::newRow("control character") << "a\tb.doc";
+        QTest::newRow("dot dot") << "..";
+        QTest::newRow("blank") << " ";
+        QTest::newRow("empty") << "";
+    }
+    void rowWithoutABareFileName() {
+        QFETCH(QString, fileName);
+        Docs f;
+        // A file just outside the store, that a careless path would reach.
+        const QString victimName = f.prefix + "victim.doc";
+        const QString victim = QDir::cleanPath(templateStorePath() + "../" + victimName);
+        QDir().mkpath(templateStorePath());
+        writeFile(victim, "keep");
+        const auto removeVictim = qScopeGuard([&] { QFile::remove(victim); });
+        fileName.replace("@victim", victimName);
+        QCOMPARE(storedFilePath(fileName), QString());
+
+        const qint64 doc = f.catalogue.addTemplate("模板", "", "x");
+        runSql(f.catalogue.db(), "update ZQ_DocTempDetail set DocFileName = ? where DocID = ?",
+               {fileName, doc});
+        f.trigger("ActRefresh");
+        f.selectRow(QString::number(doc));
+        QCOMPARE(imageIndex(f.row(QString::number(doc))), 11);
+        QVERIFY(f.act("ActeditDoc")->isEnabled());
+
+        for (const char* action : {"ActeditDoc", "ActPreview", "ActReg"})
+            f.trigger(action);
+        QVERIFY(f.host.calls.isEmpty());
+        QCOMPARE(f.dialogs.texts("inform"), QStringList(3, "该模板的文件不存在！"));
+
+        f.dialogs.answers.enqueue(true);
+        f.trigger("ActDeleteDoc");
+        QVERIFY(!f.row(QString::number(doc)));
+        QCOMPARE(f.catalogue.count("ZQ_DocTempDetail"), 0);
+        QVERIFY(QFile::exists(victim));
+    }
+
+    // Each field takes no more than its column holds; a paste beyond it loses its excess only.
+    void dialogsLimitFieldsToTheirColumns() {
+        ClassDialog classDialog(nullptr);
+        AddTemplateDialog addDialog(nullptr);
+        EditTemplateDialog editDialog(nullptr);
+        for (QDialog* dialog :
+             std::initializer_list<QDialog*>{&classDialog, &addDialog, &editDialog}) {
+            const bool forClass = dialog == &classDialog;
+            auto* name =
+                dialog->findChild<QLineEdit*>(forClass ? "Edt_DocSortName" : "Edt_DocName");
+            name->setText(QString(250, u'名'));
+            QCOMPARE(name->text(), QString(200, u'名'));
+            auto* memo =
+                dialog->findChild<QPlainTextEdit*>(forClass ? "Mem_DocSortDes" : "Mem_DocDes");
+            memo->setPlainText("头尾");
+            QTextCursor cursor = memo->textCursor();
+            cursor.setPosition(1);
+            memo->setTextCursor(cursor);
+            memo->insertPlainText(QString(2100, 'x'));
+            QCOMPARE(memo->toPlainText(), "头" + QString(1998, 'x') + "尾");
+            memo->setPlainText(QString(2001, 'y'));
+            QCOMPARE(memo->toPlainText(), QString(2000, 'y'));
+        }
     }
 
     void editNameAndDescription() {

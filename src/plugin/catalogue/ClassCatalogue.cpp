@@ -1,6 +1,7 @@
 #include "catalogue/ClassCatalogue.h"
 
 #include "catalogue/Sql.h"
+#include "catalogue/TextRules.h"
 #include "util/Error.h"
 
 #include <QSqlDriver>
@@ -22,6 +23,11 @@ int groupNumber(const QString& code, qsizetype from) {
     if (!ok)
         throw Error(QStringLiteral("模板分类编码“%1”不是有效的数字编码。").arg(code));
     return number;
+}
+
+void checkClassTexts(const QString& name, const QString& memo) {
+    checkText(TextField::ClassName, name.trimmed());
+    checkText(TextField::ClassMemo, memo.trimmed());
 }
 
 } // namespace
@@ -114,6 +120,7 @@ QString reserveChildClassCode(const QSqlDatabase& db, const QString& parentCode)
 
 void insertClass(const QSqlDatabase& db, const QString& code, const QString& name,
                  const QString& memo) {
+    checkClassTexts(name, memo);
     runSql(db,
            QStringLiteral("insert into ZQ_DocInfoMaster(DocSortID, DocSortName, DocSortMemo) "
                           "values(?, ?, ?)"),
@@ -138,6 +145,7 @@ QString addChildClass(const QSqlDatabase& db, const QString& parentCode, const Q
 
 void updateClass(const QSqlDatabase& db, const QString& code, const QString& name,
                  const QString& memo) {
+    checkClassTexts(name, memo);
     runSql(db,
            QStringLiteral("update ZQ_DocInfoMaster set DocSortName = ?, DocSortMemo = ? "
                           "where DocSortID = ?"),
@@ -148,6 +156,10 @@ bool classExists(const QSqlDatabase& db, const QString& code) {
     return sqlValue(db, QStringLiteral("select count(*) from ZQ_DocInfoMaster where DocSortID = ?"),
                     {code})
                .toInt() > 0;
+}
+
+QString noSuchClassMessage() {
+    return QStringLiteral("该文档模板分类已不存在，可能已被其他用户删除！");
 }
 
 QString classNameOfCode(const QSqlDatabase& db, const QString& code) {
@@ -165,19 +177,21 @@ bool classTreeHasTemplates(const QSqlDatabase& db, const QString& code) {
                .toInt() > 0;
 }
 
-bool deleteEmptyClassTree(const QSqlDatabase& db, const QString& code) {
+ClassTreeDeletion deleteEmptyClassTree(const QSqlDatabase& db, const QString& code) {
     if (code.isEmpty())
-        return false; // the root is no class and cannot be deleted
+        return ClassTreeDeletion::NoSuchClass;
     Transaction transaction(db);
     // Other workstations may file a template meanwhile; hold their inserts until we are done.
     if (transaction.isPostgres())
         runSql(db, QStringLiteral("lock table ZQ_DocTempDetail in share mode"));
+    if (!classExists(db, code))
+        return ClassTreeDeletion::NoSuchClass;
     if (classTreeHasTemplates(db, code))
-        return false;
+        return ClassTreeDeletion::HasTemplates;
     runSql(db, QStringLiteral("delete from ZQ_DocInfoMaster where ") + kSubtreeCondition,
            {code.size(), code});
     transaction.commit();
-    return true;
+    return ClassTreeDeletion::Deleted;
 }
 
 } // namespace zq

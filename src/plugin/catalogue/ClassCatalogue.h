@@ -48,12 +48,15 @@ QString addChildClass(const QSqlDatabase& db, const QString& parentCode, const Q
 void updateClass(const QSqlDatabase& db, const QString& code, const QString& name,
                  const QString& memo);
 bool classExists(const QSqlDatabase& db, const QString& code);
+// What the user is told when the class worked on was deleted meanwhile.
+QString noSuchClassMessage();
 QString classNameOfCode(const QSqlDatabase& db, const QString& code);
 
 // True when a template is filed in the class or below it.
 bool classTreeHasTemplates(const QSqlDatabase& db, const QString& code);
+enum class ClassTreeDeletion { Deleted, HasTemplates, NoSuchClass };
 // Deletes the class and its sub-classes unless a template is filed in them, checking and
-// deleting in one transaction. Returns whether it deleted.
-bool deleteEmptyClassTree(const QSqlDatabase& db, const QString& code);
+// deleting in one transaction. The root is no class.
+ClassTreeDeletion deleteEmptyClassTree(const QSqlDatabase& db, const QString& code);
 
 } // namespace zq

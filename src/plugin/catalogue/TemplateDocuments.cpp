@@ -1,11 +1,17 @@
 #include "catalogue/TemplateDocuments.h"
 
 #include "catalogue/Sql.h"
+#include "catalogue/TextRules.h"
 #include "util/Error.h"
 
 namespace zq {
 
 qint64 insertTemplate(const QSqlDatabase& db, const TemplateRow& row) {
+    checkText(TextField::Caption, row.caption.trimmed());
+    checkText(TextField::FileName, row.fileName);
+    checkText(TextField::Memo, row.memo.trimmed());
+    checkText(TextField::TypeName, row.typeName);
+    checkText(TextField::KeyWord, row.keyWord);
     QSqlQuery query = runSql(db,
                              QStringLiteral("insert into ZQ_DocTempDetail(DocCaption, DocFileName, "
                                             "DocMemo, DocSortID, DocTypeName, DocKeyWord) "
@@ -19,6 +25,8 @@ qint64 insertTemplate(const QSqlDatabase& db, const TemplateRow& row) {
 
 void updateTemplateText(const QSqlDatabase& db, qint64 docId, const QString& caption,
                         const QString& memo) {
+    checkText(TextField::Caption, caption.trimmed());
+    checkText(TextField::Memo, memo.trimmed());
     runSql(db,
            QStringLiteral("update ZQ_DocTempDetail set DocCaption = ?, DocMemo = ? "
                           "where DocID = ?"),
@@ -65,13 +73,10 @@ QList<ClassContentRow> readClassContents(const QSqlDatabase& db, const QString& 
             "(select t.TypeCaption from ZQ_TypeInfo t where t.TypeName = d.DocTypeName limit 1) "
             "from ZQ_DocTempDetail d where d.DocSortID = ? order by d.DocID"),
         {classCode});
-    while (templates.next()) {
-        const QString fileName = templates.value(3).toString();
+    while (templates.next())
         rows.append({templates.value(1).toString(), templates.value(2).toString(),
                      templates.value(4).toString(), templates.value(0).toString(),
-                     templates.value(5).toString(), fileName,
-                     fileName.trimmed().isEmpty() ? kClassImage : kTemplateImage});
-    }
+                     templates.value(5).toString(), templates.value(3).toString(), kTemplateImage});
     return rows;
 }
 

@@ -37,7 +37,7 @@ struct ClassContentRow {
     QString id;          // DocID, or the class code
     QString typeCaption; // the template's type caption; empty for class rows
     QString fileName;    // DocFileName; a single blank for class rows
-    int image;           // 11 for a template, 10 for a class (or a template without a file)
+    int image;           // 11 for a template row, 10 for a class row, whatever its file name
 };
 constexpr int kClassImage = 10;
 constexpr int kTemplateImage = 11;

@@ -18,7 +18,7 @@ QString projectRefusal(HostPlatform& host) {
 
 QString existingTemplateFile(const QString& docFileName) {
     const QString path = storedFilePath(docFileName);
-    return !docFileName.contains(QLatin1Char('/')) && QFileInfo(path).isFile() ? path : QString();
+    return !path.isEmpty() && QFileInfo(path).isFile() ? path : QString();
 }
 
 int registerTemplateDoc(HostPlatform& host, const TemplateRecord& doc, ParentIdSource source) {

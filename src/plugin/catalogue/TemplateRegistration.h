@@ -11,8 +11,8 @@ namespace zq {
 // text when a real project is open.
 QString projectRefusal(HostPlatform& host);
 
-// The full path of a template's stored file, or the empty text when the name does not denote a
-// file directly inside the store.
+// The full path of a template's stored file, or the empty text when the row has no stored file
+// or it is missing.
 QString existingTemplateFile(const QString& docFileName);
 
 // Where the parent identifier of a new resource comes from.

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 
 namespace zq {
 
@@ -34,8 +35,23 @@ QString templateStorePath() {
     return hostFolder() + QStringLiteral("APP/Config/XTGL/DocTemplate/");
 }
 
+namespace {
+
+bool forbiddenInName(QChar c) {
+    return c == QLatin1Char('/') || c == QLatin1Char('\\') || c == QLatin1Char(':') ||
+           c.category() == QChar::Other_Control;
+}
+
+} // namespace
+
+bool isBareName(const QString& name) {
+    if (name.trimmed().isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+        return false;
+    return std::none_of(name.begin(), name.end(), forbiddenInName);
+}
+
 QString storedFilePath(const QString& docFileName) {
-    return templateStorePath() + docFileName;
+    return isBareName(docFileName) ? templateStorePath() + docFileName : QString();
 }
 
 QString copyToStore(const QString& sourcePath, const QString& folder) {
@@ -45,7 +61,11 @@ QString copyToStore(const QString& sourcePath, const QString& folder) {
     if (!QDir().mkpath(target))
         throw Error(QStringLiteral("无法创建模板文件夹“%1”。").arg(target));
 
-    const QString fileName = QFileInfo(sourcePath).fileName();
+    // The stored name must be a bare name on every platform, whatever the source is called here.
+    QString fileName = QFileInfo(sourcePath).fileName();
+    std::replace_if(fileName.begin(), fileName.end(), forbiddenInName, QLatin1Char('_'));
+    if (!isBareName(fileName))
+        fileName.prepend(QLatin1Char('_'));
     const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
     const QString extension = dot < 0 ? QString() : fileName.mid(dot);
     const QString baseName = fileName.left(fileName.size() - extension.size());

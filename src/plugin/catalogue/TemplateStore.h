@@ -11,7 +11,12 @@ QString hostFolder();
 void setHostFolder(const QString& folder);
 // The flat folder that holds every template file, with a trailing separator.
 QString templateStorePath();
-// The full path of a stored template file.
+// Whether the text names an entry directly inside a folder, on every platform: not empty or
+// blank, not "." or "..", and free of '/', '\\', ':', NUL and every other control character.
+bool isBareName(const QString& name);
+// The stored file of a catalogue row: the full path in the store of its DocFileName, or the
+// empty text when that is not a bare name. Such a row has no stored file; every use of a
+// row's file (open, delete, edit, register, export) goes through here.
 QString storedFilePath(const QString& docFileName);
 
 // Copies the source file into the folder under the first free name of the sequence name.ext,

@@ -89,10 +89,11 @@ ZQ_EXPORT int32_t RunAppEvn(intptr_t hintWindowClass, intptr_t application, intp
 
 ZQ_EXPORT void GetDocList(void* tree) {
     try {
+        // The host gets no result from this call: a catalogue that cannot be read leaves the
+        // tree as it was and is shown as an error, as every other failure is.
         if (auto* widget = static_cast<QTreeWidget*>(tree))
-            loadClassTree(widget, ensureDataModule()->connection());
+            guarded(widget, [widget] { loadClassTree(widget, ensureDataModule()->connection()); });
     } catch (...) {
-        // The host gets no result from this call; a catalogue it cannot read leaves its tree.
     }
 }
 

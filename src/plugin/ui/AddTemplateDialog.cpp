@@ -1,5 +1,6 @@
 #include "ui/AddTemplateDialog.h"
 
+#include "catalogue/TextRules.h"
 #include "platform/UiReferences.h"
 #include "ui/DialogControls.h"
 #include "ui/DialogService.h"
@@ -37,6 +38,8 @@ AddTemplateDialog::AddTemplateDialog(QWidget* owner)
     m_nameEdit = placeEdit(this, QStringLiteral("Edt_DocName"), 16, 72, 265);
     placeLabel(this, QStringLiteral("RzLabel3"), QStringLiteral("模板文件说明："), 16, 127);
     m_memoEdit = placeMemo(this, QStringLiteral("Mem_DocDes"), 16, 127, 265, 93);
+    m_nameEdit->setMaxLength(maxTextLength(TextField::Caption));
+    limitLength(m_memoEdit, maxTextLength(TextField::Memo));
     QPushButton* ok =
         placeButton(this, QStringLiteral("BtBtnOK"), QStringLiteral("确定(&O)"), 48, 226);
     QPushButton* cancel =

@@ -1,5 +1,6 @@
 #include "ui/ClassDialog.h"
 
+#include "catalogue/TextRules.h"
 #include "platform/UiReferences.h"
 #include "ui/DialogControls.h"
 #include "ui/DialogService.h"
@@ -24,6 +25,8 @@ ClassDialog::ClassDialog(QWidget* owner)
     m_nameEdit = placeEdit(this, QStringLiteral("Edt_DocSortName"), 16, 72, 265);
     placeLabel(this, QStringLiteral("Label3"), QStringLiteral("模板分类说明："), 16, 127);
     m_memoEdit = placeMemo(this, QStringLiteral("Mem_DocSortDes"), 16, 127, 265, 93);
+    m_nameEdit->setMaxLength(maxTextLength(TextField::ClassName));
+    limitLength(m_memoEdit, maxTextLength(TextField::ClassMemo));
     QPushButton* ok =
         placeButton(this, QStringLiteral("BtBtnOK"), QStringLiteral("确定(&O)"), 48, 232);
     QPushButton* cancel =

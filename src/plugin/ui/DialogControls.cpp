@@ -9,6 +9,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTextCursor>
+#include <QTextDocument>
 
 namespace zq {
 
@@ -94,6 +96,19 @@ protected:
 };
 
 } // namespace
+
+void limitLength(QPlainTextEdit* memo, int length) {
+    QObject::connect(memo, &QPlainTextEdit::textChanged, memo, [memo, length] {
+        const int excess = memo->document()->characterCount() - 1 - length;
+        if (excess <= 0)
+            return;
+        QTextCursor cursor = memo->textCursor();
+        const int end = cursor.position() >= excess ? cursor.position() : length + excess;
+        cursor.setPosition(end - excess);
+        cursor.setPosition(end, QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
+    });
+}
 
 QPushButton* placeButton(QDialog* form, const QString& name, const QString& text, int left,
                          int top) {

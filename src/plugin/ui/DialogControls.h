@@ -43,6 +43,9 @@ QPlainTextEdit* placeMemo(QDialog* form, const QString& name, int left, int top,
 QLabel* placeStatusLine(QDialog* form, int left, int top, int width);
 void showStatus(QLabel* status, const QString& text);
 // A button that Enter presses only when it has the focus: the dialogs have no default button.
+// Keeps the memo's text within the length, dropping what a typing or a paste puts beyond it.
+void limitLength(QPlainTextEdit* memo, int length);
+// A button that Enter never presses: the dialogs have no default button.
 QPushButton* placeButton(QDialog* form, const QString& name, const QString& text, int left,
                          int top);
 

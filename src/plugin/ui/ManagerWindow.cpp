@@ -84,6 +84,14 @@ bool isClassRow(const QTreeWidgetItem* row) {
     return imageIndex(row) == kClassImage;
 }
 
+// A template row whose file name is no bare name has no stored file; says so.
+bool lacksStoredFile(QWidget* parent, const QTreeWidgetItem* row) {
+    if (isClassRow(row) || !row->text(kColFullPath).isEmpty())
+        return false;
+    dialogs().inform(parent, applicationTitle(), QStringLiteral("该模板的文件不存在！"));
+    return true;
+}
+
 // Sort key of a list text: its GB18030 bytes, compared byte by byte, a-z taken as capitals.
 QByteArray sortKey(const QString& text) {
     QByteArray bytes = toGb18030(text);
@@ -411,8 +419,11 @@ void ManagerWindow::fillDocList(QTreeWidgetItem* node) {
     QList<QTreeWidgetItem*> items;
     items.reserve(rows.size());
     for (const ClassContentRow& row : rows) {
-        auto* item = new QTreeWidgetItem(QStringList{row.caption, row.memo, row.className, row.id,
-                                                     row.typeCaption, store + row.fileName});
+        // A class row carries the store and its blank, as the host has always seen it.
+        const QString path =
+            row.image == kClassImage ? store + row.fileName : storedFilePath(row.fileName);
+        auto* item = new QTreeWidgetItem(
+            QStringList{row.caption, row.memo, row.className, row.id, row.typeCaption, path});
         setImageIndex(item, row.image);
         if (row.image == kTemplateImage && !QFileInfo::exists(store + row.fileName))
             markMissingFile(item);
@@ -687,9 +698,13 @@ void ManagerWindow::deleteClassNode(QTreeWidgetItem* node) {
     if (!dialogs().ask(this, applicationTitle(),
                        QStringLiteral("确定删除该文档模板分类吗，此类别下的子类别同时将被删除？")))
         return;
-    // A template may have been filed there since the check; the delete checks again.
-    if (!deleteEmptyClassTree(m_db, code))
+    // A template may have been filed there since the check, or the class deleted elsewhere;
+    // the delete checks again.
+    const ClassTreeDeletion result = deleteEmptyClassTree(m_db, code);
+    if (result == ClassTreeDeletion::HasTemplates)
         return dialogs().inform(this, applicationTitle(), refusal);
+    if (result == ClassTreeDeletion::NoSuchClass)
+        dialogs().inform(this, applicationTitle(), noSuchClassMessage());
     for (const QTreeWidgetItem* selected = selectedNode(); selected;
          selected = selected->parent()) {
         if (selected == node) {
@@ -724,13 +739,16 @@ void ManagerWindow::addTemplate() {
         QString name = dialog.name();
         QString memo = dialog.memo();
         stored = copyToStore(dialog.filePath(), templateStorePath());
-        // The copy stays only once a row names it: a refusal or a failure takes it away again.
+        // The copy goes again when the host refused it or was never asked; once the host
+        // accepted it the host refers to it, whatever the catalogue insert does.
+        bool hostKeepsCopy = false;
         const auto discardCopy = qScopeGuard([&] {
-            if (docId < 0)
+            if (!hostKeepsCopy)
                 QFile::remove(stored);
         });
         if (hostPlatform().ZQImportNewRes(name, typeName, memo, keyword, stored, classPath, 1) < 0)
             return;
+        hostKeepsCopy = true;
         docId = insertTemplate(m_db, {dialog.name(), QFileInfo(stored).fileName(), dialog.memo(),
                                       nodeClassCode(target), typeName, keyword});
     });
@@ -752,9 +770,10 @@ void ManagerWindow::deleteTemplate() {
     if (!dialogs().ask(this, applicationTitle(), QStringLiteral("确定删除该模板文件吗？")))
         return;
     deleteTemplateRow(m_db, row->text(kColRowId).toLongLong());
-    // Another row may have been given the same stored file; it keeps it.
+    // Another row may have been given the same stored file; it keeps it. A row without a stored
+    // file loses its row only.
     const QString path = row->text(kColFullPath);
-    if (!fileNameInUse(m_db, QFileInfo(path).fileName()))
+    if (!path.isEmpty() && !fileNameInUse(m_db, QFileInfo(path).fileName()))
         QFile::remove(path);
     delete row;
     updateActions();
@@ -783,6 +802,8 @@ void ManagerWindow::openSelectedTemplate() {
 
 // The viewer works on the stored file itself.
 void ManagerWindow::openTemplate(const QTreeWidgetItem* row) {
+    if (lacksStoredFile(this, row))
+        return;
     const WaitCursor wait;
     hostPlatform().ViewFile(row->text(kColFullPath), 1,
                             row->text(kColMemo) + QStringLiteral(".模板"));
@@ -827,7 +848,7 @@ void ManagerWindow::selectLastRow() {
 }
 
 void ManagerWindow::registerSelectedRow() {
-    if (const QTreeWidgetItem* row = selectedRow())
+    if (const QTreeWidgetItem* row = selectedRow(); row && !lacksStoredFile(this, row))
         registerListRow(hostPlatform(), row->text(kColFullPath), row->text(kColMemo));
 }
 

@@ -11,7 +11,8 @@ QString shellFolderPath(int folder) {
     constexpr int desktopDirectory = 16;
     if (folder != desktop && folder != desktopDirectory)
         return {};
-    return QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    const QString path = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    return QFileInfo(path).isDir() ? path : QString();
 }
 
 namespace {
@@ -19,11 +20,15 @@ namespace {
 // A file that cannot be removed ends the walk of its own folder only; the folders above go on
 // with their other entries and simply fail to remove themselves.
 void deleteTree(const QString& path) {
+    // A read-only folder would keep its entries.
+    QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::ReadOwner |
+                                    QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     QDir dir(path);
     const QFileInfoList entries = dir.entryInfoList(
         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
     for (const QFileInfo& entry : entries) {
-        if (entry.isDir() && !entry.isSymLink()) {
+        // A link is removed as a link, never entered.
+        if (!entry.isSymLink() && entry.isDir()) {
             deleteTree(entry.filePath());
             continue;
         }
@@ -39,8 +44,12 @@ void deleteTree(const QString& path) {
 } // namespace
 
 void deleteDirectoryTree(const QString& path) {
-    const QFileInfo info(path);
-    if (!info.isDir() || info.isSymLink())
+    // With its separator the path of a link would stand for the folder it points to.
+    QString folder = path;
+    while (folder.size() > 1 && folder.endsWith(QLatin1Char('/')))
+        folder.chop(1);
+    const QFileInfo info(folder);
+    if (info.isSymLink() || !info.isDir())
         return;
     deleteTree(info.absoluteFilePath());
 }

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+namespace zq {
+
+// The text columns of the catalogue, each with its length and the name the user knows it by.
+enum class TextField { ClassName, ClassMemo, Caption, FileName, Memo, TypeName, KeyWord };
+
+// The column's length in characters; the dialogs limit their fields to it.
+int maxTextLength(TextField field);
+
+// One rule for every text stored, the same on both engines: refuses, with a message naming
+// the field, a text longer than its column, one holding a NUL or that is not valid Unicode
+// (a lone surrogate), and a name that is empty after trimming. Nothing is stored altered.
+void checkText(TextField field, const QString& text);
+
+} // namespace zq
