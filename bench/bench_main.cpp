@@ -1,7 +1,8 @@
 // zqbench: how fast the catalogue's windows and reads are, as ratios against a baseline
 // measured in the same run.
 //
-//   zqbench [--only CASE]... [postgresql://user@host:port/database]   (or ZQ_BENCH_DATABASE=URL)
+//   zqbench [--only CASE]... [--scale CLASSES:TEMPLATES] [postgresql://user@host:port/database] (or
+//   ZQ_BENCH_DATABASE=URL)
 //
 // Always runs on a SQLite file in a temporary folder; with a URL also on that PostgreSQL
 // database, whose catalogue tables it empties. Exits non-zero when a case finds that two fills
@@ -22,6 +23,8 @@ bool listReadBench(const Engine& engine);
 bool moveBench(const Engine& engine);
 bool checkBench(const Engine& engine);
 bool packageBench(const Engine& engine);
+bool managerBench(const Engine& engine);
+bool registrationBench(const Engine& engine);
 
 namespace {
 
@@ -35,6 +38,8 @@ const Case kCases[] = {
     {"move", moveBench},
     {"check", checkBench},
     {"package", packageBench},
+    {"manager", managerBench},
+    {"registration", registrationBench},
 };
 
 } // namespace
@@ -52,10 +57,14 @@ int main(int argc, char** argv) {
     QString postgresUrl = qEnvironmentVariable("ZQ_BENCH_DATABASE");
     const QStringList args = app.arguments().mid(1);
     for (qsizetype i = 0; i < args.size(); ++i) {
-        if (args[i] == QLatin1String("--only") && i + 1 < args.size())
+        if (args[i] == QLatin1String("--only") && i + 1 < args.size()) {
             only.append(args[++i]);
-        else
+        } else if (args[i] == QLatin1String("--scale") && i + 1 < args.size()) {
+            const QStringList sizes = args[++i].split(QLatin1Char(':'));
+            catalogueScale() = {sizes.value(0).toInt(), sizes.value(1).toInt()};
+        } else {
             postgresUrl = args[i];
+        }
     }
     try {
         const QTemporaryDir folder;

@@ -1,0 +1,92 @@
+// The registration dialogs on the firm-sized catalogue, and the memory the manager window and
+// the batch dialog hold when open together.
+#include "Bench.h"
+#include "catalogue/Sql.h"
+#include "registration/BatchRegisterDialog.h"
+#include "registration/RegisterTemplateDialog.h"
+#include "ui/ManagerWindow.h"
+#include "ui/TreeNodes.h"
+
+#include <QTreeWidget>
+
+#include <memory>
+
+namespace zq::bench {
+
+namespace {
+
+constexpr int kRuns = 3;
+
+// The dialog's tree with the check states left out: both dialogs list the same catalogue.
+QByteArray plainDigest(QTreeWidget* tree) {
+    QTreeWidget copy;
+    QList<QTreeWidgetItem*> items;
+    for (int i = 0; i < tree->topLevelItemCount(); ++i)
+        items.append(tree->topLevelItem(i)->clone());
+    copy.addTopLevelItems(items);
+    for (QTreeWidgetItem* item : treeItems(&copy))
+        item->setData(0, Qt::CheckStateRole, QVariant());
+    return treeDigest(&copy);
+}
+
+template <typename Dialog>
+double openDialogMs(const QSqlDatabase& db, std::unique_ptr<Dialog>& dialog) {
+    return bestMs(
+        kRuns, [&] { dialog.reset(); },
+        [&] {
+            dialog = std::make_unique<Dialog>(nullptr, db);
+            showPainted(dialog.get());
+        });
+}
+
+} // namespace
+
+bool registrationBench(const Engine& engine) {
+    useLargeCatalogue(engine);
+    const QSqlDatabase& db = engine.db;
+    const double bothTables =
+        bareSelectMs(db, QStringLiteral(
+                             "select DocSortID, DocSortName, DocSortMemo from ZQ_DocInfoMaster")) +
+        bareSelectMs(db,
+                     QStringLiteral("select DocID, DocCaption, DocFileName, DocMemo, "
+                                    "DocTypeName, DocKeyWord, DocSortID from ZQ_DocTempDetail"));
+    printGoalHeader(engine, "Registration dialogs");
+    // Templates whose class exists hang in the trees; the others are left out.
+    const int listed =
+        1 + catalogueScale().classes + 11 +
+        sqlValue(db, QStringLiteral("select count(*) from ZQ_DocTempDetail d where exists "
+                                    "(select 1 from ZQ_DocInfoMaster c where c.DocSortID = "
+                                    "d.DocSortID) or d.DocSortID = ''"))
+            .toInt();
+
+    resetPeakMemory();
+    std::unique_ptr<BatchRegisterDialog> batch;
+    const double batchMs = openDialogMs(db, batch);
+    QTreeWidget* batchTree = batch->findChild<QTreeWidget*>();
+    const QList<QTreeWidgetItem*> batchItems = treeItems(batchTree);
+    bool agrees =
+        batchItems.size() == listed &&
+        std::all_of(batchItems.begin(), batchItems.end(), [](const QTreeWidgetItem* item) {
+            return item->checkState(0) == Qt::Unchecked &&
+                   item->flags().testFlag(Qt::ItemIsUserCheckable) &&
+                   item->isExpanded() == (item->childCount() > 0);
+        });
+    printGoalRow("batch registration dialog", batchMs, bothTables, 15, agrees);
+
+    resetPeakMemory();
+    std::unique_ptr<RegisterTemplateDialog> single;
+    const double singleMs = openDialogMs(db, single);
+    const bool same = plainDigest(single->findChild<QTreeWidget*>()) == plainDigest(batchTree);
+    printGoalRow("single registration dialog", singleMs, bothTables, 15, same);
+    single.reset();
+
+    // The manager window and the batch dialog open at once.
+    resetPeakMemory();
+    ManagerWindow window(nullptr, db);
+    showPainted(&window);
+    showPainted(batch.get());
+    printMemoryRow("manager and batch dialog open", 300);
+    return agrees && same;
+}
+
+} // namespace zq::bench
