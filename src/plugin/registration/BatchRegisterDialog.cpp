@@ -103,12 +103,7 @@ BatchRegisterDialog::BatchRegisterDialog(QWidget* owner, const QSqlDatabase& db)
     connect(m_okButton, &QPushButton::clicked, this, &BatchRegisterDialog::acceptIfValid);
     connect(m_cancelButton, &QPushButton::clicked, this, &QDialog::reject);
 
-    guarded(this, [&] { fillTemplateTree(m_tree, m_db); });
-    // Ticking a node ticks everything below it; a node with children shows their summary.
-    for (QTreeWidgetItem* item : treeItems(m_tree)) {
-        item->setFlags(item->flags() | Qt::ItemIsUserCheckable | Qt::ItemIsAutoTristate);
-        item->setCheckState(0, Qt::Unchecked);
-    }
+    guarded(this, [&] { fillTemplateTree(m_tree, m_db, TemplateTreeChecks::Unchecked); });
 }
 
 void BatchRegisterDialog::acceptIfValid() {

@@ -6,7 +6,7 @@
 namespace zq {
 
 QIcon imageListIcon(int index) {
-    static const QStyle::StandardPixmap pixmaps[] = {
+    static constexpr QStyle::StandardPixmap pixmaps[] = {
         QStyle::SP_FileIcon,               // 0 template, add a template
         QStyle::SP_TrashIcon,              // 1 delete
         QStyle::SP_FileDialogDetailedView, // 2 rename
@@ -28,9 +28,21 @@ QIcon imageListIcon(int index) {
         QStyle::SP_ArrowForward,           // 18 forward, export
         QStyle::SP_ArrowBack,              // 19 back, import
     };
+    // Made once per application and shared by every node and action: a fresh icon from the
+    // style holds pixmaps of its own, far more than the node that shows it.
+    static QList<QIcon>* icons = nullptr;
     if (index < 0 || index >= int(std::size(pixmaps)))
         return {};
-    return QApplication::style()->standardIcon(pixmaps[index]);
+    if (!icons) {
+        icons = new QList<QIcon>;
+        for (const QStyle::StandardPixmap pixmap : pixmaps)
+            icons->append(QApplication::style()->standardIcon(pixmap));
+        qAddPostRoutine([] {
+            delete icons;
+            icons = nullptr;
+        });
+    }
+    return icons->at(index);
 }
 
 } // namespace zq

@@ -48,36 +48,46 @@ QStringList recordOfClass(const ClassRecord& row, ClassRecordForm form) {
 
 } // namespace
 
-void loadClassTree(QTreeWidget* tree, const QSqlDatabase& db, ClassRecordForm form) {
+ClassItems makeClassItems(const QSqlDatabase& db, ClassRecordForm form) {
     const QList<ClassRecord> rows = readClassRows(db);
     const QList<int> parents = classTreeParents(rows);
 
-    tree->setUpdatesEnabled(false);
-    tree->clear();
-    auto* root = new QTreeWidgetItem(tree, {rootNodeText()});
-    setNodeRecord(root, recordOfClass({}, form));
-    setImageIndex(root, kClassImage);
-
-    QList<QTreeWidgetItem*> nodes;
-    nodes.reserve(rows.size());
+    ClassItems items;
+    items.nodes.reserve(rows.size() + 1);
+    const auto makeNode = [&](const QString& text, const ClassRecord& row) {
+        auto* item = new QTreeWidgetItem(QStringList{text});
+        setNodeRecord(item, recordOfClass(row, form));
+        setImageIndex(item, kClassImage);
+        items.nodes.append(item);
+        return item;
+    };
+    QTreeWidgetItem* root = makeNode(rootNodeText(), {});
+    items.topLevel.append(root);
     for (qsizetype i = 0; i < rows.size(); ++i) {
-        QTreeWidgetItem* item = nullptr;
+        QTreeWidgetItem* item = makeNode(rows[i].name, rows[i]);
         switch (parents[i]) {
         case kTopLevel:
-            item = new QTreeWidgetItem(tree);
+            items.topLevel.append(item);
             break;
         case kUnderRoot:
-            item = new QTreeWidgetItem(root);
+            root->addChild(item);
             break;
         default:
-            item = new QTreeWidgetItem(nodes[parents[i]]);
+            items.nodes[parents[i] + 1]->addChild(item);
         }
-        item->setText(0, rows[i].name);
-        setNodeRecord(item, recordOfClass(rows[i], form));
-        setImageIndex(item, kClassImage);
-        nodes.append(item);
     }
+    return items;
+}
+
+void setTreeItems(QTreeWidget* tree, const QList<QTreeWidgetItem*>& topLevel) {
+    tree->setUpdatesEnabled(false);
+    tree->clear();
+    tree->addTopLevelItems(topLevel);
     tree->setUpdatesEnabled(true);
+}
+
+void loadClassTree(QTreeWidget* tree, const QSqlDatabase& db, ClassRecordForm form) {
+    setTreeItems(tree, makeClassItems(db, form).topLevel);
 }
 
 QString nodeClassCode(const QTreeWidgetItem* item) {

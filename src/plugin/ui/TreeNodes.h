@@ -29,7 +29,21 @@ enum class ClassRecordForm {
     TemplateRecord, // seven fields, the class in classCode, caption and memo
 };
 
-// Replaces the tree's contents with the root and every class, placed by code depth.
+// The root and every class as items outside any tree, placed by code depth, each with its
+// record and the one shared class icon: built apart, they join a tree at once.
+struct ClassItems {
+    QList<QTreeWidgetItem*> topLevel; // the root, then any class placed beside it
+    QList<QTreeWidgetItem*> nodes;    // the root, then every class in code order
+};
+ClassItems makeClassItems(const QSqlDatabase& db,
+                          ClassRecordForm form = ClassRecordForm::ClassRecord);
+
+// Replaces the tree's contents with the given top-level items and what hangs below them, in one
+// insertion with painting held back.
+void setTreeItems(QTreeWidget* tree, const QList<QTreeWidgetItem*>& topLevel);
+
+// Replaces the tree's contents with the root and every class, placed by code depth. One
+// statement whatever the number of classes.
 void loadClassTree(QTreeWidget* tree, const QSqlDatabase& db,
                    ClassRecordForm form = ClassRecordForm::ClassRecord);
 
