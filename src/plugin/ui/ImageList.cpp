@@ -28,21 +28,18 @@ QIcon imageListIcon(int index) {
         QStyle::SP_ArrowForward,           // 18 forward, export
         QStyle::SP_ArrowBack,              // 19 back, import
     };
-    // Made once per application and shared by every node and action: a fresh icon from the
-    // style holds pixmaps of its own, far more than the node that shows it.
-    static QList<QIcon>* icons = nullptr;
-    if (index < 0 || index >= int(std::size(pixmaps)))
-        return {};
-    if (!icons) {
-        icons = new QList<QIcon>;
+    // Made once and shared by every node and action: a fresh icon from the style holds pixmaps
+    // of its own, far more than the node that shows it. A function's own static, so that it
+    // goes with the library that made it.
+    static const QList<QIcon> icons = [] {
+        QList<QIcon> made;
         for (const QStyle::StandardPixmap pixmap : pixmaps)
-            icons->append(QApplication::style()->standardIcon(pixmap));
-        qAddPostRoutine([] {
-            delete icons;
-            icons = nullptr;
-        });
-    }
-    return icons->at(index);
+            made.append(QApplication::style()->standardIcon(pixmap));
+        return made;
+    }();
+    if (index < 0 || index >= icons.size())
+        return {};
+    return icons[index];
 }
 
 } // namespace zq

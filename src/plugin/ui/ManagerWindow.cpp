@@ -172,6 +172,11 @@ ManagerWindow::ManagerWindow(QWidget* owner, const QSqlDatabase& db)
     updateActions();
 }
 
+// The tree empties itself as it goes, after this window's members are gone.
+ManagerWindow::~ManagerWindow() {
+    m_classTree->model()->disconnect(this);
+}
+
 QAction* ManagerWindow::action(const QString& name) const {
     return findChild<QAction*>(name, Qt::FindDirectChildrenOnly);
 }
@@ -336,6 +341,14 @@ void ManagerWindow::createLayout() {
             QStringLiteral("QTreeView { border: 2px solid palette(midlight); }"
                            "QTreeView:focus { border: 2px solid palette(highlight); }"));
     }
+    const QAbstractItemModel* model = m_classTree->model();
+    const auto forgetNodes = [this] { m_nodesByCode.clear(); };
+    connect(model, &QAbstractItemModel::rowsInserted, this, forgetNodes);
+    connect(model, &QAbstractItemModel::rowsRemoved, this, forgetNodes);
+    connect(model, &QAbstractItemModel::rowsMoved, this, forgetNodes);
+    connect(model, &QAbstractItemModel::modelReset, this, forgetNodes);
+    connect(model, &QAbstractItemModel::layoutChanged, this, forgetNodes);
+    connect(model, &QAbstractItemModel::dataChanged, this, forgetNodes);
 }
 
 bool ManagerWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -349,8 +362,10 @@ bool ManagerWindow::eventFilter(QObject* watched, QEvent* event) {
     }
     if (event->type() == QEvent::MouseButtonPress) {
         auto* mouse = static_cast<QMouseEvent*>(event);
-        if (watched == m_classTree->viewport())
+        if (watched == m_classTree->viewport()) {
+            m_listFilledSincePress = false;
             return classTreeMousePress(mouse);
+        }
         if (watched == m_docList->viewport())
             return docListMousePress(mouse);
     }
@@ -400,6 +415,7 @@ void ManagerWindow::updateActions() {
 }
 
 void ManagerWindow::fillDocList(QTreeWidgetItem* node) {
+    m_listFilledSincePress = true;
     m_sortColumn = -1;
     m_docList->header()->setSortIndicatorShown(false);
     if (!node) {
@@ -448,34 +464,51 @@ void ManagerWindow::saveTreeState() {
 void ManagerWindow::loadTree() {
     loadClassTree(m_classTree, m_db);
     if (QTreeWidgetItem* root = m_classTree->topLevelItem(0)) {
-        m_classTree->setCurrentItem(root);
         root->setExpanded(true);
+        m_classTree->setCurrentItem(root);
     }
+}
+
+QTreeWidgetItem* ManagerWindow::classNode(const QString& code) const {
+    if (m_nodesByCode.isEmpty())
+        for (QTreeWidgetItem* item : treeItems(m_classTree))
+            if (hasNodeRecord(item))
+                m_nodesByCode.insert(nodeClassCode(item), item);
+    return m_nodesByCode.value(code);
 }
 
 // Opens again every node that was open, with its ancestors, and selects what selecting each
 // remembered code in turn would leave selected, in one pass over the tree.
 void ManagerWindow::restoreTreeState() {
-    QHash<QString, QTreeWidgetItem*> nodes; // the last node of each code, as in tree order
-    for (QTreeWidgetItem* item : treeItems(m_classTree))
-        if (hasNodeRecord(item))
-            nodes.insert(nodeClassCode(item), item);
-    const auto reveal = [](QTreeWidgetItem* item) {
+    QList<QTreeWidgetItem*> toOpen;
+    const auto reveal = [&toOpen](QTreeWidgetItem* item) {
         for (QTreeWidgetItem* parent = item->parent(); parent; parent = parent->parent())
-            parent->setExpanded(true);
+            toOpen.append(parent);
     };
     QTreeWidgetItem* selected = nullptr;
     for (const QString& code : std::as_const(m_expandedCodes)) {
-        if (QTreeWidgetItem* item = nodes.value(code)) {
+        if (QTreeWidgetItem* item = classNode(code)) {
             reveal(item);
-            item->setExpanded(true);
+            toOpen.append(item);
             selected = item;
         }
     }
-    if (QTreeWidgetItem* item = nodes.value(m_selectedCode)) {
+    if (QTreeWidgetItem* item = classNode(m_selectedCode)) {
         reveal(item);
         selected = item;
     }
+    // Deepest first: a node opened below a closed one is only noted, and each visible node
+    // that opens lays out what lies below it once, instead of once per node opened there.
+    const auto depth = [](const QTreeWidgetItem* item) {
+        int levels = 0;
+        for (; item->parent(); item = item->parent())
+            ++levels;
+        return levels;
+    };
+    std::stable_sort(toOpen.begin(), toOpen.end(),
+                     [&](const auto* a, const auto* b) { return depth(a) > depth(b); });
+    for (QTreeWidgetItem* item : std::as_const(toOpen))
+        item->setExpanded(true);
     if (selected) {
         m_classTree->setCurrentItem(selected);
         m_classTree->scrollToItem(selected);
@@ -484,9 +517,7 @@ void ManagerWindow::restoreTreeState() {
 }
 
 void ManagerWindow::selectClassByCode(const QString& code) {
-    for (QTreeWidgetItem* item : treeItems(m_classTree)) {
-        if (!hasNodeRecord(item) || nodeClassCode(item) != code)
-            continue;
+    if (QTreeWidgetItem* item = classNode(code)) {
         for (QTreeWidgetItem* parent = item->parent(); parent; parent = parent->parent())
             parent->setExpanded(true);
         m_classTree->setCurrentItem(item);
@@ -498,11 +529,7 @@ void ManagerWindow::selectClassByCode(const QString& code) {
 QTreeWidgetItem* ManagerWindow::findClassNodeOfRow(const QTreeWidgetItem* row) const {
     if (!row || !isClassRow(row))
         return nullptr;
-    const QString code = row->text(kColRowId);
-    for (QTreeWidgetItem* item : treeItems(m_classTree))
-        if (hasNodeRecord(item) && nodeClassCode(item) == code)
-            return item;
-    return nullptr;
+    return classNode(row->text(kColRowId));
 }
 
 QString ManagerWindow::selectedClassPath() const {
@@ -558,8 +585,11 @@ void ManagerWindow::onClassTreeCurrentChanged(QTreeWidgetItem* current) {
     fillDocList(current);
 }
 
+// A click on the node already selected reads its contents again; a click that selected the node
+// found the list filled already.
 void ManagerWindow::onClassTreeClicked() {
-    fillDocList(selectedNode());
+    if (!m_listFilledSincePress)
+        fillDocList(selectedNode());
 }
 
 // The tree's popup opens only over a node, which the right button selects first; the popup

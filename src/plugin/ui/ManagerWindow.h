@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QSqlDatabase>
 #include <QStringList>
 #include <QWidget>
@@ -30,6 +31,7 @@ class ManagerWindow : public QWidget {
     Q_OBJECT
 public:
     ManagerWindow(QWidget* owner, const QSqlDatabase& db);
+    ~ManagerWindow() override;
 
     // An action of the window by its name ("ActAddDoc", ...), or nullptr.
     QAction* action(const QString& name) const;
@@ -65,6 +67,9 @@ private:
     QTreeWidgetItem* selectedNode() const;
     // The class an action on classes works on: the selected class row's node, else the node.
     QTreeWidgetItem* classTarget() const;
+    // The class tree's node of a code (the last in tree order), through a table rebuilt after
+    // the tree changes.
+    QTreeWidgetItem* classNode(const QString& code) const;
     void sortDocList(int column);
     void openTemplate(const QTreeWidgetItem* row);
     void selectRow(int index);
@@ -101,6 +106,10 @@ private:
     QMenu* m_classMenu = nullptr;
     QMenu* m_docMenu = nullptr;
 
+    mutable QHash<QString, QTreeWidgetItem*> m_nodesByCode; // empty until asked for
+    // Whether the list was filled (or tried to be) since the last mouse press on the tree: the
+    // click that follows the press must not fill it a second time.
+    bool m_listFilledSincePress = false;
     QStringList m_expandedCodes;
     QString m_selectedCode;
     int m_sortColumn = -1;
