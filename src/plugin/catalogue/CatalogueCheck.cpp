@@ -2,6 +2,7 @@
 
 #include "catalogue/ClassCatalogue.h"
 #include "catalogue/Sql.h"
+#include "catalogue/TemplateStore.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,17 +22,6 @@ const QString kWellFormedCode =
 
 QString wellFormed(const QString& column) {
     return kWellFormedCode.arg(column);
-}
-
-// A stored file name must name a file directly inside the store.
-bool isBareName(const QString& name) {
-    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
-        return false;
-    for (const QChar c : name)
-        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c == QLatin1Char(':') ||
-            c.category() == QChar::Other_Control)
-            return false;
-    return true;
 }
 
 QSet<QString> storeFileNames(const QString& storeFolder) {
@@ -66,6 +56,7 @@ void checkStoredFiles(const QSqlDatabase& db, const QString& storeFolder,
         finding.fileName = query.value(2).toString();
         finding.classCode = query.value(3).toString();
         named.insert(finding.fileName);
+        // Such a row has no stored file (see storedFilePath).
         if (!isBareName(finding.fileName)) {
             findings.append(finding);
             continue;
