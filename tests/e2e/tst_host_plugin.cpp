@@ -198,6 +198,34 @@ private slots:
                  QStringLiteral("审计通知书"));
         QVERIFY(registration.value(QStringLiteral("result")).toInt() > 0);
     }
+
+    // The data-pack export round: nothing ticked gives "-2"; the whole tree ticked writes
+    // "DocMod.Pck" with the sample templates; the frames are gone after ZQPackage_Free.
+    void dataPackExportRound() {
+        const auto application = reinterpret_cast<intptr_t>(m_window.get());
+        const auto screen = reinterpret_cast<intptr_t>(m_window->mdiArea());
+        QWidget container;
+        QCOMPARE(m_plugin->ZQPackage_ExportProc(application, screen, 0, 101,
+                                                reinterpret_cast<intptr_t>(&container)),
+                 1);
+        const auto exportPath = [&] {
+            char* packPath = nullptr;
+            m_plugin->ZQPackage_Export(application, screen, 0, 101, &packPath);
+            const QString path = QString::fromUtf8(packPath ? packPath : "");
+            std::free(packPath);
+            return path;
+        };
+        QCOMPARE(exportPath(), QStringLiteral("-2"));
+        auto* tree = container.findChild<QTreeWidget*>(QStringLiteral("cktreeDocTemp"));
+        QVERIFY(tree && tree->topLevelItemCount() > 0);
+        tree->topLevelItem(0)->setCheckState(0, Qt::Checked);
+        const QString path = exportPath();
+        QVERIFY2(path.endsWith(QStringLiteral("/~DocMod/DocMod.Pck")), qPrintable(path));
+        QVERIFY(QFileInfo(path).size() > 0);
+        m_plugin->ZQPackage_Free(application, screen, 0, 101, 1);
+        QCOMPARE(m_window->findChild<QWidget*>(QStringLiteral("Temp_ExportFrame")), nullptr);
+        QCOMPARE(container.findChild<QWidget*>(QStringLiteral("Temp_ExportFrame")), nullptr);
+    }
 };
 
 QTEST_MAIN(TstHostPlugin)

@@ -7,7 +7,7 @@
 #include "ui/DialogService.h"
 #include "ui/ImageList.h"
 #include "ui/ProgressSplash.h"
-#include "ui/TreeNodes.h"
+#include "ui/SelectionTreeView.h"
 #include "util/FileUtil.h"
 
 #include <QFileInfo>
@@ -20,32 +20,6 @@ namespace {
 
 const QString kTitle = QStringLiteral("系统提示");
 constexpr int kDesktopDirectory = 16;
-
-QTreeWidgetItem* itemOf(const SelectionNode& node, const QString& label) {
-    auto* item = new QTreeWidgetItem(QStringList{label});
-    setNodeRecord(item, node.record.toList(TemplateRecord::Form::SevenFields));
-    setImageIndex(item, node.image);
-    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable |
-                   (node.children.isEmpty() ? Qt::NoItemFlags : Qt::ItemIsAutoTristate));
-    item->setCheckState(0, Qt::Unchecked);
-    QList<QTreeWidgetItem*> children;
-    children.reserve(node.children.size());
-    for (const SelectionNode& child : node.children)
-        children.append(itemOf(child, child.record.caption));
-    item->addChildren(children);
-    return item;
-}
-
-SelectionNode nodeOf(const QTreeWidgetItem* item) {
-    SelectionNode node;
-    node.record = TemplateRecord::fromList(nodeRecord(item));
-    node.image = imageIndex(item);
-    node.check = item->childCount() ? Qt::Unchecked : item->checkState(0);
-    node.children.reserve(item->childCount());
-    for (int i = 0; i < item->childCount(); ++i)
-        node.children.append(nodeOf(item->child(i)));
-    return node;
-}
 
 } // namespace
 
@@ -71,25 +45,12 @@ PackageExportDialog::PackageExportDialog(QWidget* owner, const QSqlDatabase& db)
     connect(ok, &QPushButton::clicked, this, [this] { guarded(this, [&] { exportPackage(); }); });
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 
-    const QList<SelectionNode> topLevel = fillSelectionTree(db);
-    QList<QTreeWidgetItem*> items;
-    for (qsizetype i = 0; i < topLevel.size(); ++i)
-        items.append(itemOf(topLevel[i], i == 0 ? rootNodeText() : topLevel[i].record.caption));
-    m_tree->addTopLevelItems(items);
-    if (QTreeWidgetItem* root = m_tree->topLevelItem(0)) {
-        m_tree->setCurrentItem(root);
-        root->setExpanded(true);
-    }
+    fillSelectionView(m_tree, fillSelectionTree(db), true);
     m_tree->setFocus();
 }
 
 SelectionNode PackageExportDialog::selection() const {
-    const QTreeWidgetItem* root = m_tree->topLevelItem(0);
-    if (!root)
-        return {};
-    SelectionNode node = nodeOf(root);
-    updateCheckStates(node);
-    return node;
+    return selectionOfView(m_tree);
 }
 
 void PackageExportDialog::exportPackage() {
@@ -128,10 +89,9 @@ void PackageExportDialog::exportPackage() {
         dialogs().inform(this, kTitle, message);
     else
         dialogs().inform(this, kTitle,
-                                    message +
-                                        QStringLiteral("\n模板库中缺少 %1 个模板文件，没有导出。")
-                                            .arg(result.leftOut.size()),
-                                    result.leftOut.join('\n'));
+                         message + QStringLiteral("\n模板库中缺少 %1 个模板文件，没有导出。")
+                                       .arg(result.leftOut.size()),
+                         result.leftOut.join('\n'));
     accept();
 }
 
