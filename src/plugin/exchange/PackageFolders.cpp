@@ -41,14 +41,4 @@ bool prepareWorkFolder(const QString& folder) {
                                                      QDir::System | QDir::NoDotAndDotDot);
 }
 
-bool isBareFileName(const QString& name) {
-    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
-        return false;
-    for (const QChar c : name)
-        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c == QLatin1Char(':') ||
-            c.category() == QChar::Other_Control)
-            return false;
-    return true;
-}
-
 } // namespace zq

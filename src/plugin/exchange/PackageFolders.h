@@ -16,10 +16,6 @@ QString unpackFolder();
 // a link in its place is removed, never followed. False when the folder cannot be made.
 bool prepareWorkFolder(const QString& folder);
 
-// A file name taken from a package or a manifest: one name, not empty, not "." or "..", without
-// '/', '\', ':' or a control character, so it stays inside the folder it is meant for.
-bool isBareFileName(const QString& name);
-
 // The failures of package work that the windows show with messages of their own.
 class PackageError : public Error {
 public:

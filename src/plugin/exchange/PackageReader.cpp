@@ -73,7 +73,7 @@ public:
         if (entry.kind == ManifestEntry::Kind::Class)
             return importClass(r);
         const QString label = QStringLiteral("模板文件“%1”（%2）").arg(r.caption, r.fileName);
-        if (!isBareFileName(r.fileName) || r.fileName == manifestFileName())
+        if (!isBareName(r.fileName) || r.fileName == manifestFileName())
             return refuse(label, QStringLiteral("文件名不能用于模板库"));
         if (m_files.contains(r.fileName)) {
             ++m_report.templatesPresent;

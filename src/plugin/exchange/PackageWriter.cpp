@@ -54,7 +54,7 @@ PackageResult writePackage(const SelectionNode& root, const QString& packagePath
         const QString& name = entry.record.fileName;
         const QString source = storedFilePath(name);
         QString reason;
-        if (!isBareFileName(name) || name == manifestFileName())
+        if (!isBareName(name) || name == manifestFileName())
             reason = QStringLiteral("文件名不能用于模板包");
         else if (!QFileInfo(source).isFile())
             reason = QStringLiteral("模板库中没有该文件");
