@@ -17,8 +17,6 @@
 
 #include <cstdio>
 
-#include <sqlite3.h>
-
 namespace zq::bench {
 
 namespace {
@@ -30,11 +28,6 @@ double statusMb(const QByteArray& field) {
     for (const QByteArray& line : status.readAll().split('\n'))
         if (line.startsWith(field + ':'))
             return line.mid(field.size() + 1).trimmed().split(' ').value(0).toDouble() / 1024;
-    return 0;
-}
-
-int countStatement(unsigned, void* counter, void*, void*) {
-    ++*static_cast<qint64*>(counter);
     return 0;
 }
 
@@ -53,19 +46,6 @@ void resetPeakMemory() {
     QFile clear(QStringLiteral("/proc/self/clear_refs"));
     if (clear.open(QIODevice::WriteOnly))
         clear.write("5");
-}
-
-StatementCounter::StatementCounter(const QSqlDatabase& db) {
-    const QVariant handle = db.driver()->handle();
-    if (qstrcmp(handle.typeName(), "sqlite3*") == 0)
-        m_db = *static_cast<sqlite3* const*>(handle.constData());
-    if (m_db)
-        sqlite3_trace_v2(m_db, SQLITE_TRACE_STMT, &countStatement, &m_count);
-}
-
-StatementCounter::~StatementCounter() {
-    if (m_db)
-        sqlite3_trace_v2(m_db, 0, nullptr, nullptr);
 }
 
 double bareSelectMs(const QSqlDatabase& db, const QString& sql, const QVariantList& values) {

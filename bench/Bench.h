@@ -1,5 +1,7 @@
 #pragma once
 
+#include "BenchData.h"
+
 #include <QElapsedTimer>
 #include <QSqlDatabase>
 #include <QString>
@@ -8,7 +10,6 @@
 #include <algorithm>
 #include <limits>
 
-struct sqlite3;
 class QTreeWidget;
 class QWidget;
 
@@ -76,21 +77,5 @@ QByteArray treeDigest(const QTreeWidget* tree);
 double residentMb();
 double peakResidentMb();
 void resetPeakMemory();
-
-// Counts the statements SQLite starts on the connection; other engines are not counted.
-class StatementCounter {
-public:
-    explicit StatementCounter(const QSqlDatabase& db);
-    ~StatementCounter();
-    StatementCounter(const StatementCounter&) = delete;
-    StatementCounter& operator=(const StatementCounter&) = delete;
-
-    void reset() { m_count = 0; }
-    QString text() const { return m_db ? QString::number(m_count) : QStringLiteral("-"); }
-
-private:
-    sqlite3* m_db = nullptr;
-    qint64 m_count = 0;
-};
 
 } // namespace zq::bench

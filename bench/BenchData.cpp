@@ -4,7 +4,10 @@
 #include "catalogue/Sql.h"
 #include "catalogue/TemplateDocuments.h"
 
+#include <QSqlDriver>
 #include <QStringList>
+
+#include <sqlite3.h>
 
 #include <random>
 
@@ -139,6 +142,28 @@ void generateCatalogue(const QSqlDatabase& db, int classes, int templates, quint
     }
     templateRows.flush();
     transaction.commit();
+}
+
+namespace {
+
+int countStatement(unsigned, void* counter, void*, void*) {
+    ++*static_cast<qint64*>(counter);
+    return 0;
+}
+
+} // namespace
+
+StatementCounter::StatementCounter(const QSqlDatabase& db) {
+    const QVariant handle = db.driver()->handle();
+    if (qstrcmp(handle.typeName(), "sqlite3*") == 0)
+        m_db = *static_cast<sqlite3* const*>(handle.constData());
+    if (m_db)
+        sqlite3_trace_v2(m_db, SQLITE_TRACE_STMT, &countStatement, &m_count);
+}
+
+StatementCounter::~StatementCounter() {
+    if (m_db)
+        sqlite3_trace_v2(m_db, 0, nullptr, nullptr);
 }
 
 } // namespace zq::bench

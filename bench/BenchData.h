@@ -3,6 +3,8 @@
 #include <QSqlDatabase>
 #include <QString>
 
+struct sqlite3;
+
 namespace zq::bench {
 
 // Files a class with the given code holding ten sub-classes (one template each) and the given
@@ -16,5 +18,22 @@ void generateLargeClass(const QSqlDatabase& db, const QString& code, int templat
 // gives the same catalogue on every engine. Top-level codes start at 0001: use an empty
 // catalogue, or codes from 9000 up for anything added beside it.
 void generateCatalogue(const QSqlDatabase& db, int classes, int templates, quint32 seed = 1);
+
+// Counts the statements SQLite starts on the connection; other engines are not counted.
+class StatementCounter {
+public:
+    explicit StatementCounter(const QSqlDatabase& db);
+    ~StatementCounter();
+    StatementCounter(const StatementCounter&) = delete;
+    StatementCounter& operator=(const StatementCounter&) = delete;
+
+    void reset() { m_count = 0; }
+    qint64 count() const { return m_count; }
+    QString text() const { return m_db ? QString::number(m_count) : QStringLiteral("-"); }
+
+private:
+    sqlite3* m_db = nullptr;
+    qint64 m_count = 0;
+};
 
 } // namespace zq::bench

@@ -34,12 +34,8 @@ struct Case {
 };
 
 const Case kCases[] = {
-    {"list-read", listReadBench},
-    {"move", moveBench},
-    {"check", checkBench},
-    {"package", packageBench},
-    {"manager", managerBench},
-    {"registration", registrationBench},
+    {"list-read", listReadBench}, {"move", moveBench},       {"check", checkBench},
+    {"package", packageBench},    {"manager", managerBench}, {"registration", registrationBench},
 };
 
 } // namespace

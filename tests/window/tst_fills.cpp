@@ -1,0 +1,123 @@
+// Fills of the trees and the list at two sizes of catalogue: the same statements whatever the
+// number of rows, and one shared icon per kind of node.
+#include "BenchData.h"
+#include "WindowFixture.h"
+#include "catalogue/TemplateDocuments.h"
+#include "registration/BatchRegisterDialog.h"
+#include "registration/RegisterTemplateDialog.h"
+
+#include <QTest>
+
+#include <functional>
+
+using namespace zq;
+using zq::test::WindowFixture;
+
+namespace {
+
+// The statements a fill runs on a generated catalogue of the given size.
+qint64 statementsOf(int classes, int templates, const std::function<void(WindowFixture&)>& fill) {
+    WindowFixture f;
+    bench::generateCatalogue(f.catalogue.db(), classes, templates);
+    const bench::StatementCounter counter(f.catalogue.db());
+    fill(f);
+    return counter.count();
+}
+
+// The icons on a tree's items, by image index: how many distinct ones each index has.
+QMap<int, QSet<qint64>> iconsByImage(const QList<QTreeWidgetItem*>& items) {
+    QMap<int, QSet<qint64>> icons;
+    for (const QTreeWidgetItem* item : items)
+        icons[imageIndex(item)].insert(item->icon(0).cacheKey());
+    return icons;
+}
+
+QList<QTreeWidgetItem*> listRows(const QTreeWidget* list) {
+    QList<QTreeWidgetItem*> rows;
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        rows.append(list->topLevelItem(i));
+    return rows;
+}
+
+} // namespace
+
+class TestFills : public QObject {
+    Q_OBJECT
+
+private slots:
+    void sameStatementsWhateverTheSize_data() {
+        QTest::addColumn<std::function<void(WindowFixture&)>>("fill");
+        QTest::addColumn<qint64>("expected");
+        QTest::newRow("class tree") << std::function<void(WindowFixture&)>([](WindowFixture& f) {
+            QTreeWidget tree;
+            loadClassTree(&tree, f.catalogue.db());
+        }) << qint64(1);
+        QTest::newRow("manager window: tree and the root's list")
+            << std::function<void(WindowFixture&)>([](WindowFixture& f) { f.open(); }) << qint64(3);
+        QTest::newRow("registration dialog")
+            << std::function<void(WindowFixture&)>([](WindowFixture& f) {
+                   RegisterTemplateDialog dialog(nullptr, f.catalogue.db());
+               })
+            << qint64(2);
+        QTest::newRow("batch registration dialog")
+            << std::function<void(WindowFixture&)>(
+                   [](WindowFixture& f) { BatchRegisterDialog dialog(nullptr, f.catalogue.db()); })
+            << qint64(2);
+    }
+    void sameStatementsWhateverTheSize() {
+        if (qEnvironmentVariableIsSet("ZQ_TEST_DATABASE"))
+            QSKIP("only SQLite counts the statements it runs");
+        QFETCH(std::function<void(WindowFixture&)>, fill);
+        QFETCH(qint64, expected);
+        QCOMPARE(statementsOf(20, 100, fill), expected);
+        QCOMPARE(statementsOf(400, 4000, fill), expected);
+    }
+
+    // A click on a class lists it once: the selection change fills the list, the click
+    // that follows does not fill it again. A click on the selected class reads it again.
+    void aClickFillsTheListOnce() {
+        if (qEnvironmentVariableIsSet("ZQ_TEST_DATABASE"))
+            QSKIP("only SQLite counts the statements it runs");
+        WindowFixture f;
+        bench::generateCatalogue(f.catalogue.db(), 50, 500);
+        f.open().show();
+        QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
+        QTreeWidgetItem* node = f.tree()->topLevelItem(0)->child(0);
+        const bench::StatementCounter counter(f.catalogue.db());
+        const auto click = [&] {
+            QTest::mouseClick(f.tree()->viewport(), Qt::LeftButton, {},
+                              f.tree()->visualItemRect(node).center());
+        };
+        click();
+        QCOMPARE(f.tree()->currentItem(), node);
+        QCOMPARE(counter.count(), 2);
+        click();
+        QCOMPARE(counter.count(), 4);
+    }
+
+    void nodesShareOneIconPerKind() {
+        WindowFixture f;
+        bench::generateCatalogue(f.catalogue.db(), 300, 3000);
+        f.open();
+        const QMap<int, QSet<qint64>> tree = iconsByImage(treeItems(f.tree()));
+        QCOMPARE(tree.keys(), QList<int>{kClassImage});
+        QCOMPARE(tree[kClassImage].size(), 1);
+
+        f.tree()->setCurrentItem(f.tree()->topLevelItem(0)->child(0));
+        const QMap<int, QSet<qint64>> list = iconsByImage(listRows(f.list()));
+        QCOMPARE(list.keys(), (QList<int>{kClassImage, kTemplateImage}));
+        QVERIFY(list[kTemplateImage].size() <= 2); // a stored file, or a greyed one gone
+
+        QCOMPARE(list[kClassImage], tree[kClassImage]);
+
+        BatchRegisterDialog dialog(nullptr, f.catalogue.db());
+        const QMap<int, QSet<qint64>> batch =
+            iconsByImage(treeItems(dialog.findChild<QTreeWidget*>()));
+        QCOMPARE(batch.keys(), (QList<int>{kCatalogueTemplateImage, kClassImage}));
+        QCOMPARE(batch[kCatalogueTemplateImage].size(), 1);
+        QCOMPARE(batch[kClassImage], tree[kClassImage]);
+    }
+};
+
+QTEST_MAIN(TestFills)
+#include "tst_fills.moc"
