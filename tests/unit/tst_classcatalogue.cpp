@@ -1,13 +1,49 @@
+#include "HostDatabase.h"
 #include "TestCatalogue.h"
 #include "catalogue/ClassCatalogue.h"
 #include "catalogue/Sql.h"
 #include "catalogue/TemplateDocuments.h"
 #include "util/Error.h"
 
+#include <QMutex>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
+#include <atomic>
+#include <functional>
+#include <thread>
 
 using namespace zq;
 using zq::test::TestCatalogue;
+
+namespace {
+
+// One catalogue reached over several connections, each in the thread that opened it: the
+// PostgreSQL server of the run, or a SQLite file.
+struct SharedCatalogue {
+    QTemporaryDir folder;
+    const QString url = qEnvironmentVariable("ZQ_TEST_DATABASE");
+    std::atomic<int> connections = 0;
+
+    SharedCatalogue() {
+        run([](QSqlDatabase& db) {
+            corvane::createHostSchema(db);
+            corvane::clearCatalogue(db);
+        });
+    }
+    // Runs the work on a connection of its own, opened and closed in the calling thread.
+    void run(const std::function<void(QSqlDatabase&)>& work) {
+        const QString name = QStringLiteral("shared-%1").arg(++connections);
+        {
+            QSqlDatabase db = corvane::openHostDatabase(name, folder.filePath("shared.db"), url);
+            work(db);
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(name);
+    }
+};
+
+} // namespace
 
 class TestClassCatalogue : public QObject {
     Q_OBJECT
@@ -103,6 +139,111 @@ private slots:
         QCOMPARE(addChildClass(catalogue.db(), "", "乙", "", stale), QString("0003"));
         QCOMPARE(classNameOfCode(catalogue.db(), "0003"), QString("乙"));
         QCOMPARE(catalogue.count("ZQ_DocInfoMaster"), 3);
+    }
+
+    // Workstation A computed a code under 0001 while B deleted 0001: whatever A adds into the
+    // class afterwards is refused and nothing is written, so no orphan reappears under the
+    // next class that gets the code 0001.
+    void addingIntoADeletedClassWritesNothing() {
+        TestCatalogue catalogue;
+        QSqlDatabase& db = catalogue.db();
+        catalogue.addClass("0001", "甲");
+        const QString shown = zq::newChildClassCode(db, "0001");
+        QCOMPARE(zq::deleteEmptyClassTree(db, "0001"), ClassTreeDeletion::Deleted);
+
+        const QList<std::function<void()>> adds{
+            [&] { addChildClass(db, "0001", "乙", "", shown); },
+            [&] { insertClass(db, "00010001", "乙", ""); },
+            [&] {
+                insertTemplate(db, {"模板", "a.doc", "", "0001", "WORD", ""});
+            },
+        };
+        for (const auto& add : adds) {
+            try {
+                add();
+                QFAIL("an add into a deleted class went through");
+            } catch (const Error& error) {
+                QCOMPARE(error.message(),
+                         QString("该文档模板分类已不存在，可能已被其他用户删除！"));
+            }
+        }
+        QCOMPARE(catalogue.count("ZQ_DocInfoMaster"), 0);
+        QCOMPARE(catalogue.count("ZQ_DocTempDetail"), 0);
+        QCOMPARE(addChildClass(db, "", "丙", "", "0001"), QString("0001"));
+        QVERIFY(readClassContents(db, "0001").isEmpty());
+    }
+
+    // Several workstations add under one parent at once: no error, no code twice, every add
+    // present.
+    void concurrentAddsUnderOneParent() {
+        SharedCatalogue shared;
+        shared.run([](QSqlDatabase& db) { insertClass(db, "0001", "父", ""); });
+        constexpr int workers = 6;
+        constexpr int adds = 12;
+        QMutex mutex;
+        QStringList codes;
+        QStringList errors;
+        std::vector<std::thread> threads;
+        for (int worker = 0; worker < workers; ++worker)
+            threads.emplace_back([&, worker] {
+                try {
+                    shared.run([&](QSqlDatabase& db) {
+                        for (int i = 0; i < adds; ++i) {
+                            try {
+                                const QString name = QStringLiteral("类%1-%2").arg(worker).arg(i);
+                                const QString code = addChildClass(
+                                    db, "0001", name, "", zq::newChildClassCode(db, "0001"));
+                                const QMutexLocker lock(&mutex);
+                                codes.append(code);
+                            } catch (const std::exception& e) {
+                                const QMutexLocker lock(&mutex);
+                                errors.append(messageOf(e));
+                            }
+                        }
+                    });
+                } catch (const std::exception& e) {
+                    const QMutexLocker lock(&mutex);
+                    errors.append(messageOf(e));
+                }
+            });
+        for (std::thread& thread : threads)
+            thread.join();
+        QVERIFY2(errors.isEmpty(), qPrintable(errors.join('\n')));
+        QCOMPARE(codes.size(), workers * adds);
+        QCOMPARE(QSet<QString>(codes.begin(), codes.end()).size(), codes.size());
+        shared.run([&](QSqlDatabase& db) {
+            QCOMPARE(readClassContents(db, "0001").size(), workers * adds);
+        });
+    }
+
+    // A class added under a class that another workstation deletes at the same moment: the
+    // delete waits for the add and takes the new class with it, or the add finds its parent
+    // gone. No class is ever left without its parent.
+    void deleteWhileAnAddIsUnderway() {
+        SharedCatalogue shared;
+        shared.run([](QSqlDatabase& db) { insertClass(db, "0001", "父", ""); });
+        shared.run([&](QSqlDatabase& db) {
+            Transaction adding(db);
+            addChildClass(db, "0001", "子", "", "00010001");
+            std::atomic<bool> deleted = false;
+            ClassTreeDeletion result = ClassTreeDeletion::NoSuchClass;
+            std::thread deleting([&] {
+                try {
+                    shared.run([&](QSqlDatabase& other) {
+                        result = zq::deleteEmptyClassTree(other, "0001");
+                    });
+                } catch (const std::exception&) {
+                }
+                deleted = true;
+            });
+            QThread::msleep(300);
+            const bool waited = !deleted;
+            adding.commit();
+            deleting.join();
+            QVERIFY(waited); // held until the add ended
+            QCOMPARE(result, ClassTreeDeletion::Deleted);
+            QCOMPARE(readClassRows(db).size(), 0);
+        });
     }
 
     void deleteEmptyClassTree() {

@@ -30,6 +30,38 @@ void checkClassTexts(const QString& name, const QString& memo) {
     checkText(TextField::ClassMemo, memo.trimmed());
 }
 
+bool isPostgres(const QSqlDatabase& db) {
+    return db.driver()->dbmsType() == QSqlDriver::PostgreSQL;
+}
+
+void insertClassRow(const QSqlDatabase& db, const QString& code, const QString& name,
+                    const QString& memo) {
+    runSql(db,
+           QStringLiteral("insert into ZQ_DocInfoMaster(DocSortID, DocSortName, DocSortMemo) "
+                          "values(?, ?, ?)"),
+           {code, name.trimmed(), memo.trimmed()});
+}
+
+// The first free number among the children past the given one. The children lie in one range
+// of the code's index, so only they and their sub-classes are read, never the whole table.
+QString firstFreeChildCode(const QSqlDatabase& db, const QString& parentCode, int after) {
+    QSqlQuery query = runSql(db,
+                             QStringLiteral("select DocSortID from ZQ_DocInfoMaster where "
+                                            "DocSortID >= ? and DocSortID <= ? and "
+                                            "length(DocSortID) = ? order by DocSortID"),
+                             {childClassCode(parentCode, after + 1),
+                              childClassCode(parentCode, kLastNumber), parentCode.size() + kGroup});
+    const qsizetype from = parentCode.size();
+    int last = after;
+    while (query.next()) {
+        const int number = groupNumber(query.value(0).toString(), from);
+        if (number != last + 1)
+            break;
+        last = number;
+    }
+    return childClassCode(parentCode, last + 1);
+}
+
 } // namespace
 
 int classCodeDepth(const QString& code) {
@@ -81,20 +113,7 @@ QList<int> classTreeParents(const QList<ClassRecord>& rows) {
 }
 
 QString newChildClassCode(const QSqlDatabase& db, const QString& parentCode) {
-    QSqlQuery query = runSql(db,
-                             QStringLiteral("select DocSortID from ZQ_DocInfoMaster where "
-                                            "substr(DocSortID, 1, ?) = ? and length(DocSortID) = ? "
-                                            "order by DocSortID asc"),
-                             {parentCode.size(), parentCode, parentCode.size() + kGroup});
-    const qsizetype from = parentCode.size();
-    int last = 0;
-    while (query.next()) {
-        const int number = groupNumber(query.value(0).toString(), from);
-        if (number != last + 1)
-            break;
-        last = number;
-    }
-    return childClassCode(parentCode, last + 1);
+    return firstFreeChildCode(db, parentCode, 0);
 }
 
 QString childClassCode(const QString& parentCode, int number) {
@@ -108,7 +127,7 @@ QString subtreeCondition() {
 }
 
 void lockChildClassCodes(const QSqlDatabase& db, const QString& parentCode) {
-    if (db.driver()->dbmsType() == QSqlDriver::PostgreSQL)
+    if (isPostgres(db))
         runSql(db, QStringLiteral("select 1 from (select pg_advisory_xact_lock(?, hashtext(?))) l"),
                {kChildCodeLock, parentCode});
 }
@@ -118,28 +137,51 @@ QString reserveChildClassCode(const QSqlDatabase& db, const QString& parentCode)
     return newChildClassCode(db, parentCode);
 }
 
+void requireClass(const QSqlDatabase& db, const QString& code) {
+    if (code.isEmpty())
+        return;
+    const QString share = isPostgres(db) ? QStringLiteral(" for share") : QString();
+    if (!sqlValue(db,
+                  QStringLiteral("select DocSortID from ZQ_DocInfoMaster where DocSortID = ?") +
+                      share,
+                  {code})
+             .isValid())
+        throw Error(noSuchClassMessage());
+}
+
 void insertClass(const QSqlDatabase& db, const QString& code, const QString& name,
                  const QString& memo) {
     checkClassTexts(name, memo);
-    runSql(db,
-           QStringLiteral("insert into ZQ_DocInfoMaster(DocSortID, DocSortName, DocSortMemo) "
-                          "values(?, ?, ?)"),
-           {code, name.trimmed(), memo.trimmed()});
+    Transaction transaction(db);
+    requireClass(db, parentClassCode(code));
+    insertClassRow(db, code, name, memo);
+    transaction.commit();
 }
 
+// Allocation under one parent is serialised, so the code is taken only by a writer that does
+// not take the lock; the next try then starts past the code that failed.
 QString addChildClass(const QSqlDatabase& db, const QString& parentCode, const QString& name,
                       const QString& memo, const QString& firstCode) {
-    QString code = firstCode;
+    checkClassTexts(name, memo);
+    int after = 0;
     for (int attempt = 1;; ++attempt) {
+        QString code;
         try {
-            insertClass(db, code, name, memo);
+            Transaction transaction(db);
+            requireClass(db, parentCode);
+            lockChildClassCodes(db, parentCode);
+            const bool shownIsFree = attempt == 1 && parentClassCode(firstCode) == parentCode &&
+                                     firstCode.size() == parentCode.size() + kGroup &&
+                                     !classExists(db, firstCode);
+            code = shownIsFree ? firstCode : firstFreeChildCode(db, parentCode, after);
+            insertClassRow(db, code, name, memo);
+            transaction.commit();
             return code;
         } catch (const Error&) {
-            // Only a code taken meanwhile is worth another try; anything else is a real failure.
-            if (attempt == kInsertAttempts || !classExists(db, code))
+            if (code.isEmpty() || attempt == kInsertAttempts || !classExists(db, code))
                 throw;
+            after = groupNumber(code, parentCode.size());
         }
-        code = newChildClassCode(db, parentCode);
     }
 }
 
@@ -181,11 +223,26 @@ ClassTreeDeletion deleteEmptyClassTree(const QSqlDatabase& db, const QString& co
     if (code.isEmpty())
         return ClassTreeDeletion::NoSuchClass;
     Transaction transaction(db);
-    // Other workstations may file a template meanwhile; hold their inserts until we are done.
-    if (transaction.isPostgres())
+    // Every writer into a class holds its row first (requireClass). The tree's rows are locked
+    // first, then both tables, so that every insert or move into the tree either came before
+    // and is seen below, or finds its class gone.
+    {
+        const QString forUpdate =
+            transaction.isPostgres() ? QStringLiteral(" for update") : QString();
+        QSqlQuery rows = runSql(db,
+                                QStringLiteral("select DocSortID from ZQ_DocInfoMaster where ") +
+                                    kSubtreeCondition + forUpdate,
+                                {code.size(), code});
+        bool exists = false;
+        while (rows.next())
+            exists = exists || rows.value(0).toString() == code;
+        if (!exists)
+            return ClassTreeDeletion::NoSuchClass;
+    }
+    if (transaction.isPostgres()) {
+        runSql(db, QStringLiteral("lock table ZQ_DocInfoMaster in share row exclusive mode"));
         runSql(db, QStringLiteral("lock table ZQ_DocTempDetail in share mode"));
-    if (!classExists(db, code))
-        return ClassTreeDeletion::NoSuchClass;
+    }
     if (classTreeHasTemplates(db, code))
         return ClassTreeDeletion::HasTemplates;
     runSql(db, QStringLiteral("delete from ZQ_DocInfoMaster where ") + kSubtreeCondition,

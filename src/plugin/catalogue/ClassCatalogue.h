@@ -37,12 +37,16 @@ void lockChildClassCodes(const QSqlDatabase& db, const QString& parentCode);
 // In the caller's transaction: the next free code under the parent, which no other workstation
 // allocates before the transaction ends.
 QString reserveChildClassCode(const QSqlDatabase& db, const QString& parentCode);
-// Adds one class row; name and description are stored without surrounding blanks. Fails (the
-// code is unique) when another workstation took the code in the meantime.
+// Within a transaction, before writing into the class: throws noSuchClassMessage() when it is
+// gone, and keeps it from being deleted until the transaction ends (on PostgreSQL its row is
+// locked; SQLite has one writer at a time). The root, the empty code, always exists.
+void requireClass(const QSqlDatabase& db, const QString& code);
+// Adds one class row under its parent, which must exist; name and description are stored
+// without surrounding blanks. Fails (the code is unique) when the code is taken.
 void insertClass(const QSqlDatabase& db, const QString& code, const QString& name,
                  const QString& memo);
-// Adds a class under the parent with the next free code, taking a fresh code when another
-// workstation took the first one in the meantime. Returns the code used.
+// Adds a class under the parent, which must exist, with the code the user was shown, or the
+// next free code when that was taken meanwhile. Returns the code used.
 QString addChildClass(const QSqlDatabase& db, const QString& parentCode, const QString& name,
                       const QString& memo, const QString& firstCode);
 void updateClass(const QSqlDatabase& db, const QString& code, const QString& name,

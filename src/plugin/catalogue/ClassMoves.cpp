@@ -16,24 +16,6 @@ const QString kMark = QStringLiteral("#");
 // Templates first: a failure renaming the classes must also take back the templates' codes.
 const char* const kCodeTables[] = {"ZQ_DocTempDetail", "ZQ_DocInfoMaster"};
 
-QString classGoneMessage() {
-    return QStringLiteral("该文档模板分类已不存在，可能已被其他用户删除！");
-}
-
-// The class must exist until the transaction ends (on PostgreSQL its row is locked against
-// deletion). The root always exists.
-void requireClass(const QSqlDatabase& db, const Transaction& transaction, const QString& code) {
-    if (code.isEmpty())
-        return;
-    const QString lock = transaction.isPostgres() ? QStringLiteral(" for share") : QString();
-    if (!sqlValue(db,
-                  QStringLiteral("select DocSortID from ZQ_DocInfoMaster where DocSortID = ?") +
-                      lock,
-                  {code})
-             .isValid())
-        throw Error(classGoneMessage());
-}
-
 QStringList subtreeCodes(const QSqlDatabase& db, const QString& table, const QString& code) {
     QSqlQuery query = runSql(db,
                              QStringLiteral("select distinct DocSortID from ") + table +
@@ -122,7 +104,7 @@ std::optional<QString> templateClassCode(const QSqlDatabase& db, qint64 docId) {
 
 CatalogueMove moveDocToClass(const QSqlDatabase& db, qint64 docId, const QString& classCode) {
     Transaction transaction(db);
-    requireClass(db, transaction, classCode);
+    requireClass(db, classCode);
     const std::optional<QString> from = templateClassCode(db, docId);
     if (!from)
         throw Error(QStringLiteral("该模板已不存在，可能已被其他用户删除！"));
@@ -137,11 +119,11 @@ CatalogueMove moveClassTo(const QSqlDatabase& db, const QString& classCode,
     if (!canDropClass(classCode, parentCode))
         throw Error(QStringLiteral("不能把该分类移到这里！"));
     Transaction transaction(db);
-    requireClass(db, transaction, parentCode);
+    requireClass(db, parentCode);
     const QString newCode = reserveChildClassCode(db, parentCode);
     const QStringList classCodes = subtreeCodes(db, QStringLiteral("ZQ_DocInfoMaster"), classCode);
     if (classCodes.value(0) != classCode)
-        throw Error(classGoneMessage());
+        throw Error(noSuchClassMessage());
 
     const QList<CodeChange> classChanges = renumberedClasses(classCodes, newCode);
     QHash<QString, QString> newCodes;
@@ -167,7 +149,7 @@ void undoMove(const QSqlDatabase& db, const CatalogueMove& move) {
     const QString changed = QStringLiteral("上次移动之后模板目录已被修改，不能撤销！");
     Transaction transaction(db);
     if (move.docId != 0) {
-        requireClass(db, transaction, move.fromCode);
+        requireClass(db, move.fromCode);
         if (runSql(db,
                    QStringLiteral("update ZQ_DocTempDetail set DocSortID = ? "
                                   "where DocID = ? and DocSortID = ?"),
@@ -177,7 +159,7 @@ void undoMove(const QSqlDatabase& db, const CatalogueMove& move) {
         transaction.commit();
         return;
     }
-    requireClass(db, transaction, move.fromParent);
+    requireClass(db, move.fromParent);
     lockChildClassCodes(db, move.fromParent);
     if (!classExists(db, move.toCode))
         throw Error(changed); // deleted or moved again since

@@ -2,6 +2,7 @@
 
 #include "util/Error.h"
 
+#include <QSet>
 #include <QSqlDriver>
 #include <QSqlError>
 
@@ -9,9 +10,10 @@ namespace zq {
 
 namespace {
 
-// Open transactions on the catalogue: a statement inside one is never run a second time, the
-// transaction having gone with a lost connection.
-int g_openTransactions = 0;
+// The connections with a transaction open (a connection lives in one thread): a statement
+// inside one is never run a second time, the transaction having gone with a lost connection,
+// and a transaction opened inside another joins it.
+thread_local QSet<QString> t_openTransactions;
 
 bool onPostgres(const QSqlDatabase& db) {
     return db.driver()->dbmsType() == QSqlDriver::PostgreSQL;
@@ -53,6 +55,15 @@ Error failure(const QSqlDatabase& db, const QSqlError& error) {
     return Error(message, error.text().trimmed());
 }
 
+// Starts a transaction and gives the error, or an invalid one. SQLite takes its write lock at
+// once, so that what the transaction reads stays true until it ends.
+QSqlError begin(QSqlDatabase db) {
+    if (onPostgres(db))
+        return db.transaction() ? QSqlError() : db.lastError();
+    QSqlQuery query(db);
+    return query.exec(QStringLiteral("begin immediate")) ? QSqlError() : query.lastError();
+}
+
 // PostgreSQL cannot prepare every statement (LOCK, DDL); those without values run as is.
 bool execute(QSqlQuery& query, const QString& sql, const QVariantList& values) {
     query.setForwardOnly(true);
@@ -76,7 +87,7 @@ QSqlQuery runSql(const QSqlDatabase& db, const QString& sql, const QVariantList&
     if (execute(query, sql, values))
         return query;
     const QSqlError error = query.lastError();
-    if (g_openTransactions > 0 || !connectionLost(db))
+    if (t_openTransactions.contains(db.connectionName()) || !connectionLost(db))
         throw failure(db, error);
     // The connection is gone: open it again and run a read once more. A write may have been
     // done before the link broke, so it is reported, never silently repeated.
@@ -112,31 +123,36 @@ QVariant sqlValue(const QSqlDatabase& db, const QString& sql, const QVariantList
 Transaction::Transaction(const QSqlDatabase& db)
     : m_db(db) {
     requireConnection(m_db);
+    if (t_openTransactions.contains(m_db.connectionName())) {
+        m_joined = true;
+        return;
+    }
     // Nothing has happened yet, so a connection lost before the start is simply opened again.
-    if (!m_db.transaction()) {
-        const QSqlError error = m_db.lastError();
+    if (const QSqlError error = begin(m_db); error.isValid()) {
         if (!connectionLost(m_db))
             throw failure(m_db, error);
         reopen(m_db);
-        if (!m_db.transaction())
-            throw failure(m_db, m_db.lastError());
+        if (const QSqlError again = begin(m_db); again.isValid())
+            throw failure(m_db, again);
     }
     m_open = true;
-    ++g_openTransactions;
+    t_openTransactions.insert(m_db.connectionName());
 }
 
 Transaction::~Transaction() {
     if (m_open) {
         m_db.rollback();
-        --g_openTransactions;
+        t_openTransactions.remove(m_db.connectionName());
     }
 }
 
 void Transaction::commit() {
+    if (m_joined)
+        return;
     if (!m_db.commit())
         throw failure(m_db, m_db.lastError());
     m_open = false;
-    --g_openTransactions;
+    t_openTransactions.remove(m_db.connectionName());
 }
 
 bool Transaction::isPostgres() const {

@@ -17,7 +17,9 @@ void runSqlBatch(const QSqlDatabase& db, const QString& sql, const QList<QVarian
 // Runs a one-value query and gives that value, or an invalid variant when there is no row.
 QVariant sqlValue(const QSqlDatabase& db, const QString& sql, const QVariantList& values = {});
 
-// A transaction on the catalogue connection, rolled back unless committed.
+// A transaction on the catalogue connection, rolled back unless committed. Opened while another
+// is open on the same connection, it joins that one, which alone commits or rolls back. On
+// SQLite it takes the write lock at once, so that what it reads stays true until it ends.
 class Transaction {
 public:
     explicit Transaction(const QSqlDatabase& db);
@@ -30,6 +32,7 @@ public:
 private:
     QSqlDatabase m_db;
     bool m_open = false;
+    bool m_joined = false;
 };
 
 } // namespace zq

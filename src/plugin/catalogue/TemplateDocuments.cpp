@@ -1,5 +1,6 @@
 #include "catalogue/TemplateDocuments.h"
 
+#include "catalogue/ClassCatalogue.h"
 #include "catalogue/Sql.h"
 #include "catalogue/TextRules.h"
 #include "util/Error.h"
@@ -12,6 +13,8 @@ qint64 insertTemplate(const QSqlDatabase& db, const TemplateRow& row) {
     checkText(TextField::Memo, row.memo.trimmed());
     checkText(TextField::TypeName, row.typeName);
     checkText(TextField::KeyWord, row.keyWord);
+    Transaction transaction(db);
+    requireClass(db, row.classCode);
     QSqlQuery query = runSql(db,
                              QStringLiteral("insert into ZQ_DocTempDetail(DocCaption, DocFileName, "
                                             "DocMemo, DocSortID, DocTypeName, DocKeyWord) "
@@ -20,7 +23,10 @@ qint64 insertTemplate(const QSqlDatabase& db, const TemplateRow& row) {
                               row.classCode, row.typeName, row.keyWord});
     if (!query.next())
         throw Error(QStringLiteral("数据库没有返回新模板的编号。"));
-    return query.value(0).toLongLong();
+    const qint64 docId = query.value(0).toLongLong();
+    query.finish();
+    transaction.commit();
+    return docId;
 }
 
 void updateTemplateText(const QSqlDatabase& db, qint64 docId, const QString& caption,

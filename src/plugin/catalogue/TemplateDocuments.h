@@ -18,8 +18,8 @@ struct TemplateRow {
     QString keyWord;
 };
 
-// Inserts the row (caption and description without surrounding blanks) and returns the
-// DocID the database gave that very row.
+// Inserts the row (caption and description without surrounding blanks) into its class, which
+// must exist, and returns the DocID the database gave that very row.
 qint64 insertTemplate(const QSqlDatabase& db, const TemplateRow& row);
 void updateTemplateText(const QSqlDatabase& db, qint64 docId, const QString& caption,
                         const QString& memo);
