@@ -7,9 +7,13 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
+#include <QStringDecoder>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <archive.h>
 #include <archive_entry.h>
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <fcntl.h>
 #include <locale.h>
@@ -67,12 +71,20 @@ struct Entry {
     ~Entry() { archive_entry_free(e); }
 };
 
+// Unicode controls that make a name read differently from what it is.
+bool isBidiControl(QChar c) {
+    const char16_t u = c.unicode();
+    return u == 0x061C || u == 0x200E || u == 0x200F || (u >= 0x202A && u <= 0x202E) ||
+           (u >= 0x2066 && u <= 0x2069);
+}
+
 // The file's name within the flat target folder: the last component of a relative path
 // without "..", when that is a safe bare name; empty otherwise.
 QString flatName(const QString& path) {
     static const QRegularExpression separators(QStringLiteral("[/\\\\]"));
     if (path.isEmpty() || path.startsWith(QLatin1Char('/')) || path.startsWith(QLatin1Char('\\')) ||
-        (path.size() > 1 && path[1] == QLatin1Char(':')))
+        (path.size() > 1 && path[1] == QLatin1Char(':')) ||
+        std::any_of(path.begin(), path.end(), isBidiControl))
         return {};
     const QStringList parts = path.split(separators, Qt::SkipEmptyParts);
     if (parts.isEmpty() || parts.contains(QStringLiteral("..")))
@@ -90,6 +102,92 @@ bool alreadyCompressed(const QFileInfo& file) {
         QStringLiteral("bz2"),  QStringLiteral("xz"),   QStringLiteral("jpg"),
         QStringLiteral("jpeg"), QStringLiteral("png"),  QStringLiteral("gif")};
     return suffixes.contains(file.suffix().toLower());
+}
+
+// An entry name as stored: UTF-8 when it is valid UTF-8 (flagged or written by a tool that
+// does not flag it), otherwise code page 936 as Chinese Windows writes it.
+QString entryName(archive_entry* entry) {
+    const QByteArray raw(archive_entry_pathname(entry) ? archive_entry_pathname(entry) : "");
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString name = utf8.decode(raw);
+    return utf8.hasError() ? QStringDecoder("GB18030").decode(raw) : name;
+}
+
+quint32 le(const QByteArray& bytes, qsizetype at, int size) {
+    quint32 value = 0;
+    for (int i = size - 1; i >= 0; --i)
+        value = value << 8 | quint8(bytes[at + i]);
+    return value;
+}
+
+// Reads the zip's central directory, and each entry's local header, before anything is
+// inflated: libarchive cuts a name at a NUL byte, so such a name is only seen here. Fails on
+// a name with a NUL, more entries than allowed, or a directory it cannot read.
+void checkZipDirectory(const QString& archivePath, qint64 maxEntries) {
+    QFile file(archivePath);
+    if (!file.open(QIODevice::ReadOnly))
+        fail(QStringLiteral("cannot read %1").arg(archivePath));
+    const qint64 tailSize = std::min<qint64>(file.size(), 22 + 0xFFFF);
+    file.seek(file.size() - tailSize);
+    const QByteArray tail = file.read(tailSize);
+    const qsizetype end = tail.lastIndexOf(QByteArray("PK\x05\x06", 4));
+    if (end < 0 || end + 22 > tail.size())
+        fail(QStringLiteral("%1 is not a zip archive, or it is damaged").arg(archivePath));
+    const quint32 count = le(tail, end + 10, 2);
+    const quint32 size = le(tail, end + 12, 4);
+    const quint32 offset = le(tail, end + 16, 4);
+    // Archives beyond the 32-bit fields are far beyond any template package.
+    if (count == 0xFFFF || size == 0xFFFFFFFF || offset == 0xFFFFFFFF)
+        fail(QStringLiteral("%1 is too large").arg(archivePath));
+    if (qint64(count) > maxEntries)
+        fail(QStringLiteral("the archive holds more than %1 entries").arg(maxEntries));
+    if (qint64(offset) + size > file.size() || !file.seek(offset))
+        fail(QStringLiteral("%1 is damaged").arg(archivePath));
+    const QByteArray directory = file.read(size);
+    qsizetype at = 0;
+    for (quint32 i = 0; i < count; ++i) {
+        if (at + 46 > directory.size() || le(directory, at, 4) != 0x02014b50)
+            fail(QStringLiteral("%1 is damaged").arg(archivePath));
+        const quint32 nameSize = le(directory, at + 28, 2);
+        const qsizetype next =
+            at + 46 + nameSize + le(directory, at + 30, 2) + le(directory, at + 32, 2);
+        if (next > directory.size() || directory.mid(at + 46, nameSize).contains('\0'))
+            fail(QStringLiteral("an entry name of %1 is damaged or holds a NUL").arg(archivePath));
+        // Made on Unix, an entry keeps its file type in its external attributes; libarchive
+        // reads a FIFO or a socket as a regular file.
+        const quint32 type = le(directory, at + 38, 4) >> 16 & 0170000;
+        if (quint8(directory[at + 5]) == 3 && type != 0 && type != 0100000 && type != 040000)
+            fail(QStringLiteral("entry %1 is not a regular file or a folder")
+                     .arg(QString::fromUtf8(directory.mid(at + 46, nameSize))));
+        file.seek(le(directory, at + 42, 4));
+        const QByteArray local = file.read(30);
+        if (local.size() < 30 || le(local, 0, 4) != 0x04034b50 ||
+            file.read(le(local, 26, 2)).contains('\0'))
+            fail(QStringLiteral("an entry name of %1 is damaged or holds a NUL").arg(archivePath));
+        at = next;
+    }
+}
+
+// A staging folder is named after the process that made it; one whose process is gone was
+// left by an interrupted extraction.
+const QString kStagingPrefix = QStringLiteral(".corvane-unpack-");
+
+void removeStaleStaging(const QString& target) {
+    const QFileInfoList entries = QDir(target).entryInfoList(
+        {kStagingPrefix + QLatin1Char('*')}, QDir::AllEntries | QDir::Hidden | QDir::System);
+    for (const QFileInfo& entry : entries) {
+        bool numbered = false;
+        const qint64 pid = entry.fileName()
+                               .mid(kStagingPrefix.size())
+                               .section(QLatin1Char('-'), 0, 0)
+                               .toLongLong(&numbered);
+        if (numbered && pid > 0 && (::kill(pid_t(pid), 0) == 0 || errno != ESRCH))
+            continue;
+        if (entry.isDir() && !entry.isSymLink())
+            QDir(entry.filePath()).removeRecursively();
+        else
+            QFile::remove(entry.filePath());
+    }
 }
 
 void writeFileEntry(archive* a, const QFileInfo& file) {
@@ -112,7 +210,9 @@ void writeFileEntry(archive* a, const QFileInfo& file) {
     }
 }
 
-void inflateEntry(archive* a, const QString& path, qint64& bytes, qint64 maxBytes) {
+// Inflates the current entry into a new file. Stops as soon as the entry inflates beyond the
+// ratio allowed to what it occupies in the archive, or the extraction beyond its bytes.
+void inflateEntry(archive* a, const QString& path, qint64& bytes, const ExtractLimits& limits) {
     const int fd = ::open(QFile::encodeName(path), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0644);
     if (fd < 0)
         fail(QStringLiteral("cannot write %1").arg(path));
@@ -121,6 +221,8 @@ void inflateEntry(archive* a, const QString& path, qint64& bytes, qint64 maxByte
         ::close(fd);
         fail(QStringLiteral("cannot write %1").arg(path));
     }
+    const la_int64_t start = archive_filter_bytes(a, -1);
+    qint64 entryBytes = 0;
     QByteArray block(kBlock, Qt::Uninitialized);
     for (;;) {
         const la_ssize_t n = archive_read_data(a, block.data(), block.size());
@@ -129,8 +231,14 @@ void inflateEntry(archive* a, const QString& path, qint64& bytes, qint64 maxByte
         if (n == 0)
             break;
         bytes += n;
-        if (bytes > maxBytes)
-            fail(QStringLiteral("the archive inflates beyond %1 bytes").arg(maxBytes));
+        entryBytes += n;
+        if (bytes > limits.bytes)
+            fail(QStringLiteral("the archive inflates beyond %1 bytes").arg(limits.bytes));
+        const qint64 stored = std::max<qint64>(1, archive_filter_bytes(a, -1) - start);
+        if (entryBytes > limits.ratioFrom && entryBytes / stored >= limits.ratio)
+            fail(QStringLiteral("entry %1 inflates more than %2 times its size")
+                     .arg(path)
+                     .arg(limits.ratio));
         if (file.write(block.constData(), n) != n)
             fail(file.errorString());
     }
@@ -164,23 +272,24 @@ QString compressFolder(const QString& folder, const QString& archivePath) {
     return archivePath;
 }
 
-// Everything is inflated into a private staging folder first, so a refused archive leaves the
-// folder as it was; the files are then renamed into place, which replaces a link of the same
-// name instead of writing through it.
+// Everything is checked and inflated into a private staging folder first, so a refused archive
+// leaves the folder as it was; the files are then renamed into place, which replaces a link of
+// the same name instead of writing through it.
 QString extractArchive(const QString& archivePath, const QString& folder,
                        const ExtractLimits& limits) {
     const Utf8Locale utf8;
     if (folder.isEmpty() || !QFileInfo(folder).isDir())
         fail(QStringLiteral("no folder %1").arg(folder));
     const QString target = withSlash(folder);
-    QTemporaryDir staging(target + QStringLiteral(".corvane-unpack-XXXXXX"));
+    removeStaleStaging(target);
+    checkZipDirectory(archivePath, limits.entries);
+    QTemporaryDir staging(target + kStagingPrefix + QString::number(::getpid()) +
+                          QStringLiteral("-XXXXXX"));
     if (!staging.isValid())
         fail(QStringLiteral("cannot unpack into %1").arg(target));
 
     Reader reader;
     check(reader.a, archive_read_support_format_zip(reader.a));
-    // Names without the UTF-8 flag come from Chinese Windows: code page 936.
-    check(reader.a, archive_read_set_options(reader.a, "zip:hdrcharset=CP936"));
     check(reader.a, archive_read_open_filename(reader.a, QFile::encodeName(archivePath), kBlock));
 
     QStringList names;
@@ -192,27 +301,42 @@ QString extractArchive(const QString& archivePath, const QString& folder,
     while ((status = archive_read_next_header(reader.a, &entry)) == ARCHIVE_OK) {
         if (++entries > limits.entries)
             fail(QStringLiteral("the archive holds more than %1 entries").arg(limits.entries));
-        if (archive_entry_filetype(entry) == AE_IFDIR)
+        const QString path = entryName(entry);
+        const bool folderEntry = archive_entry_filetype(entry) == AE_IFDIR;
+        if ((!folderEntry && archive_entry_filetype(entry) != AE_IFREG) ||
+            archive_entry_hardlink(entry) || archive_entry_symlink(entry))
+            fail(QStringLiteral("entry %1 is not a regular file or a folder").arg(path));
+        if (folderEntry)
             continue;
-        const char* utf8Name = archive_entry_pathname_utf8(entry);
-        const QString path = QString::fromUtf8(utf8Name ? utf8Name : "");
-        if (archive_entry_filetype(entry) != AE_IFREG || archive_entry_hardlink(entry) ||
-            archive_entry_symlink(entry))
-            fail(QStringLiteral("entry %1 is not a regular file").arg(path));
         const QString name = flatName(path);
         if (name.isEmpty() || seen.contains(name))
             fail(QStringLiteral("unsafe or repeated entry name \"%1\"").arg(path));
         seen.insert(name);
         names.append(name);
-        inflateEntry(reader.a, staging.filePath(name), bytes, limits.bytes);
+        inflateEntry(reader.a, staging.filePath(name), bytes, limits);
     }
     if (status != ARCHIVE_EOF)
         fail(QString::fromLocal8Bit(archive_error_string(reader.a)));
 
+    // Only a file or a link gives way to an entry; a folder of that name refuses the archive
+    // before anything is placed.
     for (const QString& name : std::as_const(names)) {
+        const QFileInfo existing(target + name);
+        if (existing.isDir() && !existing.isSymLink())
+            fail(QStringLiteral("cannot place %1 in %2: a folder has that name").arg(name, target));
+    }
+    QStringList placed;
+    for (const QString& name : std::as_const(names)) {
+        const bool existed =
+            QFileInfo(target + name).exists() || QFileInfo(target + name).isSymLink();
         if (std::rename(QFile::encodeName(staging.filePath(name)),
-                        QFile::encodeName(target + name)) != 0)
+                        QFile::encodeName(target + name)) != 0) {
+            for (const QString& added : std::as_const(placed))
+                QFile::remove(target + added);
             fail(QStringLiteral("cannot place %1 in %2").arg(name, target));
+        }
+        if (!existed)
+            placed.append(name);
     }
     return target;
 }

@@ -1,7 +1,6 @@
 #pragma once
 
-// Zip archives through libarchive: entry names in UTF-8 with the UTF-8 flag; names of legacy
-// archives without the flag are read as code page 936.
+// Zip archives through libarchive: entry names in UTF-8 with the UTF-8 flag.
 
 #include <QString>
 
@@ -11,16 +10,23 @@ namespace corvane {
 // and gives the archive's path. Throws std::runtime_error; a failure leaves no archive.
 QString compressFolder(const QString& folder, const QString& archivePath);
 
-// Bounds of one extraction: entries in the archive and bytes actually inflated.
+// Bounds of one extraction: entries in the archive, bytes actually inflated in all, and how
+// many times its stored size an entry may inflate once it passes ratioFrom bytes (no real
+// document compresses that well).
 struct ExtractLimits {
     qint64 entries = 10000;
-    qint64 bytes = qint64(1) << 30;
+    qint64 bytes = qint64(512) << 20;
+    qint64 ratio = 200;
+    qint64 ratioFrom = qint64(1) << 20;
 };
 
 // Unpacks every regular file of the archive directly into the existing folder and gives the
-// folder with a trailing '/'. Refuses, leaving the folder as it was, an archive with a link,
-// a device, an absolute name, a ".." component, an unsafe or repeated name, or beyond the
-// bounds on entries and inflated bytes. Throws std::runtime_error.
+// folder with a trailing '/'. Refuses, leaving the folder as it was, an archive with anything
+// but files and folders, an absolute name, a ".." component, an unsafe (NUL, control or
+// bidirectional control characters) or repeated name, a damaged archive, a file whose name a
+// folder of the target holds, or beyond the bounds. Names without the UTF-8 flag are read as
+// UTF-8 when they are valid UTF-8, otherwise as code page 936. Staging folders that an
+// interrupted extraction left in the folder are removed first. Throws std::runtime_error.
 QString extractArchive(const QString& archivePath, const QString& folder,
                        const ExtractLimits& limits = {});
 

@@ -127,6 +127,20 @@ private slots:
         QTest::newRow("absolute entry") << QStringLiteral("absolute.zip");
         QTest::newRow("symbolic link entry") << QStringLiteral("symlink.zip");
         QTest::newRow("missing archive") << QStringLiteral("no-such.zip");
+        QTest::newRow("NUL in a name") << QStringLiteral("nul_name.zip");
+        QTest::newRow("right-to-left override") << QStringLiteral("bidi.zip");
+        QTest::newRow("control character") << QStringLiteral("control.zip");
+        QTest::newRow("FIFO entry") << QStringLiteral("fifo.zip");
+        QTest::newRow("device entry") << QStringLiteral("device.zip");
+        QTest::newRow("file written through a link") << QStringLiteral("dirlink.zip");
+        QTest::newRow("backslashes and dot-dot") << QStringLiteral("backslash.zip");
+        QTest::newRow("drive letter") << QStringLiteral("drive.zip");
+        QTest::newRow("drive-relative name") << QStringLiteral("drive_relative.zip");
+        QTest::newRow("two entries, one name") << QStringLiteral("duplicate.zip");
+        QTest::newRow("inflates 1:1000") << QStringLiteral("bomb.zip");
+        QTest::newRow("header lies about sizes") << QStringLiteral("lying_size.zip");
+        QTest::newRow("damaged data") << QStringLiteral("corrupt.zip");
+        QTest::newRow("truncated") << QStringLiteral("truncated.zip");
     }
 
     // A refused archive gives the empty result and leaves the folder (and its parent) exactly
@@ -142,6 +156,47 @@ private slots:
         QCOMPARE(entriesOf(parent), QStringList{QStringLiteral("inner")});
         QCOMPARE(readFile(target + QStringLiteral("keep.txt")), QByteArray("mine"));
         QVERIFY(!QFileInfo::exists(QStringLiteral("/tmp/corvane-evil.txt")));
+    }
+
+    // Names without the UTF-8 flag that are valid UTF-8 (Linux and macOS tools) read as
+    // UTF-8; two directory records of one entry give that entry once.
+    void readableArchives_data() {
+        QTest::addColumn<QString>("archive");
+        QTest::addColumn<QStringList>("entries");
+        QTest::newRow("UTF-8 without the flag")
+            << QStringLiteral("utf8_noflag.zip") << QStringList{QStringLiteral("审计报告.doc")};
+        QTest::newRow("overlapping entries")
+            << QStringLiteral("overlap.zip")
+            << QStringList{QStringLiteral("good.txt"), QStringLiteral("x.txt")};
+    }
+    void readableArchives() {
+        QFETCH(QString, archive);
+        QFETCH(QStringList, entries);
+        const QString target = newFolder(QStringLiteral("readable-") + archive);
+        QCOMPARE(extract(fixture(archive), target), target);
+        QCOMPARE(entriesOf(target), entries);
+    }
+
+    // A later entry whose name a folder of the target holds: nothing at all is placed.
+    void aFolderInTheWayPlacesNothing() {
+        const QString target = newFolder(QStringLiteral("in-the-way"));
+        QVERIFY(QDir().mkpath(target + QStringLiteral("工作底稿.xls")));
+        QCOMPARE(extract(fixture(QStringLiteral("legacy_cp936.zip")), target), QString());
+        QCOMPARE(entriesOf(target), QStringList{QStringLiteral("工作底稿.xls")});
+    }
+
+    // Staging folders of interrupted extractions go at the start of the next one; that of a
+    // running process stays.
+    void staleStagingFoldersAreRemoved() {
+        const QString target = newFolder(QStringLiteral("stale"));
+        const QString live =
+            QStringLiteral(".corvane-unpack-%1-Live01").arg(QCoreApplication::applicationPid());
+        for (const QString& folder : {QStringLiteral(".corvane-unpack-AbCd12/sub"),
+                                      QStringLiteral(".corvane-unpack-999999999-AbCd12"), live})
+            QVERIFY(QDir().mkpath(target + folder));
+        writeFile(target + QStringLiteral(".corvane-unpack-AbCd12/sub/big.bin"), "left over");
+        QCOMPARE(extract(fixture(QStringLiteral("utf8_noflag.zip")), target), target);
+        QCOMPARE(entriesOf(target), (QStringList{live, QStringLiteral("审计报告.doc")}));
     }
 
     // A link already in the target is replaced, never written through.
