@@ -2,8 +2,11 @@
 
 #include "catalogue/ClassCatalogue.h"
 #include "catalogue/Sql.h"
+#include "catalogue/TemplateStore.h"
 #include "catalogue/TextRules.h"
 #include "util/Error.h"
+
+#include <QFile>
 
 namespace zq {
 
@@ -43,6 +46,17 @@ void deleteTemplateRow(const QSqlDatabase& db, qint64 docId) {
     runSql(db, QStringLiteral("delete from ZQ_DocTempDetail where DocID = ?"), {docId});
 }
 
+void deleteTemplateAndFile(const QSqlDatabase& db, qint64 docId) {
+    const QString fileName =
+        sqlValue(db, QStringLiteral("select DocFileName from ZQ_DocTempDetail where DocID = ?"),
+                 {docId})
+            .toString();
+    deleteTemplateRow(db, docId);
+    const QString path = storedFilePath(fileName);
+    if (!fileName.trimmed().isEmpty() && !path.isEmpty() && !fileNameInUse(db, fileName))
+        QFile::remove(path);
+}
+
 bool fileNameInUse(const QSqlDatabase& db, const QString& docFileName) {
     return sqlValue(db,
                     QStringLiteral("select count(*) from ZQ_DocTempDetail where DocFileName = ?"),
@@ -68,8 +82,14 @@ QList<ClassContentRow> readClassContents(const QSqlDatabase& db, const QString& 
         rows.append({classes.value(1).toString(), classes.value(2).toString(), QString(),
                      classes.value(0).toString(), QString(), QStringLiteral(" "), kClassImage});
 
-    // Class name and type caption come with each row, so the list costs the same two
-    // statements whatever the number of templates.
+    rows += readTemplateRows(db, QStringLiteral("d.DocSortID = ?"), {classCode});
+    return rows;
+}
+
+// Class name and type caption come with each row, so the rows cost one statement whatever
+// their number.
+QList<ClassContentRow> readTemplateRows(const QSqlDatabase& db, const QString& condition,
+                                        const QVariantList& values) {
     QSqlQuery templates = runSql(
         db,
         QStringLiteral(
@@ -77,8 +97,11 @@ QList<ClassContentRow> readClassContents(const QSqlDatabase& db, const QString& 
             "(select c.DocSortName from ZQ_DocInfoMaster c where c.DocSortID = d.DocSortID "
             "limit 1), "
             "(select t.TypeCaption from ZQ_TypeInfo t where t.TypeName = d.DocTypeName limit 1) "
-            "from ZQ_DocTempDetail d where d.DocSortID = ? order by d.DocID"),
-        {classCode});
+            "from ZQ_DocTempDetail d") +
+            (condition.isEmpty() ? QString() : QStringLiteral(" where ") + condition) +
+            QStringLiteral(" order by d.DocID"),
+        values);
+    QList<ClassContentRow> rows;
     while (templates.next())
         rows.append({templates.value(1).toString(), templates.value(2).toString(),
                      templates.value(4).toString(), templates.value(0).toString(),

@@ -24,6 +24,9 @@ qint64 insertTemplate(const QSqlDatabase& db, const TemplateRow& row);
 void updateTemplateText(const QSqlDatabase& db, qint64 docId, const QString& caption,
                         const QString& memo);
 void deleteTemplateRow(const QSqlDatabase& db, qint64 docId);
+// Deletes the template's row, then its stored file unless another row still names that file.
+// A row whose file name has no place in the store loses its row only.
+void deleteTemplateAndFile(const QSqlDatabase& db, qint64 docId);
 // Whether any template row names the stored file.
 bool fileNameInUse(const QSqlDatabase& db, const QString& docFileName);
 // The display name of a data type, or the empty text.
@@ -47,6 +50,11 @@ constexpr int kCatalogueTemplateImage = 0;
 // empty code is the root: top-level classes and the templates filed outside every class.
 // Always two statements, whatever the number of rows.
 QList<ClassContentRow> readClassContents(const QSqlDatabase& db, const QString& classCode);
+
+// The templates of ZQ_DocTempDetail d that meet the condition (every one for the empty text),
+// by DocID, as list rows. Always one statement.
+QList<ClassContentRow> readTemplateRows(const QSqlDatabase& db, const QString& condition,
+                                        const QVariantList& values = {});
 
 // Every template, in the order the database gives them, with its class code.
 QList<TemplateRecord> readAllTemplates(const QSqlDatabase& db);

@@ -14,9 +14,10 @@
 #include "ui/ImageList.h"
 #include "ui/ManagerMoves.h"
 #include "ui/ManagerPackages.h"
+#include "ui/ReportList.h"
+#include "ui/SearchDialog.h"
 #include "ui/TreeNodes.h"
 #include "util/Error.h"
-#include "util/Gb18030.h"
 
 #include <QAction>
 #include <QApplication>
@@ -78,7 +79,7 @@ const ActionRow kActions[] = {
 };
 
 // Actions with no work behind them yet, or none at all.
-const char* const kAlwaysDisabled[] = {"ActSearch", "actBackOff", "ActAbove"};
+const char* const kAlwaysDisabled[] = {"actBackOff", "ActAbove"};
 
 bool isClassRow(const QTreeWidgetItem* row) {
     return imageIndex(row) == kClassImage;
@@ -90,15 +91,6 @@ bool lacksStoredFile(QWidget* parent, const QTreeWidgetItem* row) {
         return false;
     dialogs().inform(parent, applicationTitle(), QStringLiteral("该模板的文件不存在！"));
     return true;
-}
-
-// Sort key of a list text: its GB18030 bytes, compared byte by byte, a-z taken as capitals.
-QByteArray sortKey(const QString& text) {
-    QByteArray bytes = toGb18030(text);
-    for (char& c : bytes)
-        if (c >= 'a' && c <= 'z')
-            c = char(c - 'a' + 'A');
-    return bytes;
 }
 
 // A template row whose stored file is gone: greyed, and saying why.
@@ -136,15 +128,6 @@ QMenu* addSubmenu(QWidget* owner, QList<QAction*> actions) {
     menu->addActions(actions);
     return menu;
 }
-
-// Puts the default cursor back however the work ends.
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 } // namespace
 
@@ -222,6 +205,7 @@ void ManagerWindow::createActions() {
     bind("ActNext", &ManagerWindow::selectNextRow);
     bind("ActLast", &ManagerWindow::selectLastRow);
     bind("ActReg", &ManagerWindow::registerSelectedRow);
+    bind("ActSearch", &ManagerWindow::search);
 }
 
 void ManagerWindow::createMenus() {
@@ -551,33 +535,7 @@ void ManagerWindow::sortDocList(int column) {
     m_sortAscending = column == m_sortColumn ? !m_sortAscending : true;
     m_sortColumn = column;
 
-    QTreeWidgetItem* selected = selectedRow();
-    QList<std::pair<QByteArray, QTreeWidgetItem*>> rows;
-    {
-        const QSignalBlocker blocker(m_docList);
-        while (m_docList->topLevelItemCount() > 0) {
-            QTreeWidgetItem* row = m_docList->takeTopLevelItem(0);
-            rows.append({sortKey(row->text(column)), row});
-        }
-    }
-    // Ascending puts empty texts last; descending is its exact reverse.
-    const auto ascending = [](const auto& a, const auto& b) {
-        if (a.first.isEmpty() != b.first.isEmpty())
-            return b.first.isEmpty();
-        return a.first < b.first;
-    };
-    std::stable_sort(rows.begin(), rows.end(), [&](const auto& a, const auto& b) {
-        return m_sortAscending ? ascending(a, b) : ascending(b, a);
-    });
-    QList<QTreeWidgetItem*> items;
-    for (const auto& row : rows)
-        items.append(row.second);
-    m_docList->addTopLevelItems(items);
-    if (selected)
-        m_docList->setCurrentItem(selected);
-    m_docList->header()->setSortIndicatorShown(true);
-    m_docList->header()->setSortIndicator(column, m_sortAscending ? Qt::AscendingOrder
-                                                                  : Qt::DescendingOrder);
+    sortReportRows(m_docList, column, m_sortAscending);
     updateActions();
 }
 
@@ -799,12 +757,7 @@ void ManagerWindow::deleteTemplate() {
         return deleteClass();
     if (!dialogs().ask(this, applicationTitle(), QStringLiteral("确定删除该模板文件吗？")))
         return;
-    deleteTemplateRow(m_db, row->text(kColRowId).toLongLong());
-    // Another row may have been given the same stored file; it keeps it. A row without a stored
-    // file loses its row only.
-    const QString path = row->text(kColFullPath);
-    if (!path.isEmpty() && !fileNameInUse(m_db, QFileInfo(path).fileName()))
-        QFile::remove(path);
+    deleteTemplateAndFile(m_db, row->text(kColRowId).toLongLong());
     delete row;
     updateActions();
 }
@@ -875,6 +828,18 @@ void ManagerWindow::selectNextRow() {
 
 void ManagerWindow::selectLastRow() {
     selectRow(m_docList->topLevelItemCount() - 1);
+}
+
+// The search starts in the class selected in the tree, or in the class row selected in the
+// list; the templates it deleted leave the list when it closes.
+void ManagerWindow::search() {
+    SearchDialog dialog(application(), m_db);
+    QString path = classPathText(selectedNode());
+    if (QTreeWidgetItem* row = selectedRow())
+        path = classPathText(findClassNodeOfRow(row));
+    dialog.setClassPath(path);
+    dialogs().exec(&dialog);
+    fillDocList(selectedNode());
 }
 
 void ManagerWindow::registerSelectedRow() {

@@ -97,6 +97,7 @@ private:
     void selectNextRow();
     void selectLastRow();
     void registerSelectedRow();
+    void search();
 
     QSqlDatabase m_db;
     QTreeWidget* m_classTree = nullptr;

@@ -1,0 +1,293 @@
+#include "ui/SearchDialog.h"
+
+#include "catalogue/TemplateSearch.h"
+#include "catalogue/TemplateStore.h"
+#include "platform/HostPlatform.h"
+#include "platform/UiReferences.h"
+#include "ui/ClassPickerDialog.h"
+#include "ui/DialogControls.h"
+#include "ui/DialogService.h"
+#include "ui/ImageList.h"
+#include "ui/ReportList.h"
+#include "ui/TreeNodes.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QToolBar>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace zq {
+
+namespace {
+
+// Places a control at its pixel position, tall enough for the font.
+template <typename Control> Control* place(Control* control, const char* name, QRect geometry) {
+    control->setObjectName(QString::fromUtf8(name));
+    geometry.setHeight(std::max(geometry.height(), control->sizeHint().height()));
+    control->setGeometry(geometry);
+    return control;
+}
+
+// A criterion's box enables its fields exactly while it is ticked, also when ticked from
+// outside.
+void enableWhileTicked(QCheckBox* box, std::initializer_list<QWidget*> fields) {
+    const QList<QWidget*> list(fields);
+    const auto follow = [list](bool ticked) {
+        for (QWidget* field : list)
+            field->setEnabled(ticked);
+    };
+    QObject::connect(box, &QCheckBox::toggled, box, follow);
+    follow(box->isChecked());
+}
+
+} // namespace
+
+SearchDialog::SearchDialog(QWidget* owner, const QSqlDatabase& db)
+    : QDialog(owner)
+    , m_db(db) {
+    setObjectName(QStringLiteral("Frm_findDoc"));
+    setWindowTitle(QStringLiteral("查找"));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(495, 395);
+
+    createCriteria();
+    createResults();
+    guarded(this, [this] { fillTypeList(); });
+    updateActions();
+}
+
+void SearchDialog::createCriteria() {
+    auto* box = place(new QGroupBox(this), "RzGroupBox1", {5, 0, 487, 170});
+
+    m_byName =
+        place(new QCheckBox(QStringLiteral("模板名称："), box), "ChkBoxModeName", {6, 14, 80, 20});
+    m_name = place(new QLineEdit(box), "edtModeName", {88, 13, 385, 20});
+    m_byType =
+        place(new QCheckBox(QStringLiteral("资料类型："), box), "ChkBoxModeType", {6, 46, 80, 20});
+    m_type = place(new QComboBox(box), "edtModetype", {88, 45, 385, 20});
+    m_byClass =
+        place(new QCheckBox(QStringLiteral("模板分类："), box), "ChkBoxModeClass", {6, 78, 80, 20});
+    m_classPath = place(new QLineEdit(box), "edtModeClass", {88, 77, 355, 20});
+    m_browse = place(new QPushButton(QStringLiteral("..."), box), "BtnBro", {448, 77, 26, 20});
+    m_browse->setFixedHeight(m_classPath->height());
+    m_browse->setAutoDefault(false);
+
+    auto* mode =
+        place(new QGroupBox(QStringLiteral("搜索方式"), box), "RzRadioGroup1", {8, 111, 185, 49});
+    m_exact = new QRadioButton(QStringLiteral("完全匹配"));
+    m_exact->setObjectName(QStringLiteral("RadioMatChing"));
+    auto* fuzzy = new QRadioButton(QStringLiteral("模糊查询"));
+    fuzzy->setObjectName(QStringLiteral("RadioBlur"));
+    fuzzy->setChecked(true);
+    auto* modeLayout = new QHBoxLayout(mode);
+    modeLayout->setContentsMargins(8, 0, 8, 2);
+    modeLayout->addWidget(m_exact);
+    modeLayout->addWidget(fuzzy);
+
+    m_withinLast = place(new QCheckBox(QStringLiteral("在上次查询结果中继续搜索"), box),
+                         "ChkBoxSer", {200, 141, 190, 20});
+    m_searchButton = place(new QPushButton(imageListIcon(3), QStringLiteral("查找"), box),
+                           "BtnSerch", {400, 135, 75, 25});
+    // Enter in a field searches.
+    m_searchButton->setDefault(true);
+
+    enableWhileTicked(m_byName, {m_name});
+    enableWhileTicked(m_byType, {m_type});
+    enableWhileTicked(m_byClass, {m_classPath, m_browse});
+    connect(m_browse, &QPushButton::clicked, this,
+            [this] { guarded(this, [&] { chooseClass(); }); });
+    connect(m_searchButton, &QPushButton::clicked, this,
+            [this] { guarded(this, [&] { search(); }); });
+}
+
+void SearchDialog::createResults() {
+    auto* box =
+        place(new QGroupBox(QStringLiteral("搜索结果"), this), "RzGroupBox2", {5, 175, 487, 217});
+
+    const auto addAction = [this](const char* name, const QString& caption, int image,
+                                  void (SearchDialog::*handler)()) {
+        auto* act = new QAction(imageListIcon(image), caption, this);
+        act->setObjectName(QString::fromUtf8(name));
+        act->setToolTip(caption);
+        act->setProperty("category", QStringLiteral("文档模板操作"));
+        connect(act, &QAction::triggered, this,
+                [this, handler] { guarded(this, [&] { (this->*handler)(); }); });
+        return act;
+    };
+    QAction* open = addAction("actActeditDoc", QStringLiteral("修改模板文件内容"), 15,
+                              &SearchDialog::openSelected);
+    QAction* remove = addAction("actActDeleteDoc", QStringLiteral("删除模板文件"), 1,
+                                &SearchDialog::deleteSelected);
+
+    auto* toolBar = new QToolBar(box);
+    toolBar->setObjectName(QStringLiteral("TBToolbar1"));
+    toolBar->setIconSize(QSize(16, 16));
+    toolBar->addAction(open);
+    toolBar->addSeparator();
+    toolBar->addAction(remove);
+
+    auto* popup = new QMenu(this);
+    popup->setObjectName(QStringLiteral("TBPopupMenu1"));
+    popup->addAction(open);
+    popup->addSeparator();
+    popup->addAction(remove);
+
+    m_results = new QTreeWidget;
+    m_results->setObjectName(QStringLiteral("lvwLog"));
+    m_results->setRootIsDecorated(false);
+    m_results->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_results->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_results->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_results->setAllColumnsShowFocus(true);
+    m_results->setColumnCount(kResultColumns);
+    m_results->setHeaderLabels({QStringLiteral("模板编号"), QStringLiteral("模板名称"),
+                                QStringLiteral("模板说明"), QStringLiteral("模板分类"),
+                                QStringLiteral("资料类型")});
+    int column = 0;
+    for (const int width : {80, 120, 130, 80, 59})
+        m_results->setColumnWidth(column++, width);
+    m_results->setColumnHidden(kResultFullPath, true);
+    m_results->header()->setSectionsClickable(true);
+    m_results->setContextMenuPolicy(Qt::CustomContextMenu);
+    keepSelectionVisible(m_results);
+
+    auto* layout = new QVBoxLayout(box);
+    layout->setContentsMargins(4, 2, 4, 4);
+    layout->setSpacing(0);
+    layout->addWidget(toolBar);
+    layout->addWidget(m_results, 1);
+
+    connect(m_results, &QTreeWidget::itemSelectionChanged, this, &SearchDialog::updateActions);
+    connect(m_results->header(), &QHeaderView::sectionClicked, this,
+            [this](int clicked) { guarded(this, [&] { sortResults(clicked); }); });
+    connect(m_results, &QWidget::customContextMenuRequested, this, [this, popup](QPoint at) {
+        if (QTreeWidgetItem* row = m_results->itemAt(at))
+            m_results->setCurrentItem(row);
+        popup->popup(m_results->viewport()->mapToGlobal(at));
+    });
+}
+
+void SearchDialog::setClassPath(const QString& path) {
+    m_classPath->setText(path);
+    if (!path.isEmpty())
+        m_byClass->setChecked(true);
+}
+
+QAction* SearchDialog::action(const QString& name) const {
+    return findChild<QAction*>(name, Qt::FindDirectChildrenOnly);
+}
+
+// Esc does not close the search; its close box does.
+void SearchDialog::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape)
+        return event->accept();
+    QDialog::keyPressEvent(event);
+}
+
+void SearchDialog::fillTypeList() {
+    m_type->clear();
+    m_type->addItems(typeCaptions(m_db));
+    if (m_type->count() > 0)
+        m_type->setCurrentIndex(0);
+}
+
+SearchCriteria SearchDialog::criteria() const {
+    SearchCriteria criteria;
+    criteria.byName = m_byName->isChecked();
+    criteria.name = m_name->text();
+    criteria.byType = m_byType->isChecked();
+    criteria.typeCaption = m_type->currentText();
+    criteria.byClass = m_byClass->isChecked();
+    criteria.classPath = m_classPath->text();
+    criteria.mode = m_exact->isChecked() ? MatchMode::Exact : MatchMode::Fuzzy;
+    criteria.withinLast = m_withinLast->isChecked();
+    criteria.lastIds = m_lastResultIds;
+    return criteria;
+}
+
+void SearchDialog::chooseClass() {
+    ClassPickerDialog picker(application(), m_db);
+    if (dialogs().exec(&picker) == QDialog::Accepted)
+        m_classPath->setText(picker.selectedPath());
+}
+
+void SearchDialog::search() {
+    if (m_withinLast->isChecked() && m_results->topLevelItemCount() == 0)
+        return;
+    QList<ClassContentRow> rows;
+    try {
+        rows = searchTemplates(m_db, criteria());
+    } catch (const SearchRefused& refusal) {
+        dialogs().inform(this, applicationTitle(), refusal.message());
+        return;
+    }
+    if (rows.isEmpty())
+        return dialogs().inform(this, applicationTitle(), QStringLiteral("没有查找到指定的信息！"));
+
+    QList<QTreeWidgetItem*> items;
+    QList<qint64> ids;
+    items.reserve(rows.size());
+    ids.reserve(rows.size());
+    for (const ClassContentRow& row : std::as_const(rows)) {
+        auto* item =
+            new QTreeWidgetItem(QStringList{row.id, row.caption, row.memo, row.className,
+                                            row.typeCaption, storedFilePath(row.fileName)});
+        setImageIndex(item, row.image);
+        items.append(item);
+        ids.append(row.id.toLongLong());
+    }
+    m_sortColumn = -1;
+    m_results->header()->setSortIndicatorShown(false);
+    m_results->setUpdatesEnabled(false);
+    m_results->clear();
+    m_results->addTopLevelItems(items);
+    m_results->setUpdatesEnabled(true);
+    m_lastResultIds = ids;
+    updateActions();
+}
+
+void SearchDialog::openSelected() {
+    const QTreeWidgetItem* row = m_results->selectedItems().value(0);
+    if (!row)
+        return;
+    const WaitCursor wait;
+    hostPlatform().ViewFile(row->text(kResultFullPath), 1,
+                            row->text(kResultCaption) + QStringLiteral(".模板"));
+}
+
+void SearchDialog::deleteSelected() {
+    QTreeWidgetItem* row = m_results->selectedItems().value(0);
+    if (!row)
+        return;
+    if (!dialogs().ask(this, applicationTitle(), QStringLiteral("确定删除该模板文件吗？")))
+        return;
+    const qint64 docId = row->text(kResultDocId).toLongLong();
+    deleteTemplateAndFile(m_db, docId);
+    m_lastResultIds.removeAll(docId);
+    delete row;
+    updateActions();
+}
+
+void SearchDialog::sortResults(int column) {
+    m_sortAscending = column == m_sortColumn ? !m_sortAscending : true;
+    m_sortColumn = column;
+    sortReportRows(m_results, column, m_sortAscending);
+}
+
+void SearchDialog::updateActions() {
+    const bool selected = !m_results->selectedItems().isEmpty();
+    action(QStringLiteral("actActeditDoc"))->setEnabled(selected);
+    action(QStringLiteral("actActDeleteDoc"))->setEnabled(selected);
+}
+
+} // namespace zq

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QDialog>
+#include <QList>
+#include <QSqlDatabase>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QTreeWidget;
+
+namespace zq {
+
+struct SearchCriteria;
+
+// Columns of the result list: the DocID, then sub-items 1 to 5; the full path is not shown.
+enum SearchResultColumn {
+    kResultDocId,
+    kResultCaption,
+    kResultMemo,
+    kResultClassName,
+    kResultTypeCaption,
+    kResultFullPath,
+    kResultColumns
+};
+
+// The search dialog: finds templates by name (also as pinyin), data type and class, exactly
+// or fuzzily, optionally within the previous results, and opens or deletes them from the list.
+class SearchDialog : public QDialog {
+    Q_OBJECT
+public:
+    SearchDialog(QWidget* owner, const QSqlDatabase& db);
+
+    // Puts a class path into the class field and ticks the class criterion when it is not
+    // empty.
+    void setClassPath(const QString& path);
+    QAction* action(const QString& name) const;
+    QTreeWidget* resultList() const { return m_results; }
+    // The DocID of every result row, in the order the rows were added.
+    const QList<qint64>& lastResultIds() const { return m_lastResultIds; }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void createCriteria();
+    void createResults();
+    void fillTypeList();
+    SearchCriteria criteria() const;
+    void chooseClass();
+    void search();
+    void openSelected();
+    void deleteSelected();
+    void sortResults(int column);
+    void updateActions();
+
+    QSqlDatabase m_db;
+    QCheckBox* m_byName = nullptr;
+    QLineEdit* m_name = nullptr;
+    QCheckBox* m_byType = nullptr;
+    QComboBox* m_type = nullptr;
+    QCheckBox* m_byClass = nullptr;
+    QLineEdit* m_classPath = nullptr;
+    QPushButton* m_browse = nullptr;
+    QRadioButton* m_exact = nullptr;
+    QCheckBox* m_withinLast = nullptr;
+    QPushButton* m_searchButton = nullptr;
+    QTreeWidget* m_results = nullptr;
+
+    QList<qint64> m_lastResultIds;
+    int m_sortColumn = -1;
+    bool m_sortAscending = true;
+};
+
+} // namespace zq

@@ -1,0 +1,217 @@
+#include "TestCatalogue.h"
+#include "catalogue/Sql.h"
+#include "catalogue/TemplateSearch.h"
+
+#include <QTest>
+
+using namespace zq;
+using zq::test::TestCatalogue;
+
+namespace {
+
+const QString kRoot = QStringLiteral("\\文档模板分类信息");
+
+// Classes A > B > C and AB > B; templates spread over them, one in the root. WORDX shares
+// the caption of WORD; UNKNOWN has no row in ZQ_TypeInfo.
+struct Catalogue : TestCatalogue {
+    Catalogue() {
+        runSql(db(), "delete from ZQ_TypeInfo where TypeName = 'WORDX'");
+        runSql(db(), "insert into ZQ_TypeInfo(TypeName, TypeCaption) values('WORDX', 'Word文档')");
+        addClass("0001", "A");
+        addClass("00010001", "B");
+        addClass("000100010001", "C");
+        addClass("0002", "AB");
+        addClass("00020001", "B");
+        addTemplate("审计报告模板", "00010001", {}, "WORD");
+        addTemplate("会计凭证", "0001", {}, "EXCEL");
+        addTemplate("a(b样表", "0002", {}, "WORD");
+        addTemplate("ab样表", "0002", {}, "PDF");
+        addTemplate("完成50%底稿", "00020001", {}, "WORDX");
+        addTemplate("完成500底稿", "000100010001", {}, "UNKNOWN");
+        addTemplate("x_y\\z", "", {}, "TEXT");
+    }
+    ~Catalogue() { runSql(db(), "delete from ZQ_TypeInfo where TypeName = 'WORDX'"); }
+
+    QStringList captions(const SearchCriteria& criteria) {
+        QStringList result;
+        for (const ClassContentRow& row : searchTemplates(db(), criteria))
+            result.append(row.caption);
+        result.sort();
+        return result;
+    }
+    QList<qint64> ids(const SearchCriteria& criteria) {
+        QList<qint64> result;
+        for (const ClassContentRow& row : searchTemplates(db(), criteria))
+            result.append(row.id.toLongLong());
+        return result;
+    }
+};
+
+QStringList sorted(QStringList list) {
+    list.sort();
+    return list;
+}
+
+} // namespace
+
+class TestTemplateSearch : public QObject {
+    Q_OBJECT
+
+private slots:
+    void splitClassPath_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QStringList>("names");
+        QTest::newRow("empty") << "" << QStringList{""};
+        QTest::newRow("bare name") << "B" << QStringList{"B"};
+        QTest::newRow("root alone") << kRoot << QStringList{"文档模板分类信息"};
+        QTest::newRow("two levels down")
+            << kRoot + "\\A\\B" << QStringList{"文档模板分类信息", "A", "B"};
+        QTest::newRow("empty names kept") << "x\\\\A\\" << QStringList{"", "A", ""};
+    }
+    void splitClassPath() {
+        QFETCH(QString, path);
+        QFETCH(QStringList, names);
+        QCOMPARE(zq::splitClassPath(path), names);
+    }
+
+    void classCodesOfPath_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("exact");
+        QTest::addColumn<QStringList>("codes");
+        QTest::newRow("root alone, exact") << kRoot << true << QStringList{};
+        QTest::newRow("root alone, fuzzy") << kRoot << false << QStringList{};
+        QTest::newRow("top level, exact")
+            << kRoot + "\\A" << true << QStringList{"0001", "00010001", "000100010001"};
+        QTest::newRow("top level, fuzzy: any class whose name holds it")
+            << kRoot + "\\A" << false << QStringList{"0001", "0002"};
+        QTest::newRow("two down, exact")
+            << kRoot + "\\A\\B" << true << QStringList{"00010001", "000100010001"};
+        QTest::newRow("two down, fuzzy: under A only")
+            << kRoot + "\\A\\B" << false << QStringList{"00010001"};
+        QTest::newRow("bare name, exact") << "B" << true << QStringList{};
+        QTest::newRow("bare name, fuzzy")
+            << "B" << false << QStringList{"00010001", "0002", "00020001"};
+        QTest::newRow("no such class") << kRoot + "\\无此类" << true << QStringList{};
+    }
+    void classCodesOfPath() {
+        QFETCH(QString, path);
+        QFETCH(bool, exact);
+        QFETCH(QStringList, codes);
+        Catalogue catalogue;
+        QCOMPARE(
+            zq::classCodesOfPath(catalogue.db(), path, exact ? MatchMode::Exact : MatchMode::Fuzzy),
+            codes);
+    }
+
+    void search_data() {
+        QTest::addColumn<QString>("name"); // a null text: criterion not ticked
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<QString>("classPath");
+        QTest::addColumn<bool>("exact");
+        QTest::addColumn<QStringList>("found");
+        const QString none;
+        const QStringList all = {"审计报告模板", "会计凭证",    "a(b样表", "ab样表",
+                                 "完成50%底稿",  "完成500底稿", "x_y\\z"};
+        QTest::newRow("no criterion lists all") << none << none << none << false << all;
+        QTest::newRow("name exact")
+            << "会计凭证" << none << none << true << QStringList{"会计凭证"};
+        QTest::newRow("name exact, part") << "会计" << none << none << true << QStringList{};
+        QTest::newRow("name fuzzy")
+            << " 报告 " << none << none << false << QStringList{"审计报告模板"};
+        QTest::newRow("fuzzy empty name: all") << "" << none << none << false << all;
+        QTest::newRow("a(b literally") << "a(b" << none << none << false << QStringList{"a(b样表"};
+        QTest::newRow("50% literally")
+            << "50%" << none << none << false << QStringList{"完成50%底稿"};
+        QTest::newRow("_ and \\ literally")
+            << "_y\\" << none << none << false << QStringList{"x_y\\z"};
+        QTest::newRow("type shared by two names")
+            << none << "Word文档" << none << true
+            << QStringList{"审计报告模板", "a(b样表", "完成50%底稿"};
+        QTest::newRow("type shared, fuzzy")
+            << none << "Word文档" << none << false
+            << QStringList{"审计报告模板", "a(b样表", "完成50%底稿"};
+        QTest::newRow("type without caption")
+            << none << "" << none << false << QStringList{"完成500底稿"};
+        QTest::newRow("class subtree") << none << none << kRoot + "\\A" << true
+                                       << QStringList{"审计报告模板", "会计凭证", "完成500底稿"};
+        QTest::newRow("class fuzzy") << none << none << kRoot + "\\A\\B" << false
+                                     << QStringList{"审计报告模板", "完成500底稿"};
+        QTest::newRow("class resolving to nothing")
+            << none << none << kRoot + "\\无此类" << false << QStringList{};
+        QTest::newRow("name and class")
+            << "底稿" << none << kRoot + "\\AB" << false << QStringList{"完成50%底稿"};
+        QTest::newRow("pinyin full")
+            << "shenjibaogao" << none << none << false << QStringList{"审计报告模板"};
+        QTest::newRow("pinyin with blanks")
+            << "Shen Ji Bao Gao" << none << none << false << QStringList{"审计报告模板"};
+        QTest::newRow("pinyin initials")
+            << "sjbg" << none << none << false << QStringList{"审计报告模板"};
+        QTest::newRow("pinyin initials, exact: whole name")
+            << "hjpz" << none << none << true << QStringList{"会计凭证"};
+        QTest::newRow("pinyin initials, exact part")
+            << "sjbg" << none << none << true << QStringList{};
+        QTest::newRow("pinyin within the class")
+            << "sjbg" << none << kRoot + "\\AB" << false << QStringList{};
+    }
+    void search() {
+        QFETCH(QString, name);
+        QFETCH(QString, type);
+        QFETCH(QString, classPath);
+        QFETCH(bool, exact);
+        QFETCH(QStringList, found);
+        Catalogue catalogue;
+        SearchCriteria criteria;
+        criteria.byName = !name.isNull();
+        criteria.name = name;
+        criteria.byType = !type.isNull();
+        criteria.typeCaption = type;
+        criteria.byClass = !classPath.isNull();
+        criteria.classPath = classPath;
+        criteria.mode = exact ? MatchMode::Exact : MatchMode::Fuzzy;
+        QCOMPARE(catalogue.captions(criteria), sorted(found));
+    }
+
+    // The previous results are bound however many they are; with no other criterion the
+    // search gives the previous results again, not the whole catalogue.
+    void withinLastResults() {
+        Catalogue catalogue;
+        SearchCriteria first;
+        first.byClass = true;
+        first.classPath = kRoot + "\\A";
+        first.mode = MatchMode::Exact;
+        QList<qint64> last = catalogue.ids(first);
+        QCOMPARE(last.size(), 3);
+        for (qint64 id = 100000; id < 101200; ++id)
+            last.append(id); // gone meanwhile
+        SearchCriteria next;
+        next.withinLast = true;
+        next.lastIds = last;
+        QCOMPARE(catalogue.captions(next), sorted({"审计报告模板", "会计凭证", "完成500底稿"}));
+        next.byName = true;
+        next.name = "凭证";
+        QCOMPARE(catalogue.captions(next), QStringList{"会计凭证"});
+        next.name = "sjbg";
+        QCOMPARE(catalogue.captions(next), QStringList{"审计报告模板"});
+        next.name = "样表"; // found elsewhere only
+        QCOMPARE(catalogue.captions(next), QStringList{});
+    }
+
+    void tooLongPatternIsRefused() {
+        Catalogue catalogue;
+        SearchCriteria criteria;
+        criteria.byName = true;
+        criteria.name = QString(50000, QChar(u'模'));
+        QVERIFY_THROWS_EXCEPTION(SearchRefused, searchTemplates(catalogue.db(), criteria));
+        criteria.mode = MatchMode::Exact; // compared, not matched as a pattern
+        QCOMPARE(searchTemplates(catalogue.db(), criteria).size(), 0);
+    }
+
+    void typeCaptionsOncePerCaption() {
+        Catalogue catalogue;
+        QCOMPARE(sorted(typeCaptions(catalogue.db())),
+                 sorted({"", "Excel表格", "PDF文档", "Word文档", "文本文件"}));
+    }
+};
+
+QTEST_MAIN(TestTemplateSearch)
+#include "tst_templatesearch.moc"

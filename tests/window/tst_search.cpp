@@ -1,0 +1,255 @@
+#include "WindowFixture.h"
+#include "catalogue/Sql.h"
+#include "catalogue/TemplateStore.h"
+#include "ui/ClassPickerDialog.h"
+#include "ui/SearchDialog.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QHeaderView>
+#include <QRadioButton>
+#include <QTest>
+#include <QUuid>
+
+using namespace zq;
+using zq::test::WindowFixture;
+
+namespace {
+
+const QString kRoot = QStringLiteral("\\文档模板分类信息");
+
+// Classes A > A1 and B; four templates, two of them with files in the store, one of those
+// files named by a third row too.
+struct Search : WindowFixture {
+    const QString prefix = "s" + QUuid::createUuid().toString(QUuid::Id128).left(12) + "-";
+    qint64 report = 0, plan = 0, copy = 0, voucher = 0;
+
+    Search() {
+        catalogue.addClass("0001", "A");
+        catalogue.addClass("00010001", "A1");
+        catalogue.addClass("0002", "B");
+        QDir().mkpath(templateStorePath());
+        for (const char* file : {"report.doc", "plan.doc"}) {
+            QFile out(storedFilePath(prefix + QString::fromUtf8(file)));
+            QVERIFY(out.open(QIODevice::WriteOnly));
+        }
+        report = catalogue.addTemplate("审计报告模板", "00010001", prefix + "report.doc");
+        plan = catalogue.addTemplate("审计计划", "0001", prefix + "plan.doc", "EXCEL");
+        copy = catalogue.addTemplate("审计计划副本", "0002", prefix + "plan.doc");
+        voucher = catalogue.addTemplate("会计凭证", "");
+    }
+    ~Search() {
+        for (const char* file : {"report.doc", "plan.doc"})
+            QFile::remove(storedFilePath(prefix + QString::fromUtf8(file)));
+    }
+    bool storedExists(const QString& file) const {
+        return QFile::exists(storedFilePath(prefix + file));
+    }
+};
+
+template <typename T> T* child(QObject* dialog, const char* name) {
+    T* found = dialog->findChild<T*>(QString::fromUtf8(name));
+    if (!found)
+        qFatal("no child %s", name);
+    return found;
+}
+
+void searchFor(SearchDialog& dialog, const QString& name) {
+    child<QCheckBox>(&dialog, "ChkBoxModeName")->setChecked(!name.isNull());
+    child<QLineEdit>(&dialog, "edtModeName")->setText(name);
+    child<QPushButton>(&dialog, "BtnSerch")->click();
+}
+
+QStringList column(const SearchDialog& dialog, int column) {
+    QStringList texts;
+    for (int i = 0; i < dialog.resultList()->topLevelItemCount(); ++i)
+        texts.append(dialog.resultList()->topLevelItem(i)->text(column));
+    return texts;
+}
+
+QTreeWidgetItem* resultRow(const SearchDialog& dialog, qint64 docId) {
+    for (int i = 0; i < dialog.resultList()->topLevelItemCount(); ++i)
+        if (dialog.resultList()->topLevelItem(i)->text(kResultDocId) == QString::number(docId))
+            return dialog.resultList()->topLevelItem(i);
+    return nullptr;
+}
+
+} // namespace
+
+class TestSearch : public QObject {
+    Q_OBJECT
+
+private slots:
+    void openFromManager_data() {
+        QTest::addColumn<QString>("node");
+        QTest::addColumn<QString>("row"); // "@doc": the template row
+        QTest::addColumn<QString>("path");
+        QTest::newRow("class in the tree") << "00010001" << QString() << kRoot + "\\A\\A1";
+        QTest::newRow("class row in the list") << QString() << "0001" << kRoot + "\\A";
+        QTest::newRow("template row: no class") << QString() << "@doc" << QString();
+        QTest::newRow("the root") << QString() << QString() << kRoot;
+    }
+    void openFromManager() {
+        QFETCH(QString, node);
+        QFETCH(QString, row);
+        QFETCH(QString, path);
+        Search f;
+        f.open();
+        QVERIFY(f.act("ActSearch")->isEnabled());
+        f.selectNode(node);
+        f.selectRow(row == "@doc" ? QString::number(f.voucher) : row);
+        int found = -1;
+        f.dialogs.scripts.enqueue([&](QDialog* dialog) {
+            QCOMPARE(dialog->objectName(), QString("Frm_findDoc"));
+            QCOMPARE(dialog->windowTitle(), QString("查找"));
+            QCOMPARE(child<QLineEdit>(dialog, "edtModeClass")->text(), path);
+            QCOMPARE(child<QCheckBox>(dialog, "ChkBoxModeClass")->isChecked(), !path.isEmpty());
+            QCOMPARE(child<QLineEdit>(dialog, "edtModeClass")->isEnabled(), !path.isEmpty());
+            QVERIFY(!child<QLineEdit>(dialog, "edtModeName")->isEnabled());
+            child<QPushButton>(dialog, "BtnSerch")->click();
+            found = static_cast<SearchDialog*>(dialog)->resultList()->topLevelItemCount();
+        });
+        f.trigger("ActSearch");
+        // The root's path searches the whole catalogue.
+        const int expected = path == kRoot || path.isEmpty() ? 4 : path.endsWith("A1") ? 1 : 2;
+        QCOMPARE(found, expected);
+    }
+
+    void searchAndRefine() {
+        Search f;
+        SearchDialog dialog(nullptr, f.catalogue.db());
+        QCOMPARE(child<QComboBox>(&dialog, "edtModetype")->count(), 2); // Word, Excel
+
+        // Continuing within results that are not there does nothing at all.
+        child<QCheckBox>(&dialog, "ChkBoxSer")->setChecked(true);
+        searchFor(dialog, "审计");
+        QVERIFY(f.dialogs.shown.isEmpty());
+        child<QCheckBox>(&dialog, "ChkBoxSer")->setChecked(false);
+
+        searchFor(dialog, "审计");
+        QCOMPARE(column(dialog, kResultCaption),
+                 (QStringList{"审计报告模板", "审计计划", "审计计划副本"}));
+        QCOMPARE(dialog.resultList()->topLevelItem(0)->text(kResultClassName), QString("A1"));
+        QCOMPARE(dialog.resultList()->topLevelItem(1)->text(kResultTypeCaption),
+                 QString("Excel表格"));
+        QCOMPARE(dialog.resultList()->topLevelItem(0)->text(kResultFullPath),
+                 storedFilePath(f.prefix + "report.doc"));
+        QCOMPARE(dialog.lastResultIds(), (QList<qint64>{f.report, f.plan, f.copy}));
+
+        // Nothing found: the message, and the results stay.
+        searchFor(dialog, "无此模板");
+        QCOMPARE(f.dialogs.texts("inform"), QStringList{"没有查找到指定的信息！"});
+        QCOMPARE(dialog.lastResultIds().size(), 3);
+
+        // Within the results, by pinyin initials of the class's name… of the template.
+        child<QCheckBox>(&dialog, "ChkBoxSer")->setChecked(true);
+        searchFor(dialog, "sjjh");
+        QCOMPARE(column(dialog, kResultCaption), (QStringList{"审计计划", "审计计划副本"}));
+        child<QRadioButton>(&dialog, "RadioMatChing")->setChecked(true);
+        searchFor(dialog, "sjjh");
+        QCOMPARE(column(dialog, kResultCaption), QStringList{"审计计划"});
+
+        // A text too long to search for is refused with a message.
+        child<QRadioButton>(&dialog, "RadioBlur")->setChecked(true);
+        searchFor(dialog, QString(30000, QChar(u'长')));
+        QCOMPARE(f.dialogs.texts("inform").size(), 2);
+        QVERIFY(f.dialogs.texts("inform").last().contains("太长"));
+        QVERIFY(f.dialogs.texts("error").isEmpty());
+    }
+
+    // Sorting reorders the rows, not the remembered identifiers; a deletion takes out exactly
+    // the deleted one. The stored file goes with its last row.
+    void deleteAfterSorting() {
+        Search f;
+        SearchDialog dialog(nullptr, f.catalogue.db());
+        searchFor(dialog, "");
+        QCOMPARE(dialog.lastResultIds(), (QList<qint64>{f.report, f.plan, f.copy, f.voucher}));
+        QTreeWidget* list = dialog.resultList();
+        list->header()->sectionClicked(kResultCaption);
+        list->header()->sectionClicked(kResultCaption); // descending
+        QCOMPARE(column(dialog, kResultCaption),
+                 (QStringList{"审计计划副本", "审计计划", "审计报告模板", "会计凭证"}));
+
+        QVERIFY(!dialog.action("actActDeleteDoc")->isEnabled());
+        list->setCurrentItem(resultRow(dialog, f.plan));
+        dialog.action("actActDeleteDoc")->trigger(); // cancelled
+        QCOMPARE(list->topLevelItemCount(), 4);
+        f.dialogs.answers.enqueue(true);
+        dialog.action("actActDeleteDoc")->trigger();
+        QCOMPARE(f.dialogs.texts("ask"),
+                 (QStringList{"确定删除该模板文件吗？", "确定删除该模板文件吗？"}));
+        QCOMPARE(dialog.lastResultIds(), (QList<qint64>{f.report, f.copy, f.voucher}));
+        QVERIFY(!resultRow(dialog, f.plan));
+        QCOMPARE(f.catalogue.count("ZQ_DocTempDetail"), 3);
+        QVERIFY(f.storedExists("plan.doc")); // the copy still names it
+
+        list->setCurrentItem(resultRow(dialog, f.copy));
+        f.dialogs.answers.enqueue(true);
+        dialog.action("actActDeleteDoc")->trigger();
+        QVERIFY(!f.storedExists("plan.doc"));
+
+        // Within the results again, with no other criterion: exactly what is left.
+        child<QCheckBox>(&dialog, "ChkBoxSer")->setChecked(true);
+        searchFor(dialog, QString());
+        QCOMPARE(column(dialog, kResultCaption), (QStringList{"审计报告模板", "会计凭证"}));
+
+        list->setCurrentItem(resultRow(dialog, f.report));
+        dialog.action("actActeditDoc")->trigger();
+        QCOMPARE(f.host.calls,
+                 (QList<QStringList>{{"ViewFile", storedFilePath(f.prefix + "report.doc"), "1",
+                                      "审计报告模板.模板"}}));
+    }
+
+    void classFromThePicker() {
+        Search f;
+        SearchDialog dialog(nullptr, f.catalogue.db());
+        dialog.setClassPath(kRoot + "\\B");
+        QPushButton* browse = child<QPushButton>(&dialog, "BtnBro");
+        QLineEdit* field = child<QLineEdit>(&dialog, "edtModeClass");
+
+        browse->click(); // cancelled
+        QCOMPARE(field->text(), kRoot + "\\B");
+
+        f.dialogs.scripts.enqueue([](QDialog* picker) {
+            QCOMPARE(picker->objectName(), QString("Frm_modeTree"));
+            child<QPushButton>(picker, "RzBitBtn1")->click();
+        });
+        browse->click();
+        QCOMPARE(field->text(), kRoot);
+
+        f.dialogs.scripts.enqueue([](QDialog* picker) {
+            QTreeWidget* tree = static_cast<ClassPickerDialog*>(picker)->classTree();
+            for (QTreeWidgetItem* item : treeItems(tree))
+                if (nodeClassCode(item) == "00010001")
+                    tree->setCurrentItem(item);
+            child<QPushButton>(picker, "RzBitBtn1")->click();
+        });
+        browse->click();
+        QCOMPARE(field->text(), kRoot + "\\A\\A1");
+        child<QPushButton>(&dialog, "BtnSerch")->click();
+        QCOMPARE(column(dialog, kResultCaption), QStringList{"审计报告模板"});
+    }
+
+    // A deletion in the search shows in the manager's list once the search closes.
+    void managerListFollows() {
+        Search f;
+        f.open();
+        f.selectNode("0001");
+        QVERIFY(f.row(QString::number(f.plan)));
+        f.dialogs.scripts.enqueue([&](QDialog* dialog) {
+            auto* search = static_cast<SearchDialog*>(dialog);
+            child<QPushButton>(dialog, "BtnSerch")->click();
+            search->resultList()->setCurrentItem(resultRow(*search, f.plan));
+            f.dialogs.answers.enqueue(true);
+            search->action("actActDeleteDoc")->trigger();
+        });
+        f.trigger("ActSearch");
+        QVERIFY(!f.row(QString::number(f.plan)));
+        QCOMPARE(f.catalogue.count("ZQ_DocTempDetail"), 3);
+    }
+};
+
+QTEST_MAIN(TestSearch)
+#include "tst_search.moc"
