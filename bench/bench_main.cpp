@@ -25,6 +25,7 @@ bool checkBench(const Engine& engine);
 bool packageBench(const Engine& engine);
 bool managerBench(const Engine& engine);
 bool registrationBench(const Engine& engine);
+bool searchBench(const Engine& engine);
 
 namespace {
 
@@ -36,6 +37,7 @@ struct Case {
 const Case kCases[] = {
     {"list-read", listReadBench}, {"move", moveBench},       {"check", checkBench},
     {"package", packageBench},    {"manager", managerBench}, {"registration", registrationBench},
+    {"search", searchBench},
 };
 
 } // namespace

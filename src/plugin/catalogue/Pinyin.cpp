@@ -79,18 +79,12 @@ bool isPinyinQuery(const QString& text) {
     return letter;
 }
 
-PinyinQuery::PinyinQuery(const QString& text, bool exact)
-    : m_exact(exact) {
+QString pinyinSearchKey(const QString& text) {
+    QString key;
     for (const QChar ch : text)
         if (ch != QLatin1Char(' ') && ch != QLatin1Char('\''))
-            m_text.append(ch.toLower());
-}
-
-bool PinyinQuery::matches(const QString& caption) const {
-    const PinyinKeys keys = pinyinKeys(caption);
-    if (m_exact)
-        return keys.spelling == m_text || keys.initials == m_text;
-    return keys.spelling.contains(m_text) || keys.initials.contains(m_text);
+            key.append(ch.toLower());
+    return key;
 }
 
 } // namespace zq

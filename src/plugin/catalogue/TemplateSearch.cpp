@@ -17,6 +17,9 @@ constexpr int kRowsPerInsert = 500;
 
 const QString kIdTable = QStringLiteral("zq_search_ids");
 const QString kCodeTable = QStringLiteral("zq_search_codes");
+// The plug-in's own table of pinyin keys, one row a template, with the caption they were
+// made from.
+const QString kPinyinTable = QStringLiteral("ZQ_DocPinyin");
 
 // "%text%" with the wildcards and the escape character of the text taken literally.
 QString containsPattern(const QString& text, const QString& field) {
@@ -36,6 +39,20 @@ QString containsPattern(const QString& text, const QString& field) {
 
 const QString kLike = QStringLiteral(" like ? escape '\\'");
 
+// Adds rows of `columns` values each with one multi-row insert per chunk: "head (?, ...), ...
+// tail".
+void insertInChunks(const QSqlDatabase& db, const QString& head, int columns,
+                    const QVariantList& values, const QString& tail = {}) {
+    QStringList marks(columns, QStringLiteral("?"));
+    const QString row = QLatin1Char('(') + marks.join(QLatin1Char(',')) + QLatin1Char(')');
+    const qsizetype chunk = qsizetype(kRowsPerInsert) * columns;
+    for (qsizetype from = 0; from < values.size(); from += chunk) {
+        const QVariantList part = values.mid(from, chunk);
+        const QStringList rows(part.size() / columns, row);
+        runSql(db, head + rows.join(QLatin1Char(',')) + tail, part);
+    }
+}
+
 // Puts the values into a temporary table of the connection, replacing what it held. The table
 // has one column, the key.
 void fillTempTable(const QSqlDatabase& db, const QString& table, const QString& column,
@@ -44,13 +61,7 @@ void fillTempTable(const QSqlDatabase& db, const QString& table, const QString& 
     runSql(db, QStringLiteral("create temporary table if not exists %1 (%2 primary key)")
                    .arg(table, column));
     runSql(db, QStringLiteral("delete from %1").arg(table));
-    for (qsizetype from = 0; from < values.size(); from += kRowsPerInsert) {
-        const QVariantList chunk = values.mid(from, kRowsPerInsert);
-        QStringList rows(chunk.size(), QStringLiteral("(?)"));
-        runSql(db,
-               QStringLiteral("insert into %1 values %2").arg(table, rows.join(QLatin1Char(','))),
-               chunk);
-    }
+    insertInChunks(db, QStringLiteral("insert into %1 values ").arg(table), 1, values);
     transaction.commit();
 }
 
@@ -151,6 +162,41 @@ QString inIdTable() {
     return QStringLiteral("d.DocID in (select DocID from %1)").arg(kIdTable);
 }
 
+// Gives every template that meets the condition up-to-date pinyin keys in the plug-in's own
+// table: those it lacks, and those whose caption changed since. So templates added or renamed by
+// any program or workstation get their keys at the next pinyin search that meets them.
+void refreshPinyinKeys(const QSqlDatabase& db, const SearchWhere& among) {
+    runSql(db, QStringLiteral("create table if not exists %1 (DocID bigint not null primary key, "
+                              "DocCaption varchar(200) not null, Spelling varchar(2000) not "
+                              "null, Initials varchar(2000) not null)")
+                   .arg(kPinyinTable));
+    QSqlQuery stale = runSql(
+        db,
+        QStringLiteral("select d.DocID, d.DocCaption from ZQ_DocTempDetail d left join %1 p on "
+                       "p.DocID = d.DocID where (p.DocID is null or p.DocCaption <> d.DocCaption)")
+                .arg(kPinyinTable) +
+            (among.condition.isEmpty() ? QString() : QStringLiteral(" and ") + among.condition),
+        among.values);
+    QVariantList rows;
+    while (stale.next()) {
+        const QString caption = stale.value(1).toString();
+        const PinyinKeys keys = pinyinKeys(caption);
+        rows << stale.value(0).toLongLong() << caption << keys.spelling << keys.initials;
+    }
+    if (rows.isEmpty())
+        return;
+    // Another workstation may be writing the same keys.
+    Transaction transaction(db);
+    insertInChunks(db,
+                   QStringLiteral("insert into %1(DocID, DocCaption, Spelling, Initials) values ")
+                       .arg(kPinyinTable),
+                   4, rows,
+                   QStringLiteral(" on conflict (DocID) do update set DocCaption = "
+                                  "excluded.DocCaption, Spelling = excluded.Spelling, "
+                                  "Initials = excluded.Initials"));
+    transaction.commit();
+}
+
 } // namespace
 
 QStringList typeCaptions(const QSqlDatabase& db) {
@@ -230,20 +276,23 @@ QList<ClassContentRow> searchTemplates(const QSqlDatabase& db, const SearchCrite
     SearchCriteria others = criteria;
     others.byName = false;
     const SearchWhere rest = buildSearchWhere(db, others);
-    QSqlQuery candidates = runSql(
-        db,
-        QStringLiteral("select d.DocID, d.DocCaption from ZQ_DocTempDetail d") +
-            (rest.condition.isEmpty() ? QString() : QStringLiteral(" where ") + rest.condition),
-        rest.values);
-    const PinyinQuery pinyin(criteria.name, criteria.mode == MatchMode::Exact);
-    QList<qint64> found;
-    while (candidates.next())
-        if (pinyin.matches(candidates.value(1).toString()))
-            found.append(candidates.value(0).toLongLong());
-    if (found.isEmpty())
-        return rows;
-    fillIdTable(db, found);
-    return readTemplateRows(db, inIdTable());
+    refreshPinyinKeys(db, rest);
+    const QString key = pinyinSearchKey(criteria.name);
+    WhereBuilder pinyin;
+    if (criteria.mode == MatchMode::Exact)
+        pinyin.add(QStringLiteral("d.DocID in (select DocID from %1 where Spelling = ? "
+                                  "or Initials = ?)")
+                       .arg(kPinyinTable),
+                   {key, key});
+    else // the key holds letters and digits only: no wildcard to escape
+        pinyin.add(
+            QStringLiteral("d.DocID in (select DocID from %1 where Spelling like ? "
+                           "or Initials like ?)")
+                .arg(kPinyinTable),
+            {QLatin1Char('%') + key + QLatin1Char('%'), QLatin1Char('%') + key + QLatin1Char('%')});
+    if (!rest.condition.isEmpty())
+        pinyin.add(rest.condition, rest.values);
+    return readTemplateRows(db, pinyin.where().condition, pinyin.where().values);
 }
 
 } // namespace zq
