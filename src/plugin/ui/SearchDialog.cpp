@@ -260,6 +260,9 @@ void SearchDialog::openSelected() {
     const QTreeWidgetItem* row = m_results->selectedItems().value(0);
     if (!row)
         return;
+    // A row whose file name has no place in the store has no file to open.
+    if (row->text(kResultFullPath).isEmpty())
+        return dialogs().inform(this, applicationTitle(), QStringLiteral("该模板的文件不存在！"));
     const WaitCursor wait;
     hostPlatform().ViewFile(row->text(kResultFullPath), 1,
                             row->text(kResultCaption) + QStringLiteral(".模板"));
