@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QDockWidget>
 #include <QEvent>
+#include <QFile>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QInputDialog>
@@ -35,7 +36,7 @@ namespace {
 constexpr int32_t kTemplateDataKind = 101;
 
 QString packageResult(const QString& step, int result) {
-    return result < 0 ? QStringLiteral("%1 返回 %2：插件没有提供模板数据包。").arg(step).arg(result)
+    return result < 0 ? QStringLiteral("%1 返回 %2：失败。").arg(step).arg(result)
                       : QStringLiteral("%1 返回 %2。").arg(step).arg(result);
 }
 
@@ -115,6 +116,8 @@ void MainWindow::buildMenus() {
                        [this] { guarded([&] { viewPackage(); }); });
     package->addAction(QStringLiteral("导出模板数据包…"), this,
                        [this] { guarded([&] { exportPackage(); }); });
+    package->addAction(QStringLiteral("查看模板数据包内容…"), this,
+                       [this] { guarded([&] { viewPackContents(); }); });
     package->addAction(QStringLiteral("导入模板数据包…"), this,
                        [this] { guarded([&] { importPackage(); }); });
 
@@ -225,19 +228,53 @@ void MainWindow::exportPackage() {
         std::free(packPath);
         outcome = path == QLatin1String("-2") ? QStringLiteral("没有勾选任何模板，未生成数据包。")
                   : path.isEmpty() ? QStringLiteral("模板数据包导出失败。")
-                                   : QStringLiteral("模板数据包已生成：%1").arg(path);
+                                   : carryOut(path);
     }
     m_plugin.ZQPackage_Free(application(), screen(), 0, kTemplateDataKind, 1);
     report(outcome);
 }
 
-void MainWindow::importPackage() {
-    const QString package =
-        QFileDialog::getOpenFileName(this, QStringLiteral("选择模板数据包"), QString(),
-                                     QStringLiteral("模板数据包 (*.Pck *.pck);;所有文件 (*)"));
+// The host's whole data pack is this one share: "DocMod.Pck" is copied out as it is.
+QString MainWindow::carryOut(const QString& pack) {
+    const QString target =
+        QFileDialog::getSaveFileName(this, QStringLiteral("保存模板数据包"),
+                                     QDir::home().filePath(QStringLiteral("模板数据包.Pck")),
+                                     QStringLiteral("模板数据包 (*.Pck *.pck)"));
+    if (target.isEmpty())
+        return QStringLiteral("模板数据包已生成：%1（未另存）").arg(pack);
+    QFile::remove(target);
+    if (!QFile::copy(pack, target))
+        throw std::runtime_error("cannot copy the data pack to " + target.toStdString());
+    return QStringLiteral("模板数据包已保存：%1").arg(target);
+}
+
+QString MainWindow::choosePack() {
+    return QFileDialog::getOpenFileName(this, QStringLiteral("选择模板数据包"), QString(),
+                                        QStringLiteral("模板数据包 (*.Pck *.pck);;所有文件 (*)"));
+}
+
+// "@&@" before the path asks the plug-in to show the pack without check boxes.
+void MainWindow::viewPackContents() {
+    const QString package = choosePack();
     if (package.isEmpty())
         return;
-    // The templates of a data pack lie in its folder below the temporary folder.
+    FrameDialog frame(this, QStringLiteral("模板数据包内容"));
+    const QByteArray packBytes = hostBytes(QStringLiteral("@&@") + package);
+    const int proc = m_plugin.ZQPackage_ImportProc(application(), screen(), 0, kTemplateDataKind,
+                                                   packBytes.constData(),
+                                                   reinterpret_cast<intptr_t>(frame.container));
+    if (proc >= 0)
+        frame.dialog.exec();
+    m_plugin.ZQPackage_Free(application(), screen(), 0, kTemplateDataKind, 1);
+    report(packageResult(QStringLiteral("ZQPackage_ImportProc"), proc));
+}
+
+void MainWindow::importPackage() {
+    const QString package = choosePack();
+    if (package.isEmpty())
+        return;
+    // The plug-in takes the templates from the data-pack folder below the temporary folder:
+    // the host unpacks the pack there before showing it.
     const QString packFolder = tempFolder() + QStringLiteral("~DocMod/");
     if (!QDir().mkpath(packFolder))
         throw std::runtime_error("cannot make " + packFolder.toStdString());

@@ -37,6 +37,9 @@ private:
     void buildDocks();
     void viewPackage();
     void exportPackage();
+    QString carryOut(const QString& pack);
+    QString choosePack();
+    void viewPackContents();
     void importPackage();
     void openProject();
     void report(const QString& text);

@@ -2,7 +2,7 @@
 // host, which is not C++ on the other side of this boundary.
 
 #include "entry/DataModule.h"
-#include "exchange/PackageWriter.h"
+#include "exchange/DataPack.h"
 #include "platform/HostPlatform.h"
 #include "platform/UiReferences.h"
 #include "registration/BatchRegisterDialog.h"
@@ -10,12 +10,10 @@
 #include "ui/DataPackExportFrame.h"
 #include "ui/DialogService.h"
 #include "ui/ManagerWindow.h"
-#include "ui/SelectionTreeView.h"
+#include "ui/PackagePreviewWindow.h"
 #include "ui/TreeNodes.h"
 #include "util/Gb18030.h"
 
-#include <QDir>
-#include <QHash>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPointer>
@@ -64,40 +62,44 @@ void showManagerWindow(const QSqlDatabase& db) {
 
 // The data kind of the catalogue's share in the host's data pack.
 constexpr int32_t kTemplateDataKind = 101;
-const QString kExportFrameName = QStringLiteral("Temp_ExportFrame");
-const QString kImportFrameName = QStringLiteral("Temp_ImportFrame");
 
-// The frames live in the host's containers, which need not belong to the application: they are
-// found again by name here.
-QPointer<DataPackExportFrame>& frameSlot(const QString& name) {
-    static QHash<QString, QPointer<DataPackExportFrame>> frames;
-    return frames[name];
+// The two frames live in the host's containers from their procedure until they are freed.
+enum class Side { Export, Import };
+
+QPointer<DataPackExportFrame>& frameSlot(Side side) {
+    static QPointer<DataPackExportFrame> exportFrame;
+    static QPointer<DataPackExportFrame> importFrame;
+    return side == Side::Export ? exportFrame : importFrame;
 }
 
-DataPackExportFrame* findFrame(const QString& name) {
-    return frameSlot(name).data();
-}
-
-// A frame inside the host's container, filling it; without one it stays with the application.
-DataPackExportFrame* makeFrame(const QString& name, intptr_t parentControl) {
+DataPackExportFrame* placeFrame(Side side, intptr_t parentControl) {
     auto* container = reinterpret_cast<QWidget*>(parentControl);
     auto* frame = new DataPackExportFrame(container ? container : application());
-    frame->setObjectName(name);
-    frameSlot(name) = frame;
+    frame->setObjectName(side == Side::Export ? QStringLiteral("Temp_ExportFrame")
+                                              : QStringLiteral("Temp_ImportFrame"));
     if (container) {
-        if (!container->layout())
-            (new QVBoxLayout(container))->setContentsMargins(0, 0, 0, 0);
+        if (!container->layout()) {
+            auto* layout = new QVBoxLayout(container);
+            layout->setContentsMargins(0, 0, 0, 0);
+        }
         container->layout()->addWidget(frame);
     }
+    frame->show();
+    frameSlot(side) = frame;
     return frame;
 }
 
-// Sets the host's out text: a malloc'ed copy that the host frees.
+// An out text of the host: a malloc'd GB18030 copy that replaces (and frees) the old value.
 void setOutText(char** out, const QString& text) {
     if (!out)
         return;
+    const QByteArray bytes = toGb18030(text);
+    auto* copy = static_cast<char*>(std::malloc(size_t(bytes.size()) + 1));
+    if (!copy)
+        return;
+    std::memcpy(copy, bytes.constData(), size_t(bytes.size()) + 1);
     std::free(*out);
-    *out = strdup(toGb18030(text).constData());
+    *out = copy;
 }
 
 template <typename Dialog> void showModal(const QSqlDatabase& db) {
@@ -145,16 +147,19 @@ ZQ_EXPORT void GetDocList(void* tree) {
     }
 }
 
-// The preview and the import side of the data-pack share are not offered yet: they install the
-// host's objects and make the data module as the protocol asks, then report failure.
 ZQ_EXPORT int32_t ZQPackage_View(intptr_t application, intptr_t screen, intptr_t hintWindowClass,
-                                 int32_t) {
+                                 int32_t dataKind) {
     try {
         installHostObjects(hintWindowClass, application, screen);
-        ensureDataModule();
+        const QSqlDatabase db = ensureDataModule()->connection();
+        if (dataKind != kTemplateDataKind)
+            return -1;
+        PackagePreviewWindow window(zq::application(), db);
+        dialogs().exec(&window);
+        return 1;
     } catch (...) {
+        return -1;
     }
-    return -1;
 }
 
 ZQ_EXPORT int32_t ZQPackage_ExportProc(intptr_t application, intptr_t screen,
@@ -163,56 +168,65 @@ ZQ_EXPORT int32_t ZQPackage_ExportProc(intptr_t application, intptr_t screen,
     try {
         installHostObjects(hintWindowClass, application, screen);
         const QSqlDatabase db = ensureDataModule()->connection();
-        if (dataKind == kTemplateDataKind && !findFrame(kExportFrameName)) {
-            DataPackExportFrame* frame = makeFrame(kExportFrameName, parentControl);
-            fillSelectionView(frame->tree(), fillSelectionTree(db), true);
-        }
+        if (dataKind != kTemplateDataKind || frameSlot(Side::Export))
+            return 1;
+        placeFrame(Side::Export, parentControl)->showCatalogue(db);
         return 1;
     } catch (...) {
         return -1;
     }
 }
 
-// The ticked part of the export frame as "DocMod.Pck" in the host's data-pack folder; "-2"
-// when no template was ticked, the empty text when there is no frame or the package failed.
-// A ticked template without its stored file is left out and not counted.
 ZQ_EXPORT void ZQPackage_Export(intptr_t application, intptr_t screen, intptr_t hintWindowClass,
                                 int32_t, char** packPath) {
     try {
         installHostObjects(hintWindowClass, application, screen);
-        const DataPackExportFrame* frame = findFrame(kExportFrameName);
-        if (!frame)
-            return;
-        QString folder = hostPlatform().GetZQTempPathY();
-        if (!folder.endsWith(QLatin1Char('/')))
-            folder += QLatin1Char('/');
-        folder += QStringLiteral("~DocMod/");
-        if (!QDir().mkpath(folder))
-            return;
-        const QString package = folder + QStringLiteral("DocMod.Pck");
-        const int templates = writePackage(selectionOfView(frame->tree()), package).templates;
-        setOutText(packPath, templates > 0 ? package : QStringLiteral("-2"));
+        if (const DataPackExportFrame* frame = frameSlot(Side::Export))
+            setOutText(packPath, exportDataPack(frame->selection()));
     } catch (...) {
+        // The host reads the empty text as a failed export.
     }
 }
 
 ZQ_EXPORT int32_t ZQPackage_ImportProc(intptr_t application, intptr_t screen,
-                                       intptr_t hintWindowClass, int32_t, const char*, intptr_t) {
+                                       intptr_t hintWindowClass, int32_t dataKind,
+                                       const char* packFile, intptr_t parentControl) {
     try {
         installHostObjects(hintWindowClass, application, screen);
+        if (dataKind != kTemplateDataKind || frameSlot(Side::Import))
+            return 1;
+        DataPackExportFrame* frame = placeFrame(Side::Import, parentControl);
+        // "@&@" in front of the path asks to show the package only.
+        const QString viewMark = QStringLiteral("@&@");
+        QString path = fromGb18030(packFile);
+        const bool viewOnly = path.startsWith(viewMark);
+        if (viewOnly)
+            path.remove(0, viewMark.size());
+        frame->showPackage(path);
+        if (viewOnly)
+            frame->removeCheckBoxes();
+        return 1;
     } catch (...) {
+        return -1;
     }
-    return -1;
 }
 
 ZQ_EXPORT int32_t ZQPackage_Import(intptr_t application, intptr_t screen, intptr_t hintWindowClass,
-                                   int32_t, const char*) {
+                                   int32_t dataKind, const char*) {
     try {
         installHostObjects(hintWindowClass, application, screen);
-        ensureDataModule();
+        const QSqlDatabase db = ensureDataModule()->connection();
+        const DataPackExportFrame* frame = frameSlot(Side::Import);
+        if (dataKind != kTemplateDataKind || !frame)
+            return -1;
+        const DataPackExportFrame::Ticked ticked = frame->ticked();
+        if (ticked.nodes == 0)
+            return -2;
+        importDataPack(db, ticked.entries);
+        return 1;
     } catch (...) {
+        return -1;
     }
-    return -1;
 }
 
 ZQ_EXPORT int32_t ZQPackage_Free(intptr_t application, intptr_t screen, intptr_t hintWindowClass,
@@ -220,8 +234,8 @@ ZQ_EXPORT int32_t ZQPackage_Free(intptr_t application, intptr_t screen, intptr_t
     try {
         installHostObjects(hintWindowClass, application, screen);
         if (dataKind == kTemplateDataKind)
-            for (const QString& name : {kImportFrameName, kExportFrameName})
-                delete findFrame(name);
+            for (const Side side : {Side::Import, Side::Export})
+                delete frameSlot(side).data();
     } catch (...) {
     }
     return -1;

@@ -1,11 +1,13 @@
 #include "ui/DataPackExportFrame.h"
 
-#include "catalogue/NodeRecords.h"
+#include "catalogue/TemplateDocuments.h"
+#include "exchange/DataPack.h"
 #include "ui/DialogControls.h"
+#include "ui/SelectionTreeView.h"
 #include "ui/TreeNodes.h"
 
-#include <QFrame>
 #include <QHBoxLayout>
+#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -14,54 +16,149 @@
 
 namespace zq {
 
-DataPackExportFrame::DataPackExportFrame(QWidget* parent)
-    : QWidget(parent) {
-    resize(443, 277);
-    m_tree = new QTreeWidget;
-    m_tree->setObjectName(QStringLiteral("cktreeDocTemp"));
-    m_tree->setHeaderHidden(true);
-    m_tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    keepSelectionVisible(m_tree);
+namespace {
 
-    auto* panel = new QFrame;
-    panel->setObjectName(QStringLiteral("RzPanel2"));
-    panel->setFrameShape(QFrame::StyledPanel);
-    auto* fields = new QVBoxLayout(panel);
-    const auto field = [&](const char* label, QWidget* edit, const char* name) {
-        edit->setObjectName(QString::fromUtf8(name));
-        fields->addWidget(new QLabel(QString::fromUtf8(label)));
-        fields->addWidget(edit);
-    };
-    m_name = new QLineEdit;
-    m_type = new QLineEdit;
-    m_memo = new QPlainTextEdit;
-    m_name->setReadOnly(true);
-    m_type->setReadOnly(true);
-    m_memo->setReadOnly(true);
-    field("模板名称：", m_name, "edtName");
-    field("模板类型：", m_type, "edtType");
-    field("模板说明：", m_memo, "edtMemo");
-
-    m_detail = new QWidget;
-    m_detail->setObjectName(QStringLiteral("RzPanel1"));
-    m_detail->setFixedWidth(238);
-    auto* detailLayout = new QVBoxLayout(m_detail);
-    detailLayout->setContentsMargins(4, 0, 0, 0);
-    detailLayout->addWidget(panel);
-
-    auto* layout = new QHBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_tree, 1);
-    layout->addWidget(m_detail);
-    connect(m_tree, &QTreeWidget::currentItemChanged, this, &DataPackExportFrame::showNode);
+QFrame* panel(QWidget* parent, const QString& name, QFrame::Shape shape) {
+    auto* frame = new QFrame(parent);
+    frame->setObjectName(name);
+    frame->setFrameShape(shape);
+    return frame;
 }
 
-// cktreeDocTempChange: the selected node's caption, type and description.
-void DataPackExportFrame::showNode() {
-    const TemplateRecord record = TemplateRecord::fromList(nodeRecord(m_tree->currentItem()));
+} // namespace
+
+DataPackExportFrame::DataPackExportFrame(QWidget* parent)
+    : QFrame(parent) {
+    resize(443, 277);
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    QFrame* left = panel(this, QStringLiteral("RzPanel3"), QFrame::NoFrame);
+    auto* leftLayout = new QVBoxLayout(left);
+    leftLayout->setContentsMargins(0, 0, 0, 0);
+    m_tree = new QTreeWidget(left);
+    m_tree->setObjectName(QStringLiteral("cktreeDocTemp"));
+    m_tree->setHeaderHidden(true);
+    m_tree->setFrameShape(QFrame::StyledPanel);
+    m_tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    keepSelectionVisible(m_tree);
+    leftLayout->addWidget(m_tree);
+    layout->addWidget(left, 1);
+
+    QFrame* right = panel(this, QStringLiteral("RzPanel1"), QFrame::NoFrame);
+    right->setFixedWidth(238);
+    auto* rightLayout = new QVBoxLayout(right);
+    rightLayout->setContentsMargins(4, 0, 0, 0);
+    QFrame* fields = panel(right, QStringLiteral("RzPanel2"), QFrame::StyledPanel);
+    auto* fieldLayout = new QVBoxLayout(fields);
+    fieldLayout->setContentsMargins(12, 8, 12, 8);
+    const auto addField = [&](const QString& name, const QString& label, QWidget* field) {
+        auto* caption = new QLabel(label, fields);
+        caption->setBuddy(field);
+        field->setObjectName(name);
+        fieldLayout->addWidget(caption);
+        fieldLayout->addWidget(field);
+    };
+    m_name = new QLineEdit(fields);
+    m_name->setReadOnly(true);
+    addField(QStringLiteral("edtName"), QStringLiteral("模板名称："), m_name);
+    m_type = new QLineEdit(fields);
+    m_type->setReadOnly(true);
+    addField(QStringLiteral("edtType"), QStringLiteral("模板类型："), m_type);
+    m_memo = new QPlainTextEdit(fields);
+    m_memo->setReadOnly(true);
+    addField(QStringLiteral("edtMemo"), QStringLiteral("模板说明："), m_memo);
+    fieldLayout->setStretch(5, 1);
+    rightLayout->addWidget(fields);
+    layout->addWidget(right);
+    m_detail = right;
+
+    connect(m_tree, &QTreeWidget::currentItemChanged, this, &DataPackExportFrame::showDetail);
+}
+
+void DataPackExportFrame::setDetailVisible(bool visible) {
+    m_detail->setVisible(visible);
+}
+
+void DataPackExportFrame::removeCheckBoxes() {
+    for (QTreeWidgetItem* item : treeItems(m_tree)) {
+        item->setFlags(item->flags() & ~(Qt::ItemIsUserCheckable | Qt::ItemIsAutoTristate));
+        item->setData(0, Qt::CheckStateRole, QVariant());
+    }
+}
+
+void DataPackExportFrame::showDetail() {
+    m_name->clear();
+    m_type->clear();
+    m_memo->clear();
+    const QTreeWidgetItem* item = m_tree->currentItem();
+    if (!item || !hasNodeRecord(item))
+        return;
+    const TemplateRecord record = TemplateRecord::fromList(nodeRecord(item));
     m_name->setText(record.caption);
     m_type->setText(record.typeName);
     m_memo->setPlainText(record.memo);
+}
+
+void DataPackExportFrame::showCatalogue(const QSqlDatabase& db) {
+    fillSelectionView(m_tree, fillSelectionTree(db), true);
+}
+
+void DataPackExportFrame::showPackage(const QString& packagePath) {
+    const std::optional<QList<ManifestEntry>> entries = readDataPack(packagePath);
+    if (!entries)
+        return;
+    // A flat table first, each entry with the first class node of its parent's code (a class
+    // comes before its content), or none for the top level; then folded into the tree.
+    struct Flat {
+        SelectionNode node;
+        qsizetype parent;
+    };
+    QList<Flat> flat;
+    flat.reserve(entries->size() + 1);
+    SelectionNode root;
+    root.record.docId = QStringLiteral("-1");
+    root.image = kClassImage;
+    flat.append({root, -1});
+    QHash<QString, qsizetype> classes{{QString(), 0}};
+    for (const ManifestEntry& entry : *entries) {
+        const QString& code = entry.record.classCode;
+        const bool isClass = entry.kind == ManifestEntry::Kind::Class;
+        SelectionNode node;
+        node.record = entry.record;
+        node.image = isClass ? kClassImage : kTemplateImage;
+        flat.append({node, classes.value(isClass ? code.chopped(qMin(code.size(), 4)) : code, -1)});
+        if (isClass && !classes.contains(code))
+            classes.insert(code, flat.size() - 1);
+    }
+    QList<QList<SelectionNode>> children(flat.size());
+    QList<SelectionNode> topLevel;
+    for (qsizetype i = flat.size() - 1; i >= 0; --i) {
+        flat[i].node.children = std::move(children[i]);
+        (flat[i].parent < 0 ? topLevel : children[flat[i].parent]).prepend(std::move(flat[i].node));
+    }
+    fillSelectionView(m_tree, topLevel, true);
+}
+
+SelectionNode DataPackExportFrame::selection() const {
+    return selectionOfView(m_tree);
+}
+
+DataPackExportFrame::Ticked DataPackExportFrame::ticked() const {
+    Ticked result;
+    for (const QTreeWidgetItem* item : treeItems(m_tree)) {
+        if (item->checkState(0) != Qt::Checked)
+            continue;
+        ++result.nodes;
+        const TemplateRecord record = TemplateRecord::fromList(nodeRecord(item));
+        const int image = imageIndex(item);
+        if (image == kClassImage && !record.classCode.isEmpty())
+            result.entries.append({ManifestEntry::Kind::Class, record});
+        else if (image == kTemplateImage)
+            result.entries.append({ManifestEntry::Kind::Template, record});
+    }
+    return result;
 }
 
 } // namespace zq

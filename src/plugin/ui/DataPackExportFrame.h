@@ -1,6 +1,10 @@
 #pragma once
 
-#include <QWidget>
+#include "exchange/Manifest.h"
+#include "exchange/SelectionTree.h"
+
+#include <QFrame>
+#include <QSqlDatabase>
 
 class QLineEdit;
 class QPlainTextEdit;
@@ -8,24 +12,41 @@ class QTreeWidget;
 
 namespace zq {
 
-// The frame the host's data-pack exchange shows: the selection tree on the left, the selected
-// node's name, type and description on the right.
-class DataPackExportFrame : public QWidget {
+// The catalogue's share in the host's data-pack windows: the selection tree on the left, the
+// chosen node's name, type and description on the right. Placed in a container of the host.
+class DataPackExportFrame : public QFrame {
     Q_OBJECT
 public:
     explicit DataPackExportFrame(QWidget* parent);
 
     QTreeWidget* tree() const { return m_tree; }
-    QWidget* detailPanel() const { return m_detail; }
+    void setDetailVisible(bool visible);
+    // Takes the check boxes away: the tree then only shows.
+    void removeCheckBoxes();
+
+    // The whole catalogue, root selected and expanded.
+    void showCatalogue(const QSqlDatabase& db);
+    // What the package holds, each entry under the class of its code, or at the top level when
+    // the package lacks that class. A missing or unreadable package leaves the tree as it is.
+    void showPackage(const QString& packagePath);
+
+    // The ticks as a selection model, for writing a package.
+    SelectionNode selection() const;
+    // The ticked entries in tree order, the root left out, and how many nodes are ticked.
+    struct Ticked {
+        QList<ManifestEntry> entries;
+        int nodes = 0;
+    };
+    Ticked ticked() const;
 
 private:
-    void showNode();
+    void showDetail();
 
-    QTreeWidget* m_tree = nullptr;
-    QWidget* m_detail = nullptr;
-    QLineEdit* m_name = nullptr;
-    QLineEdit* m_type = nullptr;
-    QPlainTextEdit* m_memo = nullptr;
+    QTreeWidget* m_tree;
+    QWidget* m_detail;
+    QLineEdit* m_name;
+    QLineEdit* m_type;
+    QPlainTextEdit* m_memo;
 };
 
 } // namespace zq

@@ -1,0 +1,197 @@
+#include "exchange/DataPack.h"
+
+#include "catalogue/Sql.h"
+#include "catalogue/TemplateStore.h"
+#include "exchange/PackageFolders.h"
+#include "exchange/PackageWriter.h"
+#include "platform/HostPlatform.h"
+#include "util/FileUtil.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QScopeGuard>
+#include <QSet>
+#include <QTemporaryFile>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+namespace zq {
+
+namespace {
+
+bool isTemplateFileName(const QString& name) {
+    return isBareName(name) && name != manifestFileName();
+}
+
+QSet<QString> columnValues(const QSqlDatabase& db, const QString& sql) {
+    QSet<QString> values;
+    QSqlQuery query = runSql(db, sql);
+    while (query.next())
+        values.insert(query.value(0).toString());
+    return values;
+}
+
+// The entries to write, one per key: a later entry with the same key takes the earlier one's
+// place, so that one pack never inserts a key twice.
+template <typename Key>
+void keep(QList<TemplateRecord>& rows, QHash<QString, qsizetype>& at, const TemplateRecord& row,
+          Key key) {
+    const auto it = at.constFind(key(row));
+    if (it != at.cend()) {
+        rows[*it] = row;
+        return;
+    }
+    at.insert(key(row), rows.size());
+    rows.append(row);
+}
+
+// The bound values of the rows, column by column.
+template <typename... Fields>
+QList<QVariantList> columnsOf(const QList<TemplateRecord>& rows, Fields... fields) {
+    QList<QVariantList> columns;
+    for (QString TemplateRecord::*field : {fields...}) {
+        QVariantList column;
+        column.reserve(rows.size());
+        for (const TemplateRecord& row : rows)
+            column.append(row.*field);
+        columns.append(column);
+    }
+    return columns;
+}
+
+// A copy of the file beside its place in the store, put in place only when the catalogue
+// took the pack.
+std::unique_ptr<QTemporaryFile> stagedCopy(const QString& source, const QString& target) {
+    auto part = std::make_unique<QTemporaryFile>(target + QStringLiteral(".XXXXXX"));
+    QFile input(source);
+    if (!part->open() || !input.open(QIODevice::ReadOnly))
+        throw Error(QStringLiteral("无法把文件“%1”放入模板库。").arg(source));
+    while (!input.atEnd())
+        if (part->write(input.read(1 << 20)) < 0)
+            throw Error(QStringLiteral("无法把文件“%1”放入模板库。").arg(source));
+    if (!part->flush())
+        throw Error(QStringLiteral("无法把文件“%1”放入模板库。").arg(source));
+    return part;
+}
+
+} // namespace
+
+QString dataPackFolder() {
+    QString folder = hostPlatform().GetZQTempPathY();
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    return folder + QStringLiteral("~DocMod/");
+}
+
+QString dataPackFile() {
+    return dataPackFolder() + QStringLiteral("DocMod.Pck");
+}
+
+QString exportDataPack(const SelectionNode& root) {
+    const QString folder = dataPackFolder();
+    if (!QFileInfo(folder).isDir() && !QDir().mkdir(folder))
+        throw PackageError(PackageError::Kind::StagingFolder,
+                           QStringLiteral("无法创建数据包文件夹“%1”。").arg(folder));
+    const QString file = dataPackFile();
+    return writePackage(root, file).templates > 0 ? file : QStringLiteral("-2");
+}
+
+std::optional<QList<ManifestEntry>> readDataPack(const QString& packagePath) {
+    if (!QFileInfo(packagePath).isFile())
+        return std::nullopt;
+    const QString unpack = unpackFolder();
+    if (!prepareWorkFolder(unpack))
+        return std::nullopt;
+    const auto removeUnpacked = qScopeGuard([&] { deleteDirectoryTree(unpack); });
+    if (hostPlatform().ExtractFile(packagePath, unpack).isEmpty())
+        return std::nullopt;
+    QList<ManifestEntry> entries = readManifest(unpack + manifestFileName()).entries;
+    entries.removeIf([](const ManifestEntry& entry) {
+        return entry.kind == ManifestEntry::Kind::Template &&
+               !isTemplateFileName(entry.record.fileName);
+    });
+    return entries;
+}
+
+DataPackReport importDataPack(const QSqlDatabase& db, const QList<ManifestEntry>& entries) {
+    DataPackReport report;
+    const QString source = dataPackFolder();
+    const QString store = templateStorePath();
+    QList<TemplateRecord> classes;
+    QList<TemplateRecord> templates;
+    QHash<QString, qsizetype> classAt;
+    QHash<QString, qsizetype> templateAt;
+    for (const ManifestEntry& entry : entries) {
+        const TemplateRecord& r = entry.record;
+        if (entry.kind == ManifestEntry::Kind::Class) {
+            if (!r.classCode.isEmpty())
+                keep(classes, classAt, r, [](const TemplateRecord& c) { return c.classCode; });
+            continue;
+        }
+        const QFileInfo file(source + r.fileName);
+        if (!isTemplateFileName(r.fileName) || file.isSymLink() || !file.isFile())
+            report.refused.append(QStringLiteral("模板文件“%1”（%2）：数据包中没有该文件")
+                                      .arg(r.caption, r.fileName));
+        else
+            keep(templates, templateAt, r, [](const TemplateRecord& t) { return t.fileName; });
+    }
+    report.classes = int(classes.size());
+    report.templates = int(templates.size());
+
+    Transaction transaction(db);
+    const QSet<QString> codes =
+        columnValues(db, QStringLiteral("select DocSortID from ZQ_DocInfoMaster"));
+    const QSet<QString> files =
+        columnValues(db, QStringLiteral("select DocFileName from ZQ_DocTempDetail"));
+    QList<TemplateRecord> newClasses;
+    QList<TemplateRecord> oldClasses;
+    for (const TemplateRecord& c : std::as_const(classes))
+        (codes.contains(c.classCode) ? oldClasses : newClasses).append(c);
+    QList<TemplateRecord> newTemplates;
+    QList<TemplateRecord> oldTemplates;
+    for (const TemplateRecord& t : std::as_const(templates))
+        (files.contains(t.fileName) ? oldTemplates : newTemplates).append(t);
+    using R = TemplateRecord;
+    runSqlBatch(db,
+                QStringLiteral("insert into ZQ_DocInfoMaster(DocSortID, DocSortName, DocSortMemo) "
+                               "values(?, ?, ?)"),
+                columnsOf(newClasses, &R::classCode, &R::caption, &R::memo));
+    runSqlBatch(db,
+                QStringLiteral("update ZQ_DocInfoMaster set DocSortName = ?, DocSortMemo = ? "
+                               "where DocSortID = ?"),
+                columnsOf(oldClasses, &R::caption, &R::memo, &R::classCode));
+    runSqlBatch(db,
+                QStringLiteral("insert into ZQ_DocTempDetail(DocCaption, DocFileName, DocMemo, "
+                               "DocSortID, DocTypeName, DocKeyWord) values(?, ?, ?, ?, ?, ?)"),
+                columnsOf(newTemplates, &R::caption, &R::fileName, &R::memo, &R::classCode,
+                          &R::typeName, &R::keyWord));
+    runSqlBatch(db,
+                QStringLiteral("update ZQ_DocTempDetail set DocCaption = ?, DocMemo = ?, "
+                               "DocSortID = ?, DocTypeName = ?, DocKeyWord = ? "
+                               "where DocFileName = ?"),
+                columnsOf(oldTemplates, &R::caption, &R::memo, &R::classCode, &R::typeName,
+                          &R::keyWord, &R::fileName));
+
+    if (!templates.isEmpty() && !QDir().mkpath(store))
+        throw Error(QStringLiteral("无法创建模板文件夹“%1”。").arg(store));
+    std::vector<std::unique_ptr<QTemporaryFile>> parts;
+    parts.reserve(templates.size());
+    for (const TemplateRecord& t : std::as_const(templates))
+        parts.push_back(stagedCopy(source + t.fileName, store + t.fileName));
+    transaction.commit();
+    // A rename replaces a link of that name in the store instead of writing through it.
+    for (qsizetype i = 0; i < templates.size(); ++i) {
+        const QString target = store + templates[i].fileName;
+        if (std::rename(QFile::encodeName(parts[i]->fileName()).constData(),
+                        QFile::encodeName(target).constData()) == 0)
+            parts[i]->setAutoRemove(false);
+        else
+            report.refused.append(QStringLiteral("模板文件“%1”：无法放入模板库").arg(target));
+    }
+    return report;
+}
+
+} // namespace zq

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QDialog>
+#include <QSqlDatabase>
+
+namespace zq {
+
+class DataPackExportFrame;
+
+// "文档模板导出预览": the whole catalogue, without check boxes or detail, and a close button.
+class PackagePreviewWindow : public QDialog {
+    Q_OBJECT
+public:
+    PackagePreviewWindow(QWidget* owner, const QSqlDatabase& db);
+
+    DataPackExportFrame* frame() const { return m_frame; }
+
+private:
+    DataPackExportFrame* m_frame;
+};
+
+} // namespace zq
