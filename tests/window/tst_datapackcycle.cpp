@@ -278,8 +278,8 @@ private slots:
     }
 
     // The import tree follows the pack: classes under their parents, templates under their
-    // class, an entry whose class the pack lacks beside the root; hostile file names and
-    // templates whose file the host did not place are not catalogued.
+    // class, an entry whose class the pack lacks beside the root; hostile file names, texts too
+    // long for their column and templates whose file the host did not place are not catalogued.
     void importTreeAndRefusals() {
         DataPack f;
         const QString staging = f.temp.filePath("staging/");
@@ -293,24 +293,28 @@ private slots:
             return ManifestEntry{kind, r};
         };
         using K = ManifestEntry::Kind;
+        const QString tooLong(5000, QChar(u'长'));
         writeManifest(staging + manifestFileName(),
                       {entry(K::Class, "新类", "0007"), entry(K::Class, "新子类", "00070001"),
                        entry(K::Template, "新", "00070001", f.p + "新.doc"),
                        entry(K::Template, "孤", "0099", f.p + "孤.doc"),
                        entry(K::Template, "缺", "0007", f.p + "缺.doc"),
-                       entry(K::Template, "越", "0007", "../" + f.p + "越.doc")});
+                       entry(K::Template, "越", "0007", "../" + f.p + "越.doc"),
+                       entry(K::Template, tooLong, "0007", f.p + "长.doc")});
         writeFile(staging + f.p + "新.doc", "new");
         writeFile(staging + f.p + "孤.doc", "orphan");
+        writeFile(staging + f.p + "长.doc", "long");
         const QString pack = f.temp.filePath("DocMod.Pck");
         QVERIFY(!corvane::compressFolder(staging, pack).isEmpty());
         QDir().mkpath(f.packFolder());
-        for (const char* caption : {"新", "孤"})
+        for (const char* caption : {"新", "孤", "长"})
             QVERIFY(QFile::copy(staging + f.p + caption + ".doc",
                                 f.packFolder() + f.p + caption + ".doc"));
 
         QVERIFY(f.importProc(pack) >= 0);
-        QCOMPARE(f.importTree(), (QStringList{"文档模板分类信息[ ]", "-新类[ ]", "--新子类[ ]",
-                                              "---新[ ]", "--缺[ ]", "孤[ ]"}));
+        QCOMPARE(f.importTree(),
+                 (QStringList{"文档模板分类信息[ ]", "-新类[ ]", "--新子类[ ]", "---新[ ]",
+                              "--缺[ ]", "--" + tooLong + "[ ]", "孤[ ]"}));
         QTreeWidget* tree = f.frame("Temp_ImportFrame")->tree();
         tree->setCurrentItem(treeItems(tree)[3]);
         QCOMPARE(f.frame("Temp_ImportFrame")->findChild<QLineEdit*>("edtName")->text(),
@@ -323,6 +327,7 @@ private slots:
         QVERIFY(rows.contains("新|00070001|新.doc"));
         QVERIFY(rows.contains("孤|0099|孤.doc"));
         QVERIFY(!rows.join(' ').contains("缺"));
+        QVERIFY(!rows.join(' ').contains("长.doc"));
         QCOMPARE(readFile(f.file("孤")), QByteArray("orphan"));
         QVERIFY(!QFile::exists(f.file("缺")));
     }

@@ -2,6 +2,7 @@
 
 #include "catalogue/Sql.h"
 #include "catalogue/TemplateStore.h"
+#include "catalogue/TextRules.h"
 #include "exchange/PackageFolders.h"
 #include "exchange/PackageWriter.h"
 #include "platform/HostPlatform.h"
@@ -125,18 +126,31 @@ DataPackReport importDataPack(const QSqlDatabase& db, const QList<ManifestEntry>
     QHash<QString, qsizetype> classAt;
     QHash<QString, qsizetype> templateAt;
     for (const ManifestEntry& entry : entries) {
-        const TemplateRecord& r = entry.record;
-        if (entry.kind == ManifestEntry::Kind::Class) {
-            if (!r.classCode.isEmpty())
-                keep(classes, classAt, r, [](const TemplateRecord& c) { return c.classCode; });
-            continue;
-        }
+        TemplateRecord r = entry.record;
+        r.caption = r.caption.trimmed();
+        r.memo = r.memo.trimmed();
         const QFileInfo file(source + r.fileName);
-        if (!isTemplateFileName(r.fileName) || file.isSymLink() || !file.isFile())
-            report.refused.append(QStringLiteral("模板文件“%1”（%2）：数据包中没有该文件")
-                                      .arg(r.caption, r.fileName));
-        else
+        try {
+            if (entry.kind == ManifestEntry::Kind::Class) {
+                if (r.classCode.isEmpty())
+                    continue;
+                checkText(TextField::ClassName, r.caption);
+                checkText(TextField::ClassMemo, r.memo);
+                keep(classes, classAt, r, [](const TemplateRecord& c) { return c.classCode; });
+                continue;
+            }
+            if (!isTemplateFileName(r.fileName) || file.isSymLink() || !file.isFile())
+                throw Error(QStringLiteral("数据包中没有该文件"));
+            for (const auto& [field, text] : {std::pair{TextField::Caption, r.caption},
+                                              {TextField::FileName, r.fileName},
+                                              {TextField::Memo, r.memo},
+                                              {TextField::TypeName, r.typeName},
+                                              {TextField::KeyWord, r.keyWord}})
+                checkText(field, text);
             keep(templates, templateAt, r, [](const TemplateRecord& t) { return t.fileName; });
+        } catch (const Error& e) {
+            report.refused.append(QStringLiteral("“%1”：%2").arg(r.caption, e.message()));
+        }
     }
     report.classes = int(classes.size());
     report.templates = int(templates.size());
