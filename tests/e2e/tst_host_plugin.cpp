@@ -271,6 +271,10 @@ private slots:
                                         "where DocSortID = '0001'")));
         QVERIFY(
             sql.exec(QStringLiteral("delete from ZQ_DocInfoMaster where DocSortID = '00010001'")));
+        // The plug-in still knows the first window as the host's application object: a stand-in
+        // is handed over before the new window asks for its class tree.
+        QWidget handover;
+        m_plugin->ZQPackage_Free(reinterpret_cast<intptr_t>(&handover), 0, 0, 0, 0);
         m_window = std::make_unique<corvane::MainWindow>(*m_plugin);
         const QString stored = QCoreApplication::applicationDirPath() +
                                QStringLiteral("/APP/Config/XTGL/DocTemplate/审计通知书.txt");
