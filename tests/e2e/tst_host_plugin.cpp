@@ -1,7 +1,6 @@
 // The plug-in loaded by name into the stand-in host, its exports called from the host's main
 // window, and what it asked of the host read back from the call log.
 
-#include "Archive.h"
 #include "HostCore.h"
 #include "MainWindow.h"
 #include "PluginLibrary.h"
@@ -9,7 +8,6 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
-#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -227,89 +225,6 @@ private slots:
         m_plugin->ZQPackage_Free(application, screen, 0, 101, 1);
         QCOMPARE(m_window->findChild<QWidget*>(QStringLiteral("Temp_ExportFrame")), nullptr);
         QCOMPARE(container.findChild<QWidget*>(QStringLiteral("Temp_ExportFrame")), nullptr);
-    }
-
-    // The data-pack cycle between two host runs, each with its own catalogue: the export frame
-    // in a container of the first, "DocMod.Pck" carried out of its temporary folder, then in
-    // the second the pack's files placed in the data-pack folder, the import frame showing the
-    // pack, and the ticked entries imported. Runs last: it restarts the host.
-    void dataPackCycleBetweenTwoCatalogues() {
-        const auto application = [this] { return reinterpret_cast<intptr_t>(m_window.get()); };
-        const QString carried = m_dir.filePath(QStringLiteral("carried.Pck"));
-        {
-            QWidget container;
-            QCOMPARE(m_plugin->ZQPackage_ExportProc(application(), 0, 0, 101,
-                                                    reinterpret_cast<intptr_t>(&container)),
-                     1);
-            auto* tree = container.findChild<QTreeWidget*>(QStringLiteral("cktreeDocTemp"));
-            QVERIFY(tree);
-            const auto notice =
-                tree->findItems(QStringLiteral("审计通知"), Qt::MatchExactly | Qt::MatchRecursive);
-            QCOMPARE(notice.size(), 1);
-            notice.first()->setCheckState(0, Qt::Checked);
-            char* packPath = nullptr;
-            m_plugin->ZQPackage_Export(application(), 0, 0, 101, &packPath);
-            const QString pack = corvane::fromHost(packPath);
-            std::free(packPath);
-            QCOMPARE(pack, corvane::tempFolder() + QStringLiteral("~DocMod/DocMod.Pck"));
-            QVERIFY(QFile::copy(pack, carried));
-            QCOMPARE(m_plugin->ZQPackage_Free(application(), 0, 0, 101, 1), -1);
-            QVERIFY(!container.findChild<QWidget*>(QStringLiteral("Temp_ExportFrame")));
-        }
-
-        // The second host: a catalogue of its own, without the class and its template.
-        m_window.reset();
-        corvane::stopHost();
-        corvane::HostOptions options;
-        options.database = m_dir.filePath(QStringLiteral("second.db"));
-        options.dataFolder = m_dir.filePath(QStringLiteral("data2"));
-        corvane::startHost(options);
-        QSqlQuery sql(corvane::hostDatabase());
-        QVERIFY(
-            sql.exec(QStringLiteral("delete from ZQ_DocTempDetail where DocSortID = '00010001'")));
-        QVERIFY(sql.exec(QStringLiteral("update ZQ_DocInfoMaster set DocSortName = '旧名' "
-                                        "where DocSortID = '0001'")));
-        QVERIFY(
-            sql.exec(QStringLiteral("delete from ZQ_DocInfoMaster where DocSortID = '00010001'")));
-        // The plug-in still knows the first window as the host's application object: a stand-in
-        // is handed over before the new window asks for its class tree.
-        QWidget handover;
-        m_plugin->ZQPackage_Free(reinterpret_cast<intptr_t>(&handover), 0, 0, 0, 0);
-        m_window = std::make_unique<corvane::MainWindow>(*m_plugin);
-        const QString stored = QCoreApplication::applicationDirPath() +
-                               QStringLiteral("/APP/Config/XTGL/DocTemplate/审计通知书.txt");
-        QFile::remove(stored);
-
-        const QString packFolder = corvane::tempFolder() + QStringLiteral("~DocMod/");
-        QVERIFY(QDir().mkpath(packFolder));
-        corvane::extractArchive(carried, packFolder);
-        QWidget container;
-        const QByteArray packFile = corvane::hostBytes(carried);
-        m_plugin->ZQPackage_ImportProc(application(), 0, 0, 101, packFile.constData(),
-                                       reinterpret_cast<intptr_t>(&container));
-        auto* tree = container.findChild<QTreeWidget*>(QStringLiteral("cktreeDocTemp"));
-        QVERIFY(tree);
-        QTreeWidgetItem* root = tree->topLevelItem(0);
-        QCOMPARE(root->text(0), QStringLiteral("文档模板分类信息"));
-        QCOMPARE(root->child(0)->child(0)->child(0)->text(0), QStringLiteral("审计通知书"));
-        root->setCheckState(0, Qt::Checked);
-        QCOMPARE(m_plugin->ZQPackage_Import(application(), 0, 0, 101, packFile.constData()), 1);
-        QCOMPARE(m_plugin->ZQPackage_Free(application(), 0, 0, 101, 1), -1);
-        QVERIFY(!container.findChild<QWidget*>(QStringLiteral("Temp_ImportFrame")));
-
-        QStringList classes;
-        QVERIFY(sql.exec(QStringLiteral("select DocSortID, DocSortName from ZQ_DocInfoMaster "
-                                        "where DocSortID like '0001%' order by DocSortID")));
-        while (sql.next())
-            classes.append(sql.value(0).toString() + "|" + sql.value(1).toString());
-        QCOMPARE(classes, (QStringList{"0001|审计计划", "00010001|审计通知", "00010002|风险评估"}));
-        QVERIFY(sql.exec(QStringLiteral("select DocCaption, DocSortID, DocKeyWord from "
-                                        "ZQ_DocTempDetail where DocFileName = '审计通知书.txt'")));
-        QVERIFY(sql.next());
-        QCOMPARE(sql.value(0).toString(), QStringLiteral("审计通知书"));
-        QCOMPARE(sql.value(1).toString(), QStringLiteral("00010001"));
-        QCOMPARE(sql.value(2).toString(), QStringLiteral("审计 通知书"));
-        QVERIFY(QFile(stored).size() > 0);
     }
 };
 
