@@ -159,4 +159,12 @@ bool Transaction::isPostgres() const {
     return onPostgres(m_db);
 }
 
+QSet<QString> columnValues(const QSqlDatabase& db, const QString& sql) {
+    QSet<QString> values;
+    QSqlQuery query = runSql(db, sql);
+    while (query.next())
+        values.insert(query.value(0).toString());
+    return values;
+}
+
 } // namespace zq

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSet>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QVariantList>
@@ -13,6 +14,9 @@ QSqlQuery runSql(const QSqlDatabase& db, const QString& sql, const QVariantList&
 // Prepares the statement once and runs it for every row of values: columns[i] holds the i-th
 // value of each run. Throws like runSql.
 void runSqlBatch(const QSqlDatabase& db, const QString& sql, const QList<QVariantList>& columns);
+
+// Every value of the statement's first column, as a set.
+QSet<QString> columnValues(const QSqlDatabase& db, const QString& sql);
 
 // Runs a one-value query and gives that value, or an invalid variant when there is no row.
 QVariant sqlValue(const QSqlDatabase& db, const QString& sql, const QVariantList& values = {});

@@ -27,14 +27,6 @@ bool isTemplateFileName(const QString& name) {
     return isBareName(name) && name != manifestFileName();
 }
 
-QSet<QString> columnValues(const QSqlDatabase& db, const QString& sql) {
-    QSet<QString> values;
-    QSqlQuery query = runSql(db, sql);
-    while (query.next())
-        values.insert(query.value(0).toString());
-    return values;
-}
-
 // The entries to write, one per key: a later entry with the same key takes the earlier one's
 // place, so that one pack never inserts a key twice.
 template <typename Key>

@@ -20,14 +20,6 @@ namespace zq {
 
 namespace {
 
-QSet<QString> columnValues(const QSqlDatabase& db, const QString& sql) {
-    QSet<QString> values;
-    QSqlQuery query = runSql(db, sql);
-    while (query.next())
-        values.insert(query.value(0).toString());
-    return values;
-}
-
 // Moves the file into place; a rename replaces a link of that name instead of writing through
 // it. Across file systems the bytes go to a fresh file beside the target first.
 void moveIntoStore(const QString& source, const QString& target) {
