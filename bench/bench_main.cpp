@@ -23,6 +23,7 @@ bool listReadBench(const Engine& engine);
 bool moveBench(const Engine& engine);
 bool checkBench(const Engine& engine);
 bool packageBench(const Engine& engine);
+bool filesBench(const Engine& engine);
 bool managerBench(const Engine& engine);
 bool registrationBench(const Engine& engine);
 
@@ -36,6 +37,7 @@ struct Case {
 const Case kCases[] = {
     {"list-read", listReadBench}, {"move", moveBench},       {"check", checkBench},
     {"package", packageBench},    {"manager", managerBench}, {"registration", registrationBench},
+    {"files", filesBench},
 };
 
 } // namespace

@@ -1,0 +1,317 @@
+#include "catalogue/TemplateFiles.h"
+
+#include "catalogue/Sql.h"
+#include "catalogue/TemplateStore.h"
+#include "util/Error.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QSaveFile>
+#include <QSet>
+#include <QSqlDriver>
+
+#include <openssl/evp.h>
+
+namespace zq {
+
+namespace {
+
+bool isPostgres(const QSqlDatabase& db) {
+    return db.driver()->dbmsType() == QSqlDriver::PostgreSQL;
+}
+
+// SHA-256 by the system's crypto library, which uses the processor's hash instructions: on a
+// large template an order of magnitude faster than Qt's own.
+class Sha256 {
+public:
+    Sha256()
+        : m_context(EVP_MD_CTX_new()) {
+        if (!m_context || !EVP_DigestInit_ex(m_context, EVP_sha256(), nullptr))
+            throw Error(QStringLiteral("无法计算模板文件的校验值。"));
+    }
+    ~Sha256() { EVP_MD_CTX_free(m_context); }
+    Sha256(const Sha256&) = delete;
+    Sha256& operator=(const Sha256&) = delete;
+
+    void add(const QByteArray& bytes) {
+        EVP_DigestUpdate(m_context, bytes.constData(), size_t(bytes.size()));
+    }
+    QString hex() {
+        unsigned char digest[EVP_MAX_MD_SIZE];
+        unsigned int size = 0;
+        EVP_DigestFinal_ex(m_context, digest, &size);
+        return QString::fromLatin1(
+            QByteArray::fromRawData(reinterpret_cast<const char*>(digest), int(size)).toHex());
+    }
+
+private:
+    EVP_MD_CTX* m_context;
+};
+
+QString sha256Hex(const QByteArray& bytes) {
+    Sha256 hash;
+    hash.add(bytes);
+    return hash.hex();
+}
+
+QString withSlash(const QString& folder) {
+    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+}
+
+// A stored file name names a file directly inside the store.
+bool isStoredName(const QString& fileName) {
+    return !fileName.trimmed().isEmpty() && fileName != QLatin1String(".") &&
+           fileName != QLatin1String("..") && !fileName.contains(QLatin1Char('/')) &&
+           !fileName.contains(QLatin1Char('\\')) && !fileName.contains(QLatin1Char('\0'));
+}
+
+qint64 modifiedMsecs(const QFileInfo& info) {
+    return info.lastModified().toMSecsSinceEpoch();
+}
+
+// The hashes of local copies, by path, valid while the file keeps its size and time, so that
+// opening a current copy reads nothing but the file's attributes.
+struct CachedHash {
+    qint64 size;
+    qint64 modified;
+    QString sha256;
+};
+
+QHash<QString, CachedHash>& hashCache() {
+    static QHash<QString, CachedHash> cache;
+    return cache;
+}
+
+void rememberHash(const QString& path, const QString& sha256) {
+    const QFileInfo info(path);
+    hashCache().insert(path, {info.size(), modifiedMsecs(info), sha256});
+}
+
+QString localHash(const QFileInfo& info) {
+    const QString path = info.absoluteFilePath();
+    const auto cached = hashCache().constFind(path);
+    if (cached != hashCache().cend() && cached->size == info.size() &&
+        cached->modified == modifiedMsecs(info))
+        return cached->sha256;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
+    Sha256 hash;
+    while (!file.atEnd()) {
+        const QByteArray chunk = file.read(1 << 20);
+        if (chunk.isEmpty())
+            return QString();
+        hash.add(chunk);
+    }
+    const QString sha256 = hash.hex();
+    rememberHash(path, sha256);
+    return sha256;
+}
+
+QByteArray readLocalFile(const QString& path) {
+    QFile file(path);
+    QByteArray bytes;
+    if (file.open(QIODevice::ReadOnly))
+        bytes = file.readAll();
+    if (!file.isOpen() || file.error() != QFileDevice::NoError)
+        throw Error(QStringLiteral("无法读取模板文件“%1”：%2").arg(path, file.errorString()));
+    return bytes;
+}
+
+enum class Write { Insert, InsertIfAbsent, Upsert };
+
+// Puts the bytes of the local file into the database under the stored name.
+void writeFileRow(const QSqlDatabase& db, const QString& path, const QString& fileName,
+                  Write mode) {
+    const QByteArray bytes = readLocalFile(path);
+    const QString sha256 = sha256Hex(bytes);
+    const QString conflict = mode == Write::Insert ? QString()
+                             : mode == Write::InsertIfAbsent
+                                 ? QStringLiteral(" on conflict(DocFileName) do nothing")
+                                 : QStringLiteral(" on conflict(DocFileName) do update set "
+                                                  "FileContent = excluded.FileContent, "
+                                                  "FileSize = excluded.FileSize, "
+                                                  "FileSha256 = excluded.FileSha256, "
+                                                  "FileModified = excluded.FileModified");
+    runSql(db,
+           QStringLiteral("insert into ZQ_DocTemplateFile(DocFileName, FileContent, FileSize, "
+                          "FileSha256, FileModified) values(?, ?, ?, ?, ?)") +
+               conflict,
+           {fileName, bytes, qint64(bytes.size()), sha256, modifiedMsecs(QFileInfo(path))});
+    rememberHash(path, sha256);
+}
+
+} // namespace
+
+void ensureTemplateFileTable(const QSqlDatabase& db) {
+    // Once per database a connection reaches; the statement itself is harmless when repeated.
+    static QSet<QString> ensured;
+    const QString key = db.connectionName() + QLatin1Char('\n') + db.hostName() +
+                        QLatin1Char('\n') + QString::number(db.port()) + QLatin1Char('\n') +
+                        db.databaseName();
+    if (ensured.contains(key))
+        return;
+    runSql(db, QStringLiteral("create table if not exists ZQ_DocTemplateFile ("
+                              "DocFileName varchar(260) not null primary key, "
+                              "FileContent %1 not null, "
+                              "FileSize bigint not null, "
+                              "FileSha256 varchar(64) not null, "
+                              "FileModified bigint not null)")
+                   .arg(isPostgres(db) ? QStringLiteral("bytea") : QStringLiteral("blob")));
+    ensured.insert(key);
+}
+
+bool storedNameTaken(const QSqlDatabase& db, const QString& fileName) {
+    ensureTemplateFileTable(db);
+    return sqlValue(db,
+                    QStringLiteral("select 1 from ZQ_DocTemplateFile where DocFileName = ? "
+                                   "union all "
+                                   "select 1 from ZQ_DocTempDetail where DocFileName = ?"),
+                    {fileName, fileName})
+        .isValid();
+}
+
+void insertTemplateFile(const QSqlDatabase& db, const QString& folder, const QString& fileName) {
+    ensureTemplateFileTable(db);
+    if (!isStoredName(fileName))
+        throw Error(QStringLiteral("“%1”不是模板文件夹中的文件名。").arg(fileName));
+    writeFileRow(db, withSlash(folder) + fileName, fileName, Write::Insert);
+}
+
+qint64 addTemplateWithFile(const QSqlDatabase& db, const TemplateRow& row, const QString& folder) {
+    ensureTemplateFileTable(db);
+    Transaction transaction(db);
+    const qint64 docId = insertTemplate(db, row);
+    insertTemplateFile(db, folder, row.fileName);
+    transaction.commit();
+    return docId;
+}
+
+bool deleteTemplateWithFile(const QSqlDatabase& db, qint64 docId, const QString& fileName) {
+    ensureTemplateFileTable(db);
+    Transaction transaction(db);
+    deleteTemplateRow(db, docId);
+    const bool unused = !fileNameInUse(db, fileName);
+    if (unused)
+        runSql(db, QStringLiteral("delete from ZQ_DocTemplateFile where DocFileName = ?"),
+               {fileName});
+    transaction.commit();
+    return unused;
+}
+
+QString ensureLocalCopy(const QSqlDatabase& db, const QString& folder, const QString& fileName) {
+    ensureTemplateFileTable(db);
+    if (!isStoredName(fileName))
+        return QString();
+    const QString path = withSlash(folder) + fileName;
+    QSqlQuery stored = runSql(
+        db,
+        QStringLiteral("select FileSize, FileSha256 from ZQ_DocTemplateFile where DocFileName = ?"),
+        {fileName});
+    if (!stored.next()) {
+        // Deleted on another workstation: its copy here is offered no more.
+        if (!fileNameInUse(db, fileName)) {
+            QFile::remove(path);
+            hashCache().remove(path);
+        }
+        return path;
+    }
+    const qint64 size = stored.value(0).toLongLong();
+    const QString sha256 = stored.value(1).toString();
+    const QFileInfo local(path);
+    if (local.isFile() && !local.isSymLink() && local.size() == size && localHash(local) == sha256)
+        return path;
+
+    QSqlQuery content =
+        runSql(db,
+               QStringLiteral("select FileContent, FileSize, FileSha256, FileModified "
+                              "from ZQ_DocTemplateFile where DocFileName = ?"),
+               {fileName});
+    if (!content.next())
+        throw Error(QStringLiteral("模板文件“%1”已被其他工作站删除。").arg(fileName));
+    const QByteArray bytes = content.value(0).toByteArray();
+    const QString expected = content.value(2).toString();
+    if (bytes.size() != content.value(1).toLongLong() || sha256Hex(bytes) != expected)
+        throw Error(QStringLiteral("数据库中的模板文件“%1”已损坏（大小或校验值不符），"
+                                   "没有使用。")
+                        .arg(fileName));
+
+    if (!QDir().mkpath(folder))
+        throw Error(QStringLiteral("无法创建模板文件夹“%1”。").arg(folder));
+    // A link in the store's place is replaced, never written through.
+    if (local.isSymLink())
+        QFile::remove(path);
+    QSaveFile file(path);
+    const auto fail = [&] {
+        return Error(QStringLiteral("无法写入模板文件“%1”：%2").arg(path, file.errorString()));
+    };
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        throw fail();
+    file.setFileTime(QDateTime::fromMSecsSinceEpoch(content.value(3).toLongLong(), Qt::UTC),
+                     QFileDevice::FileModificationTime);
+    if (!file.commit())
+        throw fail();
+    rememberHash(path, expected);
+    return path;
+}
+
+QString localFileSha256(const QString& path) {
+    const QFileInfo info(path);
+    return info.isFile() ? localHash(info) : QString();
+}
+
+QString localTemplateFile(const QSqlDatabase& db, const QString& fileName) {
+    return ensureLocalCopy(db, templateStorePath(), fileName);
+}
+
+bool uploadLocalCopy(const QSqlDatabase& db, const QString& folder, const QString& fileName) {
+    ensureTemplateFileTable(db);
+    const QFileInfo local(withSlash(folder) + fileName);
+    if (!isStoredName(fileName) || !local.isFile())
+        return false;
+    QSqlQuery stored = runSql(
+        db,
+        QStringLiteral("select FileSize, FileSha256 from ZQ_DocTemplateFile where DocFileName = ?"),
+        {fileName});
+    if (stored.next() && stored.value(0).toLongLong() == local.size() &&
+        stored.value(1).toString() == localHash(local))
+        return false;
+    // A template deleted meanwhile is not brought back by its local copy.
+    if (!fileNameInUse(db, fileName))
+        return false;
+    writeFileRow(db, local.absoluteFilePath(), fileName, Write::Upsert);
+    return true;
+}
+
+int uploadMissingFiles(const QSqlDatabase& db, const QString& folder,
+                       const std::function<void(int done, int total)>& progress) {
+    ensureTemplateFileTable(db);
+    QSqlQuery missing = runSql(db, QStringLiteral("select distinct d.DocFileName "
+                                                  "from ZQ_DocTempDetail d where not exists ("
+                                                  "select 1 from ZQ_DocTemplateFile f "
+                                                  "where f.DocFileName = d.DocFileName)"));
+    QStringList present;
+    while (missing.next()) {
+        const QString fileName = missing.value(0).toString();
+        const QFileInfo local(withSlash(folder) + fileName);
+        // A file this workstation cannot read stays where it is; another may send it.
+        if (isStoredName(fileName) && local.isFile() && !local.isSymLink() && local.isReadable())
+            present.append(fileName);
+    }
+    if (present.isEmpty())
+        return 0;
+    Transaction transaction(db);
+    for (int i = 0; i < present.size(); ++i) {
+        // Another workstation may send the same file meanwhile; the first one stays.
+        writeFileRow(db, withSlash(folder) + present[i], present[i], Write::InsertIfAbsent);
+        if (progress)
+            progress(i + 1, int(present.size()));
+    }
+    transaction.commit();
+    return int(present.size());
+}
+
+} // namespace zq
