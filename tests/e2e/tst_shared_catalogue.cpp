@@ -3,6 +3,7 @@
 // manager window through its actions and prints what it saw. The catalogue is the PostgreSQL
 // server of the test run, or else one SQLite file both hosts open.
 
+#include "Archive.h"
 #include "HostCore.h"
 #include "HostDatabase.h"
 #include "MainWindow.h"
@@ -13,6 +14,7 @@
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFileDialog>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -21,6 +23,7 @@
 #include <QMdiSubWindow>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -83,6 +86,9 @@ public:
             trigger(op == QLatin1String("open")  ? "ActeditDoc"
                     : op == QLatin1String("reg") ? "ActReg"
                                                  : "ActDeleteDoc");
+        } else if (op == QLatin1String("export")) {
+            m_exportPath = f[1];
+            trigger("ActExport");
         } else if (op == QLatin1String("write")) {
             writeFile(storePath(f[1]), f[2].toUtf8());
         } else if (op == QLatin1String("show")) {
@@ -155,18 +161,34 @@ private:
         return true;
     }
 
+    // Pressed from the event loop, so that a window the press opens is answered in turn.
+    static void press(QAbstractButton* button) {
+        QMetaObject::invokeMethod(button, &QAbstractButton::click, Qt::QueuedConnection);
+    }
+
     void answerModal() {
         QWidget* modal = QApplication::activeModalWidget();
-        if (!modal)
+        // Each window is answered once; its answer may still be on its way.
+        if (!modal || modal == m_answered)
             return;
+        m_answered = modal;
         if (modal->objectName() == QLatin1String("FrmAddTemplateDoc")) {
             modal->findChild<QLineEdit*>(QStringLiteral("Edt_ChoDoc"))->setText(m_addValues[0]);
             modal->findChild<QLineEdit*>(QStringLiteral("Edt_DocName"))->setText(m_addValues[1]);
-            modal->findChild<QPushButton*>(QStringLiteral("BtBtnOK"))->click();
+            press(modal->findChild<QPushButton*>(QStringLiteral("BtBtnOK")));
+        } else if (modal->objectName() == QLatin1String("FrmZQTemplateDocPack")) {
+            modal->findChild<QTreeWidget*>(QStringLiteral("tvwOrg"))
+                ->topLevelItem(0)
+                ->setCheckState(0, Qt::Checked);
+            press(modal->findChild<QPushButton*>(QStringLiteral("BtBtnOK")));
+        } else if (auto* chooser = qobject_cast<QFileDialog*>(modal)) {
+            // The name typed in full: selectFile races the dialog's own start-up.
+            chooser->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(m_exportPath);
+            QMetaObject::invokeMethod(chooser, "accept", Qt::QueuedConnection);
         } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
             print(QStringLiteral("message: ") + box->text());
             QAbstractButton* ok = box->button(QMessageBox::Ok);
-            (ok ? ok : box->buttons().value(0))->click();
+            press(ok ? ok : box->buttons().value(0));
         } else {
             print(QStringLiteral("unexpected window ") + modal->objectName());
             modal->close();
@@ -177,6 +199,8 @@ private:
     std::unique_ptr<corvane::MainWindow> m_window;
     QTimer m_modals;
     QStringList m_addValues;
+    QString m_exportPath;
+    QPointer<QWidget> m_answered;
 };
 
 } // namespace
@@ -242,8 +266,8 @@ private slots:
         QSqlDatabase::removeDatabase(QStringLiteral("driver"));
     }
 
-    // Added on the first workstation, the template is opened and registered on the second,
-    // which had never seen its file.
+    // Added on the first workstation, the template is opened, registered and exported on the
+    // second, which had never seen its file.
     void addedOnOneUsedOnTheOther() {
         QCOMPARE(run(1, {"add|" + m_dir.filePath("source/plan.doc") + "|计划", "rows"}),
                  QStringList{"rows: 计划"});
@@ -253,6 +277,15 @@ private slots:
                  (QStringList{"plan.doc: <missing>", "plan.doc: plan, first version",
                               "ViewFile: " + kStore + "plan.doc",
                               "ZQGetCurUUID: " + kStore + "plan.doc"}));
+
+        // An export on the second workstation fetches what it lacks first.
+        QVERIFY(QFile::remove(storePath(2, "plan.doc")));
+        const QString package = m_dir.filePath("second.TempFile");
+        QCOMPARE(run(2, {"export|" + package}), QStringList{"message: 模板文件导出成功！"});
+        const QString unpacked = m_dir.filePath("unpacked/");
+        QVERIFY(QDir().mkpath(unpacked));
+        corvane::extractArchive(package, unpacked);
+        QCOMPARE(readFile(unpacked + "plan.doc"), QByteArray("plan, first version"));
     }
 
     // Changed on the second workstation, the file reaches the first, and a damaged copy on

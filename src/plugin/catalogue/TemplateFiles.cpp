@@ -161,8 +161,8 @@ PostgresResult runPostgres(PGconn* pg, const QString& sql, const QList<QByteArra
                           &PQclear);
     const ExecStatusType status = PQresultStatus(result.get());
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
-        throw Error(QStringLiteral("数据库操作失败：%1")
-                        .arg(QString::fromUtf8(PQerrorMessage(pg)).trimmed()));
+        throw Error(QStringLiteral("数据库操作失败。"),
+                    QString::fromUtf8(PQerrorMessage(pg)).trimmed());
     return result;
 }
 
@@ -301,6 +301,45 @@ bool deleteTemplateWithFile(const QSqlDatabase& db, qint64 docId, const QString&
     return unused;
 }
 
+namespace {
+
+bool isCurrent(const QFileInfo& local, const FileCheck& stored) {
+    return local.isFile() && !local.isSymLink() && local.size() == stored.size &&
+           localHash(local) == stored.sha256;
+}
+
+// Writes the database's bytes over the folder's copy once they match their hash.
+void fetchLocalCopy(const QSqlDatabase& db, const QString& folder, const QString& fileName) {
+    const std::optional<StoredFile> content = readFileRow(db, fileName);
+    if (!content)
+        throw Error(QStringLiteral("模板文件“%1”已被其他工作站删除。").arg(fileName));
+    const QByteArray& bytes = content->content;
+    if (bytes.size() != content->size || sha256Hex(bytes) != content->sha256)
+        throw Error(QStringLiteral("数据库中的模板文件“%1”已损坏（大小或校验值不符），"
+                                   "没有使用。")
+                        .arg(fileName));
+
+    if (!QDir().mkpath(folder))
+        throw Error(QStringLiteral("无法创建模板文件夹“%1”。").arg(folder));
+    const QString path = withSlash(folder) + fileName;
+    // A link in the store's place is replaced, never written through.
+    if (QFileInfo(path).isSymLink())
+        QFile::remove(path);
+    QSaveFile file(path);
+    const auto fail = [&] {
+        return Error(QStringLiteral("无法写入模板文件“%1”：%2").arg(path, file.errorString()));
+    };
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        throw fail();
+    file.setFileTime(QDateTime::fromMSecsSinceEpoch(content->modified, Qt::UTC),
+                     QFileDevice::FileModificationTime);
+    if (!file.commit())
+        throw fail();
+    rememberHash(path, content->sha256);
+}
+
+} // namespace
+
 QString ensureLocalCopy(const QSqlDatabase& db, const QString& folder, const QString& fileName) {
     ensureTemplateFileTable(db);
     if (!isStoredName(fileName))
@@ -315,37 +354,28 @@ QString ensureLocalCopy(const QSqlDatabase& db, const QString& folder, const QSt
         }
         return path;
     }
-    const auto [size, sha256] = *stored;
-    const QFileInfo local(path);
-    if (local.isFile() && !local.isSymLink() && local.size() == size && localHash(local) == sha256)
-        return path;
-
-    const std::optional<StoredFile> content = readFileRow(db, fileName);
-    if (!content)
-        throw Error(QStringLiteral("模板文件“%1”已被其他工作站删除。").arg(fileName));
-    const QByteArray& bytes = content->content;
-    if (bytes.size() != content->size || sha256Hex(bytes) != content->sha256)
-        throw Error(QStringLiteral("数据库中的模板文件“%1”已损坏（大小或校验值不符），"
-                                   "没有使用。")
-                        .arg(fileName));
-
-    if (!QDir().mkpath(folder))
-        throw Error(QStringLiteral("无法创建模板文件夹“%1”。").arg(folder));
-    // A link in the store's place is replaced, never written through.
-    if (local.isSymLink())
-        QFile::remove(path);
-    QSaveFile file(path);
-    const auto fail = [&] {
-        return Error(QStringLiteral("无法写入模板文件“%1”：%2").arg(path, file.errorString()));
-    };
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        throw fail();
-    file.setFileTime(QDateTime::fromMSecsSinceEpoch(content->modified, Qt::UTC),
-                     QFileDevice::FileModificationTime);
-    if (!file.commit())
-        throw fail();
-    rememberHash(path, content->sha256);
+    if (!isCurrent(QFileInfo(path), *stored))
+        fetchLocalCopy(db, folder, fileName);
     return path;
+}
+
+void ensureLocalCopies(const QSqlDatabase& db, const QString& folder,
+                       const QStringList& fileNames) {
+    ensureTemplateFileTable(db);
+    QHash<QString, FileCheck> stored;
+    {
+        QSqlQuery query = runSql(
+            db, QStringLiteral("select DocFileName, FileSize, FileSha256 from ZQ_DocTemplateFile"));
+        while (query.next())
+            stored.insert(query.value(0).toString(),
+                          {query.value(1).toLongLong(), query.value(2).toString()});
+    }
+    for (const QString& fileName : fileNames) {
+        const auto found = stored.constFind(fileName);
+        if (isStoredName(fileName) && found != stored.cend() &&
+            !isCurrent(QFileInfo(withSlash(folder) + fileName), *found))
+            fetchLocalCopy(db, folder, fileName);
+    }
 }
 
 QString localFileSha256(const QString& path) {

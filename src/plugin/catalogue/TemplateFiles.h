@@ -4,6 +4,7 @@
 
 #include <QSqlDatabase>
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 namespace zq {
@@ -40,6 +41,10 @@ bool deleteTemplateWithFile(const QSqlDatabase& db, qint64 docId, const QString&
 // text only for a name that is no bare file name. Throws when the database's bytes do not
 // match their hash or the copy cannot be written.
 QString ensureLocalCopy(const QSqlDatabase& db, const QString& folder, const QString& fileName);
+
+// ensureLocalCopy for many stored files (an export), with one statement for the database's side.
+// A file the database lacks is left as it is.
+void ensureLocalCopies(const QSqlDatabase& db, const QString& folder, const QStringList& fileNames);
 
 // ensureLocalCopy in this installation's template store: the one way every step gets the file
 // of a template row.
