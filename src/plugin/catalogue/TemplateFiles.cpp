@@ -66,13 +66,6 @@ QString withSlash(const QString& folder) {
     return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
 }
 
-// A stored file name names a file directly inside the store.
-bool isStoredName(const QString& fileName) {
-    return !fileName.trimmed().isEmpty() && fileName != QLatin1String(".") &&
-           fileName != QLatin1String("..") && !fileName.contains(QLatin1Char('/')) &&
-           !fileName.contains(QLatin1Char('\\')) && !fileName.contains(QLatin1Char('\0'));
-}
-
 qint64 modifiedMsecs(const QFileInfo& info) {
     return info.lastModified().toMSecsSinceEpoch();
 }
@@ -275,7 +268,7 @@ bool storedNameTaken(const QSqlDatabase& db, const QString& fileName) {
 
 void insertTemplateFile(const QSqlDatabase& db, const QString& folder, const QString& fileName) {
     ensureTemplateFileTable(db);
-    if (!isStoredName(fileName))
+    if (!isBareName(fileName))
         throw Error(QStringLiteral("“%1”不是模板文件夹中的文件名。").arg(fileName));
     writeFileRow(db, withSlash(folder) + fileName, fileName, Write::Insert);
 }
@@ -342,7 +335,7 @@ void fetchLocalCopy(const QSqlDatabase& db, const QString& folder, const QString
 
 QString ensureLocalCopy(const QSqlDatabase& db, const QString& folder, const QString& fileName) {
     ensureTemplateFileTable(db);
-    if (!isStoredName(fileName))
+    if (!isBareName(fileName))
         return QString();
     const QString path = withSlash(folder) + fileName;
     const std::optional<FileCheck> stored = storedCheck(db, fileName);
@@ -372,7 +365,7 @@ void ensureLocalCopies(const QSqlDatabase& db, const QString& folder,
     }
     for (const QString& fileName : fileNames) {
         const auto found = stored.constFind(fileName);
-        if (isStoredName(fileName) && found != stored.cend() &&
+        if (isBareName(fileName) && found != stored.cend() &&
             !isCurrent(QFileInfo(withSlash(folder) + fileName), *found))
             fetchLocalCopy(db, folder, fileName);
     }
@@ -390,7 +383,7 @@ QString localTemplateFile(const QSqlDatabase& db, const QString& fileName) {
 bool uploadLocalCopy(const QSqlDatabase& db, const QString& folder, const QString& fileName) {
     ensureTemplateFileTable(db);
     const QFileInfo local(withSlash(folder) + fileName);
-    if (!isStoredName(fileName) || !local.isFile())
+    if (!isBareName(fileName) || !local.isFile())
         return false;
     const std::optional<FileCheck> stored = storedCheck(db, fileName);
     if (stored && stored->size == local.size() && stored->sha256 == localHash(local))
@@ -414,7 +407,7 @@ int uploadMissingFiles(const QSqlDatabase& db, const QString& folder,
         const QString fileName = missing.value(0).toString();
         const QFileInfo local(withSlash(folder) + fileName);
         // A file this workstation cannot read stays where it is; another may send it.
-        if (isStoredName(fileName) && local.isFile() && !local.isSymLink() && local.isReadable())
+        if (isBareName(fileName) && local.isFile() && !local.isSymLink() && local.isReadable())
             present.append(fileName);
     }
     missing.finish();
