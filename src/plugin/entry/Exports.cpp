@@ -190,7 +190,9 @@ ZQ_EXPORT void ZQPackage_Export(intptr_t application, intptr_t screen, intptr_t 
         if (!QDir().mkpath(folder))
             return;
         const QString package = folder + QStringLiteral("DocMod.Pck");
-        const int templates = writePackage(selectionOfView(frame->tree()), package).templates;
+        const int templates =
+            writePackage(ensureDataModule()->connection(), selectionOfView(frame->tree()), package)
+                .templates;
         setOutText(packPath, templates > 0 ? package : QStringLiteral("-2"));
     } catch (...) {
     }
