@@ -120,7 +120,7 @@ bool packageBench(const Engine& engine) {
         exportMs = std::min(exportMs, bestMs(1, [&] {
                                 QList<SelectionNode> tree = fillSelectionTree(db);
                                 setChecked(tree[0], Qt::Checked);
-                                written = writePackage(tree[0], package).templates;
+                                written = writePackage(db, tree[0], package).templates;
                             }));
         QFile::remove(zip);
         ::sync();

@@ -23,6 +23,7 @@ bool listReadBench(const Engine& engine);
 bool moveBench(const Engine& engine);
 bool checkBench(const Engine& engine);
 bool packageBench(const Engine& engine);
+bool filesBench(const Engine& engine);
 bool managerBench(const Engine& engine);
 bool registrationBench(const Engine& engine);
 bool searchBench(const Engine& engine);
@@ -38,6 +39,7 @@ const Case kCases[] = {
     {"list-read", listReadBench}, {"move", moveBench},       {"check", checkBench},
     {"package", packageBench},    {"manager", managerBench}, {"registration", registrationBench},
     {"search", searchBench},
+    {"files", filesBench},
 };
 
 } // namespace

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     cmake g++ make
     qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql libgl-dev qt6-translations-l10n
-    libxml2-dev libarchive-dev libsqlite3-dev libicu-dev
+    libxml2-dev libarchive-dev libsqlite3-dev libssl-dev libpq-dev pkgconf libicu-dev
     fonts-wqy-microhei xvfb xauth
     postgresql python3
     libarchive-tools

@@ -231,7 +231,7 @@ int runExport(const CommandContext& context, const QString& packagePath,
 
     const PackageResult result =
         withProgress(QStringLiteral("Exporting"), [&](const PackageProgress& progress) {
-            return writePackage(root, packagePath, progress);
+            return writePackage(context.db, root, packagePath, progress);
         });
     print(QStringLiteral("Wrote %1 template(s) to %2\n").arg(result.templates).arg(packagePath) +
           listed(QStringLiteral("Left out (no stored file)"), result.leftOut));

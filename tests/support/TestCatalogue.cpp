@@ -2,6 +2,7 @@
 
 #include "HostDatabase.h"
 #include "catalogue/Sql.h"
+#include "catalogue/TemplateFiles.h"
 
 #include <QSqlDriver>
 #include <QUuid>
@@ -14,6 +15,8 @@ TestCatalogue::TestCatalogue(const QString& sqliteFile)
     m_db = corvane::openHostDatabase(m_name, sqliteFile, url);
     corvane::createHostSchema(m_db);
     corvane::clearCatalogue(m_db);
+    ensureTemplateFileTable(m_db);
+    runSql(m_db, QStringLiteral("delete from ZQ_DocTemplateFile"));
 }
 
 TestCatalogue::~TestCatalogue() {

@@ -172,7 +172,7 @@ private slots:
             setChecked(*node, Qt::Checked);
         }
         updateCheckStates(root);
-        const PackageResult result = zq::writePackage(root, x.package());
+        const PackageResult result = zq::writePackage(x.catalogue.db(), root, x.package());
         QVERIFY(result.leftOut.isEmpty());
         QVERIFY(!QFileInfo::exists(stagingFolder()));
 
@@ -217,7 +217,7 @@ private slots:
         QDir().mkpath(stagingFolder());
         writeFile(stagingFolder() + "left-over.doc", "old"); // an interrupted run's file
 
-        const PackageResult result = zq::writePackage(top[0], x.package());
+        const PackageResult result = zq::writePackage(x.catalogue.db(), top[0], x.package());
         QCOMPARE(result.templates, 1);
         QCOMPARE(result.leftOut.size(), 2);
         QVERIFY(result.leftOut[0].contains("gone"));
@@ -231,7 +231,7 @@ private slots:
         x.host.compressWith = nullptr;
         x.host.compressResult.clear();
         try {
-            zq::writePackage(top[0], x.package("second.TempFile"));
+            zq::writePackage(x.catalogue.db(), top[0], x.package("second.TempFile"));
             QFAIL("an empty compression result passed as success");
         } catch (const PackageError& e) {
             QCOMPARE(e.kind(), PackageError::Kind::Compression);
@@ -248,7 +248,7 @@ private slots:
         x.stored("q'引号", "00010001", "q'.doc", "QQ");
         QList<SelectionNode> top = fillSelectionTree(x.catalogue.db());
         setChecked(top[0], Qt::Checked);
-        zq::writePackage(top[0], x.package());
+        zq::writePackage(x.catalogue.db(), top[0], x.package());
         const QStringList classes = x.classes();
         const QStringList templates = x.templates();
         runSql(x.catalogue.db(), "delete from ZQ_DocTempDetail");

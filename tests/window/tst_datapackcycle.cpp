@@ -136,6 +136,13 @@ struct DataPack {
                         QString(docs.value(2).toString()).remove(p));
         return rows;
     }
+    // The bytes the catalogue keeps for a template's stored file; empty when it keeps none.
+    QByteArray storedBytes(const QString& caption) {
+        return sqlValue(catalogue.db(),
+                        "select FileContent from ZQ_DocTemplateFile where DocFileName = ?",
+                        {name(caption)})
+            .toByteArray();
+    }
     // The entries of a written pack, each as "kind:caption".
     QStringList packEntries(const QString& pack) {
         const QString folder = temp.filePath("look");
@@ -275,6 +282,9 @@ private slots:
         QCOMPARE(f.rows(), rows);
         QCOMPARE(readFile(f.file("乙")), fileOfB);
         QCOMPARE(QFile::exists(f.file("甲")), result == 1);
+        // The imported files travel with the catalogue.
+        QCOMPARE(f.storedBytes("甲"), result == 1 ? QByteArray("甲") : QByteArray());
+        QCOMPARE(f.storedBytes("乙"), fileOfB == "old" ? QByteArray() : fileOfB);
     }
 
     // The import tree follows the pack: classes under their parents, templates under their
@@ -347,6 +357,7 @@ private slots:
         QCOMPARE(ZQPackage_Import(f.app(), 0, 0, kKind, ""), -1);
         QVERIFY(f.rows().contains("0002|旧B"));
         QCOMPARE(readFile(f.file("乙")), QByteArray("old"));
+        QCOMPARE(f.storedBytes("乙"), QByteArray());
     }
 
     // "@&@" before the path shows the pack without check boxes: nothing can be imported.

@@ -52,8 +52,9 @@ private slots:
             QTreeWidget tree;
             loadClassTree(&tree, f.catalogue.db());
         }) << qint64(1);
+        // Tree, the root's list, and the one query for store files the catalogue lacks.
         QTest::newRow("manager window: tree and the root's list")
-            << std::function<void(WindowFixture&)>([](WindowFixture& f) { f.open(); }) << qint64(3);
+            << std::function<void(WindowFixture&)>([](WindowFixture& f) { f.open(); }) << qint64(4);
         QTest::newRow("registration dialog")
             << std::function<void(WindowFixture&)>([](WindowFixture& f) {
                    RegisterTemplateDialog dialog(nullptr, f.catalogue.db());

@@ -133,6 +133,8 @@ private slots:
     void exportCancelledAndLeftOut() {
         Packages f;
         QFile::remove(storedFilePath(f.p + "乙.doc"));
+        runSql(f.catalogue.db(), "delete from ZQ_DocTemplateFile where DocFileName = ?",
+               {f.p + "乙.doc"});
         f.dialogs.scripts.enqueue([&](QDialog* dialog) {
             auto* exportDialog = static_cast<PackageExportDialog*>(dialog);
             Packages::tick({"0002"})(dialog); // no file chosen

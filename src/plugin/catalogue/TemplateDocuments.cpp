@@ -46,17 +46,6 @@ void deleteTemplateRow(const QSqlDatabase& db, qint64 docId) {
     runSql(db, QStringLiteral("delete from ZQ_DocTempDetail where DocID = ?"), {docId});
 }
 
-void deleteTemplateAndFile(const QSqlDatabase& db, qint64 docId) {
-    const QString fileName =
-        sqlValue(db, QStringLiteral("select DocFileName from ZQ_DocTempDetail where DocID = ?"),
-                 {docId})
-            .toString();
-    deleteTemplateRow(db, docId);
-    const QString path = storedFilePath(fileName);
-    if (!fileName.trimmed().isEmpty() && !path.isEmpty() && !fileNameInUse(db, fileName))
-        QFile::remove(path);
-}
-
 bool fileNameInUse(const QSqlDatabase& db, const QString& docFileName) {
     return sqlValue(db,
                     QStringLiteral("select count(*) from ZQ_DocTempDetail where DocFileName = ?"),

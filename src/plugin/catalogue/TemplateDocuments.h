@@ -24,9 +24,6 @@ qint64 insertTemplate(const QSqlDatabase& db, const TemplateRow& row);
 void updateTemplateText(const QSqlDatabase& db, qint64 docId, const QString& caption,
                         const QString& memo);
 void deleteTemplateRow(const QSqlDatabase& db, qint64 docId);
-// Deletes the template's row, then its stored file unless another row still names that file.
-// A row whose file name has no place in the store loses its row only.
-void deleteTemplateAndFile(const QSqlDatabase& db, qint64 docId);
 // Whether any template row names the stored file.
 bool fileNameInUse(const QSqlDatabase& db, const QString& docFileName);
 // The display name of a data type, or the empty text.

@@ -1,5 +1,6 @@
 #include "catalogue/TemplateRegistration.h"
 
+#include "catalogue/TemplateFiles.h"
 #include "catalogue/TemplateStore.h"
 #include "util/FileUtil.h"
 
@@ -16,8 +17,8 @@ QString projectRefusal(HostPlatform& host) {
     return {};
 }
 
-QString existingTemplateFile(const QString& docFileName) {
-    const QString path = storedFilePath(docFileName);
+QString existingTemplateFile(const QSqlDatabase& db, const QString& docFileName) {
+    const QString path = localTemplateFile(db, docFileName);
     return !path.isEmpty() && QFileInfo(path).isFile() ? path : QString();
 }
 

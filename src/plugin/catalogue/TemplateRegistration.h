@@ -3,6 +3,7 @@
 #include "catalogue/NodeRecords.h"
 #include "platform/HostPlatform.h"
 
+#include <QSqlDatabase>
 #include <QString>
 
 namespace zq {
@@ -11,9 +12,9 @@ namespace zq {
 // text when a real project is open.
 QString projectRefusal(HostPlatform& host);
 
-// The full path of a template's stored file, or the empty text when the row has no stored file
-// or it is missing.
-QString existingTemplateFile(const QString& docFileName);
+// The full path of a template's stored file, brought up to date from the catalogue, or the empty
+// text when the name does not denote a file directly inside the store or there is none.
+QString existingTemplateFile(const QSqlDatabase& db, const QString& docFileName);
 
 // Where the parent identifier of a new resource comes from.
 enum class ParentIdSource {

@@ -54,7 +54,8 @@ QString storedFilePath(const QString& docFileName) {
     return isBareName(docFileName) ? templateStorePath() + docFileName : QString();
 }
 
-QString copyToStore(const QString& sourcePath, const QString& folder) {
+QString copyToStore(const QString& sourcePath, const QString& folder,
+                    const std::function<bool(const QString& fileName)>& nameTaken) {
     QString target = folder;
     if (!target.endsWith(QLatin1Char('/')))
         target += QLatin1Char('/');
@@ -70,10 +71,14 @@ QString copyToStore(const QString& sourcePath, const QString& folder) {
     const QString extension = dot < 0 ? QString() : fileName.mid(dot);
     const QString baseName = fileName.left(fileName.size() - extension.size());
 
-    QString candidate = target + fileName;
-    for (int counter = 0; QFileInfo::exists(candidate) || QFileInfo(candidate).isSymLink();
-         ++counter)
-        candidate = target + baseName + QString::number(counter) + extension;
+    const auto taken = [&](const QString& name) {
+        const QFileInfo info(target + name);
+        return info.exists() || info.isSymLink() || (nameTaken && nameTaken(name));
+    };
+    QString candidate = fileName;
+    for (int counter = 0; taken(candidate); ++counter)
+        candidate = baseName + QString::number(counter) + extension;
+    candidate.prepend(target);
 
     QFile source(sourcePath);
     if (!source.copy(candidate))

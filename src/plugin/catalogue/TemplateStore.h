@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 namespace zq {
 
@@ -20,8 +21,11 @@ bool isBareName(const QString& name);
 QString storedFilePath(const QString& docFileName);
 
 // Copies the source file into the folder under the first free name of the sequence name.ext,
-// name0.ext, name1.ext, ... and returns the full path of the copy. Makes the folder when it is
-// missing; throws when the source cannot be copied.
-QString copyToStore(const QString& sourcePath, const QString& folder);
+// name0.ext, name1.ext, ... and returns the full path of the copy. A name is free when the
+// folder has no such file and `nameTaken`, when given, says no (a shared catalogue knows names
+// that this folder has not seen yet). Makes the folder when it is missing; throws when the
+// source cannot be copied.
+QString copyToStore(const QString& sourcePath, const QString& folder,
+                    const std::function<bool(const QString& fileName)>& nameTaken = {});
 
 } // namespace zq

@@ -182,7 +182,8 @@ ZQ_EXPORT void ZQPackage_Export(intptr_t application, intptr_t screen, intptr_t 
     try {
         installHostObjects(hintWindowClass, application, screen);
         if (const DataPackExportFrame* frame = frameSlot(Side::Export))
-            setOutText(packPath, exportDataPack(frame->selection()));
+            setOutText(packPath,
+                       exportDataPack(ensureDataModule()->connection(), frame->selection()));
     } catch (...) {
         // The host reads the empty text as a failed export.
     }

@@ -1,6 +1,7 @@
 #include "exchange/DataPack.h"
 
 #include "catalogue/Sql.h"
+#include "catalogue/TemplateFiles.h"
 #include "catalogue/TemplateStore.h"
 #include "catalogue/TextRules.h"
 #include "exchange/PackageFolders.h"
@@ -83,13 +84,13 @@ QString dataPackFile() {
     return dataPackFolder() + QStringLiteral("DocMod.Pck");
 }
 
-QString exportDataPack(const SelectionNode& root) {
+QString exportDataPack(const QSqlDatabase& db, const SelectionNode& root) {
     const QString folder = dataPackFolder();
     if (!QFileInfo(folder).isDir() && !QDir().mkdir(folder))
         throw PackageError(PackageError::Kind::StagingFolder,
                            QStringLiteral("无法创建数据包文件夹“%1”。").arg(folder));
     const QString file = dataPackFile();
-    return writePackage(root, file).templates > 0 ? file : QStringLiteral("-2");
+    return writePackage(db, root, file).templates > 0 ? file : QStringLiteral("-2");
 }
 
 std::optional<QList<ManifestEntry>> readDataPack(const QString& packagePath) {
@@ -147,6 +148,7 @@ DataPackReport importDataPack(const QSqlDatabase& db, const QList<ManifestEntry>
     report.classes = int(classes.size());
     report.templates = int(templates.size());
 
+    ensureTemplateFileTable(db);
     Transaction transaction(db);
     const QSet<QString> codes =
         columnValues(db, QStringLiteral("select DocSortID from ZQ_DocInfoMaster"));
@@ -185,8 +187,10 @@ DataPackReport importDataPack(const QSqlDatabase& db, const QList<ManifestEntry>
         throw Error(QStringLiteral("无法创建模板文件夹“%1”。").arg(store));
     std::vector<std::unique_ptr<QTemporaryFile>> parts;
     parts.reserve(templates.size());
-    for (const TemplateRecord& t : std::as_const(templates))
+    for (const TemplateRecord& t : std::as_const(templates)) {
+        replaceTemplateFile(db, source, t.fileName);
         parts.push_back(stagedCopy(source + t.fileName, store + t.fileName));
+    }
     transaction.commit();
     // A rename replaces a link of that name in the store instead of writing through it.
     for (qsizetype i = 0; i < templates.size(); ++i) {

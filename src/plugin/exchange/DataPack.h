@@ -18,7 +18,7 @@ QString dataPackFile();
 // Writes the ticked part of the tree to the data-pack file and gives what the host is told:
 // the file's path when it holds a template, "-2" when it holds none. Templates without their
 // stored file are left out and not counted. Throws when no package was written.
-QString exportDataPack(const SelectionNode& root);
+QString exportDataPack(const QSqlDatabase& db, const SelectionNode& root);
 
 // The entries of a package, read from the unpack folder, which is removed again; entries whose
 // file name is not a bare name are left out. Nothing when the package is missing or cannot be
@@ -33,9 +33,10 @@ struct DataPackReport {
 };
 
 // Updates or inserts the entries: a class by its code, a template by its stored file name,
-// whose file is taken from the data-pack folder into the store. A template whose file is not
-// a regular file there is refused. All in one transaction; the files replace the stored ones
-// only once it is committed. Throws on any failure, leaving catalogue and store as they were.
+// whose file is taken from the data-pack folder into the store and its bytes into the catalogue. A
+// template whose file is not a regular file there is refused. All in one transaction; the files
+// replace the stored ones only once it is committed. Throws on any failure, leaving catalogue and
+// store as they were.
 DataPackReport importDataPack(const QSqlDatabase& db, const QList<ManifestEntry>& entries);
 
 } // namespace zq

@@ -3,6 +3,7 @@
 #include "catalogue/ClassCatalogue.h"
 #include "catalogue/Sql.h"
 #include "catalogue/TemplateDocuments.h"
+#include "catalogue/TemplateFiles.h"
 #include "catalogue/TemplateStore.h"
 #include "platform/HostPlatform.h"
 #include "util/FileUtil.h"
@@ -150,6 +151,8 @@ QString ImportReport::summary() const {
 void catalogueTemplate(const QSqlDatabase& db, const TemplateRecord& entry,
                        const QString& unpackedFile) {
     insertTemplate(db, templateRow(entry));
+    // The bytes go into the catalogue with the row, before the file takes its place in the store.
+    insertTemplateFile(db, QFileInfo(unpackedFile).path(), entry.fileName);
     moveIntoStore(unpackedFile, storedFilePath(entry.fileName));
 }
 

@@ -1,5 +1,7 @@
 #include "exchange/PackageWriter.h"
 
+#include "catalogue/TemplateFiles.h"
+
 #include "catalogue/TemplateStore.h"
 #include "platform/HostPlatform.h"
 #include "util/FileUtil.h"
@@ -29,8 +31,8 @@ QString templateName(const TemplateRecord& record) {
 
 } // namespace
 
-PackageResult writePackage(const SelectionNode& root, const QString& packagePath,
-                           const PackageProgress& progress) {
+PackageResult writePackage(const QSqlDatabase& db, const SelectionNode& root,
+                           const QString& packagePath, const PackageProgress& progress) {
     const QString staging = stagingFolder();
     if (!prepareWorkFolder(staging))
         throw PackageError(PackageError::Kind::StagingFolder,
@@ -38,6 +40,11 @@ PackageResult writePackage(const SelectionNode& root, const QString& packagePath
     const auto removeStaging = qScopeGuard([&] { deleteDirectoryTree(staging); });
 
     const QList<ManifestEntry> selected = selectedEntries(root);
+    QStringList fileNames;
+    for (const ManifestEntry& entry : selected)
+        if (entry.kind == ManifestEntry::Kind::Template)
+            fileNames.append(entry.record.fileName);
+    ensureLocalCopies(db, templateStorePath(), fileNames);
     const int total = int(std::count_if(selected.cbegin(), selected.cend(), [](const auto& e) {
         return e.kind == ManifestEntry::Kind::Template;
     }));

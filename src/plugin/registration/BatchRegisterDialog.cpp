@@ -45,19 +45,20 @@ void noteSkipped(BatchReport& report, const QTreeWidgetItem* item) {
 // and unticks each one registered so that OK again tries only what is left. A missing file or
 // a refusal ends this node's walk (the rest of it is noted as skipped); its parent's walk goes
 // on.
-void registerChecked(HostPlatform& host, QTreeWidgetItem* node, BatchReport& report) {
+void registerChecked(HostPlatform& host, const QSqlDatabase& db, QTreeWidgetItem* node,
+                     BatchReport& report) {
     for (int i = 0; i < node->childCount(); ++i) {
         QTreeWidgetItem* child = node->child(i);
         if (child->childCount() > 0) {
             if (child->checkState(0) != Qt::Unchecked)
-                registerChecked(host, child, report);
+                registerChecked(host, db, child, report);
             continue;
         }
         if (!isTickedTemplate(child))
             continue;
         const TemplateRecord doc = TemplateRecord::fromList(nodeRecord(child));
         QString why;
-        if (existingTemplateFile(doc.fileName).isEmpty()) {
+        if (existingTemplateFile(db, doc.fileName).isEmpty()) {
             why = QStringLiteral("模板文件不存在");
         } else {
             const int result = registerTemplateDoc(host, doc, ParentIdSource::Remembered);
@@ -117,7 +118,7 @@ void BatchRegisterDialog::acceptIfValid() {
         if (m_tree->topLevelItemCount() == 0)
             return;
         host.SetOldParentID(-1);
-        registerChecked(host, m_tree->topLevelItem(0), report);
+        registerChecked(host, m_db, m_tree->topLevelItem(0), report);
         if (!report.notRegistered.isEmpty()) {
             const qsizetype count = report.notRegistered.size();
             QString text = QStringLiteral("已注册 %1 个模板，%2 个未注册：\n")

@@ -56,7 +56,7 @@ void RegisterTemplateDialog::onTreeDoubleClicked() {
         if (!node || node == m_tree->topLevelItem(0) || imageIndex(node) == kClassImage)
             return showStatus(m_status, QStringLiteral("请选择要注册的模板，而不是分类。"));
         const TemplateRecord doc = TemplateRecord::fromList(nodeRecord(node));
-        if (existingTemplateFile(doc.fileName).isEmpty())
+        if (existingTemplateFile(m_db, doc.fileName).isEmpty())
             return showStatus(
                 m_status, QStringLiteral("模板文件不存在：%1").arg(storedFilePath(doc.fileName)));
         const int itemId = registerTemplateDoc(host, doc, ParentIdSource::Fixed);

@@ -2,6 +2,7 @@
 
 #include "catalogue/ClassCatalogue.h"
 #include "catalogue/TemplateDocuments.h"
+#include "catalogue/TemplateFiles.h"
 #include "catalogue/TemplateRegistration.h"
 #include "catalogue/TemplateStore.h"
 #include "platform/HostPlatform.h"
@@ -14,6 +15,7 @@
 #include "ui/ImageList.h"
 #include "ui/ManagerMoves.h"
 #include "ui/ManagerPackages.h"
+#include "ui/ProgressSplash.h"
 #include "ui/ReportList.h"
 #include "ui/SearchDialog.h"
 #include "ui/TreeNodes.h"
@@ -23,6 +25,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHash>
@@ -35,6 +38,7 @@
 #include <QSignalBlocker>
 #include <QSplitter>
 #include <QStyle>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolTip>
 #include <QTreeWidget>
@@ -149,9 +153,20 @@ ManagerWindow::ManagerWindow(QWidget* owner, const QSqlDatabase& db)
     new ManagerMoves(this);
     new ManagerPackages(this);
 
+    // A stored file changed here goes to the catalogue once its editor has finished writing.
+    m_fileWatcher = new QFileSystemWatcher(this);
+    auto* uploadDelay = new QTimer(this);
+    uploadDelay->setSingleShot(true);
+    uploadDelay->setInterval(500);
+    connect(m_fileWatcher, &QFileSystemWatcher::fileChanged, uploadDelay,
+            qOverload<>(&QTimer::start));
+    connect(uploadDelay, &QTimer::timeout, this,
+            [this] { guarded(this, [this] { uploadEditedFiles(); }); });
+
     // FormCreate: the whole catalogue with the root selected, the list showing its contents.
     // A catalogue that cannot be read is shown as an error; the window still opens.
-    attempt(this, QStringLiteral("无法读取模板目录"), [this] { loadTree(); });
+    if (attempt(this, QStringLiteral("无法读取模板目录"), [this] { loadTree(); }))
+        guarded(this, [this] { uploadStoreFiles(); });
     updateActions();
 }
 
@@ -726,7 +741,10 @@ void ManagerWindow::addTemplate() {
         QString keyword;
         QString name = dialog.name();
         QString memo = dialog.memo();
-        stored = copyToStore(dialog.filePath(), templateStorePath());
+        stored =
+            copyToStore(dialog.filePath(), templateStorePath(), [this](const QString& fileName) {
+                return storedNameTaken(m_db, fileName);
+            });
         // The copy goes again when the host refused it or was never asked; once the host
         // accepted it the host refers to it, whatever the catalogue insert does.
         bool hostKeepsCopy = false;
@@ -737,8 +755,10 @@ void ManagerWindow::addTemplate() {
         if (hostPlatform().ZQImportNewRes(name, typeName, memo, keyword, stored, classPath, 1) < 0)
             return;
         hostKeepsCopy = true;
-        docId = insertTemplate(m_db, {dialog.name(), QFileInfo(stored).fileName(), dialog.memo(),
-                                      nodeClassCode(target), typeName, keyword});
+        docId = addTemplateWithFile(m_db,
+                                    {dialog.name(), QFileInfo(stored).fileName(), dialog.memo(),
+                                     nodeClassCode(target), typeName, keyword},
+                                    templateStorePath());
     });
     if (dialogs().exec(&dialog) != QDialog::Accepted || docId < 0 || target != node)
         return; // a template of a sub-class is not a row of this list
@@ -783,18 +803,61 @@ void ManagerWindow::openSelectedTemplate() {
         openTemplate(row);
 }
 
-// The viewer works on the stored file itself.
+// The viewer works on the stored file itself; what it changes there goes to the catalogue.
 void ManagerWindow::openTemplate(const QTreeWidgetItem* row) {
     if (lacksStoredFile(this, row))
         return;
     const WaitCursor wait;
-    hostPlatform().ViewFile(row->text(kColFullPath), 1,
-                            row->text(kColMemo) + QStringLiteral(".模板"));
+    const QString path = templateFileOfRow(row);
+    if (QFileInfo::exists(path)) {
+        m_openedFiles.insert(path, localFileSha256(path));
+        if (!m_fileWatcher->files().contains(path))
+            m_fileWatcher->addPath(path);
+    }
+    hostPlatform().ViewFile(path, 1, row->text(kColMemo) + QStringLiteral(".模板"));
+}
+
+QString ManagerWindow::templateFileOfRow(const QTreeWidgetItem* row) {
+    // A change made here goes out first, so that it is not taken for an old copy.
+    uploadEditedFiles();
+    const QString store = templateStorePath();
+    const QString path = row->text(kColFullPath);
+    return path.startsWith(store) ? localTemplateFile(m_db, path.mid(store.size())) : path;
+}
+
+void ManagerWindow::uploadEditedFiles() {
+    const QString store = templateStorePath();
+    for (auto it = m_openedFiles.begin(); it != m_openedFiles.end(); ++it) {
+        // An editor that saves under a new name and renames it replaces the watched file.
+        if (!m_fileWatcher->files().contains(it.key()) && QFileInfo::exists(it.key()))
+            m_fileWatcher->addPath(it.key());
+        const QString sha256 = localFileSha256(it.key());
+        if (sha256.isEmpty() || sha256 == it.value())
+            continue;
+        uploadLocalCopy(m_db, store, it.key().mid(store.size()));
+        it.value() = sha256;
+    }
+}
+
+void ManagerWindow::uploadStoreFiles() {
+    SplashProcess splash;
+    uploadMissingFiles(m_db, templateStorePath(), [&](int done, int total) {
+        const QString hint = QStringLiteral("正在把本机模板文件存入模板目录");
+        if (done == 1)
+            splash.start(hint, this);
+        splash.setProgress(hint, done, total);
+    });
+}
+
+void ManagerWindow::closeEvent(QCloseEvent* event) {
+    guarded(this, [this] { uploadEditedFiles(); });
+    QWidget::closeEvent(event);
 }
 
 // Navigation.
 
 void ManagerWindow::refresh() {
+    uploadEditedFiles();
     saveTreeState();
     reloadKeepingView();
 }
@@ -844,7 +907,9 @@ void ManagerWindow::search() {
 
 void ManagerWindow::registerSelectedRow() {
     if (const QTreeWidgetItem* row = selectedRow(); row && !lacksStoredFile(this, row))
-        registerListRow(hostPlatform(), row->text(kColFullPath), row->text(kColMemo));
+        registerListRow(hostPlatform(),
+                        isClassRow(row) ? row->text(kColFullPath) : templateFileOfRow(row),
+                        row->text(kColMemo));
 }
 
 } // namespace zq

@@ -6,6 +6,7 @@
 #include <QWidget>
 
 class QAction;
+class QFileSystemWatcher;
 class QKeyEvent;
 class QMenu;
 class QMenuBar;
@@ -58,6 +59,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void createActions();
@@ -72,6 +74,12 @@ private:
     QTreeWidgetItem* classNode(const QString& code) const;
     void sortDocList(int column);
     void openTemplate(const QTreeWidgetItem* row);
+    // The local path of a template row's stored file, brought up to date from the catalogue.
+    QString templateFileOfRow(const QTreeWidgetItem* row);
+    // Sends the files opened from this window that changed here to the catalogue.
+    void uploadEditedFiles();
+    // Sends the store's files that rows name and the catalogue lacks (an older catalogue).
+    void uploadStoreFiles();
     void selectRow(int index);
 
     void onClassTreeCurrentChanged(QTreeWidgetItem* current);
@@ -106,6 +114,10 @@ private:
     QToolBar* m_toolBar = nullptr;
     QMenu* m_classMenu = nullptr;
     QMenu* m_docMenu = nullptr;
+    // Stored files opened from this window, with their hash when last in step with the
+    // catalogue; watched, so that a change made here is sent to the catalogue.
+    QHash<QString, QString> m_openedFiles;
+    QFileSystemWatcher* m_fileWatcher = nullptr;
 
     mutable QHash<QString, QTreeWidgetItem*> m_nodesByCode; // empty until asked for
     // Whether the list was filled (or tried to be) since the last mouse press on the tree: the

@@ -24,7 +24,8 @@ constexpr int kDesktopDirectory = 16;
 } // namespace
 
 PackageExportDialog::PackageExportDialog(QWidget* owner, const QSqlDatabase& db)
-    : QDialog(owner) {
+    : QDialog(owner)
+    , m_db(db) {
     setObjectName(QStringLiteral("FrmZQTemplateDocPack"));
     setWindowTitle(QStringLiteral("模板文件导出"));
     setFixedSize(310, 329);
@@ -74,7 +75,7 @@ void PackageExportDialog::exportPackage() {
     process.start(hint, this);
     PackageResult result;
     try {
-        result = writePackage(selection(), path,
+        result = writePackage(m_db, selection(), path,
                               [&](int done, int total) { process.setProgress(hint, done, total); });
     } catch (const PackageError& e) {
         process.stop();

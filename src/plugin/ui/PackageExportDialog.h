@@ -27,6 +27,7 @@ public:
 private:
     void exportPackage();
 
+    QSqlDatabase m_db;
     QTreeWidget* m_tree = nullptr;
     ExportState m_exportState = NothingExported;
 };

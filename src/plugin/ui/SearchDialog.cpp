@@ -1,5 +1,6 @@
 #include "ui/SearchDialog.h"
 
+#include "catalogue/TemplateFiles.h"
 #include "catalogue/TemplateSearch.h"
 #include "catalogue/TemplateStore.h"
 #include "platform/HostPlatform.h"
@@ -14,6 +15,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -264,8 +266,8 @@ void SearchDialog::openSelected() {
     if (row->text(kResultFullPath).isEmpty())
         return dialogs().inform(this, applicationTitle(), QStringLiteral("该模板的文件不存在！"));
     const WaitCursor wait;
-    hostPlatform().ViewFile(row->text(kResultFullPath), 1,
-                            row->text(kResultCaption) + QStringLiteral(".模板"));
+    const QString path = localTemplateFile(m_db, QFileInfo(row->text(kResultFullPath)).fileName());
+    hostPlatform().ViewFile(path, 1, row->text(kResultCaption) + QStringLiteral(".模板"));
 }
 
 void SearchDialog::deleteSelected() {

@@ -1,0 +1,449 @@
+#include "catalogue/TemplateFiles.h"
+
+#include "catalogue/Sql.h"
+#include "catalogue/TemplateStore.h"
+#include "util/Error.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QSaveFile>
+#include <QSet>
+#include <QSqlDriver>
+
+#include <QtEndian>
+
+#include <libpq-fe.h>
+#include <memory>
+#include <openssl/evp.h>
+#include <optional>
+
+namespace zq {
+
+namespace {
+
+bool isPostgres(const QSqlDatabase& db) {
+    return db.driver()->dbmsType() == QSqlDriver::PostgreSQL;
+}
+
+// SHA-256 by the system's crypto library, which uses the processor's hash instructions: on a
+// large template an order of magnitude faster than Qt's own.
+class Sha256 {
+public:
+    Sha256()
+        : m_context(EVP_MD_CTX_new()) {
+        if (!m_context || !EVP_DigestInit_ex(m_context, EVP_sha256(), nullptr))
+            throw Error(QStringLiteral("无法计算模板文件的校验值。"));
+    }
+    ~Sha256() { EVP_MD_CTX_free(m_context); }
+    Sha256(const Sha256&) = delete;
+    Sha256& operator=(const Sha256&) = delete;
+
+    void add(const QByteArray& bytes) {
+        EVP_DigestUpdate(m_context, bytes.constData(), size_t(bytes.size()));
+    }
+    QString hex() {
+        unsigned char digest[EVP_MAX_MD_SIZE];
+        unsigned int size = 0;
+        EVP_DigestFinal_ex(m_context, digest, &size);
+        return QString::fromLatin1(
+            QByteArray::fromRawData(reinterpret_cast<const char*>(digest), int(size)).toHex());
+    }
+
+private:
+    EVP_MD_CTX* m_context;
+};
+
+QString sha256Hex(const QByteArray& bytes) {
+    Sha256 hash;
+    hash.add(bytes);
+    return hash.hex();
+}
+
+QString withSlash(const QString& folder) {
+    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+}
+
+qint64 modifiedMsecs(const QFileInfo& info) {
+    return info.lastModified().toMSecsSinceEpoch();
+}
+
+// The hashes of local copies, by path, valid while the file keeps its size and time, so that
+// opening a current copy reads nothing but the file's attributes.
+struct CachedHash {
+    qint64 size;
+    qint64 modified;
+    QString sha256;
+};
+
+QHash<QString, CachedHash>& hashCache() {
+    static QHash<QString, CachedHash> cache;
+    return cache;
+}
+
+void rememberHash(const QString& path, const QString& sha256) {
+    const QFileInfo info(path);
+    hashCache().insert(path, {info.size(), modifiedMsecs(info), sha256});
+}
+
+QString localHash(const QFileInfo& info) {
+    const QString path = info.absoluteFilePath();
+    const auto cached = hashCache().constFind(path);
+    if (cached != hashCache().cend() && cached->size == info.size() &&
+        cached->modified == modifiedMsecs(info))
+        return cached->sha256;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
+    Sha256 hash;
+    while (!file.atEnd()) {
+        const QByteArray chunk = file.read(1 << 20);
+        if (chunk.isEmpty())
+            return QString();
+        hash.add(chunk);
+    }
+    const QString sha256 = hash.hex();
+    rememberHash(path, sha256);
+    return sha256;
+}
+
+QByteArray readLocalFile(const QString& path) {
+    QFile file(path);
+    QByteArray bytes;
+    if (file.open(QIODevice::ReadOnly))
+        bytes = file.readAll();
+    if (!file.isOpen() || file.error() != QFileDevice::NoError)
+        throw Error(QStringLiteral("无法读取模板文件“%1”：%2").arg(path, file.errorString()));
+    return bytes;
+}
+
+// On PostgreSQL the file's bytes travel in libpq's binary format on the driver's own
+// connection: Qt's driver sends a bytea as an escaped text literal and reads it back the same
+// way, ten times slower on a 1 MB template.
+PGconn* postgresConnection(const QSqlDatabase& db) {
+    const QVariant handle = db.driver()->handle();
+    // The handle's type is named after the struct behind libpq's typedef.
+    const bool libpq =
+        qstrcmp(handle.typeName(), "pg_conn*") == 0 || qstrcmp(handle.typeName(), "PGconn*") == 0;
+    return libpq ? *static_cast<PGconn* const*>(handle.constData()) : nullptr;
+}
+
+using PostgresResult = std::unique_ptr<PGresult, decltype(&PQclear)>;
+
+// Runs the statement ('?' for each value) with the values as text, except the one at
+// `binaryValue`, which goes as bytes; the results come in binary form.
+PostgresResult runPostgres(PGconn* pg, const QString& sql, const QList<QByteArray>& values,
+                           int binaryValue = -1) {
+    QString numbered;
+    int number = 0;
+    for (const QChar c : sql)
+        numbered += c == QLatin1Char('?') ? QStringLiteral("$%1").arg(++number) : QString(c);
+    QList<const char*> data;
+    QList<int> lengths;
+    QList<int> formats;
+    for (int i = 0; i < values.size(); ++i) {
+        data.append(values[i].constData());
+        lengths.append(int(values[i].size()));
+        formats.append(i == binaryValue ? 1 : 0);
+    }
+    PostgresResult result(PQexecParams(pg, numbered.toUtf8().constData(), int(values.size()),
+                                       nullptr, data.constData(), lengths.constData(),
+                                       formats.constData(), 1),
+                          &PQclear);
+    const ExecStatusType status = PQresultStatus(result.get());
+    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
+        throw Error(QStringLiteral("数据库操作失败。"),
+                    QString::fromUtf8(PQerrorMessage(pg)).trimmed());
+    return result;
+}
+
+qint64 binaryBigint(const PGresult* result, int column) {
+    return qFromBigEndian<qint64>(PQgetvalue(result, 0, column));
+}
+
+enum class Write { Insert, InsertIfAbsent, Upsert };
+
+// Puts the bytes of the local file into the database under the stored name.
+void writeFileRow(const QSqlDatabase& db, const QString& path, const QString& fileName,
+                  Write mode) {
+    const QByteArray bytes = readLocalFile(path);
+    const QString sha256 = sha256Hex(bytes);
+    const qint64 modified = modifiedMsecs(QFileInfo(path));
+    const QString conflict = mode == Write::Insert ? QString()
+                             : mode == Write::InsertIfAbsent
+                                 ? QStringLiteral(" on conflict(DocFileName) do nothing")
+                                 : QStringLiteral(" on conflict(DocFileName) do update set "
+                                                  "FileContent = excluded.FileContent, "
+                                                  "FileSize = excluded.FileSize, "
+                                                  "FileSha256 = excluded.FileSha256, "
+                                                  "FileModified = excluded.FileModified");
+    const QString sql =
+        QStringLiteral("insert into ZQ_DocTemplateFile(DocFileName, FileContent, FileSize, "
+                       "FileSha256, FileModified) values(?, ?, ?, ?, ?)") +
+        conflict;
+    if (PGconn* pg = postgresConnection(db))
+        runPostgres(pg, sql,
+                    {fileName.toUtf8(), bytes, QByteArray::number(bytes.size()), sha256.toLatin1(),
+                     QByteArray::number(modified)},
+                    1);
+    else
+        runSql(db, sql, {fileName, bytes, qint64(bytes.size()), sha256, modified});
+    rememberHash(path, sha256);
+}
+
+struct StoredFile {
+    QByteArray content;
+    qint64 size;
+    QString sha256;
+    qint64 modified;
+};
+
+struct FileCheck {
+    qint64 size;
+    QString sha256;
+};
+
+// The size and hash of the database's copy. The query is done with before the bytes are read
+// on the same connection.
+std::optional<FileCheck> storedCheck(const QSqlDatabase& db, const QString& fileName) {
+    QSqlQuery query = runSql(
+        db,
+        QStringLiteral("select FileSize, FileSha256 from ZQ_DocTemplateFile where DocFileName = ?"),
+        {fileName});
+    if (!query.next())
+        return std::nullopt;
+    return FileCheck{query.value(0).toLongLong(), query.value(1).toString()};
+}
+
+std::optional<StoredFile> readFileRow(const QSqlDatabase& db, const QString& fileName) {
+    const QString sql = QStringLiteral("select FileContent, FileSize, FileSha256, FileModified "
+                                       "from ZQ_DocTemplateFile where DocFileName = ?");
+    if (PGconn* pg = postgresConnection(db)) {
+        const PostgresResult result = runPostgres(pg, sql, {fileName.toUtf8()});
+        if (PQntuples(result.get()) == 0)
+            return std::nullopt;
+        return StoredFile{
+            QByteArray(PQgetvalue(result.get(), 0, 0), PQgetlength(result.get(), 0, 0)),
+            binaryBigint(result.get(), 1), QString::fromLatin1(PQgetvalue(result.get(), 0, 2)),
+            binaryBigint(result.get(), 3)};
+    }
+    QSqlQuery query = runSql(db, sql, {fileName});
+    if (!query.next())
+        return std::nullopt;
+    return StoredFile{query.value(0).toByteArray(), query.value(1).toLongLong(),
+                      query.value(2).toString(), query.value(3).toLongLong()};
+}
+
+} // namespace
+
+void ensureTemplateFileTable(const QSqlDatabase& db) {
+    // Once per database a connection reaches; the statement itself is harmless when repeated.
+    static QSet<QString> ensured;
+    const QString key = db.connectionName() + QLatin1Char('\n') + db.hostName() +
+                        QLatin1Char('\n') + QString::number(db.port()) + QLatin1Char('\n') +
+                        db.databaseName();
+    if (ensured.contains(key))
+        return;
+    runSql(db, QStringLiteral("create table if not exists ZQ_DocTemplateFile ("
+                              "DocFileName varchar(260) not null primary key, "
+                              "FileContent %1 not null, "
+                              "FileSize bigint not null, "
+                              "FileSha256 varchar(64) not null, "
+                              "FileModified bigint not null)")
+                   .arg(isPostgres(db) ? QStringLiteral("bytea") : QStringLiteral("blob")));
+    ensured.insert(key);
+}
+
+bool storedNameTaken(const QSqlDatabase& db, const QString& fileName) {
+    ensureTemplateFileTable(db);
+    return sqlValue(db,
+                    QStringLiteral("select 1 from ZQ_DocTemplateFile where DocFileName = ? "
+                                   "union all "
+                                   "select 1 from ZQ_DocTempDetail where DocFileName = ?"),
+                    {fileName, fileName})
+        .isValid();
+}
+
+namespace {
+
+void writeTemplateFile(const QSqlDatabase& db, const QString& folder, const QString& fileName,
+                       Write mode) {
+    ensureTemplateFileTable(db);
+    if (!isBareName(fileName))
+        throw Error(QStringLiteral("“%1”不是模板文件夹中的文件名。").arg(fileName));
+    writeFileRow(db, withSlash(folder) + fileName, fileName, mode);
+}
+
+} // namespace
+
+void insertTemplateFile(const QSqlDatabase& db, const QString& folder, const QString& fileName) {
+    writeTemplateFile(db, folder, fileName, Write::Insert);
+}
+
+void replaceTemplateFile(const QSqlDatabase& db, const QString& folder, const QString& fileName) {
+    writeTemplateFile(db, folder, fileName, Write::Upsert);
+}
+
+qint64 addTemplateWithFile(const QSqlDatabase& db, const TemplateRow& row, const QString& folder) {
+    ensureTemplateFileTable(db);
+    Transaction transaction(db);
+    const qint64 docId = insertTemplate(db, row);
+    insertTemplateFile(db, folder, row.fileName);
+    transaction.commit();
+    return docId;
+}
+
+bool deleteTemplateAndFile(const QSqlDatabase& db, qint64 docId) {
+    ensureTemplateFileTable(db);
+    Transaction transaction(db);
+    const QString fileName =
+        sqlValue(db, QStringLiteral("select DocFileName from ZQ_DocTempDetail where DocID = ?"),
+                 {docId})
+            .toString();
+    deleteTemplateRow(db, docId);
+    const bool unused = !fileName.trimmed().isEmpty() && !fileNameInUse(db, fileName);
+    if (unused)
+        runSql(db, QStringLiteral("delete from ZQ_DocTemplateFile where DocFileName = ?"),
+               {fileName});
+    transaction.commit();
+    const QString path = storedFilePath(fileName);
+    if (unused && !path.isEmpty()) {
+        QFile::remove(path);
+        hashCache().remove(path);
+    }
+    return unused;
+}
+
+namespace {
+
+bool isCurrent(const QFileInfo& local, const FileCheck& stored) {
+    return local.isFile() && !local.isSymLink() && local.size() == stored.size &&
+           localHash(local) == stored.sha256;
+}
+
+// Writes the database's bytes over the folder's copy once they match their hash.
+void fetchLocalCopy(const QSqlDatabase& db, const QString& folder, const QString& fileName) {
+    const std::optional<StoredFile> content = readFileRow(db, fileName);
+    if (!content)
+        throw Error(QStringLiteral("模板文件“%1”已被其他工作站删除。").arg(fileName));
+    const QByteArray& bytes = content->content;
+    if (bytes.size() != content->size || sha256Hex(bytes) != content->sha256)
+        throw Error(QStringLiteral("数据库中的模板文件“%1”已损坏（大小或校验值不符），"
+                                   "没有使用。")
+                        .arg(fileName));
+
+    if (!QDir().mkpath(folder))
+        throw Error(QStringLiteral("无法创建模板文件夹“%1”。").arg(folder));
+    const QString path = withSlash(folder) + fileName;
+    // A link in the store's place is replaced, never written through.
+    if (QFileInfo(path).isSymLink())
+        QFile::remove(path);
+    QSaveFile file(path);
+    const auto fail = [&] {
+        return Error(QStringLiteral("无法写入模板文件“%1”：%2").arg(path, file.errorString()));
+    };
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        throw fail();
+    file.setFileTime(QDateTime::fromMSecsSinceEpoch(content->modified, Qt::UTC),
+                     QFileDevice::FileModificationTime);
+    if (!file.commit())
+        throw fail();
+    rememberHash(path, content->sha256);
+}
+
+} // namespace
+
+QString ensureLocalCopy(const QSqlDatabase& db, const QString& folder, const QString& fileName) {
+    ensureTemplateFileTable(db);
+    if (!isBareName(fileName))
+        return QString();
+    const QString path = withSlash(folder) + fileName;
+    const std::optional<FileCheck> stored = storedCheck(db, fileName);
+    if (!stored) {
+        // Deleted on another workstation: its copy here is offered no more.
+        if (!fileNameInUse(db, fileName)) {
+            QFile::remove(path);
+            hashCache().remove(path);
+        }
+        return path;
+    }
+    if (!isCurrent(QFileInfo(path), *stored))
+        fetchLocalCopy(db, folder, fileName);
+    return path;
+}
+
+void ensureLocalCopies(const QSqlDatabase& db, const QString& folder,
+                       const QStringList& fileNames) {
+    ensureTemplateFileTable(db);
+    QHash<QString, FileCheck> stored;
+    {
+        QSqlQuery query = runSql(
+            db, QStringLiteral("select DocFileName, FileSize, FileSha256 from ZQ_DocTemplateFile"));
+        while (query.next())
+            stored.insert(query.value(0).toString(),
+                          {query.value(1).toLongLong(), query.value(2).toString()});
+    }
+    for (const QString& fileName : fileNames) {
+        const auto found = stored.constFind(fileName);
+        if (isBareName(fileName) && found != stored.cend() &&
+            !isCurrent(QFileInfo(withSlash(folder) + fileName), *found))
+            fetchLocalCopy(db, folder, fileName);
+    }
+}
+
+QString localFileSha256(const QString& path) {
+    const QFileInfo info(path);
+    return info.isFile() ? localHash(info) : QString();
+}
+
+QString localTemplateFile(const QSqlDatabase& db, const QString& fileName) {
+    return ensureLocalCopy(db, templateStorePath(), fileName);
+}
+
+bool uploadLocalCopy(const QSqlDatabase& db, const QString& folder, const QString& fileName) {
+    ensureTemplateFileTable(db);
+    const QFileInfo local(withSlash(folder) + fileName);
+    if (!isBareName(fileName) || !local.isFile())
+        return false;
+    const std::optional<FileCheck> stored = storedCheck(db, fileName);
+    if (stored && stored->size == local.size() && stored->sha256 == localHash(local))
+        return false;
+    // A template deleted meanwhile is not brought back by its local copy.
+    if (!fileNameInUse(db, fileName))
+        return false;
+    writeFileRow(db, local.absoluteFilePath(), fileName, Write::Upsert);
+    return true;
+}
+
+int uploadMissingFiles(const QSqlDatabase& db, const QString& folder,
+                       const std::function<void(int done, int total)>& progress) {
+    ensureTemplateFileTable(db);
+    QSqlQuery missing = runSql(db, QStringLiteral("select distinct d.DocFileName "
+                                                  "from ZQ_DocTempDetail d where not exists ("
+                                                  "select 1 from ZQ_DocTemplateFile f "
+                                                  "where f.DocFileName = d.DocFileName)"));
+    QStringList present;
+    while (missing.next()) {
+        const QString fileName = missing.value(0).toString();
+        const QFileInfo local(withSlash(folder) + fileName);
+        // A file this workstation cannot read stays where it is; another may send it.
+        if (isBareName(fileName) && local.isFile() && !local.isSymLink() && local.isReadable())
+            present.append(fileName);
+    }
+    missing.finish();
+    if (present.isEmpty())
+        return 0;
+    Transaction transaction(db);
+    for (int i = 0; i < present.size(); ++i) {
+        // Another workstation may send the same file meanwhile; the first one stays.
+        writeFileRow(db, withSlash(folder) + present[i], present[i], Write::InsertIfAbsent);
+        if (progress)
+            progress(i + 1, int(present.size()));
+    }
+    transaction.commit();
+    return int(present.size());
+}
+
+} // namespace zq

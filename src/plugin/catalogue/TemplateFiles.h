@@ -1,0 +1,72 @@
+#pragma once
+
+#include "catalogue/TemplateDocuments.h"
+
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+namespace zq {
+
+// A catalogue shared by several workstations keeps the bytes of every stored template file in
+// the database, beside the template rows (table ZQ_DocTemplateFile, keyed by the stored file
+// name). The store folder is this workstation's copy: it is brought up to date from the
+// database whenever a step needs a file, and local changes are sent back.
+
+// Creates the table of stored files when it is missing. Every function below calls it.
+void ensureTemplateFileTable(const QSqlDatabase& db);
+
+// Whether a stored file name is already used in the catalogue (a file in the database or a
+// template row naming it), so that a new stored file may not take it.
+bool storedNameTaken(const QSqlDatabase& db, const QString& fileName);
+
+// Puts the bytes of the file `fileName` of the store folder into the database as a new stored
+// file. Call it in the transaction that inserts the template row: when it throws (unreadable
+// file, name already in the database, database failure) nothing may be catalogued.
+void insertTemplateFile(const QSqlDatabase& db, const QString& folder, const QString& fileName);
+
+// Puts the bytes of the folder's file into the database in place of what is stored under its
+// name (last writer wins). Call it in the transaction that inserts or updates the template row.
+void replaceTemplateFile(const QSqlDatabase& db, const QString& folder, const QString& fileName);
+
+// Inserts the template row and its file's bytes in one transaction; gives the new DocID.
+qint64 addTemplateWithFile(const QSqlDatabase& db, const TemplateRow& row, const QString& folder);
+
+// Deletes the template row, and the file's bytes when no other row names the file, in one
+// transaction; then the store's copy of a file no longer used. A row whose file name has no
+// place in the store loses its row only. True when the file is no longer used.
+bool deleteTemplateAndFile(const QSqlDatabase& db, qint64 docId);
+
+// Makes the folder's copy of the stored file current and gives its full path: when it is
+// missing or differs from the database's (size and SHA-256), the database's bytes are checked
+// against their hash and written under a temporary name, then renamed over it. When the
+// database lacks the file, the folder's copy stands as it is if a template row names the file;
+// otherwise the template was deleted elsewhere and a copy left here is removed. Gives the empty
+// text only for a name that is no bare file name. Throws when the database's bytes do not
+// match their hash or the copy cannot be written.
+QString ensureLocalCopy(const QSqlDatabase& db, const QString& folder, const QString& fileName);
+
+// ensureLocalCopy for many stored files (an export), with one statement for the database's side.
+// A file the database lacks is left as it is.
+void ensureLocalCopies(const QSqlDatabase& db, const QString& folder, const QStringList& fileNames);
+
+// ensureLocalCopy in this installation's template store: the one way every step gets the file
+// of a template row.
+QString localTemplateFile(const QSqlDatabase& db, const QString& fileName);
+
+// The SHA-256 of a local file in hex, cached by its size and modification time; empty when it
+// cannot be read.
+QString localFileSha256(const QString& path);
+
+// Sends the folder's copy to the database when it differs from the database's (the last
+// writer wins). True when bytes were sent.
+bool uploadLocalCopy(const QSqlDatabase& db, const QString& folder, const QString& fileName);
+
+// Sends every file of the folder that a template row names and the database lacks; for
+// catalogues whose files predate the table. `progress` hears (done, total) after each file.
+// Gives the number of files sent.
+int uploadMissingFiles(const QSqlDatabase& db, const QString& folder,
+                       const std::function<void(int done, int total)>& progress = {});
+
+} // namespace zq

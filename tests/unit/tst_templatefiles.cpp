@@ -1,0 +1,226 @@
+// The stored files of a shared catalogue: two store folders stand for two workstations on one
+// catalogue database.
+
+#include "TestCatalogue.h"
+#include "catalogue/Sql.h"
+#include "catalogue/TemplateFiles.h"
+#include "catalogue/TemplateStore.h"
+#include "util/Error.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+#include <sys/stat.h>
+
+using namespace zq;
+using zq::test::TestCatalogue;
+
+namespace {
+
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+ino_t inodeOf(const QString& path) {
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_ino : 0;
+}
+
+// Every byte value, NUL included, and more than one network packet.
+QByteArray binaryContent(int size, quint32 seed) {
+    QByteArray bytes(size, Qt::Uninitialized);
+    QRandomGenerator random(seed);
+    for (int i = 0; i < size; ++i)
+        bytes[i] = char(i < 256 ? i : random.bounded(256));
+    return bytes;
+}
+
+} // namespace
+
+class TestTemplateFiles : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_first;
+    QTemporaryDir m_second;
+    QString first() const { return m_first.path() + '/'; }
+    QString second() const { return m_second.path() + '/'; }
+
+    // Adds a template as the first workstation does: the file in its store, then the row and
+    // the bytes in one transaction.
+    qint64 addOnFirst(TestCatalogue& catalogue, const QString& name, const QByteArray& bytes) {
+        writeFile(first() + name, bytes);
+        return addTemplateWithFile(catalogue.db(), {name, name, "", "", "WORD", ""}, first());
+    }
+
+private slots:
+    void init() {
+        QVERIFY(m_first.isValid() && m_second.isValid());
+        for (const QTemporaryDir* dir : {&m_first, &m_second})
+            for (const QString& name : QDir(dir->path()).entryList(QDir::Files))
+                QFile::remove(dir->filePath(name));
+    }
+
+    // Added on one workstation, the file reaches the other intact; a current copy is left as
+    // it is.
+    void fileTravelsToSecondWorkstation() {
+        TestCatalogue catalogue;
+        const QByteArray bytes = binaryContent(300 * 1024, 7);
+        addOnFirst(catalogue, "计划.doc", bytes);
+        QCOMPARE(catalogue.count("ZQ_DocTemplateFile"), 1);
+
+        const QString copy = ensureLocalCopy(catalogue.db(), second(), "计划.doc");
+        QCOMPARE(copy, second() + "计划.doc");
+        QCOMPARE(readFile(copy), bytes);
+        const ino_t inode = inodeOf(copy);
+        QCOMPARE(ensureLocalCopy(catalogue.db(), second(), "计划.doc"), copy);
+        QCOMPARE(inodeOf(copy), inode);
+        // No temporary file is left beside it.
+        QCOMPARE(QDir(second()).entryList(QDir::Files | QDir::Hidden), QStringList{"计划.doc"});
+    }
+
+    void staleLocalCopyReplaced_data() {
+        QTest::addColumn<QByteArray>("local");
+        QTest::newRow("shorter") << QByteArray("abc");
+        QTest::newRow("same size, other bytes") << QByteArray("0123456789");
+        QTest::newRow("empty") << QByteArray();
+    }
+    void staleLocalCopyReplaced() {
+        QFETCH(QByteArray, local);
+        TestCatalogue catalogue;
+        addOnFirst(catalogue, "a.doc", "abcdefghij");
+        writeFile(second() + "a.doc", local);
+        QCOMPARE(readFile(ensureLocalCopy(catalogue.db(), second(), "a.doc")),
+                 QByteArray("abcdefghij"));
+    }
+
+    // Bytes in the database that do not match their hash are reported and never written.
+    void corruptDatabaseCopyRefused() {
+        TestCatalogue catalogue;
+        addOnFirst(catalogue, "a.doc", "abcdefghij");
+        runSql(catalogue.db(), "update ZQ_DocTemplateFile set FileContent = ?",
+               {QByteArray("abcdefghiX")});
+        writeFile(second() + "a.doc", "old");
+        QVERIFY_THROWS_EXCEPTION(Error, ensureLocalCopy(catalogue.db(), second(), "a.doc"));
+        QCOMPARE(readFile(second() + "a.doc"), QByteArray("old"));
+        QVERIFY_THROWS_EXCEPTION(Error, ensureLocalCopy(catalogue.db(), first() + "new/", "a.doc"));
+        QVERIFY(!QFile::exists(first() + "new/a.doc"));
+    }
+
+    // An edit on the second workstation reaches the first; sending an unchanged copy is a
+    // no-op.
+    void editedCopyUploaded() {
+        TestCatalogue catalogue;
+        addOnFirst(catalogue, "a.doc", "version 1");
+        ensureLocalCopy(catalogue.db(), second(), "a.doc");
+        QVERIFY(!uploadLocalCopy(catalogue.db(), second(), "a.doc"));
+        writeFile(second() + "a.doc", "version 2, longer");
+        QVERIFY(uploadLocalCopy(catalogue.db(), second(), "a.doc"));
+        QVERIFY(!uploadLocalCopy(catalogue.db(), second(), "a.doc"));
+        QCOMPARE(readFile(ensureLocalCopy(catalogue.db(), first(), "a.doc")),
+                 QByteArray("version 2, longer"));
+        QCOMPARE(catalogue.count("ZQ_DocTemplateFile"), 1);
+    }
+
+    // The bytes go with the last row naming the file; a copy of a template deleted elsewhere
+    // is offered no more, and its local copy does not bring it back.
+    void deleteWithLastRow() {
+        TestCatalogue catalogue;
+        const qint64 id = addOnFirst(catalogue, "a.doc", "x");
+        const qint64 twin = catalogue.addTemplate("twin", "", "a.doc");
+        ensureLocalCopy(catalogue.db(), second(), "a.doc");
+
+        QVERIFY(!deleteTemplateAndFile(catalogue.db(), twin));
+        QCOMPARE(catalogue.count("ZQ_DocTemplateFile"), 1);
+        QVERIFY(deleteTemplateAndFile(catalogue.db(), id));
+        QCOMPARE(catalogue.count("ZQ_DocTemplateFile"), 0);
+        QCOMPARE(catalogue.count("ZQ_DocTempDetail"), 0);
+
+        writeFile(second() + "a.doc", "edited meanwhile");
+        QVERIFY(!uploadLocalCopy(catalogue.db(), second(), "a.doc"));
+        QCOMPARE(catalogue.count("ZQ_DocTemplateFile"), 0);
+        QCOMPARE(ensureLocalCopy(catalogue.db(), second(), "a.doc"), second() + "a.doc");
+        QVERIFY(!QFile::exists(second() + "a.doc"));
+    }
+
+    // A file that cannot go into the database fails the add, and nothing is catalogued.
+    void failedFileWriteCataloguesNothing_data() {
+        QTest::addColumn<QString>("fileName");
+        QTest::addColumn<bool>("writeLocal");
+        QTest::newRow("name already in the database") << "a.doc" << true;
+        QTest::newRow("file unreadable (missing)") << "gone.doc" << false;
+        QTest::newRow("not a bare name") << "../a.doc" << false;
+    }
+    void failedFileWriteCataloguesNothing() {
+        QFETCH(QString, fileName);
+        QFETCH(bool, writeLocal);
+        TestCatalogue catalogue;
+        addOnFirst(catalogue, "a.doc", "first");
+        if (writeLocal)
+            writeFile(second() + fileName, "second");
+        QVERIFY_THROWS_EXCEPTION(
+            Error,
+            addTemplateWithFile(catalogue.db(), {"t", fileName, "", "", "WORD", ""}, second()));
+        QCOMPARE(catalogue.count("ZQ_DocTempDetail"), 1);
+        QCOMPARE(readFile(ensureLocalCopy(catalogue.db(), second(), "a.doc")), QByteArray("first"));
+    }
+
+    // A new stored file never takes a name the catalogue knows, even when this workstation's
+    // folder lacks the file.
+    void storedNamesOfOtherWorkstationsTaken() {
+        TestCatalogue catalogue;
+        addOnFirst(catalogue, "a.doc", "x");
+        catalogue.addTemplate("legacy", "", "b.doc");
+        QVERIFY(storedNameTaken(catalogue.db(), "a.doc"));
+        QVERIFY(storedNameTaken(catalogue.db(), "b.doc"));
+        QVERIFY(!storedNameTaken(catalogue.db(), "c.doc"));
+
+        const QString source = m_first.filePath("source/a.doc");
+        QDir().mkpath(m_first.filePath("source"));
+        writeFile(source, "y");
+        const auto taken = [&](const QString& name) {
+            return storedNameTaken(catalogue.db(), name);
+        };
+        QCOMPARE(copyToStore(source, second(), taken), second() + "a0.doc");
+    }
+
+    // Files that predate the table are sent once, when a row names them and this folder has
+    // them; a row's file that lies on no workstation here is left to others.
+    void preexistingFilesUploaded() {
+        TestCatalogue catalogue;
+        addOnFirst(catalogue, "in-table.doc", "t");
+        catalogue.addTemplate("old", "", "old.doc");
+        catalogue.addTemplate("old twin", "", "old.doc");
+        catalogue.addTemplate("elsewhere", "", "elsewhere.doc");
+        writeFile(first() + "old.doc", "legacy bytes");
+        writeFile(first() + "stray.doc", "no row names it");
+
+        // Before the pass the legacy file is this workstation's alone.
+        QCOMPARE(readFile(ensureLocalCopy(catalogue.db(), first(), "old.doc")),
+                 QByteArray("legacy bytes"));
+        QVERIFY(!QFile::exists(ensureLocalCopy(catalogue.db(), second(), "old.doc")));
+
+        QList<QPair<int, int>> steps;
+        QCOMPARE(uploadMissingFiles(catalogue.db(), first(),
+                                    [&](int done, int total) {
+                                        steps.append({done, total});
+                                    }),
+                 1);
+        QCOMPARE(steps, (QList<QPair<int, int>>{{1, 1}}));
+        QCOMPARE(catalogue.count("ZQ_DocTemplateFile"), 2);
+        QCOMPARE(uploadMissingFiles(catalogue.db(), first()), 0);
+        QCOMPARE(readFile(ensureLocalCopy(catalogue.db(), second(), "old.doc")),
+                 QByteArray("legacy bytes"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTemplateFiles)
+#include "tst_templatefiles.moc"
