@@ -1,11 +1,12 @@
 // zqbench: how fast the catalogue's windows and reads are, as ratios against a baseline
 // measured in the same run.
 //
-//   zqbench [--only CASE]... [--scale CLASSES:TEMPLATES] [postgresql://user@host:port/database] (or
-//   ZQ_BENCH_DATABASE=URL)
+//   zqbench [--only CASE]... [--scale CLASSES:TEMPLATES] [--engine sqlite|postgresql]
+//           [postgresql://user@host:port/database] (or ZQ_BENCH_DATABASE=URL)
 //
-// Always runs on a SQLite file in a temporary folder; with a URL also on that PostgreSQL
-// database, whose catalogue tables it empties. Exits non-zero when a case finds that two fills
+// Runs on a SQLite file in a temporary folder and, with a URL, also on that PostgreSQL
+// database, whose catalogue tables it empties; --engine keeps one of the two, so that the peak
+// memory of a process is that engine's alone. Exits non-zero when a case finds that two fills
 // that must agree do not.
 #include "Bench.h"
 #include "HostDatabase.h"
@@ -54,6 +55,7 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QStringList only;
+    QString engineName;
     QString postgresUrl = qEnvironmentVariable("ZQ_BENCH_DATABASE");
     const QStringList args = app.arguments().mid(1);
     for (qsizetype i = 0; i < args.size(); ++i) {
@@ -62,6 +64,8 @@ int main(int argc, char** argv) {
         } else if (args[i] == QLatin1String("--scale") && i + 1 < args.size()) {
             const QStringList sizes = args[++i].split(QLatin1Char(':'));
             catalogueScale() = {sizes.value(0).toInt(), sizes.value(1).toInt()};
+        } else if (args[i] == QLatin1String("--engine") && i + 1 < args.size()) {
+            engineName = args[++i];
         } else {
             postgresUrl = args[i];
         }
@@ -80,6 +84,8 @@ int main(int argc, char** argv) {
                                                          QString(), postgresUrl)});
         bool agreed = true;
         for (Engine& engine : engines) {
+            if (!engineName.isEmpty() && engineName != QLatin1String(engine.name))
+                continue;
             corvane::createHostSchema(engine.db);
             for (const Case& entry : kCases) {
                 if (!only.isEmpty() && !only.contains(QLatin1String(entry.name)))

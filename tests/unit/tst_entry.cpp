@@ -5,9 +5,11 @@
 #include "platform/UiReferences.h"
 #include "ui/TreeNodes.h"
 
+#include <QMdiArea>
 #include <QTest>
 #include <QTreeWidget>
 #include <cstdint>
+#include <memory>
 
 extern "C" int32_t RunAppEvn(intptr_t, intptr_t, intptr_t, int32_t, int32_t, int32_t, int32_t);
 extern "C" void GetDocList(void*);
@@ -58,6 +60,37 @@ private slots:
         QCOMPARE(nodeRecord(root->child(0)), (QStringList{"0001", "审计计划", "计划"}));
         QCOMPARE(root->child(0)->child(0)->text(0), QString("总体计划"));
         QVERIFY(!tree.currentItem());
+    }
+
+    // The host replaces its main window between two calls. GetDocList, which is handed no
+    // application, must not reach into the destroyed one: it fills the tree with a data module
+    // of its own, and the next export installs the new window.
+    void getDocListAfterTheHostReplacedItsWindow() {
+        TestCatalogue catalogue;
+        catalogue.addClass("0001", "审计计划");
+        FakeHost host;
+        host.connection = catalogue.db();
+        FakeHostScope scope(host);
+        auto first = std::make_unique<QWidget>();
+        auto* area = new QMdiArea(first.get());
+        QCOMPARE(RunAppEvn(0, reinterpret_cast<intptr_t>(first.get()),
+                           reinterpret_cast<intptr_t>(area), 0, 0, 0, 0),
+                 0);
+        QVERIFY(first->findChild<DataModule*>("DMZQDocTemplateMG"));
+        first.reset();
+        QVERIFY(!uiReferences().application);
+        QVERIFY(!uiReferences().screen);
+
+        QWidget second;
+        auto* tree = new QTreeWidget(&second);
+        GetDocList(tree);
+        QCOMPARE(tree->topLevelItemCount(), 1);
+        QCOMPARE(tree->topLevelItem(0)->child(0)->text(0), QString("审计计划"));
+        QVERIFY(application()->findChild<DataModule*>("DMZQDocTemplateMG"));
+
+        QCOMPARE(RunAppEvn(0, reinterpret_cast<intptr_t>(&second), 0, 0, 0, 0, 0), 0);
+        QCOMPARE(uiReferences().application, &second);
+        QCOMPARE(second.findChildren<DataModule*>("DMZQDocTemplateMG").size(), 1);
     }
 
     void withoutAConnectionNothingCrashes() {

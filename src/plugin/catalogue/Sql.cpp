@@ -2,6 +2,7 @@
 
 #include "util/Error.h"
 
+#include <QMutex>
 #include <QSet>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -10,10 +11,31 @@ namespace zq {
 
 namespace {
 
-// The connections with a transaction open (a connection lives in one thread): a statement
+// The connections with a transaction open, by name (unique in the process): a statement
 // inside one is never run a second time, the transaction having gone with a lost connection,
-// and a transaction opened inside another joins it.
-thread_local QSet<QString> t_openTransactions;
+// and a transaction opened inside another joins it. Locked rather than thread-local: glibc
+// keeps a released library with a thread-local destructor pending half-unloaded, and the
+// host crashed on exit after any transaction.
+class OpenTransactions {
+public:
+    bool contains(const QString& connection) const {
+        const QMutexLocker lock(&m_lock);
+        return m_names.contains(connection);
+    }
+    void insert(const QString& connection) {
+        const QMutexLocker lock(&m_lock);
+        m_names.insert(connection);
+    }
+    void remove(const QString& connection) {
+        const QMutexLocker lock(&m_lock);
+        m_names.remove(connection);
+    }
+
+private:
+    mutable QMutex m_lock;
+    QSet<QString> m_names;
+};
+OpenTransactions g_openTransactions;
 
 bool onPostgres(const QSqlDatabase& db) {
     return db.driver()->dbmsType() == QSqlDriver::PostgreSQL;
@@ -87,7 +109,7 @@ QSqlQuery runSql(const QSqlDatabase& db, const QString& sql, const QVariantList&
     if (execute(query, sql, values))
         return query;
     const QSqlError error = query.lastError();
-    if (t_openTransactions.contains(db.connectionName()) || !connectionLost(db))
+    if (g_openTransactions.contains(db.connectionName()) || !connectionLost(db))
         throw failure(db, error);
     // The connection is gone: open it again and run a read once more. A write may have been
     // done before the link broke, so it is reported, never silently repeated.
@@ -123,7 +145,7 @@ QVariant sqlValue(const QSqlDatabase& db, const QString& sql, const QVariantList
 Transaction::Transaction(const QSqlDatabase& db)
     : m_db(db) {
     requireConnection(m_db);
-    if (t_openTransactions.contains(m_db.connectionName())) {
+    if (g_openTransactions.contains(m_db.connectionName())) {
         m_joined = true;
         return;
     }
@@ -136,13 +158,13 @@ Transaction::Transaction(const QSqlDatabase& db)
             throw failure(m_db, again);
     }
     m_open = true;
-    t_openTransactions.insert(m_db.connectionName());
+    g_openTransactions.insert(m_db.connectionName());
 }
 
 Transaction::~Transaction() {
     if (m_open) {
         m_db.rollback();
-        t_openTransactions.remove(m_db.connectionName());
+        g_openTransactions.remove(m_db.connectionName());
     }
 }
 
@@ -152,7 +174,7 @@ void Transaction::commit() {
     if (!m_db.commit())
         throw failure(m_db, m_db.lastError());
     m_open = false;
-    t_openTransactions.remove(m_db.connectionName());
+    g_openTransactions.remove(m_db.connectionName());
 }
 
 bool Transaction::isPostgres() const {

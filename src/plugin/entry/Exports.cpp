@@ -30,7 +30,6 @@ namespace zq {
 namespace {
 
 __attribute__((constructor)) void onLibraryLoad() {
-    saveOwnReferences();
     hostPlatform(); // binds the host's services by name now, while the host loads us
 }
 

@@ -19,11 +19,12 @@ struct UiReferences {
 };
 
 // The references installed now. Until an export installs the host's, they are the plug-in's
-// own, whose application object is made on first use.
-const UiReferences& uiReferences();
+// own, whose application object is made on first use. The host may destroy its window between
+// two calls (GetDocList installs nothing): a destroyed object then reads as none, never as a
+// dangling pointer.
+UiReferences uiReferences();
 void installHostObjects(intptr_t hintWindowClass, intptr_t application, intptr_t screen);
-// Load and unload: keep the plug-in's own references aside, and put them back.
-void saveOwnReferences();
+// Unload: forget the host's references and free the plug-in's own application object.
 void restoreOwnReferences();
 
 // The application object, never null.

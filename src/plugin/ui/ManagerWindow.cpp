@@ -476,19 +476,22 @@ QTreeWidgetItem* ManagerWindow::classNode(const QString& code) const {
     return m_nodesByCode.value(code);
 }
 
-// Opens again every node that was open, with its ancestors, and selects what selecting each
-// remembered code in turn would leave selected, in one pass over the tree.
+// Opens again the root and every node that was open, with its ancestors, and selects what
+// selecting each remembered code in turn would leave selected. The tree has no current item yet,
+// so its layout is still pending: opening a node only notes it, and the view lays out the whole
+// open tree once, when the selection is set.
 void ManagerWindow::restoreTreeState() {
-    QList<QTreeWidgetItem*> toOpen;
-    const auto reveal = [&toOpen](QTreeWidgetItem* item) {
+    QTreeWidgetItem* selected = m_classTree->topLevelItem(0);
+    if (selected)
+        selected->setExpanded(true);
+    const auto reveal = [](QTreeWidgetItem* item) {
         for (QTreeWidgetItem* parent = item->parent(); parent; parent = parent->parent())
-            toOpen.append(parent);
+            parent->setExpanded(true);
     };
-    QTreeWidgetItem* selected = nullptr;
     for (const QString& code : std::as_const(m_expandedCodes)) {
         if (QTreeWidgetItem* item = classNode(code)) {
             reveal(item);
-            toOpen.append(item);
+            item->setExpanded(true);
             selected = item;
         }
     }
@@ -496,18 +499,6 @@ void ManagerWindow::restoreTreeState() {
         reveal(item);
         selected = item;
     }
-    // Deepest first: a node opened below a closed one is only noted, and each visible node
-    // that opens lays out what lies below it once, instead of once per node opened there.
-    const auto depth = [](const QTreeWidgetItem* item) {
-        int levels = 0;
-        for (; item->parent(); item = item->parent())
-            ++levels;
-        return levels;
-    };
-    std::stable_sort(toOpen.begin(), toOpen.end(),
-                     [&](const auto* a, const auto* b) { return depth(a) > depth(b); });
-    for (QTreeWidgetItem* item : std::as_const(toOpen))
-        item->setExpanded(true);
     if (selected) {
         m_classTree->setCurrentItem(selected);
         m_classTree->scrollToItem(selected);
@@ -539,7 +530,7 @@ QString ManagerWindow::selectedClassPath() const {
 void ManagerWindow::reloadKeepingView() {
     {
         const QSignalBlocker blocker(m_classTree);
-        loadTree();
+        loadClassTree(m_classTree, m_db);
         restoreTreeState();
     }
     fillDocList(selectedNode());
