@@ -74,6 +74,8 @@ bool filesBench(const Engine& engine) {
         corvane::clearCatalogue(const_cast<QSqlDatabase&>(db));
         ensureTemplateFileTable(db);
         runSql(db, QStringLiteral("delete from ZQ_DocTemplateFile"));
+        runSql(db, QStringLiteral("insert into ZQ_DocInfoMaster(DocSortID, DocSortName) "
+                                  "values('0001', 'bench')"));
         QDir(store).removeRecursively();
         QDir().mkpath(store);
     };
