@@ -1,5 +1,6 @@
 #include "TestCatalogue.h"
 #include "catalogue/Sql.h"
+#include "catalogue/TemplateFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -138,6 +139,13 @@ class TestZqCatalogue : public QObject {
         const qint64 shared = catalogue.addTemplate("共用", "0002", "plan.doc");
         for (const char* name : {"plan.doc", "lost.doc", "odd.doc", "stray.doc"})
             site.addStoreFile(name);
+        // Kept by the catalogue only: another workstation's template, not a missing file.
+        catalogue.addTemplate("他处", "0001", "remote.doc");
+        ensureTemplateFileTable(catalogue.db());
+        runSql(catalogue.db(),
+               "insert into ZQ_DocTemplateFile(DocFileName, FileContent, FileSize, FileSha256, "
+               "FileModified) values('remote.doc', ?, 1, 'x', 0)",
+               {QByteArray("r")});
 
         QJsonArray expected{
             finding("bad-file-name", {{"docId", escape},

@@ -2,6 +2,7 @@
 
 #include "catalogue/ClassCatalogue.h"
 #include "catalogue/Sql.h"
+#include "catalogue/TemplateFiles.h"
 #include "catalogue/TemplateStore.h"
 
 #include <QDir>
@@ -39,11 +40,15 @@ QSet<QString> namedFiles(const QSqlDatabase& db) {
     return names;
 }
 
-// The template rows against the store: names, missing files, files no row names, and files
-// named by several rows. One statement and one listing of the folder.
+// The template rows against the store and the catalogue's own copies of the files: names,
+// missing files, files no row names, and files named by several rows. Two statements and one
+// listing of the folder.
 void checkStoredFiles(const QSqlDatabase& db, const QString& storeFolder,
                       QList<CatalogueFinding>& findings) {
     const QSet<QString> inStore = storeFileNames(storeFolder);
+    ensureTemplateFileTable(db);
+    const QSet<QString> inCatalogue =
+        columnValues(db, QStringLiteral("select DocFileName from ZQ_DocTemplateFile"));
     QSet<QString> named;
     QMap<QString, QList<qint64>> rowsOfFile;
     QList<CatalogueFinding> missing;
@@ -62,7 +67,8 @@ void checkStoredFiles(const QSqlDatabase& db, const QString& storeFolder,
             continue;
         }
         rowsOfFile[finding.fileName].append(finding.docId);
-        if (!inStore.contains(finding.fileName)) {
+        // A file the catalogue keeps is fetched into the store when it is needed.
+        if (!inStore.contains(finding.fileName) && !inCatalogue.contains(finding.fileName)) {
             finding.kind = Kind::MissingFile;
             missing.append(finding);
         }

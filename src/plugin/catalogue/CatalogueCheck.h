@@ -11,7 +11,8 @@ namespace zq {
 struct CatalogueFinding {
     enum class Kind {
         BadFileName,        // a template row's stored file name is not a bare name
-        MissingFile,        // a template row's stored file is not in the store
+        MissingFile,        // a template row's stored file is neither in the store nor kept
+                            // by the catalogue
         UnnamedFile,        // a file in the store that no template row names
         BadClassCode,       // a class code not made of whole four-digit groups
         DuplicateClassCode, // one class code on several class rows
