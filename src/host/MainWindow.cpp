@@ -5,6 +5,7 @@
 #include "PluginLibrary.h"
 #include "ProjectStore.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -20,6 +21,7 @@
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QScopeGuard>
 #include <QSet>
 #include <QStatusBar>
 #include <QTreeWidget>
@@ -40,8 +42,31 @@ QString packageResult(const QString& step, int result) {
                       : QStringLiteral("%1 返回 %2。").arg(step).arg(result);
 }
 
+// The frame's tree, one line a node: indented by depth, then its tick when it has a box.
+QStringList treeLines(const QTreeWidget* tree) {
+    QStringList lines;
+    for (QTreeWidgetItemIterator it(const_cast<QTreeWidget*>(tree)); *it; ++it) {
+        int depth = 0;
+        for (const QTreeWidgetItem* up = (*it)->parent(); up; up = up->parent())
+            ++depth;
+        QString line = QString(depth * 2, QLatin1Char(' ')) + (*it)->text(0);
+        if ((*it)->data(0, Qt::CheckStateRole).isValid())
+            line += (*it)->checkState(0) == Qt::Checked     ? QStringLiteral(" [x]")
+                    : (*it)->checkState(0) == Qt::Unchecked ? QStringLiteral(" [ ]")
+                                                            : QStringLiteral(" [-]");
+        lines.append(line);
+    }
+    return lines;
+}
+
+bool userAccepts(QDialog& dialog) {
+    return dialog.exec() == QDialog::Accepted;
+}
+
+} // namespace
+
 // A dialog whose empty area holds the plug-in's selection frame.
-struct FrameDialog {
+struct MainWindow::FrameDialog {
     QDialog dialog;
     QWidget* container;
 
@@ -58,8 +83,6 @@ struct FrameDialog {
         layout->addWidget(buttons);
     }
 };
-
-} // namespace
 
 MainWindow::MainWindow(PluginLibrary& plugin)
     : m_plugin(plugin)
@@ -217,35 +240,79 @@ void MainWindow::viewPackage() {
 }
 
 void MainWindow::exportPackage() {
-    FrameDialog frame(this, QStringLiteral("导出模板数据包"));
-    const int proc = m_plugin.ZQPackage_ExportProc(application(), screen(), 0, kTemplateDataKind,
-                                                   reinterpret_cast<intptr_t>(frame.container));
-    QString outcome = packageResult(QStringLiteral("ZQPackage_ExportProc"), proc);
-    if (proc >= 0 && frame.dialog.exec() == QDialog::Accepted) {
-        char* packPath = nullptr;
-        m_plugin.ZQPackage_Export(application(), screen(), 0, kTemplateDataKind, &packPath);
-        const QString path = fromHost(packPath);
-        std::free(packPath);
-        outcome = path == QLatin1String("-2") ? QStringLiteral("没有勾选任何模板，未生成数据包。")
-                  : path.isEmpty() ? QStringLiteral("模板数据包导出失败。")
-                                   : carryOut(path);
-    }
-    m_plugin.ZQPackage_Free(application(), screen(), 0, kTemplateDataKind, 1);
-    report(outcome);
+    report(exportPack([](FrameDialog& frame) { return userAccepts(frame.dialog); },
+                      [this] { return saveTarget(); })
+               .text);
 }
 
-// The host's whole data pack is this one share: "DocMod.Pck" is copied out as it is.
-QString MainWindow::carryOut(const QString& pack) {
-    const QString target =
-        QFileDialog::getSaveFileName(this, QStringLiteral("保存模板数据包"),
-                                     QDir::home().filePath(QStringLiteral("模板数据包.Pck")),
-                                     QStringLiteral("模板数据包 (*.Pck *.pck)"));
-    if (target.isEmpty())
-        return QStringLiteral("模板数据包已生成：%1（未另存）").arg(pack);
-    QFile::remove(target);
-    if (!QFile::copy(pack, target))
-        throw std::runtime_error("cannot copy the data pack to " + target.toStdString());
-    return QStringLiteral("模板数据包已保存：%1").arg(target);
+MainWindow::PackOutcome MainWindow::exportPack(const FrameChoice& choose,
+                                               const std::function<QString()>& target) {
+    FrameDialog frame(this, QStringLiteral("导出模板数据包"));
+    const auto free = qScopeGuard(
+        [this] { m_plugin.ZQPackage_Free(application(), screen(), 0, kTemplateDataKind, 1); });
+    const int proc = m_plugin.ZQPackage_ExportProc(application(), screen(), 0, kTemplateDataKind,
+                                                   reinterpret_cast<intptr_t>(frame.container));
+    if (proc < 0 || !choose(frame))
+        return {packageResult(QStringLiteral("ZQPackage_ExportProc"), proc), false, {}};
+    char* packPath = nullptr;
+    m_plugin.ZQPackage_Export(application(), screen(), 0, kTemplateDataKind, &packPath);
+    const QString pack = fromHost(packPath);
+    std::free(packPath);
+    if (pack == QLatin1String("-2"))
+        return {QStringLiteral("没有勾选任何模板，未生成数据包。"), false, {}};
+    if (pack.isEmpty())
+        return {QStringLiteral("模板数据包导出失败。"), false, {}};
+    // The host's whole data pack is this one share: "DocMod.Pck" is copied out as it is.
+    const QString copy = target();
+    if (copy.isEmpty())
+        return {QStringLiteral("模板数据包已生成：%1（未另存）").arg(pack), false, {}};
+    QFile::remove(copy);
+    if (!QFile::copy(pack, copy))
+        throw std::runtime_error("cannot copy the data pack to " + copy.toStdString());
+    return {QStringLiteral("模板数据包已保存：%1").arg(copy), true, {}};
+}
+
+MainWindow::PackOutcome MainWindow::exportPackTo(const QString& target, const QStringList& ticks,
+                                                 const QString& picture) {
+    QStringList nodes;
+    PackOutcome outcome =
+        exportPack(scriptedChoice(ticks, picture, nodes), [&target] { return target; });
+    outcome.nodes = nodes;
+    return outcome;
+}
+
+// Shown, ticked, pictured when asked, and accepted without waiting for anyone.
+MainWindow::FrameChoice MainWindow::scriptedChoice(const QStringList& ticks, const QString& picture,
+                                                   QStringList& nodes) {
+    return [&ticks, &picture, &nodes](FrameDialog& frame) {
+        auto* tree = frame.container->findChild<QTreeWidget*>(QStringLiteral("cktreeDocTemp"));
+        if (!tree)
+            throw std::runtime_error("the plug-in placed no selection tree");
+        for (const QString& label : ticks) {
+            const auto found = tree->findItems(label, Qt::MatchExactly | Qt::MatchRecursive);
+            if (found.size() != 1)
+                throw std::runtime_error(
+                    QStringLiteral("%1 个节点名为“%2”").arg(found.size()).arg(label).toStdString());
+            found.first()->setCheckState(0, Qt::Checked);
+            tree->setCurrentItem(found.first());
+        }
+        for (int i = 0; ticks.isEmpty() && i < tree->topLevelItemCount(); ++i)
+            tree->topLevelItem(i)->setCheckState(0, Qt::Checked);
+        tree->expandAll();
+        nodes = treeLines(tree);
+        frame.dialog.show();
+        QCoreApplication::processEvents();
+        if (!picture.isEmpty() && !frame.dialog.grab().save(picture, "PNG"))
+            throw std::runtime_error("cannot save " + picture.toStdString());
+        frame.dialog.accept();
+        return true;
+    };
+}
+
+QString MainWindow::saveTarget() {
+    return QFileDialog::getSaveFileName(this, QStringLiteral("保存模板数据包"),
+                                        QDir::home().filePath(QStringLiteral("模板数据包.Pck")),
+                                        QStringLiteral("模板数据包 (*.Pck *.pck)"));
 }
 
 QString MainWindow::choosePack() {
@@ -259,20 +326,25 @@ void MainWindow::viewPackContents() {
     if (package.isEmpty())
         return;
     FrameDialog frame(this, QStringLiteral("模板数据包内容"));
+    const auto free = qScopeGuard(
+        [this] { m_plugin.ZQPackage_Free(application(), screen(), 0, kTemplateDataKind, 1); });
     const QByteArray packBytes = hostBytes(QStringLiteral("@&@") + package);
     const int proc = m_plugin.ZQPackage_ImportProc(application(), screen(), 0, kTemplateDataKind,
                                                    packBytes.constData(),
                                                    reinterpret_cast<intptr_t>(frame.container));
     if (proc >= 0)
         frame.dialog.exec();
-    m_plugin.ZQPackage_Free(application(), screen(), 0, kTemplateDataKind, 1);
     report(packageResult(QStringLiteral("ZQPackage_ImportProc"), proc));
 }
 
 void MainWindow::importPackage() {
     const QString package = choosePack();
-    if (package.isEmpty())
-        return;
+    if (!package.isEmpty())
+        report(
+            importPack(package, [](FrameDialog& frame) { return userAccepts(frame.dialog); }).text);
+}
+
+MainWindow::PackOutcome MainWindow::importPack(const QString& package, const FrameChoice& choose) {
     // The plug-in takes the templates from the data-pack folder below the temporary folder:
     // the host unpacks the pack there before showing it.
     const QString packFolder = tempFolder() + QStringLiteral("~DocMod/");
@@ -281,18 +353,25 @@ void MainWindow::importPackage() {
     extractArchive(package, packFolder);
     const QByteArray packBytes = hostBytes(package);
     FrameDialog frame(this, QStringLiteral("导入模板数据包"));
+    const auto free = qScopeGuard(
+        [this] { m_plugin.ZQPackage_Free(application(), screen(), 0, kTemplateDataKind, 1); });
     const int proc = m_plugin.ZQPackage_ImportProc(application(), screen(), 0, kTemplateDataKind,
                                                    packBytes.constData(),
                                                    reinterpret_cast<intptr_t>(frame.container));
-    QString outcome = packageResult(QStringLiteral("ZQPackage_ImportProc"), proc);
-    if (proc >= 0 && frame.dialog.exec() == QDialog::Accepted) {
-        const int imported = m_plugin.ZQPackage_Import(application(), screen(), 0,
-                                                       kTemplateDataKind, packBytes.constData());
-        outcome = packageResult(QStringLiteral("ZQPackage_Import"), imported);
-        refreshDocTree();
-    }
-    m_plugin.ZQPackage_Free(application(), screen(), 0, kTemplateDataKind, 1);
-    report(outcome);
+    if (proc < 0 || !choose(frame))
+        return {packageResult(QStringLiteral("ZQPackage_ImportProc"), proc), false, {}};
+    const int imported = m_plugin.ZQPackage_Import(application(), screen(), 0, kTemplateDataKind,
+                                                   packBytes.constData());
+    refreshDocTree();
+    return {packageResult(QStringLiteral("ZQPackage_Import"), imported), imported == 1, {}};
+}
+
+MainWindow::PackOutcome MainWindow::importPackFrom(const QString& pack, const QStringList& ticks,
+                                                   const QString& picture) {
+    QStringList nodes;
+    PackOutcome outcome = importPack(pack, scriptedChoice(ticks, picture, nodes));
+    outcome.nodes = nodes;
+    return outcome;
 }
 
 void MainWindow::openProject() {

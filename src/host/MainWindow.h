@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QStringList>
+#include <functional>
 
 class QLabel;
 class QMdiArea;
@@ -26,6 +28,21 @@ public:
 
     // RunAppEvn with this window and its document area; reports the result in the status bar.
     int runApp(int mode);
+
+    // What one pass of the data-pack cycle came to: the status text, whether it did its job,
+    // and (scripted) the frame's tree, one line a node indented by depth, with its tick.
+    struct PackOutcome {
+        QString text;
+        bool done = false;
+        QStringList nodes;
+    };
+    // The data-pack cycle without a person: the frame is shown with the nodes of these labels
+    // ticked (every top-level node when none is given) and accepted at once; a picture of its
+    // dialog is saved first when asked. Throws when a label names no node or several.
+    PackOutcome exportPackTo(const QString& target, const QStringList& ticks,
+                             const QString& picture = {});
+    PackOutcome importPackFrom(const QString& pack, const QStringList& ticks,
+                               const QString& picture = {});
     void refreshDocTree();
     void refreshItems();
 
@@ -35,12 +52,19 @@ protected:
 private:
     void buildMenus();
     void buildDocks();
+    struct FrameDialog;
+    // The person's (or the script's) part in a frame dialog: whether to go on with its ticks.
+    using FrameChoice = std::function<bool(FrameDialog&)>;
+    FrameChoice scriptedChoice(const QStringList& ticks, const QString& picture,
+                               QStringList& nodes);
     void viewPackage();
     void exportPackage();
-    QString carryOut(const QString& pack);
+    PackOutcome exportPack(const FrameChoice& choose, const std::function<QString()>& target);
+    QString saveTarget();
     QString choosePack();
     void viewPackContents();
     void importPackage();
+    PackOutcome importPack(const QString& package, const FrameChoice& choose);
     void openProject();
     void report(const QString& text);
     template <typename F> void guarded(F&& work);

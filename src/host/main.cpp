@@ -21,6 +21,9 @@ struct Command {
     corvane::HostOptions host;
     bool openManager = false;
     QString screenshot;
+    QString exportPack;
+    QString importPack;
+    QStringList ticks;
 };
 
 Command parseCommand(const QApplication& app) {
@@ -39,8 +42,24 @@ Command parseCommand(const QApplication& app) {
     const QCommandLineOption screenshot(
         QStringLiteral("screenshot"), QStringLiteral("Save a picture of the main window and quit."),
         QStringLiteral("FILE"));
-    parser.addOptions({database, project, openManager, screenshot});
+    const QCommandLineOption exportPack(
+        QStringLiteral("export-pack"),
+        QStringLiteral("Export the ticked templates to a data pack FILE and quit."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption importPack(
+        QStringLiteral("import-pack"),
+        QStringLiteral("Import the ticked entries of the data pack FILE and quit."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption tick(
+        QStringLiteral("tick"),
+        QStringLiteral("With a pack option: tick the node so named (repeatable; default: all)."),
+        QStringLiteral("LABEL"));
+    parser.addOptions({database, project, openManager, screenshot, exportPack, importPack, tick});
     parser.process(app);
+    if (parser.isSet(exportPack) && parser.isSet(importPack)) {
+        std::fprintf(stderr, "corvane: --export-pack and --import-pack go to separate runs\n");
+        parser.showHelp(2);
+    }
 
     Command command;
     command.host.database =
@@ -51,6 +70,9 @@ Command parseCommand(const QApplication& app) {
     }
     command.openManager = parser.isSet(openManager);
     command.screenshot = parser.value(screenshot);
+    command.exportPack = parser.value(exportPack);
+    command.importPack = parser.value(importPack);
+    command.ticks = parser.values(tick);
     return command;
 }
 
@@ -75,7 +97,25 @@ int run(QApplication& app, const Command& command) {
     if (command.openManager)
         QTimer::singleShot(0, &window, [&window] { window.runApp(1); });
     int status = 0;
-    if (!command.screenshot.isEmpty()) {
+    if (!command.exportPack.isEmpty() || !command.importPack.isEmpty()) {
+        // One pass of the data-pack cycle; the screenshot is of its frame dialog.
+        QTimer::singleShot(0, &window, [&] {
+            try {
+                const auto outcome = command.exportPack.isEmpty()
+                                         ? window.importPackFrom(command.importPack, command.ticks,
+                                                                 command.screenshot)
+                                         : window.exportPackTo(command.exportPack, command.ticks,
+                                                               command.screenshot);
+                for (const QString& line : outcome.nodes + QStringList{outcome.text})
+                    std::printf("%s\n", line.toUtf8().constData());
+                status = outcome.done ? 0 : 1;
+            } catch (const std::exception& e) {
+                std::fprintf(stderr, "corvane: %s\n", e.what());
+                status = 1;
+            }
+            app.quit();
+        });
+    } else if (!command.screenshot.isEmpty()) {
         QTimer::singleShot(800, &window, [&] {
             if (!window.grab().save(command.screenshot, "PNG"))
                 status = fail(QStringLiteral("无法保存截图 %1").arg(command.screenshot));
