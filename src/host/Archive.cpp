@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
+#include <QStorageInfo>
 #include <QStringDecoder>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -283,6 +284,11 @@ QString extractArchive(const QString& archivePath, const QString& folder,
     const QString target = withSlash(folder);
     removeStaleStaging(target);
     checkZipDirectory(archivePath, limits.entries);
+    // An extraction never fills the disk.
+    constexpr qint64 kFreeReserve = qint64(256) << 20;
+    ExtractLimits bounded = limits;
+    if (const qint64 free = QStorageInfo(target).bytesAvailable(); free >= 0)
+        bounded.bytes = std::min(limits.bytes, std::max<qint64>(0, free - kFreeReserve));
     QTemporaryDir staging(target + kStagingPrefix + QString::number(::getpid()) +
                           QStringLiteral("-XXXXXX"));
     if (!staging.isValid())
@@ -313,7 +319,7 @@ QString extractArchive(const QString& archivePath, const QString& folder,
             fail(QStringLiteral("unsafe or repeated entry name \"%1\"").arg(path));
         seen.insert(name);
         names.append(name);
-        inflateEntry(reader.a, staging.filePath(name), bytes, limits);
+        inflateEntry(reader.a, staging.filePath(name), bytes, bounded);
     }
     if (status != ARCHIVE_EOF)
         fail(QString::fromLocal8Bit(archive_error_string(reader.a)));

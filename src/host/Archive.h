@@ -10,12 +10,13 @@ namespace corvane {
 // and gives the archive's path. Throws std::runtime_error; a failure leaves no archive.
 QString compressFolder(const QString& folder, const QString& archivePath);
 
-// Bounds of one extraction: entries in the archive, bytes actually inflated in all, and how
-// many times its stored size an entry may inflate once it passes ratioFrom bytes (no real
-// document compresses that well).
+// Bounds of one extraction: entries in the archive (a firm's whole catalogue fits), bytes
+// actually inflated in all (never more than the target's file system has free, less a reserve),
+// and how many times its stored size an entry may inflate once it passes ratioFrom bytes (no
+// real document compresses that well).
 struct ExtractLimits {
-    qint64 entries = 10000;
-    qint64 bytes = qint64(512) << 20;
+    qint64 entries = 500001;
+    qint64 bytes = qint64(64) << 30;
     qint64 ratio = 200;
     qint64 ratioFrom = qint64(1) << 20;
 };

@@ -251,6 +251,20 @@ private slots:
         }
     }
 
+    // A package of a firm's catalogue, with more entries than a small office ever makes, goes
+    // through the default bounds.
+    void defaultBoundsTakeLargePackages() {
+        const QString source = newFolder(QStringLiteral("large-source"));
+        constexpr int kFiles = 12000;
+        for (int i = 0; i < kFiles; ++i)
+            writeFile(source + QString::number(i) + QStringLiteral(".doc"), "d");
+        const QString archive = path(QStringLiteral("large.zip"));
+        QCOMPARE(compress(source, archive), archive);
+        const QString target = newFolder(QStringLiteral("large-target"));
+        QCOMPARE(corvane::extractArchive(archive, target), target);
+        QCOMPARE(QDir(target).entryList(QDir::Files).size(), kFiles);
+    }
+
     void importNewResTypes_data() {
         QTest::addColumn<QString>("fileName");
         QTest::addColumn<QByteArray>("content");
