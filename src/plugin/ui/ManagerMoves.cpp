@@ -34,7 +34,9 @@ ManagerMoves::ManagerMoves(ManagerWindow* window)
     : QObject(window)
     , m_window(window)
     , m_tree(window->classTree())
-    , m_list(window->docList()) {
+    , m_list(window->docList())
+    , m_treeViewport(m_tree->viewport())
+    , m_listViewport(m_list->viewport()) {
     const auto addAction = [window](const QString& name, const QString& text,
                                     const QKeySequence& shortcut) {
         auto* act = new QAction(text, window);
@@ -151,9 +153,11 @@ ManagerMoves::Move ManagerMoves::targetMove(QTreeWidget* view, const QMimeData* 
 }
 
 bool ManagerMoves::eventFilter(QObject* watched, QEvent* event) {
-    QTreeWidget* view = watched == m_tree->viewport()   ? m_tree
-                        : watched == m_list->viewport() ? m_list
-                                                        : nullptr;
+    // Compared with the viewports kept at the start: the filter also sees the events of a
+    // viewport while its view is being destroyed, when the view can no longer be asked.
+    QTreeWidget* view = watched == m_treeViewport   ? m_tree
+                        : watched == m_listViewport ? m_list
+                                                    : nullptr;
     if (!view)
         return QObject::eventFilter(watched, event);
     switch (event->type()) {

@@ -14,6 +14,7 @@ class QMouseEvent;
 class QRubberBand;
 class QTreeWidget;
 class QTreeWidgetItem;
+class QWidget;
 
 namespace zq {
 
@@ -63,6 +64,8 @@ private:
     ManagerWindow* m_window;
     QTreeWidget* m_tree;
     QTreeWidget* m_list;
+    QWidget* m_treeViewport;
+    QWidget* m_listViewport;
     QAction* m_moveTo;
     QAction* m_undo;
     QRubberBand* m_highlight = nullptr;
