@@ -383,6 +383,29 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(Error, readManifest(path, {64, 16, 2}));
     }
 
+    // The manifest's bytes are GB18030 whatever it declares, also when a byte order mark hides
+    // the declaration.
+    void manifestDeclarationIgnored_data() {
+        QTest::addColumn<QByteArray>("declaration");
+        const QByteArray bom("\x84\x31\x95\x33");
+        QTest::newRow("gb2312 after a mark") << bom + R"(<?xml version="1.0" encoding="gb2312"?>)";
+        QTest::newRow("latin-1 after a mark")
+            << bom + R"(<?xml version="1.0" encoding="ISO-8859-1"?>)";
+        QTest::newRow("unknown after a mark") << bom + R"(<?xml version="1.0" encoding="x-none"?>)";
+        QTest::newRow("utf-8") << QByteArray(R"(<?xml version="1.0" encoding="UTF-8"?>)");
+    }
+    void manifestDeclarationIgnored() {
+        QFETCH(QByteArray, declaration);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(manifestFileName());
+        test::writeFile(path, declaration + QStringEncoder("GB18030").encode(QStringLiteral(
+                                                R"(<模板文件数据包><模板分类 模板分类编码="0001" )"
+                                                R"(模板分类名称="堃类"/></模板文件数据包>)")));
+        const QList<ManifestEntry> entries = readManifest(path).entries;
+        QCOMPARE(entries.size(), 1);
+        QCOMPARE(entries[0].record.caption, QStringLiteral("堃类"));
+    }
+
     // A package written on Windows: names in code page 936 without the UTF-8 flag, the
     // manifest's code page 936 bytes declared gb2312.
     void windowsPackage() {

@@ -120,16 +120,17 @@ Manifest readManifest(const QString& path, const ManifestLimits& limits) {
         throw Error(QStringLiteral("模板文件信息超过 %1 字节，不予读取。").arg(limits.bytes));
 
     // Windows writes code page 936 under the gb2312 label: decode as GB18030 here and hand
-    // libxml2 UTF-8 with the declared encoding taken out.
+    // libxml2 UTF-8 with the declared encoding taken out. libxml2 ignores any declared encoding
+    // as well: behind a byte order mark the declaration escapes the replacement.
     QString text = fromGb18030(bytes);
     static const QRegularExpression declaration(QStringLiteral("^\\s*<\\?xml[^?]*\\?>"));
     text.replace(declaration, QStringLiteral("<?xml version=\"1.0\"?>"));
     const QByteArray utf8 = text.toUtf8();
 
     xmlInitParser();
-    const std::unique_ptr<xmlTextReader, ReaderDeleter> reader(
-        xmlReaderForMemory(utf8.constData(), int(utf8.size()), nullptr, "UTF-8",
-                           XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
+    const std::unique_ptr<xmlTextReader, ReaderDeleter> reader(xmlReaderForMemory(
+        utf8.constData(), int(utf8.size()), nullptr, "UTF-8",
+        XML_PARSE_NONET | XML_PARSE_IGNORE_ENC | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
     if (!reader)
         throw Error(QStringLiteral("无法读取模板文件信息“%1”。").arg(path));
 
