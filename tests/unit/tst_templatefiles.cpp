@@ -10,6 +10,7 @@
 #include <QCryptographicHash>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <sys/stat.h>
@@ -193,8 +194,21 @@ private slots:
     }
 
     // Files that predate the table are sent once, when a row names them and this folder has
-    // them; a row's file that lies on no workstation here is left to others.
+    // them; a row's file that lies on no workstation here is left to others. A folder of a few
+    // files asks about those alone, a full one reads the catalogue's list: the same outcome.
+    void preexistingFilesUploaded_data() {
+        QTest::addColumn<int>("strays");
+        QTest::newRow("few files here") << 0;
+        QTest::newRow("many files here") << 600;
+    }
     void preexistingFilesUploaded() {
+        QFETCH(int, strays);
+        for (int i = 0; i < strays; ++i)
+            writeFile(first() + QStringLiteral("stray%1.doc").arg(i), "no row names it");
+        const auto removeStrays = qScopeGuard([&] {
+            for (int i = 0; i < strays; ++i)
+                QFile::remove(first() + QStringLiteral("stray%1.doc").arg(i));
+        });
         TestCatalogue catalogue;
         addOnFirst(catalogue, "in-table.doc", "t");
         catalogue.addTemplate("old", "", "old.doc");

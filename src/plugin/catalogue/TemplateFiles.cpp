@@ -420,13 +420,33 @@ bool uploadLocalCopy(const QSqlDatabase& db, const QString& folder, const QStrin
 int uploadMissingFiles(const QSqlDatabase& db, const QString& folder,
                        const std::function<void(int done, int total)>& progress) {
     ensureTemplateFileTable(db);
-    QSqlQuery missing = runSql(db, QStringLiteral("select distinct d.DocFileName "
-                                                  "from ZQ_DocTempDetail d where not exists ("
-                                                  "select 1 from ZQ_DocTemplateFile f "
-                                                  "where f.DocFileName = d.DocFileName)"));
+    // The folder's names, read at once: a row whose file is nowhere here costs no look at the
+    // disk, and a workstation that holds no file asks the database nothing. One that holds a
+    // few (fetched as they were opened) asks about those alone, through the file name's index.
+    const QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Unsorted);
+    if (names.isEmpty())
+        return 0;
+    const QSet<QString> held(names.cbegin(), names.cend());
+    constexpr qsizetype kNamesAsked = 500;
+    QString among;
+    QVariantList values;
+    if (names.size() <= kNamesAsked) {
+        among = QStringLiteral(" and d.DocFileName in (%1)")
+                    .arg(QStringList(names.size(), QStringLiteral("?")).join(QLatin1Char(',')));
+        values = QVariantList(names.cbegin(), names.cend());
+    }
+    QSqlQuery missing = runSql(db,
+                               QStringLiteral("select distinct d.DocFileName "
+                                              "from ZQ_DocTempDetail d where not exists ("
+                                              "select 1 from ZQ_DocTemplateFile f "
+                                              "where f.DocFileName = d.DocFileName)") +
+                                   among,
+                               values);
     QStringList present;
     while (missing.next()) {
         const QString fileName = missing.value(0).toString();
+        if (!held.contains(fileName))
+            continue;
         const QFileInfo local(withSlash(folder) + fileName);
         // A file this workstation cannot read stays where it is; another may send it.
         if (isBareName(fileName) && local.isFile() && !local.isSymLink() && local.isReadable())
