@@ -168,10 +168,11 @@ private:
 
     void answerModal() {
         QWidget* modal = QApplication::activeModalWidget();
-        // Each window is answered once; its answer may still be on its way.
-        if (!modal || modal == m_answered)
+        // Each window is answered once; its answer may still be on its way, and a window that
+        // comes back to the front after answering another is not answered again.
+        if (!modal || m_answered.contains(modal))
             return;
-        m_answered = modal;
+        m_answered.append(modal);
         if (modal->objectName() == QLatin1String("FrmAddTemplateDoc")) {
             modal->findChild<QLineEdit*>(QStringLiteral("Edt_ChoDoc"))->setText(m_addValues[0]);
             modal->findChild<QLineEdit*>(QStringLiteral("Edt_DocName"))->setText(m_addValues[1]);
@@ -200,7 +201,7 @@ private:
     QTimer m_modals;
     QStringList m_addValues;
     QString m_exportPath;
-    QPointer<QWidget> m_answered;
+    QList<QPointer<QWidget>> m_answered;
 };
 
 } // namespace
