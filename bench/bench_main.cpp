@@ -3,11 +3,13 @@
 //
 //   zqbench [--only CASE]... [--scale CLASSES:TEMPLATES] [--engine sqlite|postgresql]
 //           [postgresql://user@host:port/database] (or ZQ_BENCH_DATABASE=URL)
+//   zqbench [--scale CLASSES:TEMPLATES] --generate FILE
 //
 // Runs on a SQLite file in a temporary folder and, with a URL, also on that PostgreSQL
 // database, whose catalogue tables it empties; --engine keeps one of the two, so that the peak
 // memory of a process is that engine's alone. Exits non-zero when a case finds that two fills
-// that must agree do not.
+// that must agree do not. --generate only writes the firm-sized catalogue into the SQLite file
+// FILE, for the stand-in host (corvane --database FILE).
 #include "Bench.h"
 #include "HostDatabase.h"
 
@@ -39,8 +41,7 @@ struct Case {
 const Case kCases[] = {
     {"list-read", listReadBench}, {"move", moveBench},       {"check", checkBench},
     {"package", packageBench},    {"manager", managerBench}, {"registration", registrationBench},
-    {"search", searchBench},
-    {"files", filesBench},
+    {"search", searchBench},      {"files", filesBench},
 };
 
 } // namespace
@@ -56,6 +57,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QStringList only;
     QString engineName;
+    QString generated;
     QString postgresUrl = qEnvironmentVariable("ZQ_BENCH_DATABASE");
     const QStringList args = app.arguments().mid(1);
     for (qsizetype i = 0; i < args.size(); ++i) {
@@ -66,11 +68,21 @@ int main(int argc, char** argv) {
             catalogueScale() = {sizes.value(0).toInt(), sizes.value(1).toInt()};
         } else if (args[i] == QLatin1String("--engine") && i + 1 < args.size()) {
             engineName = args[++i];
+        } else if (args[i] == QLatin1String("--generate") && i + 1 < args.size()) {
+            generated = args[++i];
         } else {
             postgresUrl = args[i];
         }
     }
     try {
+        if (!generated.isEmpty()) {
+            const Engine engine{
+                "sqlite", corvane::openHostDatabase(QStringLiteral("bench-generate"), generated)};
+            QSqlDatabase db = engine.db;
+            corvane::createHostSchema(db);
+            useLargeCatalogue(engine);
+            return 0;
+        }
         const QTemporaryDir folder;
         if (!folder.isValid())
             throw std::runtime_error("cannot make a temporary folder");
