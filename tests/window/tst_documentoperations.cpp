@@ -2,6 +2,7 @@
 #include "WindowFixture.h"
 #include "catalogue/Sql.h"
 #include "catalogue/TemplateDocuments.h"
+#include "catalogue/TemplateFiles.h"
 #include "catalogue/TemplateStore.h"
 #include "ui/AddTemplateDialog.h"
 #include "ui/ClassDialog.h"
@@ -196,15 +197,20 @@ private slots:
         QCOMPARE(f.list()->topLevelItemCount(), rowsBefore);
     }
 
-    // A template whose stored file is gone is greyed and says so; one with its file is not.
+    // A template whose stored file is gone is greyed and says so; one with its file is not,
+    // nor one whose file the catalogue keeps while this workstation has no copy yet.
     void missingStoredFileIsMarked() {
         Docs f;
         const qint64 present = f.storedTemplate("有文件", "", "here.doc");
         const qint64 missing = f.catalogue.addTemplate("无文件", "", f.prefix + "gone.doc");
+        const qint64 kept = f.storedTemplate("库中有文件", "", "kept.doc");
+        insertTemplateFile(f.catalogue.db(), templateStorePath(), f.prefix + "kept.doc");
+        QVERIFY(QFile::remove(storedFilePath(f.prefix + "kept.doc")));
         f.trigger("ActRefresh");
         QCOMPARE(f.row(QString::number(missing))->toolTip(kColCaption), QString("模板文件不存在"));
         QCOMPARE(imageIndex(f.row(QString::number(missing))), int(kTemplateImage));
         QVERIFY(f.row(QString::number(present))->toolTip(kColCaption).isEmpty());
+        QVERIFY(f.row(QString::number(kept))->toolTip(kColCaption).isEmpty());
     }
 
     void sameFileTwice() {

@@ -266,6 +266,20 @@ bool storedNameTaken(const QSqlDatabase& db, const QString& fileName) {
         .isValid();
 }
 
+QSet<QString> keptFileNamesOfClass(const QSqlDatabase& db, const QString& classCode) {
+    ensureTemplateFileTable(db);
+    QSqlQuery kept =
+        runSql(db,
+               QStringLiteral("select distinct f.DocFileName from ZQ_DocTemplateFile f "
+                              "join ZQ_DocTempDetail d on d.DocFileName = "
+                              "f.DocFileName where d.DocSortID = ?"),
+               {classCode});
+    QSet<QString> names;
+    while (kept.next())
+        names.insert(kept.value(0).toString());
+    return names;
+}
+
 namespace {
 
 void writeTemplateFile(const QSqlDatabase& db, const QString& folder, const QString& fileName,

@@ -2,6 +2,7 @@
 
 #include "catalogue/TemplateDocuments.h"
 
+#include <QSet>
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
@@ -20,6 +21,10 @@ void ensureTemplateFileTable(const QSqlDatabase& db);
 // Whether a stored file name is already used in the catalogue (a file in the database or a
 // template row naming it), so that a new stored file may not take it.
 bool storedNameTaken(const QSqlDatabase& db, const QString& fileName);
+
+// The stored file names of the class's own templates whose bytes the database keeps, in one
+// statement: such a file is not missing, wherever this workstation's copy is.
+QSet<QString> keptFileNamesOfClass(const QSqlDatabase& db, const QString& classCode);
 
 // Puts the bytes of the file `fileName` of the store folder into the database as a new stored
 // file. Call it in the transaction that inserts the template row: when it throws (unreadable

@@ -422,8 +422,10 @@ void ManagerWindow::fillDocList(QTreeWidgetItem* node) {
         return;
     }
     QList<ClassContentRow> rows;
+    QSet<QString> kept;
     try {
         rows = readClassContents(m_db, nodeClassCode(node));
+        kept = keptFileNamesOfClass(m_db, nodeClassCode(node));
     } catch (const Error& e) {
         // Never leave another class's contents on show.
         m_docList->clear();
@@ -440,7 +442,9 @@ void ManagerWindow::fillDocList(QTreeWidgetItem* node) {
         auto* item = new QTreeWidgetItem(
             QStringList{row.caption, row.memo, row.className, row.id, row.typeCaption, path});
         setImageIndex(item, row.image);
-        if (row.image == kTemplateImage && !QFileInfo::exists(store + row.fileName))
+        // Missing only when neither the catalogue nor this workstation has it.
+        if (row.image == kTemplateImage && !kept.contains(row.fileName) &&
+            !QFileInfo::exists(store + row.fileName))
             markMissingFile(item);
         items.append(item);
     }
