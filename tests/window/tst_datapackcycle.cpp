@@ -360,6 +360,29 @@ private slots:
         QCOMPARE(f.storedBytes("乙"), QByteArray());
     }
 
+    void importOfOnlyRefusedTemplatesFails_data() {
+        QTest::addColumn<QStringList>("ticked");
+        QTest::newRow("the template") << QStringList{"乙"};
+        QTest::newRow("with its class") << QStringList{"B"};
+    }
+
+    // Ticked templates whose files the host did not place are refused; when that is every one,
+    // nothing that was asked for arrived: the host hears of a failure, and a class ticked with
+    // them stays as it was.
+    void importOfOnlyRefusedTemplatesFails() {
+        QFETCH(QStringList, ticked);
+        DataPack f;
+        const QString pack = f.exportPack({"B"});
+        runSql(f.catalogue.db(), "update ZQ_DocInfoMaster set DocSortName = '旧B' "
+                                 "where DocSortID = '0002'");
+        f.placePack(pack);
+        QVERIFY(QFile::remove(f.packFolder() + f.name("乙")));
+        QVERIFY(f.importProc(pack) >= 0);
+        DataPack::tick(f.frame("Temp_ImportFrame"), ticked);
+        QCOMPARE(ZQPackage_Import(f.app(), 0, 0, kKind, ""), -1);
+        QVERIFY(f.rows().contains("0002|旧B"));
+    }
+
     // "@&@" before the path shows the pack without check boxes: nothing can be imported.
     // The preview of the catalogue is modal and leaves nothing behind.
     void previews() {

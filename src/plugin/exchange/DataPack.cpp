@@ -16,6 +16,7 @@
 #include <QScopeGuard>
 #include <QSet>
 #include <QTemporaryFile>
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -147,6 +148,14 @@ DataPackReport importDataPack(const QSqlDatabase& db, const QList<ManifestEntry>
     }
     report.classes = int(classes.size());
     report.templates = int(templates.size());
+    // A pack none of whose ticked templates (or, without templates, classes) can be catalogued
+    // brought nothing that was asked for: a failure, never an empty success.
+    const bool templatesAsked = std::any_of(entries.cbegin(), entries.cend(), [](const auto& e) {
+        return e.kind == ManifestEntry::Kind::Template;
+    });
+    if (templatesAsked ? templates.isEmpty() : !entries.isEmpty() && classes.isEmpty())
+        throw Error(QStringLiteral("勾选的条目都不能导入。"),
+                    report.refused.join(QLatin1Char('\n')));
 
     ensureTemplateFileTable(db);
     Transaction transaction(db);

@@ -35,7 +35,8 @@ struct DataPackReport {
 // Updates or inserts the entries: a class by its code, a template by its stored file name,
 // whose file is taken from the data-pack folder into the store and its bytes into the catalogue. A
 // template whose file is not a regular file there is refused. All in one transaction; the files
-// replace the stored ones only once it is committed. Throws on any failure, leaving catalogue and
+// replace the stored ones only once it is committed. Throws on any failure, and when every
+// template asked for (or, without templates, every class) was refused, leaving catalogue and
 // store as they were.
 DataPackReport importDataPack(const QSqlDatabase& db, const QList<ManifestEntry>& entries);
 
