@@ -6,6 +6,7 @@
 
 #include "DemoCatalogue.h"
 #include "HostDatabase.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,20 +15,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+using namespace zq::test;
+
 namespace {
 
 const QString kStore = QStringLiteral("APP/Config/XTGL/DocTemplate/");
-
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-           file.write(bytes) == bytes.size();
-}
 
 } // namespace
 
@@ -121,14 +113,14 @@ private slots:
              "'TEXT', '档案 封面'), ('档案目录', '档案目录.txt', '', '0004', 'TEXT', ''), "
              "('风险清单', '风险清单.txt', '', '00010002', 'TEXT', '')"});
         for (const char* name : {"档案封面", "档案目录", "风险清单"})
-            QVERIFY(writeFile(stored("first", QString(name) + ".txt"),
-                              QByteArray(name) + " of the first host"));
-        QVERIFY(writeFile(stored("first", "审计通知书.txt"), "notice of the first host"));
+            writeFile(stored("first", QString(name) + ".txt"),
+                      QByteArray(name) + " of the first host");
+        writeFile(stored("first", "审计通知书.txt"), "notice of the first host");
         makeCatalogue("second", {"update ZQ_DocInfoMaster set DocSortName = '旧通知', "
                                  "DocSortMemo = '旧说明' where DocSortID = '00010001'",
                                  "update ZQ_DocTempDetail set DocCaption = '旧通知书', "
                                  "DocKeyWord = '旧', DocMemo = '' where DocSortID = '00010001'"});
-        QVERIFY(writeFile(stored("second", "审计通知书.txt"), "notice of the second host"));
+        writeFile(stored("second", "审计通知书.txt"), "notice of the second host");
     }
 
     // The first host exports the class 审计通知 (with its template) and the single template
