@@ -3,9 +3,13 @@
 #include "BenchData.h"
 #include "WindowFixture.h"
 #include "catalogue/TemplateDocuments.h"
+#include "catalogue/TemplateStore.h"
 #include "registration/BatchRegisterDialog.h"
 #include "registration/RegisterTemplateDialog.h"
 
+#include <QDir>
+#include <QFile>
+#include <QScopeGuard>
 #include <QTest>
 
 #include <functional>
@@ -15,10 +19,17 @@ using zq::test::WindowFixture;
 
 namespace {
 
-// The statements a fill runs on a generated catalogue of the given size.
+// The statements a fill runs on a generated catalogue of the given size, with a file in the
+// store (other tests come and go there), so that opening the manager asks about it.
 qint64 statementsOf(int classes, int templates, const std::function<void(WindowFixture&)>& fill) {
     WindowFixture f;
     bench::generateCatalogue(f.catalogue.db(), classes, templates);
+    QDir().mkpath(templateStorePath());
+    QFile stray(templateStorePath() +
+                QStringLiteral("fills-%1.doc").arg(QCoreApplication::applicationPid()));
+    const auto removeStray = qScopeGuard([&] { stray.remove(); });
+    if (!stray.open(QIODevice::WriteOnly))
+        return -1;
     const bench::StatementCounter counter(f.catalogue.db());
     fill(f);
     return counter.count();
