@@ -103,6 +103,9 @@ MainWindow::MainWindow(PluginLibrary& plugin)
 
 MainWindow::~MainWindow() {
     setProjectChangedListener({});
+    // The document area activates its remaining windows while it is destroyed, after this part
+    // of the object is gone.
+    m_mdiArea->disconnect(this);
 }
 
 intptr_t MainWindow::application() const {

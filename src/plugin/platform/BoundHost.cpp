@@ -60,10 +60,9 @@ BoundHost::BoundHost()
     }
 }
 
+// The host's libraries are not closed: closing them from an exit handler, while the host tears
+// itself down, crashes it, and they belong to the host for as long as it runs.
 BoundHost::~BoundHost() {
-    for (void* handle : std::as_const(m_libs->handles))
-        if (handle)
-            dlclose(handle);
     delete m_libs;
 }
 

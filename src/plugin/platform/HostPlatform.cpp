@@ -15,10 +15,10 @@ HostPlatform* g_override = nullptr;
 HostPlatform& hostPlatform() {
     if (g_override)
         return *g_override;
-    // Bound on first use, which the plug-in's load makes happen at once. Never destroyed: closing
-    // the host's libraries from an exit handler, while the host tears itself down, crashes it.
-    static BoundHost* const bound = new BoundHost;
-    return *bound;
+    // Bound on first use, which the plug-in's load makes happen at once; freed when the plug-in
+    // is unloaded or the process ends (the host's libraries stay open, see ~BoundHost).
+    static BoundHost bound;
+    return bound;
 }
 
 void setHostPlatform(HostPlatform* host) {
