@@ -30,10 +30,6 @@ void checkClassTexts(const QString& name, const QString& memo) {
     checkText(TextField::ClassMemo, memo.trimmed());
 }
 
-bool isPostgres(const QSqlDatabase& db) {
-    return db.driver()->dbmsType() == QSqlDriver::PostgreSQL;
-}
-
 void insertClassRow(const QSqlDatabase& db, const QString& code, const QString& name,
                     const QString& memo) {
     runSql(db,

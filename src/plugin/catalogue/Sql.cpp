@@ -37,10 +37,6 @@ private:
 };
 OpenTransactions g_openTransactions;
 
-bool onPostgres(const QSqlDatabase& db) {
-    return db.driver()->dbmsType() == QSqlDriver::PostgreSQL;
-}
-
 // Opens the connection again with its own settings; throws when the server cannot be reached.
 void reopen(QSqlDatabase db) {
     db.close();
@@ -59,7 +55,7 @@ void requireConnection(const QSqlDatabase& db) {
 // A statement failed on PostgreSQL: whether the connection itself is gone (the server
 // restarted, the backend was ended, the network dropped), as opposed to the statement failing.
 bool connectionLost(const QSqlDatabase& db) {
-    if (!onPostgres(db))
+    if (!isPostgres(db))
         return false;
     QSqlQuery probe(db);
     return !probe.exec(QStringLiteral("select 1"));
@@ -70,7 +66,7 @@ bool connectionLost(const QSqlDatabase& db) {
 Error failure(const QSqlDatabase& db, const QSqlError& error) {
     const QString code = error.nativeErrorCode();
     QString message = QStringLiteral("数据库操作失败。");
-    if (!onPostgres(db) && (code == QLatin1String("5") || code == QLatin1String("6")))
+    if (!isPostgres(db) && (code == QLatin1String("5") || code == QLatin1String("6")))
         message = QStringLiteral("模板目录数据库正被其他程序占用，等待超时，请稍后再试。");
     else if (code == QLatin1String("57014"))
         message = QStringLiteral("数据库操作超时，请稍后再试。");
@@ -80,7 +76,7 @@ Error failure(const QSqlDatabase& db, const QSqlError& error) {
 // Starts a transaction and gives the error, or an invalid one. SQLite takes its write lock at
 // once, so that what the transaction reads stays true until it ends.
 QSqlError begin(QSqlDatabase db) {
-    if (onPostgres(db))
+    if (isPostgres(db))
         return db.transaction() ? QSqlError() : db.lastError();
     QSqlQuery query(db);
     return query.exec(QStringLiteral("begin immediate")) ? QSqlError() : query.lastError();
@@ -177,8 +173,12 @@ void Transaction::commit() {
     g_openTransactions.remove(m_db.connectionName());
 }
 
+bool isPostgres(const QSqlDatabase& db) {
+    return db.driver()->dbmsType() == QSqlDriver::PostgreSQL;
+}
+
 bool Transaction::isPostgres() const {
-    return onPostgres(m_db);
+    return zq::isPostgres(m_db);
 }
 
 QSet<QString> columnValues(const QSqlDatabase& db, const QString& sql) {

@@ -21,6 +21,9 @@ QSet<QString> columnValues(const QSqlDatabase& db, const QString& sql);
 // Runs a one-value query and gives that value, or an invalid variant when there is no row.
 QVariant sqlValue(const QSqlDatabase& db, const QString& sql, const QVariantList& values = {});
 
+// Whether the connection is to PostgreSQL (otherwise SQLite).
+bool isPostgres(const QSqlDatabase& db);
+
 // A transaction on the catalogue connection, rolled back unless committed. Opened while another
 // is open on the same connection, it joins that one, which alone commits or rolls back. On
 // SQLite it takes the write lock at once, so that what it reads stays true until it ends.

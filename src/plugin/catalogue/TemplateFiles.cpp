@@ -24,10 +24,6 @@ namespace zq {
 
 namespace {
 
-bool isPostgres(const QSqlDatabase& db) {
-    return db.driver()->dbmsType() == QSqlDriver::PostgreSQL;
-}
-
 // SHA-256 by the system's crypto library, which uses the processor's hash instructions: on a
 // large template an order of magnitude faster than Qt's own.
 class Sha256 {
