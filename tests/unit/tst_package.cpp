@@ -3,6 +3,7 @@
 
 #include "Archive.h"
 #include "FakeHost.h"
+#include "HostArchives.h"
 #include "TestCatalogue.h"
 #include "TestFiles.h"
 #include "catalogue/ClassCatalogue.h"
@@ -64,14 +65,7 @@ struct Exchange {
     const QString p = "p" + QUuid::createUuid().toString(QUuid::Id128).left(10) + "-";
 
     Exchange() {
-        host.compressWith = corvane::compressFolder;
-        host.extractWith = [](const QString& a, const QString& f) {
-            try {
-                return corvane::extractArchive(a, f);
-            } catch (const std::exception&) {
-                return QString();
-            }
-        };
+        useHostArchives(host);
         QDir().mkpath(templateStorePath());
     }
     ~Exchange() {

@@ -4,6 +4,7 @@
 
 #include "Archive.h"
 #include "FakeHost.h"
+#include "HostArchives.h"
 #include "ScriptedDialogs.h"
 #include "TestCatalogue.h"
 #include "TestFiles.h"
@@ -53,14 +54,7 @@ struct DataPack {
     DataPack() {
         host.connection = catalogue.db();
         host.tempPath = temp.path() + "/";
-        host.compressWith = corvane::compressFolder;
-        host.extractWith = [](const QString& a, const QString& f) {
-            try {
-                return corvane::extractArchive(a, f);
-            } catch (const std::exception&) {
-                return QString();
-            }
-        };
+        useHostArchives(host);
         catalogue.addClass("0001", "A");
         catalogue.addClass("00010001", "A1");
         catalogue.addClass("0002", "B");

@@ -2,6 +2,7 @@
 // ActImport, with scripted dialogs and the stand-in host's archive code.
 
 #include "Archive.h"
+#include "HostArchives.h"
 #include "TestFiles.h"
 #include "WindowFixture.h"
 #include "catalogue/Sql.h"
@@ -37,14 +38,7 @@ struct Packages : WindowFixture {
     const QString package = dir.filePath("out.TempFile");
 
     Packages() {
-        host.compressWith = corvane::compressFolder;
-        host.extractWith = [](const QString& a, const QString& f) {
-            try {
-                return corvane::extractArchive(a, f);
-            } catch (const std::exception&) {
-                return QString();
-            }
-        };
+        useHostArchives(host);
         catalogue.addClass("0001", "A");
         catalogue.addClass("00010001", "A1");
         catalogue.addClass("0002", "B");
