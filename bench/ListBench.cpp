@@ -38,8 +38,9 @@ Rows naiveClassContents(const QSqlDatabase& db, const QString& code) {
     QList<Listed> listed;
     while (query.next()) {
         const bool isClass = query.value(0).toInt() == 0;
+        // A row is a class row because it came from the class half, whatever its file name.
         const QString fileName = isClass ? QStringLiteral(" ") : query.value(5).toString();
-        const int image = fileName.trimmed().isEmpty() ? kClassImage : kTemplateImage;
+        const int image = isClass ? kClassImage : kTemplateImage;
         listed.append(Listed{{query.value(2).toString(), query.value(3).toString(), QString(),
                               query.value(isClass ? 1 : 4).toString(), QString(), fileName, image},
                              isClass ? QString() : query.value(1).toString(),

@@ -137,6 +137,7 @@ bool packageBench(const Engine& engine) {
     double bsdtarExtractMs = importMs;
     for (int run = 0; run < kRuns; ++run) {
         runSql(db, QStringLiteral("delete from ZQ_DocTempDetail"));
+        runSql(db, QStringLiteral("delete from ZQ_DocTemplateFile"));
         removeStoreFiles();
         ::sync();
         importMs = std::min(
