@@ -6,6 +6,7 @@
 #include "util/Error.h"
 
 #include <QTest>
+#include <barrier>
 #include <latch>
 #include <thread>
 
@@ -24,6 +25,11 @@ QStringList snapshot(const QSqlDatabase& db) {
     while (query.next())
         rows.append(query.value(0).toString() + '@' + query.value(1).toString());
     return rows;
+}
+
+// Rounds of a race test; ZQ_RACE_ROUNDS raises it for a longer probe.
+int raceRounds(int rounds) {
+    return qMax(rounds, qEnvironmentVariableIntValue("ZQ_RACE_ROUNDS"));
 }
 
 QString templateCode(const QSqlDatabase& db, qint64 docId) {
@@ -300,6 +306,58 @@ private slots:
                                                          "where length(DocSortID) = 8"))
                      .toInt(),
                  2 * kPerWorkstation);
+    }
+
+    // A class moved on one workstation while another deletes its tree: one of the two wins
+    // and the other is told why; no deadlock reaches either.
+    void moveAgainstTreeDelete() {
+        TestCatalogue catalogue;
+        if (!catalogue.isPostgres())
+            QSKIP("needs a shared PostgreSQL catalogue");
+        catalogue.addClass("0050", "目标");
+        catalogue.addTemplate("留下", "0050");
+        const int rounds = raceRounds(10);
+        std::barrier sync(2);
+        QStringList failures[2];
+        int moved = 0;
+        int deleted = 0;
+        const auto workstation = [&](int index) {
+            const QString name = QStringLiteral("racer%1").arg(index);
+            {
+                QSqlDatabase db = corvane::openHostDatabase(
+                    name, QString(), qEnvironmentVariable("ZQ_TEST_DATABASE"));
+                for (int round = 0; round < rounds; ++round) {
+                    if (index == 0) {
+                        runSql(db, QStringLiteral("delete from ZQ_DocInfoMaster "
+                                                  "where DocSortID <> '0050'"));
+                        insertClass(db, "0001", "甲", "");
+                        insertClass(db, "00010001", "甲子", "");
+                    }
+                    sync.arrive_and_wait();
+                    try {
+                        if (index == 0) {
+                            moveClassTo(db, "0001", "0050");
+                            ++moved;
+                        } else if (deleteEmptyClassTree(db, "0001") == ClassTreeDeletion::Deleted) {
+                            ++deleted;
+                        }
+                    } catch (const Error& error) {
+                        if (error.message() != noSuchClassMessage())
+                            failures[index].append(error.message() + " / " + error.details());
+                    }
+                    sync.arrive_and_wait();
+                }
+                db.close();
+            }
+            QSqlDatabase::removeDatabase(name);
+        };
+        std::thread first(workstation, 0);
+        std::thread second(workstation, 1);
+        first.join();
+        second.join();
+        QCOMPARE(failures[0] + failures[1], QStringList());
+        QCOMPARE(moved + deleted, rounds);
+        QCOMPARE(catalogue.count("ZQ_DocTempDetail"), 1);
     }
 };
 

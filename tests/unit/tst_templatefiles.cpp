@@ -1,6 +1,7 @@
 // The stored files of a shared catalogue: two store folders stand for two workstations on one
 // catalogue database.
 
+#include "HostDatabase.h"
 #include "TestCatalogue.h"
 #include "catalogue/Sql.h"
 #include "catalogue/TemplateFiles.h"
@@ -13,7 +14,9 @@
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+#include <latch>
 #include <sys/stat.h>
+#include <thread>
 
 using namespace zq;
 using zq::test::TestCatalogue;
@@ -233,6 +236,61 @@ private slots:
         QCOMPARE(uploadMissingFiles(catalogue.db(), first()), 0);
         QCOMPARE(readFile(ensureLocalCopy(catalogue.db(), second(), "old.doc")),
                  QByteArray("legacy bytes"));
+    }
+
+    // Workstations adding files of one name at once, each from its own store: every add is
+    // catalogued under a name of its own, the bytes with it.
+    void sameNamedAddsFromManyWorkstations() {
+        TestCatalogue catalogue;
+        if (!catalogue.isPostgres())
+            QSKIP("needs a shared PostgreSQL catalogue");
+        constexpr int kWorkstations = 4;
+        const int adds = qMax(20, qEnvironmentVariableIntValue("ZQ_RACE_ROUNDS"));
+        const QString source = m_first.filePath("same.doc");
+        writeFile(source, "same");
+        ensureTemplateFileTable(catalogue.db());
+        std::latch start(kWorkstations);
+        QStringList failures[kWorkstations];
+        const auto workstation = [&](int index) {
+            const QString name = QStringLiteral("adder%1").arg(index);
+            QTemporaryDir store;
+            {
+                QSqlDatabase db = corvane::openHostDatabase(
+                    name, QString(), qEnvironmentVariable("ZQ_TEST_DATABASE"));
+                const auto taken = [&](const QString& file) { return storedNameTaken(db, file); };
+                start.arrive_and_wait();
+                for (int i = 0; i < adds; ++i) {
+                    try {
+                        const QString stored = copyToStore(source, store.path(), taken);
+                        TemplateRow row{"t", QFileInfo(stored).fileName(), "", "", "WORD", ""};
+                        addStoredTemplate(db, row, store.path());
+                        if (!QFile::exists(store.filePath(row.fileName)))
+                            failures[index].append(row.fileName + " left the store");
+                    } catch (const Error& error) {
+                        failures[index].append(error.message() + " / " + error.details());
+                    }
+                }
+                db.close();
+            }
+            QSqlDatabase::removeDatabase(name);
+        };
+        std::vector<std::thread> threads;
+        for (int i = 0; i < kWorkstations; ++i)
+            threads.emplace_back(workstation, i);
+        for (std::thread& thread : threads)
+            thread.join();
+        QStringList all;
+        for (const QStringList& list : failures)
+            all += list;
+        QCOMPARE(all, QStringList());
+        const int total = kWorkstations * adds;
+        QCOMPARE(catalogue.count("ZQ_DocTempDetail"), total);
+        QCOMPARE(catalogue.count("ZQ_DocTemplateFile"), total);
+        QCOMPARE(
+            sqlValue(catalogue.db(),
+                     QStringLiteral("select count(distinct DocFileName) from ZQ_DocTempDetail"))
+                .toInt(),
+            total);
     }
 };
 

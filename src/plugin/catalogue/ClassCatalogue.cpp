@@ -218,33 +218,25 @@ bool classTreeHasTemplates(const QSqlDatabase& db, const QString& code) {
 ClassTreeDeletion deleteEmptyClassTree(const QSqlDatabase& db, const QString& code) {
     if (code.isEmpty())
         return ClassTreeDeletion::NoSuchClass;
-    Transaction transaction(db);
-    // Every writer into a class holds its row first (requireClass). The tree's rows are locked
-    // first, then both tables, so that every insert or move into the tree either came before
-    // and is seen below, or finds its class gone.
-    {
-        const QString forUpdate =
-            transaction.isPostgres() ? QStringLiteral(" for update") : QString();
-        QSqlQuery rows = runSql(db,
-                                QStringLiteral("select DocSortID from ZQ_DocInfoMaster where ") +
-                                    kSubtreeCondition + forUpdate,
-                                {code.size(), code});
-        bool exists = false;
-        while (rows.next())
-            exists = exists || rows.value(0).toString() == code;
-        if (!exists)
+    return retryOnConflict(db, [&] {
+        Transaction transaction(db);
+        // Both tables first, in the one order (see lockClassesFirst), so that every insert or
+        // move into the tree either came before and is seen below, or finds its class gone.
+        if (transaction.isPostgres()) {
+            runSql(db, QStringLiteral("lock table ZQ_DocInfoMaster in exclusive mode"));
+            runSql(db, QStringLiteral("lock table ZQ_DocTempDetail in share mode"));
+        }
+        if (!sqlValue(db, QStringLiteral("select 1 from ZQ_DocInfoMaster where DocSortID = ?"),
+                      {code})
+                 .isValid())
             return ClassTreeDeletion::NoSuchClass;
-    }
-    if (transaction.isPostgres()) {
-        runSql(db, QStringLiteral("lock table ZQ_DocInfoMaster in share row exclusive mode"));
-        runSql(db, QStringLiteral("lock table ZQ_DocTempDetail in share mode"));
-    }
-    if (classTreeHasTemplates(db, code))
-        return ClassTreeDeletion::HasTemplates;
-    runSql(db, QStringLiteral("delete from ZQ_DocInfoMaster where ") + kSubtreeCondition,
-           {code.size(), code});
-    transaction.commit();
-    return ClassTreeDeletion::Deleted;
+        if (classTreeHasTemplates(db, code))
+            return ClassTreeDeletion::HasTemplates;
+        runSql(db, QStringLiteral("delete from ZQ_DocInfoMaster where ") + kSubtreeCondition,
+               {code.size(), code});
+        transaction.commit();
+        return ClassTreeDeletion::Deleted;
+    });
 }
 
 } // namespace zq

@@ -103,79 +103,91 @@ std::optional<QString> templateClassCode(const QSqlDatabase& db, qint64 docId) {
 }
 
 CatalogueMove moveDocToClass(const QSqlDatabase& db, qint64 docId, const QString& classCode) {
-    Transaction transaction(db);
-    requireClass(db, classCode);
-    const std::optional<QString> from = templateClassCode(db, docId);
-    if (!from)
-        throw Error(QStringLiteral("该模板已不存在，可能已被其他用户删除！"));
-    runSql(db, QStringLiteral("update ZQ_DocTempDetail set DocSortID = ? where DocID = ?"),
-           {classCode, docId});
-    transaction.commit();
-    return {docId, *from, classCode, QString(), {}};
+    return retryOnConflict(db, [&] {
+        Transaction transaction(db);
+        lockClassesFirst(db);
+        requireClass(db, classCode);
+        const std::optional<QString> from = templateClassCode(db, docId);
+        if (!from)
+            throw Error(QStringLiteral("该模板已不存在，可能已被其他用户删除！"));
+        runSql(db, QStringLiteral("update ZQ_DocTempDetail set DocSortID = ? where DocID = ?"),
+               {classCode, docId});
+        transaction.commit();
+        return CatalogueMove{docId, *from, classCode, QString(), {}};
+    });
 }
 
 CatalogueMove moveClassTo(const QSqlDatabase& db, const QString& classCode,
                           const QString& parentCode) {
     if (!canDropClass(classCode, parentCode))
         throw Error(QStringLiteral("不能把该分类移到这里！"));
-    Transaction transaction(db);
-    requireClass(db, parentCode);
-    const QString newCode = reserveChildClassCode(db, parentCode);
-    const QStringList classCodes = subtreeCodes(db, QStringLiteral("ZQ_DocInfoMaster"), classCode);
-    if (classCodes.value(0) != classCode)
-        throw Error(noSuchClassMessage());
+    return retryOnConflict(db, [&] {
+        Transaction transaction(db);
+        lockClassesFirst(db);
+        requireClass(db, parentCode);
+        const QString newCode = reserveChildClassCode(db, parentCode);
+        const QStringList classCodes =
+            subtreeCodes(db, QStringLiteral("ZQ_DocInfoMaster"), classCode);
+        if (classCodes.value(0) != classCode)
+            throw Error(noSuchClassMessage());
 
-    const QList<CodeChange> classChanges = renumberedClasses(classCodes, newCode);
-    QHash<QString, QString> newCodes;
-    for (const CodeChange& change : classChanges)
-        newCodes.insert(change.from, change.to);
-    // Templates left behind by a class that is gone go with their nearest class.
-    QList<CodeChange> changes = classChanges;
-    for (const QString& code : subtreeCodes(db, QStringLiteral("ZQ_DocTempDetail"), classCode))
-        if (!newCodes.contains(code))
-            changes.append({code, newCodes.value(nearestAncestor(newCodes, code))});
+        const QList<CodeChange> classChanges = renumberedClasses(classCodes, newCode);
+        QHash<QString, QString> newCodes;
+        for (const CodeChange& change : classChanges)
+            newCodes.insert(change.from, change.to);
+        // Templates left behind by a class that is gone go with their nearest class.
+        QList<CodeChange> changes = classChanges;
+        for (const QString& code : subtreeCodes(db, QStringLiteral("ZQ_DocTempDetail"), classCode))
+            if (!newCodes.contains(code))
+                changes.append({code, newCodes.value(nearestAncestor(newCodes, code))});
 
-    // The parent the class was shown under: its nearest class above.
-    QString fromParent = parentClassCode(classCode);
-    while (!fromParent.isEmpty() && !classExists(db, fromParent))
-        fromParent.chop(1);
+        // The parent the class was shown under: its nearest class above.
+        QString fromParent = parentClassCode(classCode);
+        while (!fromParent.isEmpty() && !classExists(db, fromParent))
+            fromParent.chop(1);
 
-    renameCodes(db, classCode, changes, classChanges.size());
-    transaction.commit();
-    return {0, classCode, newCode, fromParent, classChanges};
+        renameCodes(db, classCode, changes, classChanges.size());
+        transaction.commit();
+        return CatalogueMove{0, classCode, newCode, fromParent, classChanges};
+    });
 }
 
 void undoMove(const QSqlDatabase& db, const CatalogueMove& move) {
     const QString changed = QStringLiteral("上次移动之后模板目录已被修改，不能撤销！");
-    Transaction transaction(db);
-    if (move.docId != 0) {
-        requireClass(db, move.fromCode);
-        if (runSql(db,
-                   QStringLiteral("update ZQ_DocTempDetail set DocSortID = ? "
-                                  "where DocID = ? and DocSortID = ?"),
-                   {move.fromCode, move.docId, move.toCode})
-                .numRowsAffected() != 1)
+    retryOnConflict(db, [&] {
+        Transaction transaction(db);
+        lockClassesFirst(db);
+        if (move.docId != 0) {
+            requireClass(db, move.fromCode);
+            if (runSql(db,
+                       QStringLiteral("update ZQ_DocTempDetail set DocSortID = ? "
+                                      "where DocID = ? and DocSortID = ?"),
+                       {move.fromCode, move.docId, move.toCode})
+                    .numRowsAffected() != 1)
+                throw Error(changed);
+            transaction.commit();
+            return;
+        }
+        requireClass(db, move.fromParent);
+        lockChildClassCodes(db, move.fromParent);
+        if (!classExists(db, move.toCode))
+            throw Error(changed); // deleted or moved again since
+        if (classExists(db, move.fromCode) &&
+            std::none_of(move.codes.begin(), move.codes.end(),
+                         [&](const CodeChange& change) { return change.to == move.fromCode; }))
+            throw Error(changed); // another class took the old code
+        QList<CodeChange> back;
+        for (const CodeChange& change : move.codes)
+            back.append({change.to, change.from});
+        try {
+            renameCodes(db, move.toCode, back, back.size());
+        } catch (const ConflictError&) {
+            throw;
+        } catch (const Error&) {
             throw Error(changed);
+        }
         transaction.commit();
-        return;
-    }
-    requireClass(db, move.fromParent);
-    lockChildClassCodes(db, move.fromParent);
-    if (!classExists(db, move.toCode))
-        throw Error(changed); // deleted or moved again since
-    if (classExists(db, move.fromCode) &&
-        std::none_of(move.codes.begin(), move.codes.end(),
-                     [&](const CodeChange& change) { return change.to == move.fromCode; }))
-        throw Error(changed); // another class took the old code
-    QList<CodeChange> back;
-    for (const CodeChange& change : move.codes)
-        back.append({change.to, change.from});
-    try {
-        renameCodes(db, move.toCode, back, back.size());
-    } catch (const Error&) {
-        throw Error(changed);
-    }
-    transaction.commit();
+    });
 }
 
 } // namespace zq

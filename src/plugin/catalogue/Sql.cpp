@@ -37,12 +37,13 @@ private:
 };
 OpenTransactions g_openTransactions;
 
+const QString kNoConnection = QStringLiteral("无法连接模板目录数据库，请检查网络和数据库服务器。");
+
 // Opens the connection again with its own settings; throws when the server cannot be reached.
 void reopen(QSqlDatabase db) {
     db.close();
     if (!db.open())
-        throw Error(QStringLiteral("无法连接模板目录数据库，请检查网络和数据库服务器。"),
-                    db.lastError().text().trimmed());
+        throw Error(kNoConnection, db.lastError().text().trimmed());
 }
 
 void requireConnection(const QSqlDatabase& db) {
@@ -61,16 +62,28 @@ bool connectionLost(const QSqlDatabase& db) {
     return !probe.exec(QStringLiteral("select 1"));
 }
 
+// Inside a transaction the connection cannot be probed (an aborted transaction refuses every
+// statement): the error itself tells. The server sends a state with every error of its own,
+// a connection exception (08) or a shutdown (57P0x) when it ends the link; a link broken
+// underneath has none.
+bool linkBroken(const QSqlDatabase& db, const QSqlError& error) {
+    const QString code = error.nativeErrorCode();
+    return isPostgres(db) && (code.isEmpty() || code.startsWith(QLatin1String("08")) ||
+                              code.startsWith(QLatin1String("57P0")));
+}
+
 // The user reads a Chinese sentence saying what went wrong; the engine's own words go to the
 // details, never the statement.
-Error failure(const QSqlDatabase& db, const QSqlError& error) {
+[[noreturn]] void fail(const QSqlDatabase& db, const QSqlError& error) {
     const QString code = error.nativeErrorCode();
     QString message = QStringLiteral("数据库操作失败。");
     if (!isPostgres(db) && (code == QLatin1String("5") || code == QLatin1String("6")))
         message = QStringLiteral("模板目录数据库正被其他程序占用，等待超时，请稍后再试。");
     else if (code == QLatin1String("57014"))
         message = QStringLiteral("数据库操作超时，请稍后再试。");
-    return Error(message, error.text().trimmed());
+    else if (code == QLatin1String("40P01") || code == QLatin1String("40001"))
+        throw ConflictError(message, error.text().trimmed());
+    throw Error(message, error.text().trimmed());
 }
 
 // Starts a transaction and gives the error, or an invalid one. SQLite takes its write lock at
@@ -105,8 +118,14 @@ QSqlQuery runSql(const QSqlDatabase& db, const QString& sql, const QVariantList&
     if (execute(query, sql, values))
         return query;
     const QSqlError error = query.lastError();
-    if (g_openTransactions.contains(db.connectionName()) || !connectionLost(db))
-        throw failure(db, error);
+    if (g_openTransactions.contains(db.connectionName())) {
+        // The transaction went with a lost connection; nothing is run again.
+        if (linkBroken(db, error))
+            throw Error(kNoConnection, error.text().trimmed());
+        fail(db, error);
+    }
+    if (!connectionLost(db))
+        fail(db, error);
     // The connection is gone: open it again and run a read once more. A write may have been
     // done before the link broke, so it is reported, never silently repeated.
     reopen(db);
@@ -116,7 +135,7 @@ QSqlQuery runSql(const QSqlDatabase& db, const QString& sql, const QVariantList&
                     error.text().trimmed());
     QSqlQuery retry(db);
     if (!execute(retry, sql, values))
-        throw failure(db, retry.lastError());
+        fail(db, retry.lastError());
     return retry;
 }
 
@@ -126,11 +145,11 @@ void runSqlBatch(const QSqlDatabase& db, const QString& sql, const QList<QVarian
         return;
     QSqlQuery query(db);
     if (!query.prepare(sql))
-        throw failure(db, query.lastError());
+        fail(db, query.lastError());
     for (const QVariantList& column : columns)
         query.addBindValue(column);
     if (!query.execBatch())
-        throw failure(db, query.lastError());
+        fail(db, query.lastError());
 }
 
 QVariant sqlValue(const QSqlDatabase& db, const QString& sql, const QVariantList& values) {
@@ -148,10 +167,10 @@ Transaction::Transaction(const QSqlDatabase& db)
     // Nothing has happened yet, so a connection lost before the start is simply opened again.
     if (const QSqlError error = begin(m_db); error.isValid()) {
         if (!connectionLost(m_db))
-            throw failure(m_db, error);
+            fail(m_db, error);
         reopen(m_db);
         if (const QSqlError again = begin(m_db); again.isValid())
-            throw failure(m_db, again);
+            fail(m_db, again);
     }
     m_open = true;
     g_openTransactions.insert(m_db.connectionName());
@@ -167,14 +186,27 @@ Transaction::~Transaction() {
 void Transaction::commit() {
     if (m_joined)
         return;
-    if (!m_db.commit())
-        throw failure(m_db, m_db.lastError());
+    if (!m_db.commit()) {
+        const QSqlError error = m_db.lastError();
+        if (linkBroken(m_db, error))
+            throw Error(kNoConnection, error.text().trimmed());
+        fail(m_db, error);
+    }
     m_open = false;
     g_openTransactions.remove(m_db.connectionName());
 }
 
 bool isPostgres(const QSqlDatabase& db) {
     return db.driver()->dbmsType() == QSqlDriver::PostgreSQL;
+}
+
+bool inTransaction(const QSqlDatabase& db) {
+    return g_openTransactions.contains(db.connectionName());
+}
+
+void lockClassesFirst(const QSqlDatabase& db) {
+    if (isPostgres(db))
+        runSql(db, QStringLiteral("lock table ZQ_DocInfoMaster in row exclusive mode"));
 }
 
 bool Transaction::isPostgres() const {

@@ -5,6 +5,8 @@
 #include <QSqlQuery>
 #include <QVariantList>
 
+#include "util/Error.h"
+
 namespace zq {
 
 // Prepares the statement on the catalogue connection, binds the values in order and runs it.
@@ -23,6 +25,38 @@ QVariant sqlValue(const QSqlDatabase& db, const QString& sql, const QVariantList
 
 // Whether the connection is to PostgreSQL (otherwise SQLite).
 bool isPostgres(const QSqlDatabase& db);
+
+// Lock order. Every operation that writes both the class and the template table takes the class
+// table first, then template rows, then stored files: a writer into a class holds the class
+// table (lockClassesFirst) or the class's row (requireClass) before it touches a template row;
+// a class-tree delete takes the class table in exclusive mode, then the template table in share
+// mode, before it reads a row. SQLite's one write lock orders every writer already.
+void lockClassesFirst(const QSqlDatabase& db);
+
+// A deadlock or serialization failure the engine reported; the transaction is gone and the
+// whole operation may be run again.
+class ConflictError : public Error {
+public:
+    using Error::Error;
+};
+
+// Whether a transaction is open on the connection.
+bool inTransaction(const QSqlDatabase& db);
+
+// Runs the operation (one transaction of its own) again when the engine ended it for a
+// deadlock or a serialization failure, a few times before the last failure goes to the caller.
+// Inside another transaction it runs once: that transaction is gone with the conflict.
+template <typename Operation> auto retryOnConflict(const QSqlDatabase& db, Operation&& operation) {
+    constexpr int kAttempts = 5;
+    for (int attempt = 1;; ++attempt) {
+        try {
+            return operation();
+        } catch (const ConflictError&) {
+            if (attempt == kAttempts || inTransaction(db))
+                throw;
+        }
+    }
+}
 
 // A transaction on the catalogue connection, rolled back unless committed. Opened while another
 // is open on the same connection, it joins that one, which alone commits or rolls back. On

@@ -24,6 +24,9 @@ namespace zq {
 
 namespace {
 
+// Key of the advisory lock that serialises the choice of stored names.
+constexpr qint64 kStoredNameLock = 0x5A52;
+
 // SHA-256 by the system's crypto library, which uses the processor's hash instructions: on a
 // large template an order of magnitude faster than Qt's own.
 class Sha256 {
@@ -303,6 +306,28 @@ qint64 addTemplateWithFile(const QSqlDatabase& db, const TemplateRow& row, const
     insertTemplateFile(db, folder, row.fileName);
     transaction.commit();
     return docId;
+}
+
+qint64 addStoredTemplate(const QSqlDatabase& db, TemplateRow& row, const QString& folder) {
+    ensureTemplateFileTable(db);
+    return retryOnConflict(db, [&] {
+        Transaction transaction(db);
+        // Name choices are serialised, so that a name found free stays free until the insert
+        // (SQLite's write lock does as much).
+        if (transaction.isPostgres())
+            runSql(db, QStringLiteral("select 1 from (select pg_advisory_xact_lock(?)) l"),
+                   {kStoredNameLock});
+        const auto taken = [&](const QString& name) { return storedNameTaken(db, name); };
+        if (taken(row.fileName)) {
+            const QString name = freeStoredName(withSlash(folder), row.fileName, taken);
+            if (!QFile::rename(withSlash(folder) + row.fileName, withSlash(folder) + name))
+                throw Error(QStringLiteral("无法写入模板文件“%1”。").arg(withSlash(folder) + name));
+            row.fileName = name;
+        }
+        const qint64 docId = addTemplateWithFile(db, row, folder);
+        transaction.commit();
+        return docId;
+    });
 }
 
 bool deleteTemplateAndFile(const QSqlDatabase& db, qint64 docId) {

@@ -54,6 +54,21 @@ QString storedFilePath(const QString& docFileName) {
     return isBareName(docFileName) ? templateStorePath() + docFileName : QString();
 }
 
+QString freeStoredName(const QString& folder, const QString& fileName,
+                       const std::function<bool(const QString& fileName)>& nameTaken) {
+    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
+    const QString extension = dot < 0 ? QString() : fileName.mid(dot);
+    const QString baseName = fileName.left(fileName.size() - extension.size());
+    const auto taken = [&](const QString& name) {
+        const QFileInfo info(folder + name);
+        return info.exists() || info.isSymLink() || (nameTaken && nameTaken(name));
+    };
+    QString candidate = fileName;
+    for (int counter = 0; taken(candidate); ++counter)
+        candidate = baseName + QString::number(counter) + extension;
+    return candidate;
+}
+
 QString copyToStore(const QString& sourcePath, const QString& folder,
                     const std::function<bool(const QString& fileName)>& nameTaken) {
     QString target = folder;
@@ -67,18 +82,7 @@ QString copyToStore(const QString& sourcePath, const QString& folder,
     std::replace_if(fileName.begin(), fileName.end(), forbiddenInName, QLatin1Char('_'));
     if (!isBareName(fileName))
         fileName.prepend(QLatin1Char('_'));
-    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
-    const QString extension = dot < 0 ? QString() : fileName.mid(dot);
-    const QString baseName = fileName.left(fileName.size() - extension.size());
-
-    const auto taken = [&](const QString& name) {
-        const QFileInfo info(target + name);
-        return info.exists() || info.isSymLink() || (nameTaken && nameTaken(name));
-    };
-    QString candidate = fileName;
-    for (int counter = 0; taken(candidate); ++counter)
-        candidate = baseName + QString::number(counter) + extension;
-    candidate.prepend(target);
+    const QString candidate = target + freeStoredName(target, fileName, nameTaken);
 
     QFile source(sourcePath);
     if (!source.copy(candidate))

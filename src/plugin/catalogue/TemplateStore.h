@@ -28,4 +28,8 @@ QString storedFilePath(const QString& docFileName);
 QString copyToStore(const QString& sourcePath, const QString& folder,
                     const std::function<bool(const QString& fileName)>& nameTaken = {});
 
+// The first free name of that sequence for a bare file name in the folder (ending in '/').
+QString freeStoredName(const QString& folder, const QString& fileName,
+                       const std::function<bool(const QString& fileName)>& nameTaken);
+
 } // namespace zq

@@ -23,6 +23,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
@@ -750,10 +751,11 @@ void ManagerWindow::addTemplate() {
         if (hostPlatform().ZQImportNewRes(name, typeName, memo, keyword, stored, classPath, 1) < 0)
             return;
         hostKeepsCopy = true;
-        docId = addTemplateWithFile(m_db,
-                                    {dialog.name(), QFileInfo(stored).fileName(), dialog.memo(),
-                                     nodeClassCode(target), typeName, keyword},
-                                    templateStorePath());
+        TemplateRow row{dialog.name(), QFileInfo(stored).fileName(),
+                        dialog.memo(), nodeClassCode(target),
+                        typeName,      keyword};
+        docId = addStoredTemplate(m_db, row, templateStorePath());
+        stored = QFileInfo(stored).dir().filePath(row.fileName);
     });
     if (dialogs().exec(&dialog) != QDialog::Accepted || docId < 0 || target != node)
         return; // a template of a sub-class is not a row of this list
