@@ -7,6 +7,7 @@
 #include "HostDatabase.h"
 #include "catalogue/TemplateStore.h"
 #include "util/Error.h"
+#include "util/Log.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -168,6 +169,8 @@ int run(const QStringList& arguments) {
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
+    // Standard error carries the tool's own messages; the drivers' warnings go to the log.
+    zq::routeQtWarningsToLog();
     QCoreApplication::setApplicationName(QStringLiteral("zqcatalogue"));
     int status;
     try {

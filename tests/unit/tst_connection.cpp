@@ -80,6 +80,21 @@ private slots:
         transaction.commit();
         QCOMPARE(classNameOfCode(catalogue.db(), "0001"), QString("丙"));
 
+        // Lost inside a transaction: the plain message, the driver's words only under details.
+        try {
+            Transaction lost(catalogue.db());
+            runSql(catalogue.db(), "select 1");
+            endBackend();
+            runSql(catalogue.db(),
+                   "update ZQ_DocInfoMaster set DocSortName = ? where DocSortID = ?",
+                   {"丁", "0001"});
+            QFAIL("a write in a lost transaction went through unreported");
+        } catch (const Error& e) {
+            QCOMPARE(e.message(), QString("无法连接模板目录数据库，请检查网络和数据库服务器。"));
+            QVERIFY(!e.details().isEmpty());
+        }
+        QCOMPARE(classNameOfCode(catalogue.db(), "0001"), QString("丙"));
+
         // A server that cannot be reached again is named as such; once it can, the next
         // statement opens the connection.
         const int port = catalogue.db().port();
