@@ -159,6 +159,7 @@ DataPackReport importDataPack(const QSqlDatabase& db, const QList<ManifestEntry>
 
     ensureTemplateFileTable(db);
     Transaction transaction(db);
+    lockClassesFirst(db);
     const QSet<QString> codes =
         columnValues(db, QStringLiteral("select DocSortID from ZQ_DocInfoMaster"));
     const QSet<QString> files =
