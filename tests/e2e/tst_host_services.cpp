@@ -251,18 +251,98 @@ private slots:
         }
     }
 
-    // A package of a firm's catalogue, with more entries than a small office ever makes, goes
-    // through the default bounds.
+    // A package of a firm's catalogue: more entries than the 16-bit count of a zip's end record
+    // holds, so the archive carries ZIP64 end records both ways, within the default bounds.
     void defaultBoundsTakeLargePackages() {
         const QString source = newFolder(QStringLiteral("large-source"));
-        constexpr int kFiles = 12000;
+        constexpr int kFiles = 0xFFFF + 100;
         for (int i = 0; i < kFiles; ++i)
             writeFile(source + QString::number(i) + QStringLiteral(".doc"), "d");
         const QString archive = path(QStringLiteral("large.zip"));
         QCOMPARE(compress(source, archive), archive);
+        QVERIFY(readFile(archive).right(22 + 20).startsWith("PK\x06\x07"));
         const QString target = newFolder(QStringLiteral("large-target"));
         QCOMPARE(corvane::extractArchive(archive, target), target);
         QCOMPARE(QDir(target).entryList(QDir::Files).size(), kFiles);
+        QCOMPARE(readFile(target + QStringLiteral("65600.doc")), QByteArray("d"));
+    }
+
+    // A small archive given ZIP64 end records, as a large one has them: read when they tell the
+    // truth, refused when the count or an offset in them lies.
+    void zip64EndRecords_data() {
+        QTest::addColumn<qint64>("countDelta");
+        QTest::addColumn<qint64>("directoryDelta");
+        QTest::addColumn<qint64>("recordDelta");
+        QTest::addColumn<bool>("readable");
+        QTest::newRow("true records") << 0LL << 0LL << 0LL << true;
+        QTest::newRow("one entry less counted") << -1LL << 0LL << 0LL << false;
+        QTest::newRow("one entry more counted") << 1LL << 0LL << 0LL << false;
+        QTest::newRow("directory offset off by one") << 0LL << 1LL << 0LL << false;
+        QTest::newRow("directory beyond the file") << 0LL << (1LL << 40) << 0LL << false;
+        QTest::newRow("locator points elsewhere") << 0LL << 0LL << -4LL << false;
+    }
+    void zip64EndRecords() {
+        QFETCH(qint64, countDelta);
+        QFETCH(qint64, directoryDelta);
+        QFETCH(qint64, recordDelta);
+        QFETCH(bool, readable);
+        const QString source = newFolder(QStringLiteral("zip64-source"));
+        for (const char* name : {"a.txt", "b.txt", "c.txt"})
+            writeFile(source + QLatin1String(name), name);
+        const QString plain = path(QStringLiteral("zip64-plain.zip"));
+        QCOMPARE(compress(source, plain), plain);
+        QByteArray zip = readFile(plain);
+        QVERIFY(zip.right(22).startsWith("PK\x05\x06"));
+        auto le = [&](qsizetype at, int size) {
+            quint64 value = 0;
+            for (int i = size - 1; i >= 0; --i)
+                value = value << 8 | quint8(zip[at + i]);
+            return value;
+        };
+        auto put = [](QByteArray& bytes, quint64 value, int size) {
+            for (int i = 0; i < size; ++i, value >>= 8)
+                bytes.append(char(value & 0xFF));
+        };
+        const qsizetype end = zip.size() - 22;
+        const quint64 count = le(end + 10, 2);
+        const quint64 size = le(end + 12, 4);
+        const quint64 offset = le(end + 16, 4);
+        QCOMPARE(count, 3u);
+        QByteArray records("PK\x06\x06", 4);
+        put(records, 44, 8);
+        put(records, 45, 2);
+        put(records, 45, 2);
+        put(records, 0, 4);
+        put(records, 0, 4);
+        put(records, quint64(qint64(count) + countDelta), 8);
+        put(records, quint64(qint64(count) + countDelta), 8);
+        put(records, size, 8);
+        put(records, quint64(qint64(offset) + directoryDelta), 8);
+        records.append("PK\x06\x07", 4);
+        put(records, 0, 4);
+        put(records, quint64(end + recordDelta), 8);
+        put(records, 1, 4);
+        QByteArray tail("PK\x05\x06", 4);
+        put(tail, 0, 4);
+        put(tail, 0xFFFF, 2);
+        put(tail, 0xFFFF, 2);
+        put(tail, 0xFFFFFFFF, 4);
+        put(tail, 0xFFFFFFFF, 4);
+        put(tail, 0, 2);
+        zip = zip.left(end) + records + tail;
+        const QString archive = path(QStringLiteral("zip64-%1.zip").arg(QTest::currentDataTag()));
+        writeFile(archive, zip);
+
+        const QString target = newFolder(QStringLiteral("zip64-%1").arg(QTest::currentDataTag()));
+        if (readable) {
+            QCOMPARE(extract(archive, target), target);
+            QCOMPARE(entriesOf(target),
+                     QStringList({QStringLiteral("a.txt"), QStringLiteral("b.txt"),
+                                  QStringLiteral("c.txt")}));
+        } else {
+            QCOMPARE(extract(archive, target), QString());
+            QCOMPARE(entriesOf(target), QStringList());
+        }
     }
 
     void importNewResTypes_data() {
