@@ -307,6 +307,29 @@ private slots:
         QTest::newRow("edit caption, NUL") << "updateTemplate.caption" << nul << "模板名称";
         QTest::newRow("edit memo, too long")
             << "updateTemplate.memo" << QString(2001, 'm') << "模板说明";
+        const QString controls = QString("a") + QChar(0x01) + "b" + QChar(0x1F) + "c";
+        QTest::newRow("class name, control characters")
+            << "insertClass.name" << controls << "模板分类名称";
+        QTest::newRow("caption, line break") << "insertTemplate.caption"
+                                             << "上\n下"
+                                             << "模板名称";
+        QTest::newRow("memo, control character") << "updateTemplate.memo" << controls << "模板说明";
+        QTest::newRow("file name, escape") << "insertTemplate.file"
+                                           << "a\x1b.doc"
+                                           << "模板文件名";
+        // A class code is whole groups of four digits, whatever its parent.
+        QTest::newRow("code, letters") << "insertClass.code"
+                                       << "abcd"
+                                       << "分类编码";
+        QTest::newRow("code, two digits") << "insertClass.code"
+                                          << "12"
+                                          << "分类编码";
+        QTest::newRow("code, five digits") << "insertClass.code"
+                                           << "00012"
+                                           << "分类编码";
+        QTest::newRow("code, quote") << "insertClass.code"
+                                     << "0011'x"
+                                     << "分类编码";
     }
     void textRule() {
         QFETCH(QString, target);
@@ -320,7 +343,9 @@ private slots:
             return target.endsWith(name) ? text : QString("正常");
         };
         try {
-            if (target.startsWith("insertClass"))
+            if (target == "insertClass.code")
+                insertClass(db, text, "分类", "");
+            else if (target.startsWith("insertClass"))
                 insertClass(db, "0002", arg(".name"), arg(".memo"));
             else if (target.startsWith("updateClass"))
                 updateClass(db, "0001", arg(".name"), arg(".memo"));
@@ -360,6 +385,11 @@ private slots:
         QCOMPARE((QStringList{stored.caption, stored.fileName, stored.memo, stored.typeName,
                               stored.keyWord}),
                  (QStringList{row.caption, row.fileName, row.memo, row.typeName, row.keyWord}));
+        // Tabs anywhere and line breaks in a description are the only control characters kept.
+        const QString lines = QStringLiteral("第一行\t甲\r\n第二行\n第三行");
+        insertClass(db, "0002", QStringLiteral("甲\t乙"), lines);
+        QCOMPARE(readClassRows(db)[1].name, QStringLiteral("甲\t乙"));
+        QCOMPARE(readClassRows(db)[1].memo, lines);
     }
 
     void classContents_data() {

@@ -286,7 +286,8 @@ private slots:
         // class gets that code next.
         QCOMPARE(report.templatesAdded, 1);
         QCOMPARE(report.refused.size(), 1);
-        QVERIFY2(report.refused[0].contains("无处") && report.refused[0].contains("已不存在"),
+        QVERIFY2(report.refused[0].contains("无处") &&
+                     report.refused[0].contains("既不在模板目录中，也不在模板包中"),
                  qPrintable(report.refused[0]));
         QCOMPARE(x.classes(), QStringList({"0001|本地名称|本地说明", "0002|B|"}));
         QCOMPARE(x.templates(), QStringList({"孤儿|" + x.p + "orphan.doc|0001",

@@ -5,6 +5,7 @@
 #include "util/Error.h"
 
 #include <QSqlDriver>
+#include <algorithm>
 
 namespace zq {
 
@@ -62,6 +63,16 @@ QString firstFreeChildCode(const QSqlDatabase& db, const QString& parentCode, in
 
 int classCodeDepth(const QString& code) {
     return int(code.size() / kGroup);
+}
+
+bool isClassCode(const QString& code) {
+    return !code.isEmpty() && code.size() % kGroup == 0 &&
+           std::all_of(code.cbegin(), code.cend(),
+                       [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); });
+}
+
+QString badClassCodeMessage(const QString& code) {
+    return QStringLiteral("分类编码“%1”无效：编码应由四位数字为一组组成。").arg(code);
 }
 
 QString parentClassCode(const QString& code) {
@@ -147,6 +158,8 @@ void requireClass(const QSqlDatabase& db, const QString& code) {
 
 void insertClass(const QSqlDatabase& db, const QString& code, const QString& name,
                  const QString& memo) {
+    if (!isClassCode(code))
+        throw Error(badClassCodeMessage(code));
     checkClassTexts(name, memo);
     Transaction transaction(db);
     requireClass(db, parentClassCode(code));

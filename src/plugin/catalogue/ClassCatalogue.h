@@ -10,6 +10,10 @@ namespace zq {
 
 // Depth of a class code: whole groups of four characters.
 int classCodeDepth(const QString& code);
+// A class code is one or more whole groups of four ASCII digits; the root has the empty code.
+bool isClassCode(const QString& code);
+// Why a code is refused, for the person: it names the code.
+QString badClassCodeMessage(const QString& code);
 // The code without its last group; the empty text (the root) for a top-level class.
 QString parentClassCode(const QString& code);
 

@@ -2,6 +2,8 @@
 
 #include "util/Error.h"
 
+#include <algorithm>
+
 namespace zq {
 
 namespace {
@@ -46,6 +48,14 @@ void checkText(TextField field, const QString& text) {
         throw Error(QStringLiteral("%1不能为空。").arg(label));
     if (text.contains(QChar::Null))
         throw Error(QStringLiteral("%1含有空字符（NUL），不能保存。").arg(label));
+    // Other control characters cannot travel in a package's manifest; a description keeps its
+    // line breaks, every field its tabs.
+    const bool multiLine = field == TextField::ClassMemo || field == TextField::Memo;
+    if (std::any_of(text.cbegin(), text.cend(), [&](QChar c) {
+            return c < QChar(0x20) && c != QLatin1Char('\t') &&
+                   !(multiLine && (c == QLatin1Char('\n') || c == QLatin1Char('\r')));
+        }))
+        throw Error(QStringLiteral("%1含有控制字符，不能保存。").arg(label));
     // Columns count characters, not UTF-16 units; a lone surrogate is no character at all.
     qsizetype characters = 0;
     for (qsizetype i = 0; i < text.size(); ++i, ++characters) {

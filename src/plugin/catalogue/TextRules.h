@@ -11,8 +11,9 @@ enum class TextField { ClassName, ClassMemo, Caption, FileName, Memo, TypeName, 
 int maxTextLength(TextField field);
 
 // One rule for every text stored, the same on both engines: refuses, with a message naming
-// the field, a text longer than its column, one holding a NUL or that is not valid Unicode
-// (a lone surrogate), and a name that is empty after trimming. Nothing is stored altered.
+// the field, a text longer than its column, one holding a NUL, another control character (a
+// tab anywhere and line breaks in a description are kept) or that is not valid Unicode (a lone
+// surrogate), and a name that is empty after trimming. Nothing is stored altered.
 void checkText(TextField field, const QString& text);
 
 } // namespace zq

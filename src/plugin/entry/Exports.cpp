@@ -12,6 +12,7 @@
 #include "ui/ManagerWindow.h"
 #include "ui/PackagePreviewWindow.h"
 #include "ui/TreeNodes.h"
+#include "util/Error.h"
 #include "util/Gb18030.h"
 
 #include <QMdiArea>
@@ -216,13 +217,25 @@ ZQ_EXPORT int32_t ZQPackage_Import(intptr_t application, intptr_t screen, intptr
     try {
         installHostObjects(hintWindowClass, application, screen);
         const QSqlDatabase db = ensureDataModule()->connection();
-        const DataPackExportFrame* frame = frameSlot(Side::Import);
+        DataPackExportFrame* frame = frameSlot(Side::Import);
         if (dataKind != kTemplateDataKind || !frame)
             return -1;
         const DataPackExportFrame::Ticked ticked = frame->ticked();
         if (ticked.nodes == 0)
             return -2;
-        importDataPack(db, ticked.entries);
+        // What was left out is told, with its reasons; the host hears only the outcome.
+        const QString title = QStringLiteral("系统提示");
+        try {
+            const DataPackReport report = importDataPack(db, ticked.entries);
+            if (!report.refused.isEmpty())
+                dialogs().warn(
+                    frame, title,
+                    QStringLiteral("数据包已导入，有 %1 项未能导入。").arg(report.refused.size()),
+                    report.refused.join(QLatin1Char('\n')));
+        } catch (const Error& e) {
+            dialogs().error(frame, title, e.message(), e.details());
+            return -1;
+        }
         return 1;
     } catch (...) {
         return -1;

@@ -1,5 +1,6 @@
 #include "exchange/DataPack.h"
 
+#include "catalogue/ClassCatalogue.h"
 #include "catalogue/Sql.h"
 #include "catalogue/TemplateFiles.h"
 #include "catalogue/TemplateStore.h"
@@ -128,6 +129,8 @@ DataPackReport importDataPack(const QSqlDatabase& db, const QList<ManifestEntry>
             if (entry.kind == ManifestEntry::Kind::Class) {
                 if (r.classCode.isEmpty())
                     continue;
+                if (!isClassCode(r.classCode))
+                    throw Error(badClassCodeMessage(r.classCode));
                 checkText(TextField::ClassName, r.caption);
                 checkText(TextField::ClassMemo, r.memo);
                 keep(classes, classAt, r, [](const TemplateRecord& c) { return c.classCode; });
@@ -146,6 +149,34 @@ DataPackReport importDataPack(const QSqlDatabase& db, const QList<ManifestEntry>
             report.refused.append(QStringLiteral("“%1”：%2").arg(r.caption, e.message()));
         }
     }
+    ensureTemplateFileTable(db);
+    Transaction transaction(db);
+    lockClassesFirst(db);
+    const QSet<QString> codes =
+        columnValues(db, QStringLiteral("select DocSortID from ZQ_DocInfoMaster"));
+    const QSet<QString> files =
+        columnValues(db, QStringLiteral("select DocFileName from ZQ_DocTempDetail"));
+    // What is filed goes under the root or a class of the catalogue or of the pack, never under a
+    // class that is nowhere; parents come before their children in code order.
+    QSet<QString> known = codes;
+    const auto placeable = [&](const TemplateRecord& r, const QString& classCode) {
+        if (classCode.isEmpty() || known.contains(classCode))
+            return true;
+        report.refused.append(QStringLiteral("“%1”：分类“%2”既不在模板目录中，也不在数据包中")
+                                  .arg(r.caption, classCode));
+        return false;
+    };
+    std::sort(classes.begin(), classes.end(), [](const TemplateRecord& a, const TemplateRecord& b) {
+        return a.classCode < b.classCode;
+    });
+    classes.removeIf([&](const TemplateRecord& c) {
+        const QString parent = parentClassCode(c.classCode);
+        if (!placeable(c, parent))
+            return true;
+        known.insert(c.classCode);
+        return false;
+    });
+    templates.removeIf([&](const TemplateRecord& t) { return !placeable(t, t.classCode); });
     report.classes = int(classes.size());
     report.templates = int(templates.size());
     // A pack none of whose ticked templates (or, without templates, classes) can be catalogued
@@ -156,14 +187,6 @@ DataPackReport importDataPack(const QSqlDatabase& db, const QList<ManifestEntry>
     if (templatesAsked ? templates.isEmpty() : !entries.isEmpty() && classes.isEmpty())
         throw Error(QStringLiteral("勾选的条目都不能导入。"),
                     report.refused.join(QLatin1Char('\n')));
-
-    ensureTemplateFileTable(db);
-    Transaction transaction(db);
-    lockClassesFirst(db);
-    const QSet<QString> codes =
-        columnValues(db, QStringLiteral("select DocSortID from ZQ_DocInfoMaster"));
-    const QSet<QString> files =
-        columnValues(db, QStringLiteral("select DocFileName from ZQ_DocTempDetail"));
     QList<TemplateRecord> newClasses;
     QList<TemplateRecord> oldClasses;
     for (const TemplateRecord& c : std::as_const(classes))

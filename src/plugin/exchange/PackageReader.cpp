@@ -44,6 +44,12 @@ void moveIntoStore(const QString& source, const QString& target) {
         throw Error(QStringLiteral("无法把文件放入模板库"));
 }
 
+// Entries come in code order, classes before their templates, so a class that is in neither
+// the catalogue nor the package is known by the time anything is filed in it.
+QString missingClassReason(const QString& code) {
+    return QStringLiteral("分类“%1”既不在模板目录中，也不在模板包中").arg(code);
+}
+
 TemplateRow templateRow(const TemplateRecord& entry) {
     return {entry.caption,   entry.fileName, entry.memo,
             entry.classCode, entry.typeName, entry.keyWord};
@@ -72,6 +78,8 @@ public:
             ++m_report.templatesPresent;
             return;
         }
+        if (!r.classCode.isEmpty() && !m_codes.contains(r.classCode))
+            return refuse(label, missingClassReason(r.classCode));
         const QString source = unpackFolder() + r.fileName;
         const QFileInfo file(source);
         if (!file.exists() && !file.isSymLink())
@@ -102,6 +110,11 @@ private:
             ++m_report.classesPresent;
             return;
         }
+        if (!isClassCode(r.classCode))
+            return refuse(label, badClassCodeMessage(r.classCode));
+        if (const QString parent = parentClassCode(r.classCode);
+            !parent.isEmpty() && !m_codes.contains(parent))
+            return refuse(label, missingClassReason(parent));
         if (inSavepoint(label, [&] { insertClass(m_db, r.classCode, r.caption, r.memo); })) {
             m_codes.insert(r.classCode);
             ++m_report.classesAdded;
