@@ -347,6 +347,11 @@ private slots:
             << -1;
         QTest::newRow("too deep") << QString("<r>").repeated(40) + QString("</r>").repeated(40)
                                   << -1;
+        // Read as a manifest, it would import nothing and report success.
+        QTest::newRow("another root element")
+            << "<?xml version=\"1.0\" encoding=\"UTF-8\"?><root><模板分类 模板分类编码=\"0001\" "
+               "模板分类名称=\"甲\"/></root>"
+            << -1;
     }
     void importFailures() {
         QFETCH(QString, package);
@@ -364,7 +369,8 @@ private slots:
             QCOMPARE(int(e.kind()), kind);
         } catch (const Error& e) {
             QCOMPARE(kind, -1);
-            QVERIFY(!e.message().isEmpty());
+            // Said in Chinese, without the unpack folder's path; libxml2's words under details.
+            QVERIFY2(!e.message().isEmpty() && !e.message().contains('/'), qPrintable(e.message()));
         }
         QCOMPARE(x.catalogue.count("ZQ_DocInfoMaster") + x.catalogue.count("ZQ_DocTempDetail"), 0);
     }
@@ -379,23 +385,36 @@ private slots:
     }
 
     // The manifest's bytes are GB18030 whatever it declares, also when a byte order mark hides
-    // the declaration.
-    void manifestDeclarationIgnored_data() {
+    // the declaration; UTF-8 when a byte order mark says so, or a declaration of UTF-8 (or none)
+    // stands over bytes that are valid UTF-8.
+    void manifestEncodings_data() {
         QTest::addColumn<QByteArray>("declaration");
+        QTest::addColumn<bool>("utf8");
         const QByteArray bom("\x84\x31\x95\x33");
-        QTest::newRow("gb2312 after a mark") << bom + R"(<?xml version="1.0" encoding="gb2312"?>)";
+        QTest::newRow("gb2312 after a mark")
+            << bom + R"(<?xml version="1.0" encoding="gb2312"?>)" << false;
         QTest::newRow("latin-1 after a mark")
-            << bom + R"(<?xml version="1.0" encoding="ISO-8859-1"?>)";
-        QTest::newRow("unknown after a mark") << bom + R"(<?xml version="1.0" encoding="x-none"?>)";
-        QTest::newRow("utf-8") << QByteArray(R"(<?xml version="1.0" encoding="UTF-8"?>)");
+            << bom + R"(<?xml version="1.0" encoding="ISO-8859-1"?>)" << false;
+        QTest::newRow("unknown after a mark")
+            << bom + R"(<?xml version="1.0" encoding="x-none"?>)" << false;
+        QTest::newRow("utf-8 over GB18030")
+            << QByteArray(R"(<?xml version="1.0" encoding="UTF-8"?>)") << false;
+        QTest::newRow("utf-8") << QByteArray(R"(<?xml version="1.0" encoding="utf-8"?>)") << true;
+        QTest::newRow("utf-8 mark, gb2312 declared")
+            << QByteArray("\xEF\xBB\xBF"
+                          R"(<?xml version="1.0" encoding="gb2312"?>)")
+            << true;
+        QTest::newRow("utf-8, no declaration") << QByteArray() << true;
     }
-    void manifestDeclarationIgnored() {
+    void manifestEncodings() {
         QFETCH(QByteArray, declaration);
+        QFETCH(bool, utf8);
         QTemporaryDir dir;
         const QString path = dir.filePath(manifestFileName());
-        test::writeFile(path, declaration + QStringEncoder("GB18030").encode(QStringLiteral(
-                                                R"(<模板文件数据包><模板分类 模板分类编码="0001" )"
-                                                R"(模板分类名称="堃类"/></模板文件数据包>)")));
+        const QString body = QStringLiteral(R"(<模板文件数据包><模板分类 模板分类编码="0001" )"
+                                            R"(模板分类名称="堃类"/></模板文件数据包>)");
+        test::writeFile(path, declaration +
+                                  (utf8 ? body.toUtf8() : QStringEncoder("GB18030").encode(body)));
         const QList<ManifestEntry> entries = readManifest(path).entries;
         QCOMPARE(entries.size(), 1);
         QCOMPARE(entries[0].record.caption, QStringLiteral("堃类"));

@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QRegularExpression>
+#include <QStringDecoder>
 #include <libxml/tree.h>
 #include <libxml/xmlreader.h>
 #include <memory>
@@ -38,6 +39,11 @@ QStringList attributeValues(const ManifestEntry& entry) {
     if (entry.kind == ManifestEntry::Kind::Class)
         return {r.classCode, r.caption, r.memo};
     return {r.caption, r.fileName, r.memo, r.classCode, r.typeName, r.keyWord};
+}
+
+int lastXmlLine() {
+    const xmlError* error = xmlGetLastError();
+    return error ? error->line : 0;
 }
 
 struct ReaderDeleter {
@@ -85,6 +91,26 @@ std::optional<ManifestEntry> readEntry(xmlTextReader* reader, const QString& nam
     return std::nullopt;
 }
 
+QString decodeManifest(const QByteArray& bytes) {
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        return QString::fromUtf8(bytes.mid(3));
+    static const QRegularExpression encoding(
+        QStringLiteral("^\\s*<\\?xml[^?]*encoding\\s*=\\s*[\"']([^\"']*)[\"']"));
+    const QString head = QString::fromLatin1(bytes.left(200));
+    const QRegularExpressionMatch declared = encoding.match(head);
+    const bool saysUtf8 =
+        declared.hasMatch()
+            ? declared.captured(1).compare(QStringLiteral("utf-8"), Qt::CaseInsensitive) == 0
+            : true;
+    if (saysUtf8) {
+        QStringDecoder utf8(QStringDecoder::Utf8);
+        const QString text = utf8.decode(bytes);
+        if (!utf8.hasError())
+            return text;
+    }
+    return fromGb18030(bytes);
+}
+
 } // namespace
 
 QString manifestFileName() {
@@ -119,10 +145,11 @@ Manifest readManifest(const QString& path, const ManifestLimits& limits) {
     if (bytes.size() > limits.bytes)
         throw Error(QStringLiteral("模板文件信息超过 %1 字节，不予读取。").arg(limits.bytes));
 
-    // Windows writes code page 936 under the gb2312 label: decode as GB18030 here and hand
-    // libxml2 UTF-8 with the declared encoding taken out. libxml2 ignores any declared encoding
-    // as well: behind a byte order mark the declaration escapes the replacement.
-    QString text = fromGb18030(bytes);
+    // Windows writes code page 936 under the gb2312 label: decode as GB18030 unless a byte order
+    // mark, or a declaration of UTF-8 (or none, as XML reads it) over valid UTF-8, says UTF-8.
+    // libxml2 gets UTF-8 with the declared encoding taken out: it ignores any declared encoding
+    // as well, since behind a byte order mark the declaration escapes the replacement.
+    QString text = decodeManifest(bytes);
     static const QRegularExpression declaration(QStringLiteral("^\\s*<\\?xml[^?]*\\?>"));
     text.replace(declaration, QStringLiteral("<?xml version=\"1.0\"?>"));
     const QByteArray utf8 = text.toUtf8();
@@ -144,6 +171,12 @@ Manifest readManifest(const QString& path, const ManifestLimits& limits) {
         if (type != XML_READER_TYPE_ELEMENT)
             continue;
         const int depth = xmlTextReaderDepth(reader.get());
+        const QString name =
+            QString::fromUtf8(reinterpret_cast<const char*>(xmlTextReaderConstName(reader.get())));
+        // Anything else read as a manifest would import nothing and call it a success.
+        if (depth == 0 && name != QString::fromUtf8(kRootElement))
+            throw Error(QStringLiteral("模板文件信息不是模板文件数据包（根元素为“%1”），不予读取。")
+                            .arg(name));
         if (depth > limits.depth)
             throw Error(
                 QStringLiteral("模板文件信息的嵌套超过 %1 层，不予读取。").arg(limits.depth));
@@ -152,8 +185,6 @@ Manifest readManifest(const QString& path, const ManifestLimits& limits) {
         if (++entries > limits.entries)
             throw Error(
                 QStringLiteral("模板文件信息的条目超过 %1 个，不予读取。").arg(limits.entries));
-        const QString name =
-            QString::fromUtf8(reinterpret_cast<const char*>(xmlTextReaderConstName(reader.get())));
         if (name != kClassElement && name != kTemplateElement)
             continue;
         QString reason;
@@ -163,7 +194,9 @@ Manifest readManifest(const QString& path, const ManifestLimits& limits) {
             manifest.skipped.append(reason);
     }
     if (status < 0)
-        throw Error(QStringLiteral("模板文件信息“%1”无法解析：%2").arg(path, lastXmlError()));
+        throw Error(
+            QStringLiteral("模板文件信息格式有误（第 %1 行），无法解析。").arg(lastXmlLine()),
+            lastXmlError());
     return manifest;
 }
 
