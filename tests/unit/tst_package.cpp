@@ -4,10 +4,12 @@
 #include "Archive.h"
 #include "FakeHost.h"
 #include "HostArchives.h"
+#include "HostDatabase.h"
 #include "TestCatalogue.h"
 #include "TestFiles.h"
 #include "catalogue/ClassCatalogue.h"
 #include "catalogue/Sql.h"
+#include "catalogue/TemplateFiles.h"
 #include "catalogue/TemplateStore.h"
 #include "exchange/PackageReader.h"
 #include "exchange/PackageWriter.h"
@@ -333,6 +335,43 @@ private slots:
         QCOMPARE(entriesOf(outside.path()), QStringList({"secret.doc"}));
         QCOMPARE(QDir(templateStorePath()).entryList({x.p + "*"}), QStringList({x.p + "good.doc"}));
         QVERIFY(!QFileInfo::exists(templateStorePath() + "../" + x.p + "up.doc"));
+    }
+
+    // Another workstation imports the same package at the same time: what it committed first
+    // counts as present here, never as a failure.
+    void entriesAddedElsewhereMeanwhileArePresent() {
+        Exchange x;
+        if (!x.catalogue.isPostgres())
+            QSKIP("needs a shared PostgreSQL catalogue");
+        x.catalogue.addClass("0001", "甲");
+        const QString package =
+            x.handMade({templateEntry("一", x.p + "1.doc", "0001"), classEntry("0002", "乙"),
+                        templateEntry("二", x.p + "2.doc", "0001")},
+                       {{x.p + "1.doc", "1"}, {x.p + "2.doc", "2"}});
+        QTemporaryDir elsewhere;
+        writeFile(elsewhere.filePath(x.p + "2.doc"), "2");
+        {
+            QSqlDatabase other = corvane::openHostDatabase(
+                QStringLiteral("elsewhere"), QString(), qEnvironmentVariable("ZQ_TEST_DATABASE"));
+            const ImportReport report =
+                importPackage(x.catalogue.db(), package, [&](int done, int) {
+                    // Once this import has read the catalogue, the other one commits class 0002
+                    // and template 二.
+                    if (done == 1) {
+                        insertClass(other, "0002", "乙", "");
+                        addTemplateWithFile(other, {"二", x.p + "2.doc", "", "0001", "", ""},
+                                            elsewhere.path());
+                    }
+                });
+            other.close();
+            QCOMPARE(report.refused, QStringList());
+            QCOMPARE(report.classesPresent, 1);
+            QCOMPARE(report.templatesAdded, 1);
+            QCOMPARE(report.templatesPresent, 1);
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("elsewhere"));
+        QCOMPARE(x.templates(),
+                 QStringList({"一|" + x.p + "1.doc|0001", "二|" + x.p + "2.doc|0001"}));
     }
 
     void importFailures_data() {

@@ -87,12 +87,19 @@ public:
         if (file.isSymLink() || !file.isFile())
             return refuse(label, QStringLiteral("模板包中的该文件不是普通文件"));
         const bool dryRun = m_mode == ImportMode::DryRun;
-        if (inSavepoint(label, [&] {
-                if (dryRun)
-                    insertTemplate(m_db, templateRow(r));
-                else
-                    catalogueTemplate(m_db, r, source);
-            })) {
+        const auto step = [&] {
+            if (dryRun)
+                insertTemplate(m_db, templateRow(r));
+            else
+                catalogueTemplate(m_db, r, source);
+        };
+        const auto added = [&] {
+            return sqlValue(m_db,
+                            QStringLiteral("select 1 from ZQ_DocTempDetail where DocFileName = ?"),
+                            {r.fileName})
+                .isValid();
+        };
+        if (inSavepoint(label, step, added, m_report.templatesPresent)) {
             if (!dryRun)
                 placed.append(storedFilePath(r.fileName));
             m_files.insert(r.fileName);
@@ -115,23 +122,31 @@ private:
         if (const QString parent = parentClassCode(r.classCode);
             !parent.isEmpty() && !m_codes.contains(parent))
             return refuse(label, missingClassReason(parent));
-        if (inSavepoint(label, [&] { insertClass(m_db, r.classCode, r.caption, r.memo); })) {
+        const auto added = [&] { return classExists(m_db, r.classCode); };
+        if (inSavepoint(
+                label, [&] { insertClass(m_db, r.classCode, r.caption, r.memo); }, added,
+                m_report.classesPresent)) {
             m_codes.insert(r.classCode);
             ++m_report.classesAdded;
             m_report.added.append(label);
         }
     }
 
-    // Runs the step; a failure is rolled back to the savepoint and refuses the entry. A
+    // Runs the step; a failure is rolled back to the savepoint and refuses the entry, unless
+    // another workstation added the same entry meanwhile: that one counts as present. A
     // failure of the savepoint itself ends the import.
-    template <typename Step> bool inSavepoint(const QString& label, Step step) {
+    template <typename Step, typename Added>
+    bool inSavepoint(const QString& label, Step step, Added addedElsewhere, int& present) {
         runSql(m_db, QStringLiteral("savepoint zq_entry"));
         try {
             step();
         } catch (const Error& e) {
             runSql(m_db, QStringLiteral("rollback to savepoint zq_entry"));
             runSql(m_db, QStringLiteral("release savepoint zq_entry"));
-            refuse(label, e.message());
+            if (addedElsewhere())
+                ++present;
+            else
+                refuse(label, e.message());
             return false;
         }
         runSql(m_db, QStringLiteral("release savepoint zq_entry"));
