@@ -6,8 +6,10 @@
 #include "TestCatalogue.h"
 #include "TestFiles.h"
 #include "catalogue/TemplateStore.h"
+#include "exchange/DataPack.h"
 #include "exchange/Manifest.h"
 #include "ui/TreeNodes.h"
+#include "util/Error.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -107,6 +109,25 @@ private slots:
             QCOMPARE(readManifest(out.filePath(manifestFileName())).entries.size(),
                      templates ? 2 : 1);
         }
+    }
+
+    // Without a usable temporary folder from the host nothing is written anywhere, least of all
+    // at the root of the file system.
+    void exportWithoutTemporaryFolderFails_data() {
+        QTest::addColumn<QString>("tempPath");
+        QTest::newRow("empty") << QString();
+        QTest::newRow("relative") << QStringLiteral("temp");
+    }
+    void exportWithoutTemporaryFolderFails() {
+        QFETCH(QString, tempPath);
+        DataPack d;
+        QCOMPARE(d.exportProc(), 1);
+        d.tick("0001");
+        d.host.tempPath = tempPath;
+        QCOMPARE(d.exportPack(), QString());
+        QVERIFY(!QFileInfo::exists(QStringLiteral("/~DocMod")));
+        QVERIFY(!QFileInfo::exists(QDir::current().filePath(tempPath + QStringLiteral("~DocMod"))));
+        QVERIFY_THROWS_EXCEPTION(Error, dataPackFolder());
     }
 
     // A ticked template without its stored file is left out and not counted.
