@@ -138,6 +138,9 @@ private slots:
                                      << QStringList{"审计报告模板", "完成500底稿"};
         QTest::newRow("class resolving to nothing")
             << none << none << kRoot + "\\无此类" << false << QStringList{};
+        // One name after a backslash is a class name, not the root's path.
+        QTest::newRow("one name after a backslash")
+            << none << none << "\\无此类" << false << QStringList{};
         QTest::newRow("name and class")
             << "底稿" << none << kRoot + "\\AB" << false << QStringList{"完成50%底稿"};
         QTest::newRow("pinyin full")

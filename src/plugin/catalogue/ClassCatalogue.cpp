@@ -65,6 +65,10 @@ int classCodeDepth(const QString& code) {
     return int(code.size() / kGroup);
 }
 
+QString rootClassName() {
+    return QStringLiteral("文档模板分类信息");
+}
+
 bool isClassCode(const QString& code) {
     return !code.isEmpty() && code.size() % kGroup == 0 &&
            std::all_of(code.cbegin(), code.cend(),

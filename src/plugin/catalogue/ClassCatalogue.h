@@ -10,6 +10,8 @@ namespace zq {
 
 // Depth of a class code: whole groups of four characters.
 int classCodeDepth(const QString& code);
+// The name of the catalogue's root, the class with the empty code.
+QString rootClassName();
 // A class code is one or more whole groups of four ASCII digits; the root has the empty code.
 bool isClassCode(const QString& code);
 // Why a code is refused, for the person: it names the code.

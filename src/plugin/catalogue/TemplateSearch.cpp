@@ -1,5 +1,6 @@
 #include "catalogue/TemplateSearch.h"
 
+#include "catalogue/ClassCatalogue.h"
 #include "catalogue/Pinyin.h"
 #include "catalogue/Sql.h"
 
@@ -125,8 +126,9 @@ void addTypeCondition(WhereBuilder& where, const QSqlDatabase& db, const SearchC
 void addClassCondition(WhereBuilder& where, const QSqlDatabase& db,
                        const SearchCriteria& criteria) {
     const QString path = criteria.classPath.trimmed();
-    // The root's own path (what the picker gives for the root) holds the whole catalogue.
-    if (path.startsWith(QLatin1Char('\\')) && splitClassPath(path).size() == 1)
+    // The root's own path (what the picker gives for the root) holds the whole catalogue; any
+    // other single name after a backslash is a class name like one typed without it.
+    if (path.startsWith(QLatin1Char('\\')) && splitClassPath(path) == QStringList{rootClassName()})
         return;
     const QStringList tops = subtreeTops(classCodesOfPath(db, path, criteria.mode));
     if (tops.isEmpty())

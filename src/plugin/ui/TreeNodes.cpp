@@ -31,7 +31,7 @@ int imageIndex(const QTreeWidgetItem* item) {
 }
 
 QString rootNodeText() {
-    return QStringLiteral("文档模板分类信息");
+    return rootClassName();
 }
 
 namespace {
