@@ -6,6 +6,7 @@
 #include "catalogue/ClassCatalogue.h"
 #include "catalogue/Sql.h"
 #include "catalogue/TemplateDocuments.h"
+#include "catalogue/TemplateFiles.h"
 #include "catalogue/TemplateStore.h"
 #include "exchange/PackageReader.h"
 #include "exchange/PackageWriter.h"
@@ -189,7 +190,14 @@ int runRepair(const CommandContext& context) {
         else if (!finding.isInformation())
             ++left;
     }
-    if (unnamed.isEmpty() && homeless.isEmpty())
+    // Files of templates whose bytes the catalogue lacks: put into the store behind its back,
+    // which opening the manager no longer looks for.
+    const int sent = uploadMissingFiles(context.db, store);
+    if (sent > 0)
+        print(QStringLiteral("Stored the bytes of %1 file(s) of the template store that the "
+                             "catalogue lacked.\n")
+                  .arg(sent));
+    if (unnamed.isEmpty() && homeless.isEmpty() && sent == 0)
         print(QStringLiteral("Nothing to repair.\n"));
 
     if (!unnamed.isEmpty()) {

@@ -305,8 +305,10 @@ private slots:
     }
 
     // Store files of a catalogue that predates the table go to the database when the manager
-    // first opens on the workstation that has them.
+    // first opens on the workstation that has them; such a catalogue has no mark that its
+    // store was looked through.
     void preexistingFilesUploadedOnFirstOpen() {
+        corvane::runQuery(m_db, QStringLiteral("delete from ZQ_DocTemplateSetting"));
         corvane::runQuery(m_db,
                           QStringLiteral("insert into ZQ_DocTempDetail(DocCaption, DocFileName, "
                                          "DocMemo, DocSortID, DocTypeName, DocKeyWord) "

@@ -12,6 +12,7 @@
 #include <QSaveFile>
 #include <QSet>
 #include <QSqlDriver>
+#include <QSysInfo>
 
 #include <QtEndian>
 
@@ -252,6 +253,9 @@ void ensureTemplateFileTable(const QSqlDatabase& db) {
                               "FileSha256 varchar(64) not null, "
                               "FileModified bigint not null)")
                    .arg(isPostgres(db) ? QStringLiteral("bytea") : QStringLiteral("blob")));
+    runSql(db, QStringLiteral("create table if not exists ZQ_DocTemplateSetting ("
+                              "SettingName varchar(1000) not null primary key, "
+                              "SettingValue varchar(200) not null)"));
     ensured.insert(key);
 }
 
@@ -499,6 +503,30 @@ int uploadMissingFiles(const QSqlDatabase& db, const QString& folder,
     }
     transaction.commit();
     return int(present.size());
+}
+
+int uploadMissingFilesOnce(const QSqlDatabase& db, const QString& folder,
+                           const std::function<void(int done, int total)>& progress) {
+    ensureTemplateFileTable(db);
+    // One mark per workstation's store: each holds its own files from before.
+    const QString marker = QStringLiteral("StoreFilesUploaded|%1|%2")
+                               .arg(QSysInfo::machineHostName(), QDir(folder).absolutePath());
+    const QString isSet =
+        QStringLiteral("select 1 from ZQ_DocTemplateSetting where SettingName = ?");
+    if (sqlValue(db, isSet, {marker}).isValid())
+        return 0;
+    const int sent = uploadMissingFiles(db, folder, progress);
+    try {
+        runSql(db,
+               QStringLiteral("insert into ZQ_DocTemplateSetting(SettingName, SettingValue) "
+                              "values(?, ?)"),
+               {marker, QDateTime::currentDateTimeUtc().toString(Qt::ISODate)});
+    } catch (const Error&) {
+        // Another workstation finished its upload at the same moment.
+        if (!sqlValue(db, isSet, {marker}).isValid())
+            throw;
+    }
+    return sent;
 }
 
 } // namespace zq

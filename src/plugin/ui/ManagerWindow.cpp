@@ -838,7 +838,7 @@ void ManagerWindow::uploadEditedFiles() {
 
 void ManagerWindow::uploadStoreFiles() {
     SplashProcess splash;
-    uploadMissingFiles(m_db, templateStorePath(), [&](int done, int total) {
+    uploadMissingFilesOnce(m_db, templateStorePath(), [&](int done, int total) {
         const QString hint = QStringLiteral("正在把本机模板文件存入模板目录");
         if (done == 1)
             splash.start(hint, this);
