@@ -95,7 +95,8 @@ private:
 QJsonObject finding(const QString& kind, const QJsonObject& where) {
     QJsonObject object = where;
     object.insert("kind", kind);
-    object.insert("level", kind == "shared-file" ? "information" : "error");
+    const bool information = kind == "shared-file" || kind == "unknown-type";
+    object.insert("level", information ? "information" : "error");
     return object;
 }
 
@@ -187,6 +188,22 @@ private slots:
         QVERIFY2(text.out.contains("letter.doc") && text.out.contains("孤儿分类") &&
                      text.out.contains("stray.doc"),
                  qPrintable(text.out));
+    }
+
+    // A data type this installation does not know, as a package from another one brings, is
+    // information: the import takes it, so the check does not call it an error.
+    void unknownDataTypeIsInformation() {
+        Installation site;
+        site.catalogue().addClass("0001", "审计准备");
+        site.catalogue().addTemplate("外来", "0001", "foreign.doc", "FOO");
+        site.addStoreFile("foreign.doc");
+        const Run run = site.run({"check", "--json"});
+        QCOMPARE(run.status, 0);
+        QCOMPARE(run.json().value("clean"), QJsonValue(true));
+        QCOMPARE(withoutMessages(run.json().value("findings").toArray()),
+                 QJsonArray{finding("unknown-type", {{"docId", run.json()["findings"][0]["docId"]},
+                                                     {"caption", "外来"},
+                                                     {"type", "FOO"}})});
     }
 
     void repairMendsOnlyWhatIsSafe() {

@@ -18,7 +18,8 @@ struct CatalogueFinding {
         DuplicateClassCode, // one class code on several class rows
         MissingParent,      // a class whose parent class does not exist
         MissingClass,       // a template whose class does not exist
-        UnknownType,        // a template whose data type is not in ZQ_TypeInfo
+        UnknownType,        // a template whose data type is not in ZQ_TypeInfo: information, as
+                            // a package from another installation may bring one
         SharedFile,         // several template rows name one stored file: allowed, information
     };
     explicit CatalogueFinding(Kind kind)
@@ -33,7 +34,7 @@ struct CatalogueFinding {
     QString typeName;
     int count = 0; // DuplicateClassCode: how many rows hold the code
 
-    bool isInformation() const { return kind == Kind::SharedFile; }
+    bool isInformation() const { return kind == Kind::SharedFile || kind == Kind::UnknownType; }
     // A stable key for scripts ("missing-file", ...).
     QString key() const;
     // What was found and where, in one line.
