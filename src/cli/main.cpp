@@ -176,7 +176,10 @@ int main(int argc, char* argv[]) {
     try {
         status = run(QCoreApplication::arguments());
     } catch (const std::exception& e) {
-        status = fail(zq::messageOf(e));
+        const auto* error = dynamic_cast<const zq::Error*>(&e);
+        status = fail(error && !error->details().isEmpty()
+                          ? error->message() + QLatin1Char(' ') + error->details()
+                          : zq::messageOf(e));
     }
     QSqlDatabase::removeDatabase(QStringLiteral("zqcatalogue"));
     return status;

@@ -374,6 +374,41 @@ private slots:
                  QStringList({"一|" + x.p + "1.doc|0001", "二|" + x.p + "2.doc|0001"}));
     }
 
+    // The host's archive service says only that it failed; the quick look says why, under the
+    // system's own message.
+    void damagedPackageDescribed_data() {
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<QString>("details");
+        QTest::newRow("not a zip") << "text"
+                                   << "不是 zip 格式";
+        QTest::newRow("truncated") << "truncated"
+                                   << "不完整";
+        QTest::newRow("damaged directory") << "directory"
+                                           << "已损坏";
+    }
+    void damagedPackageDescribed() {
+        QFETCH(QString, damage);
+        QFETCH(QString, details);
+        Exchange x;
+        const QByteArray zip = readFile(
+            x.handMade({classEntry("0001", "甲")}, {{x.p + "a.doc", QByteArray(5000, 'a')}}));
+        QByteArray bytes =
+            damage == "text" ? QByteArray("not a zip at all") : zip.left(zip.size() / 2);
+        if (damage == "directory") {
+            bytes = zip;
+            bytes[bytes.lastIndexOf("PK\x01\x02") + 2] = 'X';
+        }
+        writeFile(x.package(), bytes);
+        try {
+            importPackage(x.catalogue.db(), x.package());
+            QFAIL("the import passed");
+        } catch (const PackageError& e) {
+            QCOMPARE(int(e.kind()), int(PackageError::Kind::Extraction));
+            QCOMPARE(e.message(), QStringLiteral("导入模板文件失败！"));
+            QVERIFY2(e.details().contains(details), qPrintable(e.details()));
+        }
+    }
+
     void importFailures_data() {
         QTest::addColumn<QString>("package"); // "missing", "garbage" or a manifest text
         QTest::addColumn<int>("kind");        // a PackageError kind, or -1 for zq::Error

@@ -20,8 +20,8 @@ bool prepareWorkFolder(const QString& folder);
 class PackageError : public Error {
 public:
     enum class Kind { MissingPackage, StagingFolder, UnpackFolder, Extraction, Compression };
-    PackageError(Kind kind, const QString& message)
-        : Error(message)
+    PackageError(Kind kind, const QString& message, const QString& details = {})
+        : Error(message, details)
         , m_kind(kind) {}
     Kind kind() const { return m_kind; }
 

@@ -14,6 +14,7 @@
 #include <QScopeGuard>
 #include <QSet>
 #include <QTemporaryFile>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 
@@ -48,6 +49,22 @@ void moveIntoStore(const QString& source, const QString& target) {
 // the catalogue nor the package is known by the time anything is filed in it.
 QString missingClassReason(const QString& code) {
     return QStringLiteral("分类“%1”既不在模板目录中，也不在模板包中").arg(code);
+}
+
+// What a quick look at a package the host would not unpack tells about it: the host's service
+// answers only with an empty text.
+QString packageDamage(const QString& packagePath) {
+    QFile file(packagePath);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("无法读取该文件。");
+    if (!file.read(4).startsWith("PK"))
+        return QStringLiteral("该文件不是 zip 格式的模板包。");
+    const qint64 tail = std::min<qint64>(file.size(), 22 + 0xFFFF);
+    file.seek(file.size() - tail);
+    if (!file.read(tail).contains(QByteArray("PK\x05\x06", 4)))
+        return QStringLiteral("模板包不完整（可能被截断）或已损坏。");
+    return QStringLiteral("模板包已损坏，或含有不能解包的条目（不安全的名称、链接、"
+                          "特殊文件），或超出解包的限制（条目数、大小、可用空间）。");
 }
 
 TemplateRow templateRow(const TemplateRecord& entry) {
@@ -194,7 +211,8 @@ ImportReport importPackage(const QSqlDatabase& db, const QString& packagePath,
                            QStringLiteral("创建文件临时解包文件夹失败！"));
     const auto removeUnpacked = qScopeGuard([&] { deleteDirectoryTree(unpack); });
     if (hostPlatform().ExtractFile(packagePath, unpack).isEmpty())
-        throw PackageError(PackageError::Kind::Extraction, QStringLiteral("导入模板文件失败！"));
+        throw PackageError(PackageError::Kind::Extraction, QStringLiteral("导入模板文件失败！"),
+                           packageDamage(packagePath));
 
     const Manifest manifest = readManifest(unpack + manifestFileName());
     ImportReport report;

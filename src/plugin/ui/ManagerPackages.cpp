@@ -59,7 +59,7 @@ void ManagerPackages::importPackage() {
     } catch (const PackageError& e) {
         process.stop();
         if (e.kind() == PackageError::Kind::Extraction)
-            return dialogs().error(application(), QStringLiteral("提示"), e.message());
+            return dialogs().error(application(), QStringLiteral("提示"), e.message(), e.details());
         return dialogs().error(m_window, kTitle, e.message());
     }
     process.stop();
