@@ -79,9 +79,10 @@ bool uploadLocalCopy(const QSqlDatabase& db, const QString& folder, const QStrin
 int uploadMissingFiles(const QSqlDatabase& db, const QString& folder,
                        const std::function<void(int done, int total)>& progress = {});
 
-// uploadMissingFiles once per catalogue and workstation's store, as the manager opens: a mark in
-// the catalogue tells that it was done, so later opens cost nothing that grows with the store. Files put into
-// the store behind the catalogue's back later are for `zqcatalogue repair`.
+// uploadMissingFiles once per catalogue and workstation's store, as the manager opens: a mark
+// in the catalogue tells that it was done, so later opens cost nothing that grows with the
+// store. Files put into the store behind the catalogue's back later are for
+// `zqcatalogue repair`.
 int uploadMissingFilesOnce(const QSqlDatabase& db, const QString& folder,
                            const std::function<void(int done, int total)>& progress = {});
 
