@@ -88,6 +88,28 @@ private slots:
         QVERIFY(QFileInfo::exists(outside.filePath("sub")));
     }
 
+    // A read-only file goes with its folder, and the modes of what it is hard-linked to stay as
+    // they were (an export links the store's files into its staging folder).
+    void deleteDirectoryTreeKeepsLinkedFilesModes() {
+        QTemporaryDir temp;
+        const QString kept = temp.filePath("kept.doc");
+        write(kept);
+        const auto readOnly =
+            QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+        QVERIFY(QFile::setPermissions(kept, readOnly));
+        const QString top = temp.filePath("top");
+        QVERIFY(QDir().mkpath(top));
+        QCOMPARE(::link(QFile::encodeName(kept).constData(),
+                        QFile::encodeName(top + "/kept.doc").constData()),
+                 0);
+        deleteDirectoryTree(top);
+        QVERIFY(!QFileInfo::exists(top));
+        const QFileDevice::Permissions modes = QFile::permissions(kept);
+        QVERIFY(modes.testFlags(readOnly));
+        QVERIFY(!(modes &
+                  (QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther)));
+    }
+
     // A read-only sub-folder goes with the tree. Root may delete inside it anyway, so the walk
     // runs as an unprivileged user when the tests run as root.
     void deleteDirectoryTreeRemovesReadOnlyFolders() {

@@ -32,10 +32,9 @@ void deleteTree(const QString& path) {
             deleteTree(entry.filePath());
             continue;
         }
-        QFile file(entry.filePath());
-        if (!entry.isSymLink())
-            file.setPermissions(file.permissions() | QFileDevice::WriteOwner);
-        if (!file.remove())
+        // Removing a file asks nothing of its own mode; changing it would change the store's
+        // file too where the entry is a hard link to it.
+        if (!QFile::remove(entry.filePath()))
             break;
     }
     dir.rmdir(path);
