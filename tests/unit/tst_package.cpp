@@ -17,8 +17,10 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QScopeGuard>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QUuid>
 #include <QtTest>
 #include <unistd.h>
@@ -270,6 +272,56 @@ private slots:
     }
 
     // Only adds: what the catalogue has stays, whatever the package says.
+    // Progress covers the whole of the work: entries while staging and cataloguing, and the
+    // bytes the host has read while it packs and unpacks, counted as it goes.
+    void progressOfEveryStage() {
+        Exchange x;
+        x.catalogue.addClass("0001", "A");
+        QByteArray large(3 << 20, Qt::Uninitialized); // random: no archive bomb
+        QRandomGenerator(7).fillRange(reinterpret_cast<quint32*>(large.data()), large.size() / 4);
+        x.stored("a", "0001", "a.doc", large);
+        x.stored("b", "0001", "b.doc", "b");
+        // The host reads the package in four pieces, a pause after each, before unpacking it.
+        const auto extract = x.host.extractWith;
+        x.host.extractWith = [&](const QString& archive, const QString& folder) {
+            QFile file(archive);
+            file.open(QIODevice::ReadOnly);
+            while (!file.read(file.size() / 4 + 1).isEmpty())
+                QThread::msleep(250);
+            return extract(archive, folder);
+        };
+        QList<std::tuple<PackageStage, qint64, qint64>> seen;
+        const PackageProgress record = [&](PackageStage stage, qint64 done, qint64 total) {
+            seen.append({stage, done, total});
+        };
+        const auto stages = [&] {
+            QList<PackageStage> order;
+            for (const auto& [stage, done, total] : seen)
+                if (order.isEmpty() || order.last() != stage)
+                    order.append(stage);
+            return order;
+        };
+        QList<SelectionNode> top = fillSelectionTree(x.catalogue.db());
+        setChecked(top[0], Qt::Checked);
+        zq::writePackage(x.catalogue.db(), top[0], x.package(), record);
+        QCOMPARE(stages(), (QList{PackageStage::Staging, PackageStage::Compressing}));
+        QCOMPARE(seen.last(), std::tuple(PackageStage::Compressing, qint64((3 << 20) + 1),
+                                         qint64((3 << 20) + 1)));
+
+        seen.clear();
+        runSql(x.catalogue.db(), "delete from ZQ_DocTempDetail");
+        importPackage(x.catalogue.db(), x.package(), record);
+        QCOMPARE(stages(), (QList{PackageStage::Extracting, PackageStage::Cataloguing}));
+        const qint64 size = QFileInfo(x.package()).size();
+        QVERIFY(std::any_of(seen.cbegin(), seen.cend(), [&](const auto& step) {
+            return std::get<0>(step) == PackageStage::Extracting && std::get<1>(step) > 0 &&
+                   std::get<1>(step) < size && std::get<2>(step) == size;
+        }));
+        QCOMPARE(seen.last(), std::tuple(PackageStage::Cataloguing, qint64(3), qint64(3)));
+        for (const auto& [stage, done, total] : seen)
+            QVERIFY(done >= 0 && done <= total);
+    }
+
     void importKeepsWhatIsPresent() {
         Exchange x;
         x.catalogue.addClass("0001", "本地名称", "本地说明");
@@ -356,11 +408,11 @@ private slots:
         {
             QSqlDatabase other = corvane::openHostDatabase(
                 QStringLiteral("elsewhere"), QString(), qEnvironmentVariable("ZQ_TEST_DATABASE"));
-            const ImportReport report =
-                importPackage(x.catalogue.db(), package, [&](int done, int) {
+            const ImportReport report = importPackage(
+                x.catalogue.db(), package, [&](PackageStage stage, qint64 done, qint64) {
                     // Once this import has read the catalogue, the other one commits class 0002
                     // and template 二.
-                    if (done == 1) {
+                    if (stage == PackageStage::Cataloguing && done == 1) {
                         insertClass(other, "0002", "乙", "");
                         addTemplateWithFile(other, {"二", x.p + "2.doc", "", "0001", "", ""},
                                             elsewhere.path());

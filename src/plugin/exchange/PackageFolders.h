@@ -51,7 +51,11 @@ private:
     Kind m_kind;
 };
 
-// Called as work moves on: done out of total.
-using PackageProgress = std::function<void(int done, int total)>;
+// The stages of package work, each with its own count: entries while files are staged or
+// catalogued, bytes while the host packs or unpacks the archive.
+enum class PackageStage { Staging, Compressing, Extracting, Cataloguing };
+
+// Called as work moves on: the stage, and done out of total of its count.
+using PackageProgress = std::function<void(PackageStage stage, qint64 done, qint64 total)>;
 
 } // namespace zq

@@ -6,6 +6,7 @@
 #include "catalogue/TemplateDocuments.h"
 #include "catalogue/TemplateFiles.h"
 #include "catalogue/TemplateStore.h"
+#include "exchange/ArchiveProgress.h"
 #include "platform/HostPlatform.h"
 #include "util/CrashPoint.h"
 #include "util/FileUtil.h"
@@ -184,7 +185,13 @@ ImportReport importPackage(const QSqlDatabase& db, const QString& packagePath,
     if (!held.isReady())
         throw PackageError(PackageError::Kind::UnpackFolder,
                            QStringLiteral("创建文件临时解包文件夹失败！"));
-    if (hostPlatform().ExtractFile(packagePath, unpack).isEmpty())
+    const auto extracting = [&](qint64 done, qint64 total) {
+        progress(PackageStage::Extracting, done, total);
+    };
+    if (runWithReadProgress([&] { return hostPlatform().ExtractFile(packagePath, unpack); },
+                            QFileInfo(packagePath).size(),
+                            progress ? extracting : std::function<void(qint64, qint64)>())
+            .isEmpty())
         throw PackageError(PackageError::Kind::Extraction, QStringLiteral("导入模板文件失败！"),
                            packageDamage(packagePath));
 
@@ -224,7 +231,7 @@ ImportReport importPackage(const QSqlDatabase& db, const QString& packagePath,
         for (int i = 0; i < total; ++i) {
             importer.importEntry(manifest.entries[i]);
             if (progress)
-                progress(i + 1, total);
+                progress(PackageStage::Cataloguing, i + 1, total);
         }
     } catch (...) {
         // What was imported before the failure stays; a dry run keeps nothing.

@@ -3,6 +3,7 @@
 #include "catalogue/TemplateFiles.h"
 
 #include "catalogue/TemplateStore.h"
+#include "exchange/ArchiveProgress.h"
 #include "platform/HostPlatform.h"
 #include "util/FileUtil.h"
 
@@ -51,6 +52,7 @@ PackageResult writePackage(const QSqlDatabase& db, const SelectionNode& root,
     QList<ManifestEntry> written;
     written.reserve(selected.size());
     QSet<QString> staged;
+    qint64 stagedBytes = 0;
     int done = 0;
     for (const ManifestEntry& entry : selected) {
         if (entry.kind == ManifestEntry::Kind::Class) {
@@ -59,14 +61,18 @@ PackageResult writePackage(const QSqlDatabase& db, const SelectionNode& root,
         }
         const QString& name = entry.record.fileName;
         const QString source = storedFilePath(name);
+        const QFileInfo file(source);
+        const bool first = !staged.contains(name);
         QString reason;
         if (!isBareName(name) || name == manifestFileName())
             reason = QStringLiteral("文件名不能用于模板包");
-        else if (!QFileInfo(source).isFile())
+        else if (!file.isFile())
             reason = QStringLiteral("模板库中没有该文件");
-        else if (!staged.contains(name) && !stageFile(source, staging + name))
+        else if (first && !stageFile(source, staging + name))
             reason = QStringLiteral("无法复制该文件");
         if (reason.isEmpty()) {
+            if (first)
+                stagedBytes += file.size();
             staged.insert(name);
             written.append(entry);
             ++result.templates;
@@ -74,13 +80,18 @@ PackageResult writePackage(const QSqlDatabase& db, const SelectionNode& root,
             result.leftOut.append(templateName(entry.record) + QStringLiteral("：") + reason);
         }
         if (progress)
-            progress(++done, total);
+            progress(PackageStage::Staging, ++done, total);
     }
     writeManifest(staging + manifestFileName(), written);
 
     // A file left from before is no package of this run.
     const QDateTime started = QDateTime::currentDateTime().addSecs(-1);
-    const QString packed = hostPlatform().CompressFile(staging, packagePath);
+    const auto compressing = [&](qint64 done, qint64 total) {
+        progress(PackageStage::Compressing, done, total);
+    };
+    const QString packed = runWithReadProgress(
+        [&] { return hostPlatform().CompressFile(staging, packagePath); }, stagedBytes,
+        progress ? compressing : std::function<void(qint64, qint64)>());
     const QFileInfo package(packagePath);
     if (packed.isEmpty() || !package.isFile() || package.size() == 0 ||
         package.lastModified() < started)

@@ -75,8 +75,7 @@ void PackageExportDialog::exportPackage() {
     process.start(hint, this);
     PackageResult result;
     try {
-        result = writePackage(m_db, selection(), path,
-                              [&](int done, int total) { process.setProgress(hint, done, total); });
+        result = writePackage(m_db, selection(), path, splashProgress(process, hint));
     } catch (const PackageError& e) {
         process.stop();
         m_exportState = ExportFailed;
