@@ -16,9 +16,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QUuid>
 #include <QtTest>
+#include <unistd.h>
 
 using namespace zq;
 using zq::test::FakeHost;
@@ -447,6 +450,51 @@ private slots:
             QVERIFY2(!e.message().isEmpty() && !e.message().contains('/'), qPrintable(e.message()));
         }
         QCOMPARE(x.catalogue.count("ZQ_DocInfoMaster") + x.catalogue.count("ZQ_DocTempDetail"), 0);
+    }
+
+    // A store that cannot take the package stops the import before anything is catalogued,
+    // naming the cause. As root, a small or read-only tmpfs stands in for the store's disk.
+    void storeWithoutRoom_data() {
+        QTest::addColumn<QString>("mountOptions"); // empty: a folder without write permission
+        QTest::addColumn<QString>("message");
+        const bool root = ::geteuid() == 0;
+        if (root)
+            QTest::newRow("full disk") << "size=1m"
+                                       << "模板库所在磁盘空间不足";
+        QTest::newRow("read-only folder") << (root ? "size=8m,ro" : "") << "模板库文件夹只读";
+    }
+    void storeWithoutRoom() {
+        QFETCH(QString, mountOptions);
+        QFETCH(QString, message);
+        Exchange x;
+        const QByteArray large(600 * 1024, 'x');
+        const QString package =
+            x.handMade({classEntry("0001", "甲"), templateEntry("a", x.p + "a.doc", "0001"),
+                        templateEntry("b", x.p + "b.doc", "0001")},
+                       {{x.p + "a.doc", large}, {x.p + "b.doc", large}});
+        QTemporaryDir host;
+        setHostFolder(host.path());
+        const auto restore = qScopeGuard([&] {
+            if (!mountOptions.isEmpty())
+                QProcess::execute("umount", {templateStorePath()});
+            QFile::setPermissions(templateStorePath(),
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            setHostFolder({});
+        });
+        QVERIFY(QDir().mkpath(templateStorePath()));
+        if (mountOptions.isEmpty())
+            QVERIFY(QFile::setPermissions(templateStorePath(), QFile::ReadOwner | QFile::ExeOwner));
+        else if (QProcess::execute("mount", {"-t", "tmpfs", "-o", mountOptions, "tmpfs",
+                                             templateStorePath()}) != 0)
+            QSKIP("cannot mount a tmpfs here");
+        try {
+            importPackage(x.catalogue.db(), package);
+            QFAIL("the import passed");
+        } catch (const Error& e) {
+            QCOMPARE(e.message(), message);
+        }
+        QCOMPARE(x.catalogue.count("ZQ_DocInfoMaster") + x.catalogue.count("ZQ_DocTempDetail"), 0);
+        QCOMPARE(entriesOf(templateStorePath()), QStringList{});
     }
 
     void manifestEntryBound() {

@@ -9,7 +9,6 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
-#include <QScopeGuard>
 #include <QSet>
 #include <fcntl.h>
 #include <unistd.h>
@@ -34,10 +33,10 @@ QString templateName(const TemplateRecord& record) {
 PackageResult writePackage(const QSqlDatabase& db, const SelectionNode& root,
                            const QString& packagePath, const PackageProgress& progress) {
     const QString staging = stagingFolder();
-    if (!prepareWorkFolder(staging))
+    const WorkFolder held(staging);
+    if (!held.isReady())
         throw PackageError(PackageError::Kind::StagingFolder,
                            QStringLiteral("创建文件临时文件夹失败！"));
-    const auto removeStaging = qScopeGuard([&] { deleteDirectoryTree(staging); });
 
     const QList<ManifestEntry> selected = selectedEntries(root);
     QStringList fileNames;

@@ -1,10 +1,12 @@
 #include "ui/ManagerWindow.h"
 
 #include "catalogue/ClassCatalogue.h"
+#include "catalogue/StoreStaging.h"
 #include "catalogue/TemplateDocuments.h"
 #include "catalogue/TemplateFiles.h"
 #include "catalogue/TemplateRegistration.h"
 #include "catalogue/TemplateStore.h"
+#include "exchange/PackageFolders.h"
 #include "platform/HostPlatform.h"
 #include "platform/UiReferences.h"
 #include "ui/AddTemplateDialog.h"
@@ -158,7 +160,10 @@ ManagerWindow::ManagerWindow(QWidget* owner, const QSqlDatabase& db)
     // FormCreate: the whole catalogue with the root selected, the list showing its contents.
     // A catalogue that cannot be read is shown as an error; the window still opens.
     if (attempt(this, QStringLiteral("无法读取模板目录"), [this] { loadTree(); }))
-        guarded(this, [this] { uploadStoreFiles(); });
+        guarded(this, [this] {
+            sweepInterruptedWork(m_db);
+            uploadStoreFiles();
+        });
     updateActions();
 }
 
@@ -728,25 +733,30 @@ void ManagerWindow::addTemplate() {
         QString keyword;
         QString name = dialog.name();
         QString memo = dialog.memo();
-        stored =
-            copyToStore(dialog.filePath(), templateStorePath(), [this](const QString& fileName) {
-                return storedNameTaken(m_db, fileName);
-            });
-        // The copy goes again when the host refused it or was never asked; once the host
-        // accepted it the host refers to it, whatever the catalogue insert does.
-        bool hostKeepsCopy = false;
+        // Until its row is committed the copy is journalled, so that even a crash leaves no
+        // store file that no row names.
+        StoreStaging staging(templateStorePath());
+        stored = copyToStore(
+            dialog.filePath(), staging.store(),
+            [this](const QString& fileName) { return storedNameTaken(m_db, fileName); }, &staging);
+        TemplateRow row{dialog.name(),
+                        QFileInfo(stored).fileName(),
+                        dialog.memo(),
+                        nodeClassCode(target),
+                        {},
+                        {}};
+        // The copy goes again unless the template is catalogued: the host refused it, or the
+        // catalogue did (its class was deleted meanwhile, say).
         const auto discardCopy = qScopeGuard([&] {
-            if (!hostKeepsCopy)
-                QFile::remove(stored);
+            if (docId < 0)
+                QFile::remove(staging.store() + row.fileName);
         });
         if (hostPlatform().ZQImportNewRes(name, typeName, memo, keyword, stored, classPath, 1) < 0)
             return;
-        hostKeepsCopy = true;
-        TemplateRow row{dialog.name(), QFileInfo(stored).fileName(),
-                        dialog.memo(), nodeClassCode(target),
-                        typeName,      keyword};
-        docId = addStoredTemplate(m_db, row, templateStorePath());
-        stored = QFileInfo(stored).dir().filePath(row.fileName);
+        row.typeName = typeName;
+        row.keyWord = keyword;
+        docId = addStoredTemplate(m_db, row, staging.store(), &staging);
+        stored = staging.store() + row.fileName;
     });
     if (dialogs().exec(&dialog) != QDialog::Accepted || docId < 0 || target != node)
         return; // a template of a sub-class is not a row of this list
