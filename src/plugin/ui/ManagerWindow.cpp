@@ -20,6 +20,7 @@
 #include "ui/ProgressSplash.h"
 #include "ui/ReportList.h"
 #include "ui/SearchDialog.h"
+#include "ui/TemplateEditing.h"
 #include "ui/TreeNodes.h"
 #include "util/Error.h"
 
@@ -28,7 +29,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QFileSystemWatcher>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHash>
@@ -41,7 +41,6 @@
 #include <QSignalBlocker>
 #include <QSplitter>
 #include <QStyle>
-#include <QTimer>
 #include <QToolBar>
 #include <QToolTip>
 #include <QTreeWidget>
@@ -156,15 +155,7 @@ ManagerWindow::ManagerWindow(QWidget* owner, const QSqlDatabase& db)
     new ManagerMoves(this);
     new ManagerPackages(this);
 
-    // A stored file changed here goes to the catalogue once its editor has finished writing.
-    m_fileWatcher = new QFileSystemWatcher(this);
-    auto* uploadDelay = new QTimer(this);
-    uploadDelay->setSingleShot(true);
-    uploadDelay->setInterval(500);
-    connect(m_fileWatcher, &QFileSystemWatcher::fileChanged, uploadDelay,
-            qOverload<>(&QTimer::start));
-    connect(uploadDelay, &QTimer::timeout, this,
-            [this] { guarded(this, [this] { uploadEditedFiles(); }); });
+    m_editing = new TemplateEditing(this, m_db);
 
     // FormCreate: the whole catalogue with the root selected, the list showing its contents.
     // A catalogue that cannot be read is shown as an error; the window still opens.
@@ -810,40 +801,11 @@ void ManagerWindow::openSelectedTemplate() {
         openTemplate(row);
 }
 
-// The viewer works on the stored file itself; what it changes there goes to the catalogue.
 void ManagerWindow::openTemplate(const QTreeWidgetItem* row) {
     if (lacksStoredFile(this, row))
         return;
     const WaitCursor wait;
-    const QString path = templateFileOfRow(row);
-    if (QFileInfo::exists(path)) {
-        m_openedFiles.insert(path, localFileSha256(path));
-        if (!m_fileWatcher->files().contains(path))
-            m_fileWatcher->addPath(path);
-    }
-    hostPlatform().ViewFile(path, 1, row->text(kColMemo) + QStringLiteral(".模板"));
-}
-
-QString ManagerWindow::templateFileOfRow(const QTreeWidgetItem* row) {
-    // A change made here goes out first, so that it is not taken for an old copy.
-    uploadEditedFiles();
-    const QString store = templateStorePath();
-    const QString path = row->text(kColFullPath);
-    return path.startsWith(store) ? localTemplateFile(m_db, path.mid(store.size())) : path;
-}
-
-void ManagerWindow::uploadEditedFiles() {
-    const QString store = templateStorePath();
-    for (auto it = m_openedFiles.begin(); it != m_openedFiles.end(); ++it) {
-        // An editor that saves under a new name and renames it replaces the watched file.
-        if (!m_fileWatcher->files().contains(it.key()) && QFileInfo::exists(it.key()))
-            m_fileWatcher->addPath(it.key());
-        const QString sha256 = localFileSha256(it.key());
-        if (sha256.isEmpty() || sha256 == it.value())
-            continue;
-        uploadLocalCopy(m_db, store, it.key().mid(store.size()));
-        it.value() = sha256;
-    }
+    m_editing->open(row->text(kColFullPath), row->text(kColMemo) + QStringLiteral(".模板"));
 }
 
 void ManagerWindow::uploadStoreFiles() {
@@ -857,14 +819,14 @@ void ManagerWindow::uploadStoreFiles() {
 }
 
 void ManagerWindow::closeEvent(QCloseEvent* event) {
-    guarded(this, [this] { uploadEditedFiles(); });
+    guarded(this, [this] { m_editing->uploadEdited(); });
     QWidget::closeEvent(event);
 }
 
 // Navigation.
 
 void ManagerWindow::refresh() {
-    uploadEditedFiles();
+    m_editing->uploadEdited();
     saveTreeState();
     reloadKeepingView();
 }
@@ -903,7 +865,7 @@ void ManagerWindow::selectLastRow() {
 // The search starts in the class selected in the tree, or in the class row selected in the
 // list; the templates it deleted leave the list when it closes.
 void ManagerWindow::search() {
-    SearchDialog dialog(application(), m_db);
+    SearchDialog dialog(application(), m_db, *m_editing);
     QString path = classPathText(selectedNode());
     if (QTreeWidgetItem* row = selectedRow())
         path = classPathText(findClassNodeOfRow(row));
@@ -915,7 +877,8 @@ void ManagerWindow::search() {
 void ManagerWindow::registerSelectedRow() {
     if (const QTreeWidgetItem* row = selectedRow(); row && !lacksStoredFile(this, row))
         registerListRow(hostPlatform(),
-                        isClassRow(row) ? row->text(kColFullPath) : templateFileOfRow(row),
+                        isClassRow(row) ? row->text(kColFullPath)
+                                        : m_editing->currentFile(row->text(kColFullPath)),
                         row->text(kColMemo));
 }
 
