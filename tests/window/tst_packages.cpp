@@ -123,7 +123,7 @@ private slots:
     }
 
     // Cancelling the save dialog writes nothing and keeps the dialog open; a ticked template
-    // without its stored file is left out and named in the message's details.
+    // without its stored file is left out and named in the message's details, a warning.
     void exportCancelledAndLeftOut() {
         Packages f;
         QFile::remove(storedFilePath(f.p + "乙.doc"));
@@ -140,8 +140,10 @@ private slots:
         });
         f.trigger("ActExport");
         QCOMPARE(f.host.callNames().count("SetOldParentID"), 2);
+        QCOMPARE(f.dialogs.shown.last().kind, QString("warn"));
         QCOMPARE(f.dialogs.shown.last().text,
-                 QString("模板文件导出成功！\n模板库中缺少 1 个模板文件，没有导出。"));
+                 QString("模板文件包已写成，但与模板库不完全相同：\n1 个模板没有导出（文件缺失、"
+                         "不是普通文件或已损坏）。"));
         QVERIFY(f.dialogs.shown.last().details.contains(f.p + "乙.doc"));
     }
 

@@ -58,8 +58,15 @@ bool deleteTemplateAndFile(const QSqlDatabase& db, qint64 docId);
 QString ensureLocalCopy(const QSqlDatabase& db, const QString& folder, const QString& fileName);
 
 // ensureLocalCopy for many stored files (an export), with one statement for the database's side.
-// A file the database lacks is left as it is.
-void ensureLocalCopies(const QSqlDatabase& db, const QString& folder, const QStringList& fileNames);
+// A file the database lacks is left as it is, and so is one whose bytes in the database do not
+// match their size and hash: gives the names of those, of which no sound copy could be made.
+QSet<QString> ensureLocalCopies(const QSqlDatabase& db, const QString& folder,
+                                const QStringList& fileNames);
+
+// The stored file names whose bytes in the database do not match their recorded size, found
+// without reading the bytes; with `hashes` also those that do not match their SHA-256, which
+// reads every byte the catalogue keeps.
+QStringList damagedKeptFiles(const QSqlDatabase& db, bool hashes);
 
 // ensureLocalCopy in this installation's template store: the one way every step gets the file
 // of a template row.
@@ -70,7 +77,7 @@ QString localTemplateFile(const QSqlDatabase& db, const QString& fileName);
 QString localFileSha256(const QString& path);
 
 // Sends the folder's copy to the database when it differs from the database's (the last
-// writer wins). True when bytes were sent.
+// writer wins); a link in the folder is never read. True when bytes were sent.
 bool uploadLocalCopy(const QSqlDatabase& db, const QString& folder, const QString& fileName);
 
 // Sends every file of the folder that a template row names and the database lacks; for
