@@ -45,8 +45,8 @@ Commands:
       Example: zqcatalogue import nightly.TempFile --dry-run
   check [--json] [--deep]
       The integrity check of the catalogue and its template store. Exit status 0
-      when clean, 1 when something is found. --deep also checks the SHA-256 of
-      every file the catalogue keeps, which reads all their bytes.
+      when clean, 1 when something is found. --deep also checks the size and
+      SHA-256 of every file the catalogue keeps, which reads all their bytes.
       Example: zqcatalogue check --json > findings.json
   repair [--yes]
       The safe repairs of what check finds, each listed and confirmed (--yes

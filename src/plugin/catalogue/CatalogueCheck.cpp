@@ -59,7 +59,7 @@ QSet<QString> namedFiles(const QSqlDatabase& db) {
 
 // The template rows against the store and the catalogue's own copies of the files: names,
 // missing files, files no row names, links, damaged copies, and files named by several rows.
-// Three statements and one listing of the folder.
+// Two statements (three to hash the kept bytes) and one listing of the folder.
 void checkStoredFiles(const QSqlDatabase& db, const QString& storeFolder, bool hashKeptFiles,
                       QList<CatalogueFinding>& findings) {
     const StoreListing store = listStore(storeFolder);
@@ -108,7 +108,8 @@ void checkStoredFiles(const QSqlDatabase& db, const QString& storeFolder, bool h
         finding.fileName = name;
         findings.append(finding);
     }
-    for (const QString& name : damagedKeptFiles(db, hashKeptFiles)) {
+    // Only on request: it reads every byte the catalogue keeps.
+    for (const QString& name : hashKeptFiles ? damagedKeptFiles(db) : QStringList()) {
         CatalogueFinding finding(Kind::DamagedFile);
         finding.fileName = name;
         findings.append(finding);
@@ -245,7 +246,7 @@ QString CatalogueFinding::message() const {
             .arg(quoted(fileName));
     case Kind::DamagedFile:
         return QStringLiteral("stored file %1: the bytes the catalogue keeps do not match their "
-                              "size or SHA-256, so no copy of it can be fetched or exported")
+                              "size or SHA-256, so no workstation can fetch them")
             .arg(quoted(fileName));
     case Kind::BadClassCode:
         return QStringLiteral("class %1 %2: the code is not made of whole four-digit groups")

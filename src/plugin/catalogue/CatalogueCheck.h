@@ -44,9 +44,9 @@ struct CatalogueFinding {
 };
 
 // Runs the whole check: a handful of statements and one listing of the store, whatever the
-// size of the catalogue; the bytes the catalogue keeps are checked against their sizes, and
-// with `hashKeptFiles` against their SHA-256 too, which reads every one of them. Findings come
-// grouped by kind, in the order of the kinds above.
+// size of the catalogue; with `hashKeptFiles` also the bytes the catalogue keeps against their
+// sizes and SHA-256, which reads every one of them. Findings come grouped by kind, in the order
+// of the kinds above.
 QList<CatalogueFinding> checkCatalogue(const QSqlDatabase& db, const QString& storeFolder,
                                        bool hashKeptFiles = false);
 

@@ -441,19 +441,16 @@ QSet<QString> ensureLocalCopies(const QSqlDatabase& db, const QString& folder,
     return damaged;
 }
 
-QStringList damagedKeptFiles(const QSqlDatabase& db, bool hashes) {
+QStringList damagedKeptFiles(const QSqlDatabase& db) {
     ensureTemplateFileTable(db);
-    // length() counts a blob's bytes from its header on SQLite and a bytea's without
-    // decompressing it on PostgreSQL: the sizes cost no read of the bytes.
-    const QString sizeDiffers = QStringLiteral("length(FileContent) <> FileSize");
     QStringList damaged;
-    if (!hashes || isPostgres(db)) {
-        // PostgreSQL hashes on the server, so the bytes never cross the network.
-        QSqlQuery query = runSql(
-            db, QStringLiteral("select DocFileName from ZQ_DocTemplateFile where ") + sizeDiffers +
-                    (hashes ? QStringLiteral(" or encode(sha256(FileContent), 'hex') <> FileSha256")
-                            : QString()) +
-                    QStringLiteral(" order by DocFileName"));
+    if (isPostgres(db)) {
+        // Hashed on the server: the bytes never cross the network.
+        QSqlQuery query =
+            runSql(db, QStringLiteral("select DocFileName from ZQ_DocTemplateFile "
+                                      "where length(FileContent) <> FileSize "
+                                      "or encode(sha256(FileContent), 'hex') <> FileSha256 "
+                                      "order by DocFileName"));
         while (query.next())
             damaged.append(query.value(0).toString());
         return damaged;

@@ -58,15 +58,15 @@ bool deleteTemplateAndFile(const QSqlDatabase& db, qint64 docId);
 QString ensureLocalCopy(const QSqlDatabase& db, const QString& folder, const QString& fileName);
 
 // ensureLocalCopy for many stored files (an export), with one statement for the database's side.
-// A file the database lacks is left as it is, and so is one whose bytes in the database do not
-// match their size and hash: gives the names of those, of which no sound copy could be made.
+// A file the database lacks is left as it is. Gives the names whose bytes in the database do not
+// match their size and hash and whose copy here differs from them: no sound copy could be made,
+// and what is here is left as it is.
 QSet<QString> ensureLocalCopies(const QSqlDatabase& db, const QString& folder,
                                 const QStringList& fileNames);
 
-// The stored file names whose bytes in the database do not match their recorded size, found
-// without reading the bytes; with `hashes` also those that do not match their SHA-256, which
-// reads every byte the catalogue keeps.
-QStringList damagedKeptFiles(const QSqlDatabase& db, bool hashes);
+// The stored file names whose bytes in the database do not match their recorded size and
+// SHA-256, by name. Reads every byte the catalogue keeps.
+QStringList damagedKeptFiles(const QSqlDatabase& db);
 
 // ensureLocalCopy in this installation's template store: the one way every step gets the file
 // of a template row.
