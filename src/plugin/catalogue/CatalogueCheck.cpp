@@ -241,8 +241,8 @@ QString CatalogueFinding::message() const {
     case Kind::UnnamedFile:
         return QStringLiteral("store file %1: no template row names it").arg(quoted(fileName));
     case Kind::StoreLink:
-        return QStringLiteral("store entry %1 is a symbolic link: it is never read, opened or "
-                              "exported as a template's file")
+        return QStringLiteral("store entry %1 is a symbolic link: it is never exported or sent "
+                              "to the catalogue as a template's file")
             .arg(quoted(fileName));
     case Kind::DamagedFile:
         return QStringLiteral("stored file %1: the bytes the catalogue keeps do not match their "

@@ -14,7 +14,7 @@ struct CatalogueFinding {
         MissingFile,        // a template row's stored file is neither in the store nor kept
                             // by the catalogue
         UnnamedFile,        // a file in the store that no template row names
-        StoreLink,          // a symbolic link in the store: never read, so no template's file
+        StoreLink,          // a symbolic link in the store: never exported or sent as a file
         DamagedFile,        // bytes the catalogue keeps that do not match their size or SHA-256
         BadClassCode,       // a class code not made of whole four-digit groups
         DuplicateClassCode, // one class code on several class rows
