@@ -4,13 +4,13 @@
 
 #include "catalogue/TemplateStore.h"
 #include "catalogue/TextRules.h"
+#include "exchange/ArchiveProgress.h"
 #include "platform/HostPlatform.h"
 #include "util/FileUtil.h"
 
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
-#include <QScopeGuard>
 #include <QSet>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -77,10 +77,10 @@ ManifestEntry travelling(ManifestEntry entry) {
 PackageResult writePackage(const QSqlDatabase& db, const SelectionNode& root,
                            const QString& packagePath, const PackageProgress& progress) {
     const QString staging = stagingFolder();
-    if (!prepareWorkFolder(staging))
+    const WorkFolder held(staging);
+    if (!held.isReady())
         throw PackageError(PackageError::Kind::StagingFolder,
                            QStringLiteral("创建文件临时文件夹失败！"));
-    const auto removeStaging = qScopeGuard([&] { deleteDirectoryTree(staging); });
 
     const QList<ManifestEntry> selected = selectedEntries(root);
     QStringList fileNames;
@@ -95,6 +95,7 @@ PackageResult writePackage(const QSqlDatabase& db, const SelectionNode& root,
     QList<ManifestEntry> written;
     written.reserve(selected.size());
     QSet<QString> staged;
+    qint64 stagedBytes = 0;
     int done = 0;
     for (const ManifestEntry& entry : selected) {
         const ManifestEntry travels = travelling(entry);
@@ -111,6 +112,7 @@ PackageResult writePackage(const QSqlDatabase& db, const SelectionNode& root,
         }
         const QString& name = entry.record.fileName;
         const QFileInfo source(storedFilePath(name));
+        const bool first = !staged.contains(name);
         QString reason;
         if (!isBareName(name) || name == manifestFileName())
             reason = QStringLiteral("文件名不能用于模板包");
@@ -120,9 +122,11 @@ PackageResult writePackage(const QSqlDatabase& db, const SelectionNode& root,
             reason = QStringLiteral("模板库中的该文件不是普通文件（如链接）");
         else if (!source.isFile())
             reason = QStringLiteral("模板库中没有该文件");
-        else if (!staged.contains(name) && !stageFile(source.filePath(), staging + name))
+        else if (first && !stageFile(source.filePath(), staging + name))
             reason = QStringLiteral("无法复制该文件");
         if (reason.isEmpty()) {
+            if (first)
+                stagedBytes += source.size();
             staged.insert(name);
             write();
             ++result.templates;
@@ -130,13 +134,18 @@ PackageResult writePackage(const QSqlDatabase& db, const SelectionNode& root,
             result.leftOut.append(templateName(travels.record) + QStringLiteral("：") + reason);
         }
         if (progress)
-            progress(++done, total);
+            progress(PackageStage::Staging, ++done, total);
     }
     writeManifest(staging + manifestFileName(), written);
 
     // A file left from before is no package of this run.
     const QDateTime started = QDateTime::currentDateTime().addSecs(-1);
-    const QString packed = hostPlatform().CompressFile(staging, packagePath);
+    const auto compressing = [&](qint64 done, qint64 total) {
+        progress(PackageStage::Compressing, done, total);
+    };
+    const QString packed = runWithReadProgress(
+        [&] { return hostPlatform().CompressFile(staging, packagePath); }, stagedBytes,
+        progress ? compressing : std::function<void(qint64, qint64)>());
     const QFileInfo package(packagePath);
     if (packed.isEmpty() || !package.isFile() || package.size() == 0 ||
         package.lastModified() < started)
