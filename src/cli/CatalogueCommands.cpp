@@ -149,8 +149,9 @@ int runList(const CommandContext& context, const std::optional<QString>& classCo
     return classCode ? listClassTemplates(context, *classCode) : listClassTree(context);
 }
 
-int runCheck(const CommandContext& context) {
-    const QList<CatalogueFinding> findings = checkCatalogue(context.db, templateStorePath());
+int runCheck(const CommandContext& context, bool hashKeptFiles) {
+    const QList<CatalogueFinding> findings =
+        checkCatalogue(context.db, templateStorePath(), hashKeptFiles);
     const qsizetype errors =
         std::count_if(findings.begin(), findings.end(),
                       [](const CatalogueFinding& f) { return !f.isInformation(); });
@@ -242,8 +243,9 @@ int runExport(const CommandContext& context, const QString& packagePath,
             return writePackage(context.db, root, packagePath, progress);
         });
     print(QStringLiteral("Wrote %1 template(s) to %2\n").arg(result.templates).arg(packagePath) +
-          listed(QStringLiteral("Left out (no stored file)"), result.leftOut));
-    return 0;
+          listed(QStringLiteral("Left out"), result.leftOut) +
+          listed(QStringLiteral("Control characters replaced by spaces"), result.altered));
+    return result.leftOut.isEmpty() && result.altered.isEmpty() ? 0 : 1;
 }
 
 int runImport(const CommandContext& context, const QString& packagePath, bool dryRun) {

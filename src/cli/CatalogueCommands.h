@@ -15,9 +15,11 @@ struct CommandContext {
 
 // Each gives the exit status: 0 done, 1 something found. Failures throw.
 int runList(const CommandContext& context, const std::optional<QString>& classCode);
-int runCheck(const CommandContext& context);
+// hashKeptFiles: also the SHA-256 of every file the catalogue keeps (reads all their bytes).
+int runCheck(const CommandContext& context, bool hashKeptFiles);
 int runRepair(const CommandContext& context);
 // A package of the whole catalogue, or of the classes with the codes given and their subtrees.
+// Gives 1 when a template was left out or a text changed to travel.
 int runExport(const CommandContext& context, const QString& packagePath,
               const QStringList& classCodes);
 // The add-only import; a dry run reports the same and changes nothing. Gives 1 when an entry

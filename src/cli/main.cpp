@@ -33,7 +33,10 @@ Commands:
       Example: zqcatalogue list --class 0001
   export OUT.TempFile [--class CODE]...
       Writes a template package of the whole catalogue, or of the classes named
-      with everything below them; the same format as the manager window's.
+      with everything below them; the same format as the manager window's. A
+      template whose file is missing, a link or damaged in the catalogue is left
+      out, and a control character stored in a name travels as a space; both are
+      listed, with exit status 1.
       Example: zqcatalogue export nightly.TempFile --class 0001 --class 0003
   import PKG.TempFile [--dry-run]
       Adds the package's classes and templates that the catalogue lacks (a class
@@ -41,9 +44,10 @@ Commands:
       is. --dry-run reports what would be added and refused and changes nothing.
       Exit status 1 when an entry was refused.
       Example: zqcatalogue import nightly.TempFile --dry-run
-  check [--json]
+  check [--json] [--deep]
       The integrity check of the catalogue and its template store. Exit status 0
-      when clean, 1 when something is found.
+      when clean, 1 when something is found. --deep also checks the size and
+      SHA-256 of every file the catalogue keeps, which reads all their bytes.
       Example: zqcatalogue check --json > findings.json
   repair [--yes]
       The safe repairs of what check finds, each listed and confirmed (--yes
@@ -60,8 +64,8 @@ Options:
                        used. Default: the folder of this program (beside the host's).
   -h, --help           this text.
 
-Exit status: 0 done (check: clean), 1 check found something or import refused
-an entry, 2 an error.
+Exit status: 0 done (check: clean), 1 check found something, import refused
+an entry or export left one out or changed a name, 2 an error.
 )";
 
 // A message on one line, whatever the database put into it.
@@ -85,7 +89,7 @@ struct CommandRule {
 const QList<CommandRule>& commandRules() {
     static const QList<CommandRule> rules = {
         {"list", 0, {QStringLiteral("class"), QStringLiteral("json")}},
-        {"check", 0, {QStringLiteral("json")}},
+        {"check", 0, {QStringLiteral("json"), QStringLiteral("deep")}},
         {"repair", 0, {QStringLiteral("yes")}},
         {"export", 1, {QStringLiteral("class")}},
         {"import", 1, {QStringLiteral("dry-run")}},
@@ -108,10 +112,11 @@ int run(const QStringList& arguments) {
     const QCommandLineOption hostFolder(QStringLiteral("host-folder"), {}, QStringLiteral("DIR"));
     const QCommandLineOption classCode(QStringLiteral("class"), {}, QStringLiteral("CODE"));
     const QCommandLineOption json(QStringLiteral("json"));
+    const QCommandLineOption deep(QStringLiteral("deep"));
     const QCommandLineOption yes(QStringLiteral("yes"));
     const QCommandLineOption dryRun(QStringLiteral("dry-run"));
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
-    parser.addOptions({database, hostFolder, classCode, json, yes, dryRun, help});
+    parser.addOptions({database, hostFolder, classCode, json, deep, yes, dryRun, help});
     if (!parser.parse(arguments))
         return fail(parser.errorText() + QStringLiteral(" (see zqcatalogue --help)"));
     if (parser.isSet(help)) {
@@ -157,7 +162,7 @@ int run(const QStringList& arguments) {
         return runList(context, parser.isSet(classCode) ? std::optional(parser.value(classCode))
                                                         : std::nullopt);
     if (command == QLatin1String("check"))
-        return runCheck(context);
+        return runCheck(context, parser.isSet(deep));
     if (command == QLatin1String("export"))
         return runExport(context, QFileInfo(positional.first()).absoluteFilePath(),
                          parser.values(classCode));

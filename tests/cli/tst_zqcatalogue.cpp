@@ -2,6 +2,7 @@
 #include "catalogue/Sql.h"
 #include "catalogue/TemplateFiles.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -63,6 +64,28 @@ public:
     bool inStore(const QString& name) const { return QFile::exists(m_store + name); }
     const QString& store() const { return m_store; }
     QString hostFolder() const { return m_folder.path(); }
+
+    // A link in the store to a file of the installation outside it.
+    void addStoreLink(const QString& name) {
+        QFile secret(m_folder.path() + "/secret.txt");
+        QVERIFY(secret.open(QIODevice::WriteOnly));
+        secret.write("SECRET");
+        QVERIFY(QFile::link(secret.fileName(), m_store + name));
+    }
+
+    // Bytes the catalogue keeps for a stored file, with the size and hash of `recorded` (by
+    // default the bytes themselves).
+    void keep(const QString& name, const QByteArray& bytes, QByteArray recorded = {}) {
+        if (recorded.isNull())
+            recorded = bytes;
+        ensureTemplateFileTable(catalogue().db());
+        runSql(catalogue().db(),
+               "insert into ZQ_DocTemplateFile(DocFileName, FileContent, FileSize, FileSha256, "
+               "FileModified) values(?, ?, ?, ?, 0)",
+               {name, bytes, recorded.size(),
+                QString::fromLatin1(
+                    QCryptographicHash::hash(recorded, QCryptographicHash::Sha256).toHex())});
+    }
 
     Run run(QStringList arguments, const QByteArray& input = {}) const {
         arguments << "--database" << m_database << "--host-folder" << m_folder.path();
@@ -144,11 +167,15 @@ class TestZqCatalogue : public QObject {
             site.addStoreFile(name);
         // Kept by the catalogue only: another workstation's template, not a missing file.
         catalogue.addTemplate("他处", "0001", "remote.doc");
-        ensureTemplateFileTable(catalogue.db());
-        runSql(catalogue.db(),
-               "insert into ZQ_DocTemplateFile(DocFileName, FileContent, FileSize, FileSha256, "
-               "FileModified) values('remote.doc', ?, 1, 'x', 0)",
-               {QByteArray("r")});
+        site.keep("remote.doc", "r");
+        // Kept bytes cut short, and bytes of the recorded size changed: for --deep alone.
+        catalogue.addTemplate("残缺", "0001", "torn.doc");
+        site.keep("torn.doc", "to", "torn");
+        catalogue.addTemplate("翻转", "0001", "flipped.doc");
+        site.keep("flipped.doc", "flipXed", "flipped");
+        // A link is no file of the store, whatever it points to.
+        const qint64 linked = catalogue.addTemplate("链接", "0001", "link.doc");
+        site.addStoreLink("link.doc");
 
         QJsonArray expected{
             finding("bad-file-name", {{"docId", escape},
@@ -159,7 +186,12 @@ class TestZqCatalogue : public QObject {
                                      {"caption", "约定书"},
                                      {"classCode", "00010001"},
                                      {"file", "letter.doc"}}),
+            finding("missing-file", {{"docId", linked},
+                                     {"caption", "链接"},
+                                     {"classCode", "0001"},
+                                     {"file", "link.doc"}}),
             finding("unnamed-file", {{"file", "stray.doc"}}),
+            finding("store-link", {{"file", "link.doc"}}),
             finding("bad-class-code", {{"classCode", "0002X"}, {"caption", "坏编码"}})};
         if (keyless)
             expected.append(finding("duplicate-class-code", {{"classCode", "0003"}, {"count", 2}}));
@@ -183,6 +215,18 @@ private slots:
         QCOMPARE(run.err, QString());
         QCOMPARE(run.json().value("clean"), QJsonValue(false));
         QCOMPARE(withoutMessages(run.json().value("findings").toArray()), expected);
+
+        // --deep checks the kept bytes too; their findings come after the store's links.
+        QJsonArray deep = expected;
+        for (qsizetype i = 0; i < deep.size(); ++i)
+            if (deep.at(i)["kind"] == "store-link") {
+                deep.insert(i + 1, finding("damaged-file", {{"file", "torn.doc"}}));
+                deep.insert(i + 1, finding("damaged-file", {{"file", "flipped.doc"}}));
+                break;
+            }
+        QCOMPARE(
+            withoutMessages(site.run({"check", "--json", "--deep"}).json()["findings"].toArray()),
+            deep);
 
         // The lines for people name the same things.
         const Run text = site.run({"check"});
@@ -225,6 +269,10 @@ private slots:
         QCOMPARE(repaired.status, 0);
         QVERIFY2(repaired.out.contains("stray.doc"), qPrintable(repaired.out));
         QVERIFY(!site.inStore("stray.doc"));
+        // The link's target is not sent as the template's bytes.
+        QVERIFY(!sqlValue(site.catalogue().db(),
+                          "select 1 from ZQ_DocTemplateFile where DocFileName = 'link.doc'")
+                     .isValid());
         QVERIFY(site.inStore("plan.doc") && site.inStore("lost.doc"));
 
         // Nothing deleted; the homeless template now sits in a new top-level class "未分类".
@@ -352,6 +400,46 @@ private slots:
         // A second import adds nothing.
         QCOMPARE(target.run({"import", package}).status, 0);
         QCOMPARE(listingsOf(target), listings);
+    }
+
+    // An export that could not take everything as it is names what it left out or changed, and
+    // says so in its exit status: kept bytes that are damaged (with no sound copy here) and a
+    // link stay out, a control character stored in a name travels as a space. The rest imports.
+    void exportNamesWhatItLeftOutOrChanged() {
+        QTemporaryDir out;
+        const QString package = out.path() + "/p.TempFile";
+        {
+            Installation source;
+            TestCatalogue& catalogue = source.catalogue();
+            catalogue.addClass("0001", "审计准备");
+            catalogue.addTemplate("审计计划", "0001", "plan.doc");
+            catalogue.addTemplate("a\001b", "0001", "ctl.doc");
+            catalogue.addTemplate("残缺", "0001", "torn.doc");
+            catalogue.addTemplate("链接", "0001", "link.doc");
+            source.addStoreFile("plan.doc");
+            source.addStoreFile("ctl.doc");
+            source.keep("torn.doc", "to", "torn");
+            source.addStoreLink("link.doc");
+
+            const Run run = source.run({"export", package});
+            QCOMPARE(run.status, 1);
+            QCOMPARE(run.err, QString());
+            QVERIFY2(run.out.contains("Wrote 2 template(s)") &&
+                         run.out.contains("Left out:\n  模板文件“残缺”（torn.doc）：") &&
+                         run.out.contains("\n  模板文件“链接”（link.doc）：") &&
+                         run.out.contains("Control characters replaced by spaces:\n  "
+                                          "模板文件“a b”（ctl.doc）"),
+                     qPrintable(run.out));
+        }
+        Installation target;
+        target.catalogue();
+        QCOMPARE(target.run({"import", package}).status, 0);
+        QStringList captions;
+        for (const QJsonValue& row :
+             target.run({"list", "--class", "0001", "--json"}).json()["templates"].toArray())
+            captions.append(row["caption"].toString());
+        captions.sort();
+        QCOMPARE(captions, QStringList({"a b", "审计计划"}));
     }
 
     // An import killed at any step leaves, once a tool has started again, a catalogue that

@@ -240,6 +240,91 @@ private slots:
         QVERIFY(!QFileInfo::exists(stagingFolder()));
     }
 
+    // Of the store's files only sound ones travel: a file whose kept bytes are damaged and whose
+    // copy here differs from them, and a link (to a file elsewhere, or in place of a kept file's
+    // copy), never; the rest is written and each one left out is named with its reason. A
+    // sound copy here of damaged kept bytes still travels.
+    void unsoundFilesLeftOut() {
+        Exchange x;
+        QTemporaryDir outside;
+        const QString secret = outside.filePath("secret.doc");
+        writeFile(secret, "SECRET");
+        x.catalogue.addClass("0001", "A");
+        for (const char* name : {"good.doc", "damaged.doc", "sound-here.doc", "relinked.doc"}) {
+            x.stored(name, "0001", name, QByteArray("bytes of ") + name);
+            insertTemplateFile(x.catalogue.db(), templateStorePath(), x.p + name);
+        }
+        x.catalogue.addTemplate("linked.doc", "0001", x.p + "linked.doc");
+        QVERIFY(QFile::link(secret, storedFilePath(x.p + "linked.doc")));
+        QFile::remove(storedFilePath(x.p + "relinked.doc"));
+        QVERIFY(QFile::link(secret, storedFilePath(x.p + "relinked.doc")));
+        runSql(x.catalogue.db(),
+               "update ZQ_DocTemplateFile set FileContent = ? where DocFileName in (?, ?)",
+               {QByteArray("bytes of XXXXXXX.doc"), x.p + "damaged.doc", x.p + "sound-here.doc"});
+        writeFile(storedFilePath(x.p + "damaged.doc"), "edited here, never sent");
+
+        QList<SelectionNode> top = fillSelectionTree(x.catalogue.db());
+        setChecked(top[0], Qt::Checked);
+        const PackageResult result = zq::writePackage(x.catalogue.db(), top[0], x.package());
+        QCOMPARE(result.templates, 3);
+        QCOMPARE(result.leftOut.size(), 2);
+        QVERIFY2(result.leftOut[0].contains(x.p + "damaged.doc") &&
+                     result.leftOut[0].contains("已损坏"),
+                 qPrintable(result.leftOut.join('\n')));
+        QVERIFY2(result.leftOut[1].contains(x.p + "linked.doc") &&
+                     result.leftOut[1].contains("不是普通文件"),
+                 qPrintable(result.leftOut.join('\n')));
+
+        const QString out = x.dir.filePath("unpacked");
+        QDir().mkpath(out);
+        QVERIFY(!corvane::extractArchive(x.package(), out).isEmpty());
+        QCOMPARE(entriesOf(out), QStringList({x.p + "good.doc", x.p + "relinked.doc",
+                                              x.p + "sound-here.doc", manifestFileName()}));
+        QCOMPARE(readFile(out + "/" + x.p + "relinked.doc"), QByteArray("bytes of relinked.doc"));
+        QCOMPARE(readFile(out + "/" + x.p + "sound-here.doc"),
+                 QByteArray("bytes of sound-here.doc"));
+        QCOMPARE(readManifest(out + "/" + manifestFileName()).entries.size(), 4);
+        QCOMPARE(readFile(secret), QByteArray("SECRET"));
+    }
+
+    // A control character stored before the text rule travels as a space, the entry named in the
+    // result; the package imports whole. A text its reader would not read back fails the export.
+    void storedControlCharacters() {
+        Exchange x;
+        x.catalogue.addClass("0001", "类\x1f甲", "说明\x02\n第二行");
+        x.stored("a\001b", "0001", "a.doc");
+        x.stored("plain", "0001", "plain.doc");
+        QList<SelectionNode> top = fillSelectionTree(x.catalogue.db());
+        setChecked(top[0], Qt::Checked);
+        const PackageResult result = zq::writePackage(x.catalogue.db(), top[0], x.package());
+        QCOMPARE(result.templates, 2);
+        QCOMPARE(result.leftOut, QStringList());
+        QCOMPARE(result.altered,
+                 QStringList({"模板分类“类 甲”（0001）：控制字符已替换为空格",
+                              "模板文件“a b”（" + x.p + "a.doc）：控制字符已替换为空格"}));
+
+        runSql(x.catalogue.db(), "delete from ZQ_DocTempDetail");
+        runSql(x.catalogue.db(), "delete from ZQ_DocInfoMaster");
+        const ImportReport report = importPackage(x.catalogue.db(), x.package());
+        QCOMPARE(report.refused, QStringList());
+        QCOMPARE(x.classes(), QStringList({"0001|类 甲|说明 \n第二行"}));
+        QCOMPARE(x.templates(),
+                 QStringList({"a b|" + x.p + "a.doc|0001", "plain|" + x.p + "plain.doc|0001"}));
+
+        // What the reader would not read back: U+FFFF, which XML may not hold (PostgreSQL keeps
+        // it, SQLite gives it back as U+FFFD), or a value past the reader's bound on one
+        // (SQLite keeps a description of any length).
+        runSql(x.catalogue.db(), "update ZQ_DocTempDetail set DocMemo = ? where DocCaption = ?",
+               {x.catalogue.isPostgres() ? QString("p") + QChar(0xFFFF) : QString(10'000'001, 'm'),
+                "plain"});
+        top = fillSelectionTree(x.catalogue.db());
+        setChecked(top[0], Qt::Checked);
+        QVERIFY_THROWS_EXCEPTION(
+            Error, zq::writePackage(x.catalogue.db(), top[0], x.package("unreadable.TempFile")));
+        QVERIFY(!QFileInfo::exists(x.package("unreadable.TempFile")));
+        QVERIFY(!QFileInfo::exists(stagingFolder()));
+    }
+
     // Export, import into an empty catalogue, import again: the second run changes nothing.
     void importTwice() {
         Exchange x;

@@ -70,7 +70,7 @@ private slots:
     void init() {
         QVERIFY(m_first.isValid() && m_second.isValid());
         for (const QTemporaryDir* dir : {&m_first, &m_second})
-            for (const QString& name : QDir(dir->path()).entryList(QDir::Files))
+            for (const QString& name : QDir(dir->path()).entryList(QDir::Files | QDir::System))
                 QFile::remove(dir->filePath(name));
     }
 
@@ -149,6 +149,58 @@ private slots:
         QCOMPARE(readFile(second() + "a.doc"), QByteArray("old"));
         QVERIFY_THROWS_EXCEPTION(Error, ensureLocalCopy(catalogue.db(), first() + "new/", "a.doc"));
         QVERIFY(!QFile::exists(first() + "new/a.doc"));
+    }
+
+    // The deep check's view of the kept bytes: bytes cut short or changed in place are found,
+    // sound ones (and the sound file beside them) never.
+    void damagedKeptFilesFound_data() {
+        QTest::addColumn<QByteArray>("stored");
+        QTest::addColumn<bool>("damaged");
+        QTest::newRow("sound") << QByteArray("abcdefghij") << false;
+        QTest::newRow("truncated") << QByteArray("abcde") << true;
+        QTest::newRow("same size, a byte changed") << QByteArray("abcdefghiX") << true;
+        QTest::newRow("empty") << QByteArray("") << true;
+    }
+    void damagedKeptFilesFound() {
+        QFETCH(QByteArray, stored);
+        QFETCH(bool, damaged);
+        TestCatalogue catalogue;
+        addOnFirst(catalogue, "a.doc", "abcdefghij");
+        addOnFirst(catalogue, "b.doc", binaryContent(70000, 3));
+        runSql(catalogue.db(),
+               "update ZQ_DocTemplateFile set FileContent = ? where DocFileName = ?",
+               {stored, "a.doc"});
+        QCOMPARE(damagedKeptFiles(catalogue.db()), damaged ? QStringList{"a.doc"} : QStringList());
+    }
+
+    // A link in the store is never read: neither sent with an edit, nor by the pass over files
+    // that predate the table, nor taken as a new template's file. What it points to stays out
+    // of the catalogue.
+    void linksInTheStoreNeverSent() {
+        TestCatalogue catalogue;
+        QTemporaryDir outside;
+        const QString secret = outside.filePath("secret.txt");
+        writeFile(secret, "SECRET");
+        addOnFirst(catalogue, "a.doc", "version 1");
+        catalogue.addTemplate("old", "", "old.doc");
+        for (const char* name : {"a.doc", "old.doc", "new.doc"}) {
+            QFile::remove(first() + name);
+            QVERIFY(QFile::link(secret, first() + name));
+        }
+
+        QVERIFY(!uploadLocalCopy(catalogue.db(), first(), "a.doc"));
+        QCOMPARE(uploadMissingFiles(catalogue.db(), first()), 0);
+        QVERIFY_THROWS_EXCEPTION(
+            Error,
+            addTemplateWithFile(catalogue.db(), {"new", "new.doc", "", "", "WORD", ""}, first()));
+        QCOMPARE(catalogue.count("ZQ_DocTemplateFile"), 1);
+        QCOMPARE(readFile(ensureLocalCopy(catalogue.db(), second(), "a.doc")),
+                 QByteArray("version 1"));
+        // The link in the first store is replaced by the catalogue's bytes, never written through.
+        QCOMPARE(readFile(ensureLocalCopy(catalogue.db(), first(), "a.doc")),
+                 QByteArray("version 1"));
+        QVERIFY(!QFileInfo(first() + "a.doc").isSymLink());
+        QCOMPARE(readFile(secret), QByteArray("SECRET"));
     }
 
     // An edit on the second workstation reaches the first; sending an unchanged copy is a

@@ -128,12 +128,15 @@ private slots:
     }
 
     // Cancelling the save dialog writes nothing and keeps the dialog open; a ticked template
-    // without its stored file is left out and named in the message's details.
+    // without its stored file is left out, and a control character stored in a class name
+    // travels as a space: a warning says both and names them in its details.
     void exportCancelledAndLeftOut() {
         Packages f;
         QFile::remove(storedFilePath(f.p + "乙.doc"));
         runSql(f.catalogue.db(), "delete from ZQ_DocTemplateFile where DocFileName = ?",
                {f.p + "乙.doc"});
+        runSql(f.catalogue.db(), "update ZQ_DocInfoMaster set DocSortName = ? where DocSortID = ?",
+               {"B\001b", "0002"});
         f.dialogs.scripts.enqueue([&](QDialog* dialog) {
             auto* exportDialog = static_cast<PackageExportDialog*>(dialog);
             Packages::tick({"0002"})(dialog); // no file chosen
@@ -145,9 +148,13 @@ private slots:
         });
         f.trigger("ActExport");
         QCOMPARE(f.host.callNames().count("SetOldParentID"), 2);
+        QCOMPARE(f.dialogs.shown.last().kind, QString("warn"));
         QCOMPARE(f.dialogs.shown.last().text,
-                 QString("模板文件导出成功！\n模板库中缺少 1 个模板文件，没有导出。"));
-        QVERIFY(f.dialogs.shown.last().details.contains(f.p + "乙.doc"));
+                 QString("模板文件包已写成，但与模板库不完全相同：\n1 个模板没有导出（文件缺失、"
+                         "不是普通文件或已损坏）。\n1 项名称或说明中的控制字符已替换为空格。"));
+        QCOMPARE(f.dialogs.shown.last().details, "模板文件“乙”（" + f.p +
+                                                     "乙.doc）：模板库中没有该文件\n"
+                                                     "模板分类“B b”（0002）：控制字符已替换为空格");
     }
 
     // The staging folder cannot be made: the message, the dialog stays open, state failed.

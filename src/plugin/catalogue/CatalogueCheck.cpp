@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMap>
 #include <QSet>
 #include <algorithm>
@@ -25,10 +26,26 @@ QString wellFormed(const QString& column) {
     return kWellFormedCode.arg(column);
 }
 
-QSet<QString> storeFileNames(const QString& storeFolder) {
-    const QStringList names =
-        QDir(storeFolder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
-    return QSet<QString>(names.begin(), names.end());
+// The store's entries other than folders, in one listing: its files, and apart from them the
+// links, which are never read as files.
+struct StoreListing {
+    QSet<QString> files;
+    QStringList links;
+};
+
+StoreListing listStore(const QString& storeFolder) {
+    StoreListing listing;
+    const QFileInfoList entries =
+        QDir(storeFolder)
+            .entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                           QDir::Name);
+    for (const QFileInfo& entry : entries) {
+        if (entry.isSymLink())
+            listing.links.append(entry.fileName());
+        else if (!entry.isDir())
+            listing.files.insert(entry.fileName());
+    }
+    return listing;
 }
 
 QSet<QString> namedFiles(const QSqlDatabase& db) {
@@ -41,11 +58,12 @@ QSet<QString> namedFiles(const QSqlDatabase& db) {
 }
 
 // The template rows against the store and the catalogue's own copies of the files: names,
-// missing files, files no row names, and files named by several rows. Two statements and one
-// listing of the folder.
-void checkStoredFiles(const QSqlDatabase& db, const QString& storeFolder,
+// missing files, files no row names, links, damaged copies, and files named by several rows.
+// Two statements (three to hash the kept bytes) and one listing of the folder.
+void checkStoredFiles(const QSqlDatabase& db, const QString& storeFolder, bool hashKeptFiles,
                       QList<CatalogueFinding>& findings) {
-    const QSet<QString> inStore = storeFileNames(storeFolder);
+    const StoreListing store = listStore(storeFolder);
+    const QSet<QString>& inStore = store.files;
     ensureTemplateFileTable(db);
     const QSet<QString> inCatalogue =
         columnValues(db, QStringLiteral("select DocFileName from ZQ_DocTemplateFile"));
@@ -82,6 +100,17 @@ void checkStoredFiles(const QSqlDatabase& db, const QString& storeFolder,
     unnamed.sort();
     for (const QString& name : std::as_const(unnamed)) {
         CatalogueFinding finding(Kind::UnnamedFile);
+        finding.fileName = name;
+        findings.append(finding);
+    }
+    for (const QString& name : store.links) {
+        CatalogueFinding finding(Kind::StoreLink);
+        finding.fileName = name;
+        findings.append(finding);
+    }
+    // Only on request: it reads every byte the catalogue keeps.
+    for (const QString& name : hashKeptFiles ? damagedKeptFiles(db) : QStringList()) {
+        CatalogueFinding finding(Kind::DamagedFile);
         finding.fileName = name;
         findings.append(finding);
     }
@@ -180,6 +209,10 @@ QString CatalogueFinding::key() const {
         return QStringLiteral("missing-file");
     case Kind::UnnamedFile:
         return QStringLiteral("unnamed-file");
+    case Kind::StoreLink:
+        return QStringLiteral("store-link");
+    case Kind::DamagedFile:
+        return QStringLiteral("damaged-file");
     case Kind::BadClassCode:
         return QStringLiteral("bad-class-code");
     case Kind::DuplicateClassCode:
@@ -207,6 +240,14 @@ QString CatalogueFinding::message() const {
             .arg(templateText(*this), quoted(fileName));
     case Kind::UnnamedFile:
         return QStringLiteral("store file %1: no template row names it").arg(quoted(fileName));
+    case Kind::StoreLink:
+        return QStringLiteral("store entry %1 is a symbolic link: it is never exported or sent "
+                              "to the catalogue as a template's file")
+            .arg(quoted(fileName));
+    case Kind::DamagedFile:
+        return QStringLiteral("stored file %1: the bytes the catalogue keeps do not match their "
+                              "size or SHA-256, so no workstation can fetch them")
+            .arg(quoted(fileName));
     case Kind::BadClassCode:
         return QStringLiteral("class %1 %2: the code is not made of whole four-digit groups")
             .arg(quoted(classCode), quoted(caption));
@@ -234,9 +275,10 @@ QString CatalogueFinding::message() const {
     return {};
 }
 
-QList<CatalogueFinding> checkCatalogue(const QSqlDatabase& db, const QString& storeFolder) {
+QList<CatalogueFinding> checkCatalogue(const QSqlDatabase& db, const QString& storeFolder,
+                                       bool hashKeptFiles) {
     QList<CatalogueFinding> findings;
-    checkStoredFiles(db, storeFolder, findings);
+    checkStoredFiles(db, storeFolder, hashKeptFiles, findings);
     checkClasses(db, findings);
     checkTemplateReferences(db, findings);
     // Grouped by kind, so that the information on shared files comes last.

@@ -14,6 +14,8 @@ struct CatalogueFinding {
         MissingFile,        // a template row's stored file is neither in the store nor kept
                             // by the catalogue
         UnnamedFile,        // a file in the store that no template row names
+        StoreLink,          // a symbolic link in the store: never exported or sent as a file
+        DamagedFile,        // bytes the catalogue keeps that do not match their size or SHA-256
         BadClassCode,       // a class code not made of whole four-digit groups
         DuplicateClassCode, // one class code on several class rows
         MissingParent,      // a class whose parent class does not exist
@@ -42,8 +44,11 @@ struct CatalogueFinding {
 };
 
 // Runs the whole check: a handful of statements and one listing of the store, whatever the
-// size of the catalogue. Findings come grouped by kind, in the order of the kinds above.
-QList<CatalogueFinding> checkCatalogue(const QSqlDatabase& db, const QString& storeFolder);
+// size of the catalogue; with `hashKeptFiles` also the bytes the catalogue keeps against their
+// sizes and SHA-256, which reads every one of them. Findings come grouped by kind, in the order
+// of the kinds above.
+QList<CatalogueFinding> checkCatalogue(const QSqlDatabase& db, const QString& storeFolder,
+                                       bool hashKeptFiles = false);
 
 // The name of the class that collects templates whose class does not exist.
 QString unclassifiedClassName();

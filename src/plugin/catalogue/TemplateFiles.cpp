@@ -4,6 +4,7 @@
 #include "catalogue/StoreStaging.h"
 #include "catalogue/TemplateStore.h"
 #include "util/Error.h"
+#include "util/FileUtil.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -95,8 +96,8 @@ QString localHash(const QFileInfo& info) {
     if (cached != hashCache().cend() && cached->size == info.size() &&
         cached->modified == modifiedMsecs(info))
         return cached->sha256;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!openRegularFile(file, path))
         return QString();
     Sha256 hash;
     while (!file.atEnd()) {
@@ -110,12 +111,15 @@ QString localHash(const QFileInfo& info) {
     return sha256;
 }
 
+// The bytes of a regular file, never of what a link points to: the file of any place on the
+// machine would travel as a template.
 QByteArray readLocalFile(const QString& path) {
-    QFile file(path);
-    QByteArray bytes;
-    if (file.open(QIODevice::ReadOnly))
-        bytes = file.readAll();
-    if (!file.isOpen() || file.error() != QFileDevice::NoError)
+    QFile file;
+    if (!openRegularFile(file, path))
+        throw Error(QStringLiteral("无法读取模板文件“%1”：该文件不存在，或不是普通文件（如链接）。")
+                        .arg(path));
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
         throw Error(QStringLiteral("无法读取模板文件“%1”：%2").arg(path, file.errorString()));
     return bytes;
 }
@@ -366,16 +370,15 @@ bool isCurrent(const QFileInfo& local, const FileCheck& stored) {
            localHash(local) == stored.sha256;
 }
 
-// Writes the database's bytes over the folder's copy once they match their hash.
-void fetchLocalCopy(const QSqlDatabase& db, const QString& folder, const QString& fileName) {
+// Writes the database's bytes over the folder's copy when they match their size and hash;
+// false, the copy left as it is, when they do not.
+bool fetchLocalCopy(const QSqlDatabase& db, const QString& folder, const QString& fileName) {
     const std::optional<StoredFile> content = readFileRow(db, fileName);
     if (!content)
         throw Error(QStringLiteral("模板文件“%1”已被其他工作站删除。").arg(fileName));
     const QByteArray& bytes = content->content;
     if (bytes.size() != content->size || sha256Hex(bytes) != content->sha256)
-        throw Error(QStringLiteral("数据库中的模板文件“%1”已损坏（大小或校验值不符），"
-                                   "没有使用。")
-                        .arg(fileName));
+        return false;
 
     if (!QDir().mkpath(folder))
         throw Error(QStringLiteral("无法创建模板文件夹“%1”。").arg(folder));
@@ -394,6 +397,7 @@ void fetchLocalCopy(const QSqlDatabase& db, const QString& folder, const QString
     if (!file.commit())
         throw fail();
     rememberHash(path, content->sha256);
+    return true;
 }
 
 } // namespace
@@ -412,13 +416,15 @@ QString ensureLocalCopy(const QSqlDatabase& db, const QString& folder, const QSt
         }
         return path;
     }
-    if (!isCurrent(QFileInfo(path), *stored))
-        fetchLocalCopy(db, folder, fileName);
+    if (!isCurrent(QFileInfo(path), *stored) && !fetchLocalCopy(db, folder, fileName))
+        throw Error(QStringLiteral("数据库中的模板文件“%1”已损坏（大小或校验值不符），"
+                                   "没有使用。")
+                        .arg(fileName));
     return path;
 }
 
-void ensureLocalCopies(const QSqlDatabase& db, const QString& folder,
-                       const QStringList& fileNames) {
+QSet<QString> ensureLocalCopies(const QSqlDatabase& db, const QString& folder,
+                                const QStringList& fileNames) {
     ensureTemplateFileTable(db);
     QHash<QString, FileCheck> stored;
     {
@@ -428,12 +434,41 @@ void ensureLocalCopies(const QSqlDatabase& db, const QString& folder,
             stored.insert(query.value(0).toString(),
                           {query.value(1).toLongLong(), query.value(2).toString()});
     }
+    QSet<QString> damaged;
     for (const QString& fileName : fileNames) {
         const auto found = stored.constFind(fileName);
         if (isBareName(fileName) && found != stored.cend() &&
-            !isCurrent(QFileInfo(withSlash(folder) + fileName), *found))
-            fetchLocalCopy(db, folder, fileName);
+            !isCurrent(QFileInfo(withSlash(folder) + fileName), *found) &&
+            !fetchLocalCopy(db, folder, fileName))
+            damaged.insert(fileName);
     }
+    return damaged;
+}
+
+QStringList damagedKeptFiles(const QSqlDatabase& db) {
+    ensureTemplateFileTable(db);
+    QStringList damaged;
+    if (isPostgres(db)) {
+        // Hashed on the server: the bytes never cross the network.
+        QSqlQuery query =
+            runSql(db, QStringLiteral("select DocFileName from ZQ_DocTemplateFile "
+                                      "where length(FileContent) <> FileSize "
+                                      "or encode(sha256(FileContent), 'hex') <> FileSha256 "
+                                      "order by DocFileName"));
+        while (query.next())
+            damaged.append(query.value(0).toString());
+        return damaged;
+    }
+    QSqlQuery query = runSql(db, QStringLiteral("select DocFileName, FileContent, FileSize, "
+                                                "FileSha256 from ZQ_DocTemplateFile "
+                                                "order by DocFileName"));
+    while (query.next()) {
+        const QByteArray bytes = query.value(1).toByteArray();
+        if (bytes.size() != query.value(2).toLongLong() ||
+            sha256Hex(bytes) != query.value(3).toString())
+            damaged.append(query.value(0).toString());
+    }
+    return damaged;
 }
 
 QString localFileSha256(const QString& path) {
@@ -448,7 +483,7 @@ QString localTemplateFile(const QSqlDatabase& db, const QString& fileName) {
 bool uploadLocalCopy(const QSqlDatabase& db, const QString& folder, const QString& fileName) {
     ensureTemplateFileTable(db);
     const QFileInfo local(withSlash(folder) + fileName);
-    if (!isBareName(fileName) || !local.isFile())
+    if (!isBareName(fileName) || local.isSymLink() || !local.isFile())
         return false;
     const std::optional<FileCheck> stored = storedCheck(db, fileName);
     if (stored && stored->size == local.size() && stored->sha256 == localHash(local))

@@ -62,8 +62,15 @@ bool deleteTemplateAndFile(const QSqlDatabase& db, qint64 docId);
 QString ensureLocalCopy(const QSqlDatabase& db, const QString& folder, const QString& fileName);
 
 // ensureLocalCopy for many stored files (an export), with one statement for the database's side.
-// A file the database lacks is left as it is.
-void ensureLocalCopies(const QSqlDatabase& db, const QString& folder, const QStringList& fileNames);
+// A file the database lacks is left as it is. Gives the names whose bytes in the database do not
+// match their size and hash and whose copy here differs from them: no sound copy could be made,
+// and what is here is left as it is.
+QSet<QString> ensureLocalCopies(const QSqlDatabase& db, const QString& folder,
+                                const QStringList& fileNames);
+
+// The stored file names whose bytes in the database do not match their recorded size and
+// SHA-256, by name. Reads every byte the catalogue keeps.
+QStringList damagedKeptFiles(const QSqlDatabase& db);
 
 // ensureLocalCopy in this installation's template store: the one way every step gets the file
 // of a template row.
@@ -74,7 +81,7 @@ QString localTemplateFile(const QSqlDatabase& db, const QString& fileName);
 QString localFileSha256(const QString& path);
 
 // Sends the folder's copy to the database when it differs from the database's (the last
-// writer wins). True when bytes were sent.
+// writer wins); a link in the folder is never read. True when bytes were sent.
 bool uploadLocalCopy(const QSqlDatabase& db, const QString& folder, const QString& fileName);
 
 // Sends every file of the folder that a template row names and the database lacks; for

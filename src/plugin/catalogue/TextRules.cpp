@@ -35,6 +35,14 @@ FieldRule ruleOf(TextField field) {
     return {"", 0, false};
 }
 
+// Control characters cannot travel in a package's manifest; a description keeps its line
+// breaks, every field its tabs.
+bool isRefusedControl(TextField field, QChar c) {
+    const bool multiLine = field == TextField::ClassMemo || field == TextField::Memo;
+    return c < QChar(0x20) && c != QLatin1Char('\t') &&
+           !(multiLine && (c == QLatin1Char('\n') || c == QLatin1Char('\r')));
+}
+
 } // namespace
 
 int maxTextLength(TextField field) {
@@ -48,13 +56,8 @@ void checkText(TextField field, const QString& text) {
         throw Error(QStringLiteral("%1不能为空。").arg(label));
     if (text.contains(QChar::Null))
         throw Error(QStringLiteral("%1含有空字符（NUL），不能保存。").arg(label));
-    // Other control characters cannot travel in a package's manifest; a description keeps its
-    // line breaks, every field its tabs.
-    const bool multiLine = field == TextField::ClassMemo || field == TextField::Memo;
-    if (std::any_of(text.cbegin(), text.cend(), [&](QChar c) {
-            return c < QChar(0x20) && c != QLatin1Char('\t') &&
-                   !(multiLine && (c == QLatin1Char('\n') || c == QLatin1Char('\r')));
-        }))
+    if (std::any_of(text.cbegin(), text.cend(),
+                    [&](QChar c) { return isRefusedControl(field, c); }))
         throw Error(QStringLiteral("%1含有控制字符，不能保存。").arg(label));
     // Columns count characters, not UTF-16 units; a lone surrogate is no character at all.
     qsizetype characters = 0;
@@ -66,6 +69,14 @@ void checkText(TextField field, const QString& text) {
     }
     if (characters > rule.length)
         throw Error(QStringLiteral("%1不能超过 %2 个字符。").arg(label).arg(rule.length));
+}
+
+QString withControlsReplaced(TextField field, const QString& text) {
+    QString replaced = text;
+    for (QChar& c : replaced)
+        if (isRefusedControl(field, c))
+            c = QLatin1Char(' ');
+    return replaced;
 }
 
 } // namespace zq

@@ -16,4 +16,8 @@ int maxTextLength(TextField field);
 // surrogate), and a name that is empty after trimming. Nothing is stored altered.
 void checkText(TextField field, const QString& text);
 
+// The text with each control character checkText refuses in the field (NUL included) replaced
+// by a space: how a text stored before the rule travels where the rule holds.
+QString withControlsReplaced(TextField field, const QString& text);
+
 } // namespace zq

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QStringDecoder>
+#include <algorithm>
 #include <libxml/tree.h>
 #include <libxml/xmlreader.h>
 #include <memory>
@@ -135,6 +136,22 @@ void writeManifest(const QString& path, const QList<ManifestEntry>& entries) {
     // libxml2 writes what gb2312 lacks as character references.
     if (xmlSaveFormatFileEnc(QFile::encodeName(path).constData(), doc.get(), "gb2312", 1) < 0)
         throw Error(QStringLiteral("无法保存模板文件信息“%1”。").arg(path));
+
+    // A manifest its own reader does not read back as written makes the whole package
+    // unimportable (a character XML cannot hold, a bound passed).
+    QString details = QStringLiteral("读回的条目与写出的不一致。");
+    try {
+        const Manifest back = readManifest(path);
+        const auto same = [](const ManifestEntry& a, const ManifestEntry& b) {
+            return a.kind == b.kind && attributeValues(a) == attributeValues(b);
+        };
+        if (back.skipped.isEmpty() && std::equal(back.entries.cbegin(), back.entries.cend(),
+                                                 entries.cbegin(), entries.cend(), same))
+            return;
+    } catch (const Error& e) {
+        details = e.message() + QLatin1Char(' ') + e.details();
+    }
+    throw Error(QStringLiteral("模板文件信息写出后无法原样读回，没有使用。"), details.trimmed());
 }
 
 Manifest readManifest(const QString& path, const ManifestLimits& limits) {

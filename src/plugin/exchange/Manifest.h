@@ -21,6 +21,9 @@ struct ManifestEntry {
     TemplateRecord record;
 };
 
+// Writes the entries and reads them back: throws zq::Error when the file cannot be written or
+// readManifest would not give the same entries (character references to what XML cannot hold,
+// a bound passed).
 void writeManifest(const QString& path, const QList<ManifestEntry>& entries);
 
 // Bounds a manifest must keep to be read.

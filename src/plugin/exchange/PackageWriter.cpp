@@ -3,6 +3,7 @@
 #include "catalogue/TemplateFiles.h"
 
 #include "catalogue/TemplateStore.h"
+#include "catalogue/TextRules.h"
 #include "exchange/ArchiveProgress.h"
 #include "platform/HostPlatform.h"
 #include "util/FileUtil.h"
@@ -12,21 +13,63 @@
 #include <QFileInfo>
 #include <QSet>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace zq {
 
 namespace {
 
-// A hard link costs no copy of the bytes; another file system gets a copy.
+// Stages the store's regular file, never what a link put in its place points to. A hard link
+// costs no copy of the bytes: it is made of the entry itself and kept only when that is a
+// regular file. Another file system gets a copy, read without following a link.
 bool stageFile(const QString& source, const QString& target) {
-    return ::linkat(AT_FDCWD, QFile::encodeName(source).constData(), AT_FDCWD,
-                    QFile::encodeName(target).constData(), AT_SYMLINK_FOLLOW) == 0 ||
-           QFile::copy(source, target);
+    const QByteArray staged = QFile::encodeName(target);
+    if (::linkat(AT_FDCWD, QFile::encodeName(source).constData(), AT_FDCWD, staged.constData(),
+                 0) == 0) {
+        struct stat info {};
+        if (::lstat(staged.constData(), &info) == 0 && S_ISREG(info.st_mode))
+            return true;
+        ::unlink(staged.constData());
+        return false;
+    }
+    QFile input;
+    QFile output(target);
+    if (!openRegularFile(input, source) || !output.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        return false;
+    while (!input.atEnd()) {
+        const QByteArray chunk = input.read(1 << 20);
+        if (chunk.isEmpty() || output.write(chunk) != chunk.size()) {
+            output.remove();
+            return false;
+        }
+    }
+    return true;
 }
 
 QString templateName(const TemplateRecord& record) {
     return QStringLiteral("模板文件“%1”（%2）").arg(record.caption, record.fileName);
+}
+
+QString entryName(const ManifestEntry& entry) {
+    return entry.kind == ManifestEntry::Kind::Class
+               ? QStringLiteral("模板分类“%1”（%2）")
+                     .arg(entry.record.caption, entry.record.classCode)
+               : templateName(entry.record);
+}
+
+// The entry as the text rule lets it travel: a control character stored before the rule becomes
+// a space. A code takes a name's rule; a file name with one is no bare name and stays out.
+ManifestEntry travelling(ManifestEntry entry) {
+    TemplateRecord& r = entry.record;
+    const bool isClass = entry.kind == ManifestEntry::Kind::Class;
+    r.caption =
+        withControlsReplaced(isClass ? TextField::ClassName : TextField::Caption, r.caption);
+    r.memo = withControlsReplaced(isClass ? TextField::ClassMemo : TextField::Memo, r.memo);
+    r.classCode = withControlsReplaced(TextField::ClassName, r.classCode);
+    r.typeName = withControlsReplaced(TextField::TypeName, r.typeName);
+    r.keyWord = withControlsReplaced(TextField::KeyWord, r.keyWord);
+    return entry;
 }
 
 } // namespace
@@ -44,7 +87,7 @@ PackageResult writePackage(const QSqlDatabase& db, const SelectionNode& root,
     for (const ManifestEntry& entry : selected)
         if (entry.kind == ManifestEntry::Kind::Template)
             fileNames.append(entry.record.fileName);
-    ensureLocalCopies(db, templateStorePath(), fileNames);
+    const QSet<QString> damaged = ensureLocalCopies(db, templateStorePath(), fileNames);
     const int total = int(std::count_if(selected.cbegin(), selected.cend(), [](const auto& e) {
         return e.kind == ManifestEntry::Kind::Template;
     }));
@@ -55,29 +98,40 @@ PackageResult writePackage(const QSqlDatabase& db, const SelectionNode& root,
     qint64 stagedBytes = 0;
     int done = 0;
     for (const ManifestEntry& entry : selected) {
+        const ManifestEntry travels = travelling(entry);
+        const auto write = [&] {
+            if (travels.record.toList(TemplateRecord::Form::SevenFields) !=
+                entry.record.toList(TemplateRecord::Form::SevenFields))
+                result.altered.append(entryName(travels) +
+                                      QStringLiteral("：控制字符已替换为空格"));
+            written.append(travels);
+        };
         if (entry.kind == ManifestEntry::Kind::Class) {
-            written.append(entry);
+            write();
             continue;
         }
         const QString& name = entry.record.fileName;
-        const QString source = storedFilePath(name);
-        const QFileInfo file(source);
+        const QFileInfo source(storedFilePath(name));
         const bool first = !staged.contains(name);
         QString reason;
         if (!isBareName(name) || name == manifestFileName())
             reason = QStringLiteral("文件名不能用于模板包");
-        else if (!file.isFile())
+        else if (damaged.contains(name))
+            reason = QStringLiteral("数据库中的该文件已损坏（大小或校验值不符）");
+        else if (source.isSymLink() || (source.exists() && !source.isFile()))
+            reason = QStringLiteral("模板库中的该文件不是普通文件（如链接）");
+        else if (!source.isFile())
             reason = QStringLiteral("模板库中没有该文件");
-        else if (first && !stageFile(source, staging + name))
+        else if (first && !stageFile(source.filePath(), staging + name))
             reason = QStringLiteral("无法复制该文件");
         if (reason.isEmpty()) {
             if (first)
-                stagedBytes += file.size();
+                stagedBytes += source.size();
             staged.insert(name);
-            written.append(entry);
+            write();
             ++result.templates;
         } else {
-            result.leftOut.append(templateName(entry.record) + QStringLiteral("：") + reason);
+            result.leftOut.append(templateName(travels.record) + QStringLiteral("：") + reason);
         }
         if (progress)
             progress(PackageStage::Staging, ++done, total);

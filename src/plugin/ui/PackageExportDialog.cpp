@@ -73,22 +73,27 @@ void PackageExportDialog::exportPackage() {
     PackageResult result;
     try {
         result = writePackage(m_db, selection(), path, splashProgress(process, hint));
-    } catch (const PackageError& e) {
+    } catch (const Error& e) {
         process.stop();
         m_exportState = ExportFailed;
-        dialogs().error(this, kTitle, e.message());
+        dialogs().error(this, kTitle, e.message(), e.details());
         return;
     }
     m_exportState = PackageWritten;
     process.stop();
-    const QString message = QStringLiteral("模板文件导出成功！");
-    if (result.leftOut.isEmpty())
-        dialogs().inform(this, kTitle, message);
-    else
-        dialogs().inform(this, kTitle,
-                         message + QStringLiteral("\n模板库中缺少 %1 个模板文件，没有导出。")
-                                       .arg(result.leftOut.size()),
-                         result.leftOut.join('\n'));
+    if (result.leftOut.isEmpty() && result.altered.isEmpty()) {
+        dialogs().inform(this, kTitle, QStringLiteral("模板文件导出成功！"));
+    } else {
+        // Not a plain success: what the package lacks or carries changed is said, and listed.
+        QString text = QStringLiteral("模板文件包已写成，但与模板库不完全相同：");
+        if (!result.leftOut.isEmpty())
+            text += QStringLiteral("\n%1 个模板没有导出（文件缺失、不是普通文件或已损坏）。")
+                        .arg(result.leftOut.size());
+        if (!result.altered.isEmpty())
+            text += QStringLiteral("\n%1 项名称或说明中的控制字符已替换为空格。")
+                        .arg(result.altered.size());
+        dialogs().warn(this, kTitle, text, (result.leftOut + result.altered).join('\n'));
+    }
     accept();
 }
 

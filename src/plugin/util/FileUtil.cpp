@@ -1,8 +1,12 @@
 #include "util/FileUtil.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace zq {
 
@@ -13,6 +17,21 @@ QString shellFolderPath(int folder) {
         return {};
     const QString path = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
     return QFileInfo(path).isDir() ? path : QString();
+}
+
+bool openRegularFile(QFile& file, const QString& path) {
+    // Not blocking: opening a FIFO for reading would wait for a writer.
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+        !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return false;
+    }
+    return true;
 }
 
 namespace {
