@@ -30,6 +30,7 @@ bool filesBench(const Engine& engine);
 bool managerBench(const Engine& engine);
 bool registrationBench(const Engine& engine);
 bool searchBench(const Engine& engine);
+bool dialogMemoryBench(const Engine& engine);
 
 namespace {
 
@@ -41,7 +42,7 @@ struct Case {
 const Case kCases[] = {
     {"list-read", listReadBench}, {"move", moveBench},       {"check", checkBench},
     {"package", packageBench},    {"manager", managerBench}, {"registration", registrationBench},
-    {"search", searchBench},      {"files", filesBench},
+    {"search", searchBench},      {"files", filesBench},     {"dialog-memory", dialogMemoryBench},
 };
 
 } // namespace
