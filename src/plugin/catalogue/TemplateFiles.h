@@ -57,7 +57,8 @@ bool deleteTemplateAndFile(const QSqlDatabase& db, qint64 docId);
 // match their hash or the copy cannot be written.
 QString ensureLocalCopy(const QSqlDatabase& db, const QString& folder, const QString& fileName);
 
-// ensureLocalCopy for many stored files (an export), with one statement for the database's side.
+// ensureLocalCopy for many stored files (an export), with one statement for the database's side
+// of each 500 files.
 // A file the database lacks is left as it is.
 void ensureLocalCopies(const QSqlDatabase& db, const QString& folder, const QStringList& fileNames);
 

@@ -8,6 +8,7 @@
 #include <QStringDecoder>
 #include <libxml/tree.h>
 #include <libxml/xmlreader.h>
+#include <libxml/xmlwriter.h>
 #include <memory>
 #include <optional>
 
@@ -117,24 +118,46 @@ QString manifestFileName() {
     return QStringLiteral("模板文件信息.xml");
 }
 
-void writeManifest(const QString& path, const QList<ManifestEntry>& entries) {
+ManifestWriter::ManifestWriter(const QString& path)
+    : m_path(path)
+    , m_writer(nullptr, xmlFreeTextWriter) {
     xmlInitParser();
-    const std::unique_ptr<xmlDoc, void (*)(xmlDoc*)> doc(xmlNewDoc(xml("1.0")), xmlFreeDoc);
-    xmlNode* root = xmlNewDocNode(doc.get(), nullptr, xml(kRootElement), nullptr);
-    xmlDocSetRootElement(doc.get(), root);
-    for (const ManifestEntry& entry : entries) {
-        const bool isClass = entry.kind == ManifestEntry::Kind::Class;
-        const QByteArray element = (isClass ? kClassElement : kTemplateElement).toUtf8();
-        xmlNode* node = xmlNewChild(root, nullptr, xml(element.constData()), nullptr);
-        const QStringList values = attributeValues(entry);
-        for (qsizetype i = 0; i < values.size(); ++i) {
-            const char* name = isClass ? kClassAttributes[i] : kTemplateAttributes[i];
-            xmlNewProp(node, xml(name), xml(values[i].toUtf8().constData()));
-        }
-    }
+    m_writer.reset(xmlNewTextWriterFilename(QFile::encodeName(path).constData(), 0));
+    check(m_writer ? 0 : -1);
     // libxml2 writes what gb2312 lacks as character references.
-    if (xmlSaveFormatFileEnc(QFile::encodeName(path).constData(), doc.get(), "gb2312", 1) < 0)
-        throw Error(QStringLiteral("无法保存模板文件信息“%1”。").arg(path));
+    check(xmlTextWriterSetIndent(m_writer.get(), 1));
+    check(xmlTextWriterStartDocument(m_writer.get(), "1.0", "gb2312", nullptr));
+    check(xmlTextWriterStartElement(m_writer.get(), xml(kRootElement)));
+}
+
+void ManifestWriter::add(const ManifestEntry& entry) {
+    const bool isClass = entry.kind == ManifestEntry::Kind::Class;
+    check(xmlTextWriterStartElement(
+        m_writer.get(), xml((isClass ? kClassElement : kTemplateElement).toUtf8().constData())));
+    const QStringList values = attributeValues(entry);
+    for (qsizetype i = 0; i < values.size(); ++i)
+        check(xmlTextWriterWriteAttribute(
+            m_writer.get(), xml(isClass ? kClassAttributes[i] : kTemplateAttributes[i]),
+            xml(values[i].toUtf8().constData())));
+    check(xmlTextWriterEndElement(m_writer.get()));
+}
+
+void ManifestWriter::finish() {
+    check(xmlTextWriterEndDocument(m_writer.get()));
+    check(xmlTextWriterFlush(m_writer.get()));
+    m_writer.reset();
+}
+
+void ManifestWriter::check(int status) const {
+    if (status < 0)
+        throw Error(QStringLiteral("无法保存模板文件信息“%1”。").arg(m_path));
+}
+
+void writeManifest(const QString& path, const QList<ManifestEntry>& entries) {
+    ManifestWriter writer(path);
+    for (const ManifestEntry& entry : entries)
+        writer.add(entry);
+    writer.finish();
 }
 
 Manifest readManifest(const QString& path, const ManifestLimits& limits) {

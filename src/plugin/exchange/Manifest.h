@@ -5,6 +5,9 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <memory>
+
+struct _xmlTextWriter;
 
 namespace zq {
 
@@ -19,6 +22,22 @@ struct ManifestEntry {
     enum class Kind { Class, Template };
     Kind kind;
     TemplateRecord record;
+};
+
+// Writes a manifest one entry at a time, so that a large one need not be held in memory.
+// Throws zq::Error when the file cannot be made or written.
+class ManifestWriter {
+public:
+    explicit ManifestWriter(const QString& path);
+    void add(const ManifestEntry& entry);
+    // Closes the root and the file.
+    void finish();
+
+private:
+    void check(int status) const;
+
+    QString m_path;
+    std::unique_ptr<_xmlTextWriter, void (*)(_xmlTextWriter*)> m_writer;
 };
 
 void writeManifest(const QString& path, const QList<ManifestEntry>& entries);

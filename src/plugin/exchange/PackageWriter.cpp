@@ -1,7 +1,6 @@
 #include "exchange/PackageWriter.h"
 
 #include "catalogue/TemplateFiles.h"
-
 #include "catalogue/TemplateStore.h"
 #include "platform/HostPlatform.h"
 #include "util/FileUtil.h"
@@ -10,7 +9,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QScopeGuard>
-#include <QSet>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -39,45 +37,54 @@ PackageResult writePackage(const QSqlDatabase& db, const SelectionNode& root,
                            QStringLiteral("创建文件临时文件夹失败！"));
     const auto removeStaging = qScopeGuard([&] { deleteDirectoryTree(staging); });
 
-    const QList<ManifestEntry> selected = selectedEntries(root);
-    QStringList fileNames;
-    for (const ManifestEntry& entry : selected)
-        if (entry.kind == ManifestEntry::Kind::Template)
-            fileNames.append(entry.record.fileName);
-    ensureLocalCopies(db, templateStorePath(), fileNames);
-    const int total = int(std::count_if(selected.cbegin(), selected.cend(), [](const auto& e) {
-        return e.kind == ManifestEntry::Kind::Template;
-    }));
+    // The entries go through a few hundred at a time: their stored files brought up to date
+    // in one go, staged, and written to the manifest, so that no list of all of them is held.
+    const int total = selectedTemplateCount(db, root);
+    constexpr qsizetype kBatch = 500;
     PackageResult result;
-    QList<ManifestEntry> written;
-    written.reserve(selected.size());
-    QSet<QString> staged;
+    ManifestWriter manifest(staging + manifestFileName());
+    QList<ManifestEntry> batch;
     int done = 0;
-    for (const ManifestEntry& entry : selected) {
-        if (entry.kind == ManifestEntry::Kind::Class) {
-            written.append(entry);
-            continue;
+    const auto writeBatch = [&] {
+        QStringList fileNames;
+        for (const ManifestEntry& entry : std::as_const(batch))
+            if (entry.kind == ManifestEntry::Kind::Template)
+                fileNames.append(entry.record.fileName);
+        ensureLocalCopies(db, templateStorePath(), fileNames);
+        for (const ManifestEntry& entry : std::as_const(batch)) {
+            if (entry.kind == ManifestEntry::Kind::Class) {
+                manifest.add(entry);
+                continue;
+            }
+            const QString& name = entry.record.fileName;
+            const QString source = storedFilePath(name);
+            const QString target = staging + name;
+            QString reason;
+            if (!isBareName(name) || name == manifestFileName())
+                reason = QStringLiteral("文件名不能用于模板包");
+            else if (!QFileInfo(source).isFile())
+                reason = QStringLiteral("模板库中没有该文件");
+            // Two templates may name one file: it is staged once.
+            else if (!QFileInfo::exists(target) && !stageFile(source, target))
+                reason = QStringLiteral("无法复制该文件");
+            if (reason.isEmpty()) {
+                manifest.add(entry);
+                ++result.templates;
+            } else {
+                result.leftOut.append(templateName(entry.record) + QStringLiteral("：") + reason);
+            }
+            if (progress)
+                progress(++done, total);
         }
-        const QString& name = entry.record.fileName;
-        const QString source = storedFilePath(name);
-        QString reason;
-        if (!isBareName(name) || name == manifestFileName())
-            reason = QStringLiteral("文件名不能用于模板包");
-        else if (!QFileInfo(source).isFile())
-            reason = QStringLiteral("模板库中没有该文件");
-        else if (!staged.contains(name) && !stageFile(source, staging + name))
-            reason = QStringLiteral("无法复制该文件");
-        if (reason.isEmpty()) {
-            staged.insert(name);
-            written.append(entry);
-            ++result.templates;
-        } else {
-            result.leftOut.append(templateName(entry.record) + QStringLiteral("：") + reason);
-        }
-        if (progress)
-            progress(++done, total);
-    }
-    writeManifest(staging + manifestFileName(), written);
+        batch.clear();
+    };
+    forEachSelectedEntry(db, root, [&](const ManifestEntry& entry) {
+        batch.append(entry);
+        if (batch.size() == kBatch)
+            writeBatch();
+    });
+    writeBatch();
+    manifest.finish();
 
     // A file left from before is no package of this run.
     const QDateTime started = QDateTime::currentDateTime().addSecs(-1);

@@ -15,10 +15,11 @@ struct PackageResult {
 
 // Writes the ticked part of the tree below the root into the package file: the templates'
 // stored files (brought up to date from the catalogue first) and the manifest go into the emptied
-// staging folder, the host packs that folder into the file, and the staging folder is removed
-// again. A ticked template without its stored file is left out of the manifest and the package and
-// named in the result. Throws PackageError when the staging folder cannot be made or no package was
-// written, zq::Error on any other failure.
+// staging folder a few hundred entries at a time, the host packs that folder into the file, and
+// the staging folder is removed again. Pending templates of ticked classes are read as they are
+// reached, so memory does not grow with the catalogue. A ticked template without its stored file is
+// left out of the manifest and the package and named in the result. Throws PackageError when the
+// staging folder cannot be made or no package was written, zq::Error on any other failure.
 PackageResult writePackage(const QSqlDatabase& db, const SelectionNode& root,
                            const QString& packagePath, const PackageProgress& progress = {});
 
