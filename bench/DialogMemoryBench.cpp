@@ -54,8 +54,10 @@ bool measure(const QSqlDatabase& db, const char* name, double baselineMs) {
 
     // Its templates come with the root's tick, in one statement.
     QTreeWidgetItem* large = nullptr;
+    // A template's record may read like that class's code.
     for (int i = 0; i < root->childCount(); ++i)
-        if (nodeClassCode(root->child(i)) == kLargeClassCode)
+        if (imageIndex(root->child(i)) == kClassImage &&
+            nodeClassCode(root->child(i)) == kLargeClassCode)
             large = root->child(i);
     StatementCounter counter(db);
     const double openMs = bestMs(1, [&] {

@@ -291,6 +291,10 @@ MainWindow::FrameChoice MainWindow::scriptedChoice(const QStringList& ticks, con
         auto* tree = frame.container->findChild<QTreeWidget*>(QStringLiteral("cktreeDocTemp"));
         if (!tree)
             throw std::runtime_error("the plug-in placed no selection tree");
+        // Every node opened one at a time, as a person clicks them: a class fills its templates
+        // when it is first opened, which expandAll() would not tell it.
+        for (QTreeWidgetItemIterator it(tree); *it; ++it)
+            (*it)->setExpanded(true);
         for (const QString& label : ticks) {
             const auto found = tree->findItems(label, Qt::MatchExactly | Qt::MatchRecursive);
             if (found.size() != 1)
@@ -301,7 +305,6 @@ MainWindow::FrameChoice MainWindow::scriptedChoice(const QStringList& ticks, con
         }
         for (int i = 0; ticks.isEmpty() && i < tree->topLevelItemCount(); ++i)
             tree->topLevelItem(i)->setCheckState(0, Qt::Checked);
-        tree->expandAll();
         nodes = treeLines(tree);
         frame.dialog.show();
         QCoreApplication::processEvents();
