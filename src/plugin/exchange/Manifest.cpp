@@ -126,6 +126,7 @@ ManifestWriter::ManifestWriter(const QString& path)
     check(m_writer ? 0 : -1);
     // libxml2 writes what gb2312 lacks as character references.
     check(xmlTextWriterSetIndent(m_writer.get(), 1));
+    check(xmlTextWriterSetIndentString(m_writer.get(), xml("  ")));
     check(xmlTextWriterStartDocument(m_writer.get(), "1.0", "gb2312", nullptr));
     check(xmlTextWriterStartElement(m_writer.get(), xml(kRootElement)));
 }
