@@ -291,10 +291,8 @@ MainWindow::FrameChoice MainWindow::scriptedChoice(const QStringList& ticks, con
         auto* tree = frame.container->findChild<QTreeWidget*>(QStringLiteral("cktreeDocTemp"));
         if (!tree)
             throw std::runtime_error("the plug-in placed no selection tree");
-        // Every node opened one at a time, as a person clicks them: a class fills its templates
-        // when it is first opened, which expandAll() would not tell it.
-        for (QTreeWidgetItemIterator it(tree); *it; ++it)
-            (*it)->setExpanded(true);
+        // Every node opened before the ticks: a class shows its templates once it is opened.
+        tree->expandAll();
         for (const QString& label : ticks) {
             const auto found = tree->findItems(label, Qt::MatchExactly | Qt::MatchRecursive);
             if (found.size() != 1)

@@ -4,8 +4,8 @@
 
 namespace zq::test {
 
-// Opens the node and everything below it one node at a time, as clicks would, so that each
-// class fills its templates before its children are visited.
+// Opens every node, as a person opening them one by one: each class fills its templates
+// before its children are visited.
 inline void openAll(QTreeWidgetItem* item) {
     item->setExpanded(true);
     for (int i = 0; i < item->childCount(); ++i)
