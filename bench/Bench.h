@@ -15,10 +15,12 @@ class QWidget;
 
 namespace zq::bench {
 
-// The database a case runs on: "sqlite" or "postgresql".
+// The database a case runs on: "sqlite" or "postgresql", and where it is (a SQLite file or a
+// server URL), for the programs a case starts.
 struct Engine {
     const char* name;
     QSqlDatabase db;
+    QString location;
 };
 
 // The best time of `runs` runs of the work, in milliseconds; `prepare` runs untimed before

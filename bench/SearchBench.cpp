@@ -8,6 +8,7 @@
 #include "catalogue/Sql.h"
 #include "catalogue/TemplateSearch.h"
 #include "ui/SearchDialog.h"
+#include "ui/TemplateEditing.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -86,7 +87,8 @@ bool searchBench(const Engine& engine) {
     };
 
     StatementCounter counter(db);
-    SearchDialog dialog(nullptr, db);
+    TemplateEditing editing(nullptr, db);
+    SearchDialog dialog(nullptr, db, editing);
     std::printf("Search on %d templates in %d classes, results shown in the search window "
                 "(best of %d runs; ratio = search / bare SELECT)\n",
                 kTemplates, kClasses, kRuns);

@@ -30,6 +30,7 @@ bool filesBench(const Engine& engine);
 bool managerBench(const Engine& engine);
 bool registrationBench(const Engine& engine);
 bool searchBench(const Engine& engine);
+bool crashBench(const Engine& engine);
 bool dialogMemoryBench(const Engine& engine);
 
 namespace {
@@ -40,9 +41,11 @@ struct Case {
 };
 
 const Case kCases[] = {
-    {"list-read", listReadBench}, {"move", moveBench},       {"check", checkBench},
-    {"package", packageBench},    {"manager", managerBench}, {"registration", registrationBench},
-    {"search", searchBench},      {"files", filesBench},     {"dialog-memory", dialogMemoryBench},
+    {"list-read", listReadBench}, {"move", moveBench},
+    {"check", checkBench},        {"package", packageBench},
+    {"manager", managerBench},    {"registration", registrationBench},
+    {"search", searchBench},      {"files", filesBench},
+    {"crash", crashBench},        {"dialog-memory", dialogMemoryBench},
 };
 
 } // namespace
@@ -78,7 +81,8 @@ int main(int argc, char** argv) {
     try {
         if (!generated.isEmpty()) {
             const Engine engine{
-                "sqlite", corvane::openHostDatabase(QStringLiteral("bench-generate"), generated)};
+                "sqlite", corvane::openHostDatabase(QStringLiteral("bench-generate"), generated),
+                generated};
             QSqlDatabase db = engine.db;
             corvane::createHostSchema(db);
             useLargeCatalogue(engine);
@@ -87,14 +91,15 @@ int main(int argc, char** argv) {
         const QTemporaryDir folder;
         if (!folder.isValid())
             throw std::runtime_error("cannot make a temporary folder");
+        const QString sqliteFile = folder.filePath(QStringLiteral("catalogue.sqlite"));
         QList<Engine> engines = {
-            {"sqlite",
-             corvane::openHostDatabase(QStringLiteral("bench-sqlite"),
-                                       folder.filePath(QStringLiteral("catalogue.sqlite")))}};
+            {"sqlite", corvane::openHostDatabase(QStringLiteral("bench-sqlite"), sqliteFile),
+             sqliteFile}};
         if (!postgresUrl.isEmpty())
-            engines.append(
-                {"postgresql", corvane::openHostDatabase(QStringLiteral("bench-postgres"),
-                                                         QString(), postgresUrl)});
+            engines.append({"postgresql",
+                            corvane::openHostDatabase(QStringLiteral("bench-postgres"), QString(),
+                                                      postgresUrl),
+                            postgresUrl});
         bool agreed = true;
         for (Engine& engine : engines) {
             if (!engineName.isEmpty() && engineName != QLatin1String(engine.name))

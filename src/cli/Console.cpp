@@ -26,9 +26,8 @@ bool confirm(const QString& question) {
     return answer == QLatin1String("y") || answer == QLatin1String("yes");
 }
 
-Progress::Progress(const QString& label)
-    : m_label(label)
-    , m_shown(isatty(fileno(stderr))) {
+Progress::Progress()
+    : m_shown(isatty(fileno(stderr))) {
 }
 
 Progress::~Progress() {
@@ -36,20 +35,22 @@ Progress::~Progress() {
         std::fputs("\r\033[K", stderr);
 }
 
-void Progress::update(qint64 done, qint64 total) {
+void Progress::update(const QString& label, qint64 done, qint64 total) {
     if (!m_shown || total <= 0)
         return;
     constexpr int width = 30;
     const int filled = int(width * done / total);
     // A terminal line per step would cost more than the work on a large catalogue.
-    if (filled == m_lastFilled && done - m_lastDone < total / 100 && done != total)
+    if (label == m_label && filled == m_lastFilled && done - m_lastDone < total / 100 &&
+        done != total)
         return;
+    m_label = label;
     m_lastFilled = filled;
     m_lastDone = done;
     const QString bar =
         QString(filled, QLatin1Char('#')) + QString(width - filled, QLatin1Char('.'));
     const QByteArray line =
-        QStringLiteral("\r%1 [%2] %3/%4").arg(m_label, bar).arg(done).arg(total).toUtf8();
+        QStringLiteral("\r\033[K%1 [%2] %3/%4").arg(label, bar).arg(done).arg(total).toUtf8();
     std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
     std::fflush(stderr);
 }

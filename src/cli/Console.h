@@ -1,5 +1,7 @@
 #pragma once
 
+#include "exchange/PackageFolders.h"
+
 #include <QString>
 
 namespace zq::cli {
@@ -14,27 +16,35 @@ void printError(const QString& text);
 bool confirm(const QString& question);
 
 // Counts and a bar on standard error for long work, and nothing when standard error is not a
-// terminal. Clears its line when done.
+// terminal. A new label starts a new bar on the same line; the line is cleared when done.
 class Progress {
 public:
-    explicit Progress(const QString& label);
+    Progress();
     ~Progress();
     Progress(const Progress&) = delete;
     Progress& operator=(const Progress&) = delete;
-    void update(qint64 done, qint64 total);
+    void update(const QString& label, qint64 done, qint64 total);
 
 private:
-    QString m_label;
     bool m_shown;
+    QString m_label;
     qint64 m_lastDone = -1;
     int m_lastFilled = -1;
 };
 
-// Runs the work, handing it a progress callback (done, total), and clears the progress line
-// before giving the work's result.
+// Runs package work, handing it a progress callback, and clears the progress line before
+// giving the work's result. `label` names the work's count of entries; while the archive is
+// packed or unpacked, the bar says so and counts MB.
 template <typename Work> auto withProgress(const QString& label, Work work) {
-    Progress progress(label);
-    return work([&progress](int done, int total) { progress.update(done, total); });
+    Progress progress;
+    return work(PackageProgress([&](PackageStage stage, qint64 done, qint64 total) {
+        if (stage == PackageStage::Compressing || stage == PackageStage::Extracting)
+            progress.update(stage == PackageStage::Compressing ? QStringLiteral("Packing (MB)")
+                                                               : QStringLiteral("Unpacking (MB)"),
+                            (done + (1 << 20) - 1) >> 20, (total + (1 << 20) - 1) >> 20);
+        else
+            progress.update(label, done, total);
+    }));
 }
 
 } // namespace zq::cli

@@ -6,6 +6,7 @@
 
 #include "HostDatabase.h"
 #include "catalogue/TemplateStore.h"
+#include "exchange/PackageFolders.h"
 #include "util/Error.h"
 #include "util/Log.h"
 
@@ -150,6 +151,7 @@ int run(const QStringList& arguments) {
     const QString setting =
         parser.isSet(database) ? parser.value(database) : qEnvironmentVariable("CORVANE_DATABASE");
     QSqlDatabase db = openCatalogue(setting);
+    zq::sweepInterruptedWork(db);
     const CommandContext context{db, parser.isSet(json), parser.isSet(yes)};
     if (command == QLatin1String("list"))
         return runList(context, parser.isSet(classCode) ? std::optional(parser.value(classCode))

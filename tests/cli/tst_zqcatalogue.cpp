@@ -61,6 +61,8 @@ public:
         file.write("template " + name.toUtf8());
     }
     bool inStore(const QString& name) const { return QFile::exists(m_store + name); }
+    const QString& store() const { return m_store; }
+    QString hostFolder() const { return m_folder.path(); }
 
     Run run(QStringList arguments, const QByteArray& input = {}) const {
         arguments << "--database" << m_database << "--host-folder" << m_folder.path();
@@ -350,6 +352,55 @@ private slots:
         // A second import adds nothing.
         QCOMPARE(target.run({"import", package}).status, 0);
         QCOMPARE(listingsOf(target), listings);
+    }
+
+    // An import killed at any step leaves, once a tool has started again, a catalogue that
+    // check finds clean: no store file without its row, no unpack or staging folder; the same
+    // import then completes.
+    void crashedImportLeavesNothingBehind_data() {
+        QTest::addColumn<QString>("step");
+        QTest::addColumn<bool>("committed");
+        QTest::newRow("unpacked") << "import:unpacked" << false;
+        QTest::newRow("catalogued, not committed") << "import:catalogued" << false;
+        QTest::newRow("committed, nothing placed") << "import:committed" << true;
+        QTest::newRow("one file placed") << "import:placing" << true;
+    }
+    void crashedImportLeavesNothingBehind() {
+        QFETCH(QString, step);
+        QFETCH(bool, committed);
+        QTemporaryDir out;
+        const QString package = out.path() + "/all.TempFile";
+        QStringList listings;
+        {
+            Installation source;
+            source.catalogue().addClass("0001", "审计准备");
+            for (int i = 0; i < 20; ++i) {
+                const QString name = QString("t%1.doc").arg(i);
+                source.catalogue().addTemplate(name, "0001", name);
+                source.addStoreFile(name);
+            }
+            listings = listingsOf(source);
+            QCOMPARE(source.run({"export", package}).status, 0);
+        }
+        Installation target;
+        target.catalogue();
+        qputenv("ZQ_CRASH_AT", step.toUtf8());
+        const Run crashed = target.run({"import", package});
+        qunsetenv("ZQ_CRASH_AT");
+        QCOMPARE(crashed.status, -1);
+
+        const Run check = target.run({"check"});
+        QVERIFY2(check.status == 0, qPrintable(check.out + check.err));
+        QVERIFY(!QFileInfo::exists(target.hostFolder() + "/~App~Temp/XTGL/DocUnZipTemplate"));
+        QVERIFY(!QFileInfo::exists(target.store() + ".zq-staging"));
+        // Committed means whole: every template is catalogued, its bytes kept by the catalogue.
+        QCOMPARE(listingsOf(target) == listings, committed);
+
+        QCOMPARE(target.run({"import", package}).status, 0);
+        QCOMPARE(listingsOf(target), listings);
+        if (!committed)
+            QVERIFY(target.inStore("t0.doc") && target.inStore("t19.doc"));
+        QCOMPARE(target.run({"check"}).status, 0);
     }
 
     void badArgumentsGiveOneLineAndAFailure_data() {

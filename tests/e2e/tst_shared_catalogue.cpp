@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -86,6 +87,10 @@ public:
             trigger(op == QLatin1String("open")  ? "ActeditDoc"
                     : op == QLatin1String("reg") ? "ActReg"
                                                  : "ActDeleteDoc");
+        } else if (op == QLatin1String("search-open")) {
+            // Found by name in the search window and opened from there; the search closes.
+            m_searchName = f[1];
+            trigger("ActSearch");
         } else if (op == QLatin1String("export")) {
             m_exportPath = f[1];
             trigger("ActExport");
@@ -182,6 +187,14 @@ private:
                 ->topLevelItem(0)
                 ->setCheckState(0, Qt::Checked);
             press(modal->findChild<QPushButton*>(QStringLiteral("BtBtnOK")));
+        } else if (modal->objectName() == QLatin1String("Frm_findDoc")) {
+            modal->findChild<QCheckBox*>(QStringLiteral("ChkBoxModeName"))->setChecked(true);
+            modal->findChild<QLineEdit*>(QStringLiteral("edtModeName"))->setText(m_searchName);
+            modal->findChild<QPushButton*>(QStringLiteral("BtnSerch"))->click();
+            auto* results = modal->findChild<QTreeWidget*>(QStringLiteral("lvwLog"));
+            results->setCurrentItem(results->topLevelItem(0));
+            modal->findChild<QAction*>(QStringLiteral("actActeditDoc"))->trigger();
+            QMetaObject::invokeMethod(modal, "reject", Qt::QueuedConnection);
         } else if (auto* chooser = qobject_cast<QFileDialog*>(modal)) {
             // The name typed in full: selectFile races the dialog's own start-up.
             chooser->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(m_exportPath);
@@ -200,6 +213,7 @@ private:
     std::unique_ptr<corvane::MainWindow> m_window;
     QTimer m_modals;
     QStringList m_addValues;
+    QString m_searchName;
     QString m_exportPath;
     QList<QPointer<QWidget>> m_answered;
 };
@@ -302,6 +316,21 @@ private slots:
         QCOMPARE(run(1, {"open|计划", "write|plan.doc|plan, third", "refresh"}), QStringList());
         QVERIFY(writeFile(storePath(2, "plan.doc"), "plan, THIRD")); // same size, other bytes
         QCOMPARE(run(2, {"open|计划", "show|plan.doc"}), QStringList{"plan.doc: plan, third"});
+    }
+
+    // Opened from the search window, the file is watched as from the manager: the edit reaches
+    // the catalogue, and the manager's next open does not put the old bytes back.
+    void editFromSearchTravelsBack() {
+        QCOMPARE(run(2, {"search-open|计划", "write|plan.doc|plan, from the search",
+                         "wait-upload|plan.doc"}),
+                 QStringList{"plan.doc sent"});
+        QCOMPARE(run(1, {"open|计划", "show|plan.doc"}),
+                 QStringList{"plan.doc: plan, from the search"});
+        QCOMPARE(run(1, {"search-open|计划", "write|plan.doc|plan, searched again", "open|计划",
+                         "show|plan.doc"}),
+                 QStringList{"plan.doc: plan, searched again"});
+        QCOMPARE(run(2, {"open|计划", "show|plan.doc"}),
+                 QStringList{"plan.doc: plan, searched again"});
     }
 
     // Store files of a catalogue that predates the table go to the database when the manager

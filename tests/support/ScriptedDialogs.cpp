@@ -37,8 +37,9 @@ QString ScriptedDialogs::chooseOpenFile(QWidget*, const QString& caption, const 
 }
 
 QString ScriptedDialogs::chooseSaveFile(QWidget*, const QString& caption, const QString& folder,
-                                        const QString& filter) {
-    shown.append({QStringLiteral("save"), folder, caption + QLatin1Char('|') + filter});
+                                        const QString& filter, const QString& defaultSuffix) {
+    shown.append({QStringLiteral("save"), folder,
+                  caption + QLatin1Char('|') + filter + QLatin1Char('|') + defaultSuffix});
     return files.isEmpty() ? QString() : files.dequeue();
 }
 

@@ -17,7 +17,9 @@ public:
     struct Shown {
         QString kind; // ask, inform, warn, error, open, save, exec
         QString title;
-        QString text; // the message, the file dialog's caption, or the dialog's window title
+        // the message, the dialog's window title, or a file dialog's caption and filter, and a
+        // save dialog's default suffix, '|' between
+        QString text;
         QString details = {}; // a message box's details area
     };
     QList<Shown> shown;
@@ -40,7 +42,7 @@ public:
     QString chooseOpenFile(QWidget* parent, const QString& caption, const QString& folder,
                            const QString& filter) override;
     QString chooseSaveFile(QWidget* parent, const QString& caption, const QString& folder,
-                           const QString& filter) override;
+                           const QString& filter, const QString& defaultSuffix) override;
     int exec(QDialog* dialog) override;
 };
 

@@ -170,7 +170,20 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(Error, moveClassTo(catalogue.db(), "00050001", ""));
         QVERIFY_THROWS_EXCEPTION(Error, moveDocToClass(catalogue.db(), docId, "0009"));
         QVERIFY_THROWS_EXCEPTION(Error, moveDocToClass(catalogue.db(), docId + 100, "00010001"));
+        // The root holds classes, and a template stays out of it whoever asks; a move into the
+        // class it is in is refused alike.
+        for (const QString& target : {QString(), QString("0001")}) {
+            try {
+                moveDocToClass(catalogue.db(), docId, target);
+                QFAIL("filed");
+            } catch (const Error& e) {
+                QCOMPARE(e.message(), QString("不能把该模板移到这里！"));
+            }
+        }
         QCOMPARE(snapshot(catalogue.db()), before);
+        // One filed under the root by an import may still be moved into a class.
+        const qint64 rootDoc = catalogue.addTemplate("根下模板", "");
+        QCOMPARE(moveDocToClass(catalogue.db(), rootDoc, "00010001").fromCode, QString());
     }
 
     void templateMoveAndItsUndo() {

@@ -17,9 +17,14 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QUuid>
 #include <QtTest>
+#include <unistd.h>
 
 using namespace zq;
 using zq::test::FakeHost;
@@ -198,18 +203,20 @@ private slots:
             QVERIFY2(node, qPrintable(key));
             setChecked(*node, Qt::Checked);
         }
-        QList<QPair<int, int>> steps;
+        QList<QPair<qint64, qint64>> steps;
         const PackageResult result =
-            zq::writePackage(x.catalogue.db(), root, x.package(), [&](int done, int total) {
-                steps.append({done, total});
-            });
+            zq::writePackage(x.catalogue.db(), root, x.package(),
+                             [&](PackageStage stage, qint64 done, qint64 total) {
+                                 if (stage == PackageStage::Staging)
+                                     steps.append({done, total});
+                             });
         QVERIFY(result.leftOut.isEmpty());
         QVERIFY(!QFileInfo::exists(stagingFolder()));
         // The total is known before the first template is read.
         const int templates = int(expected.filter(QRegularExpression("^T ")).size());
         QCOMPARE(steps.size(), templates);
         for (int i = 0; i < steps.size(); ++i)
-            QCOMPARE(steps[i], qMakePair(i + 1, templates));
+            QCOMPARE(steps[i], qMakePair(qint64(i + 1), qint64(templates)));
 
         const QString out = x.dir.filePath("unpacked");
         QDir().mkpath(out);
@@ -306,6 +313,56 @@ private slots:
     }
 
     // Only adds: what the catalogue has stays, whatever the package says.
+    // Progress covers the whole of the work: entries while staging and cataloguing, and the
+    // bytes the host has read while it packs and unpacks, counted as it goes.
+    void progressOfEveryStage() {
+        Exchange x;
+        x.catalogue.addClass("0001", "A");
+        QByteArray large(3 << 20, Qt::Uninitialized); // random: no archive bomb
+        QRandomGenerator(7).fillRange(reinterpret_cast<quint32*>(large.data()), large.size() / 4);
+        x.stored("a", "0001", "a.doc", large);
+        x.stored("b", "0001", "b.doc", "b");
+        // The host reads the package in four pieces, a pause after each, before unpacking it.
+        const auto extract = x.host.extractWith;
+        x.host.extractWith = [&](const QString& archive, const QString& folder) {
+            QFile file(archive);
+            file.open(QIODevice::ReadOnly);
+            while (!file.read(file.size() / 4 + 1).isEmpty())
+                QThread::msleep(250);
+            return extract(archive, folder);
+        };
+        QList<std::tuple<PackageStage, qint64, qint64>> seen;
+        const PackageProgress record = [&](PackageStage stage, qint64 done, qint64 total) {
+            seen.append({stage, done, total});
+        };
+        const auto stages = [&] {
+            QList<PackageStage> order;
+            for (const auto& [stage, done, total] : seen)
+                if (order.isEmpty() || order.last() != stage)
+                    order.append(stage);
+            return order;
+        };
+        QList<SelectionNode> top = fillSelectionTree(x.catalogue.db());
+        setChecked(top[0], Qt::Checked);
+        zq::writePackage(x.catalogue.db(), top[0], x.package(), record);
+        QCOMPARE(stages(), (QList{PackageStage::Staging, PackageStage::Compressing}));
+        QCOMPARE(seen.last(), std::tuple(PackageStage::Compressing, qint64((3 << 20) + 1),
+                                         qint64((3 << 20) + 1)));
+
+        seen.clear();
+        runSql(x.catalogue.db(), "delete from ZQ_DocTempDetail");
+        importPackage(x.catalogue.db(), x.package(), record);
+        QCOMPARE(stages(), (QList{PackageStage::Extracting, PackageStage::Cataloguing}));
+        const qint64 size = QFileInfo(x.package()).size();
+        QVERIFY(std::any_of(seen.cbegin(), seen.cend(), [&](const auto& step) {
+            return std::get<0>(step) == PackageStage::Extracting && std::get<1>(step) > 0 &&
+                   std::get<1>(step) < size && std::get<2>(step) == size;
+        }));
+        QCOMPARE(seen.last(), std::tuple(PackageStage::Cataloguing, qint64(3), qint64(3)));
+        for (const auto& [stage, done, total] : seen)
+            QVERIFY(done >= 0 && done <= total);
+    }
+
     void importKeepsWhatIsPresent() {
         Exchange x;
         x.catalogue.addClass("0001", "本地名称", "本地说明");
@@ -392,11 +449,11 @@ private slots:
         {
             QSqlDatabase other = corvane::openHostDatabase(
                 QStringLiteral("elsewhere"), QString(), qEnvironmentVariable("ZQ_TEST_DATABASE"));
-            const ImportReport report =
-                importPackage(x.catalogue.db(), package, [&](int done, int) {
+            const ImportReport report = importPackage(
+                x.catalogue.db(), package, [&](PackageStage stage, qint64 done, qint64) {
                     // Once this import has read the catalogue, the other one commits class 0002
                     // and template 二.
-                    if (done == 1) {
+                    if (stage == PackageStage::Cataloguing && done == 1) {
                         insertClass(other, "0002", "乙", "");
                         addTemplateWithFile(other, {"二", x.p + "2.doc", "", "0001", "", ""},
                                             elsewhere.path());
@@ -486,6 +543,51 @@ private slots:
             QVERIFY2(!e.message().isEmpty() && !e.message().contains('/'), qPrintable(e.message()));
         }
         QCOMPARE(x.catalogue.count("ZQ_DocInfoMaster") + x.catalogue.count("ZQ_DocTempDetail"), 0);
+    }
+
+    // A store that cannot take the package stops the import before anything is catalogued,
+    // naming the cause. As root, a small or read-only tmpfs stands in for the store's disk.
+    void storeWithoutRoom_data() {
+        QTest::addColumn<QString>("mountOptions"); // empty: a folder without write permission
+        QTest::addColumn<QString>("message");
+        const bool root = ::geteuid() == 0;
+        if (root)
+            QTest::newRow("full disk") << "size=1m"
+                                       << "模板库所在磁盘空间不足";
+        QTest::newRow("read-only folder") << (root ? "size=8m,ro" : "") << "模板库文件夹只读";
+    }
+    void storeWithoutRoom() {
+        QFETCH(QString, mountOptions);
+        QFETCH(QString, message);
+        Exchange x;
+        const QByteArray large(600 * 1024, 'x');
+        const QString package =
+            x.handMade({classEntry("0001", "甲"), templateEntry("a", x.p + "a.doc", "0001"),
+                        templateEntry("b", x.p + "b.doc", "0001")},
+                       {{x.p + "a.doc", large}, {x.p + "b.doc", large}});
+        QTemporaryDir host;
+        setHostFolder(host.path());
+        const auto restore = qScopeGuard([&] {
+            if (!mountOptions.isEmpty())
+                QProcess::execute("umount", {templateStorePath()});
+            QFile::setPermissions(templateStorePath(),
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            setHostFolder({});
+        });
+        QVERIFY(QDir().mkpath(templateStorePath()));
+        if (mountOptions.isEmpty())
+            QVERIFY(QFile::setPermissions(templateStorePath(), QFile::ReadOwner | QFile::ExeOwner));
+        else if (QProcess::execute("mount", {"-t", "tmpfs", "-o", mountOptions, "tmpfs",
+                                             templateStorePath()}) != 0)
+            QSKIP("cannot mount a tmpfs here");
+        try {
+            importPackage(x.catalogue.db(), package);
+            QFAIL("the import passed");
+        } catch (const Error& e) {
+            QCOMPARE(e.message(), message);
+        }
+        QCOMPARE(x.catalogue.count("ZQ_DocInfoMaster") + x.catalogue.count("ZQ_DocTempDetail"), 0);
+        QCOMPARE(entriesOf(templateStorePath()), QStringList{});
     }
 
     void manifestEntryBound() {

@@ -4,6 +4,7 @@
 #include "HostDatabase.h"
 #include "TestCatalogue.h"
 #include "catalogue/Sql.h"
+#include "catalogue/StoreStaging.h"
 #include "catalogue/TemplateFiles.h"
 #include "catalogue/TemplateStore.h"
 #include "util/Error.h"
@@ -89,6 +90,37 @@ private slots:
         QCOMPARE(inodeOf(copy), inode);
         // No temporary file is left beside it.
         QCOMPARE(QDir(second()).entryList(QDir::Files | QDir::Hidden), QStringList{"计划.doc"});
+    }
+
+    // The next start clears what adds of a process that died left in the store: a journalled
+    // copy whose row never came goes, one whose row was committed stays, and the work of a
+    // process still running is left alone.
+    void crashedAddsAreSwept() {
+        TestCatalogue catalogue;
+        const QString source = second() + "plan.doc";
+        writeFile(source, "x");
+        StoreStaging diedBeforeCommit(first());
+        copyToStore(source, first(), {}, &diedBeforeCommit);
+        StoreStaging diedAfterCommit(first());
+        TemplateRow row{
+            "t",    QFileInfo(copyToStore(source, first(), {}, &diedAfterCommit)).fileName(),
+            "",     "",
+            "WORD", ""};
+        addStoredTemplate(catalogue.db(), row, first(), &diedAfterCommit);
+        const QString staging = first() + ".zq-staging/";
+        const auto runsIn = [&] {
+            return QDir(staging).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        };
+        const QStringList runs = runsIn();
+        QCOMPARE(runs.size(), 2);
+        for (const QString& run : runs) // their process is gone
+            QVERIFY(QDir().rename(staging + run, staging + "999999999-" + run));
+        StoreStaging running(first());
+        copyToStore(source, first(), {}, &running);
+
+        sweepStaleStaging(catalogue.db(), first());
+        QCOMPARE(QDir(first()).entryList(QDir::Files), (QStringList{"plan0.doc", "plan1.doc"}));
+        QCOMPARE(runsIn().size(), 1);
     }
 
     void staleLocalCopyReplaced_data() {

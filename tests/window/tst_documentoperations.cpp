@@ -151,10 +151,10 @@ private slots:
         QCOMPARE(f.rows().size(), 1); // class A alone
     }
 
-    // A failed write of the file's bytes into the catalogue catalogues nothing and keeps the
-    // dialog open with what was typed; the copy the host accepted stays, since the host refers
-    // to it. OK again adds the template.
-    void failedAddKeepsTheDialogAndTheAcceptedCopy() {
+    // A failed write of the file's bytes into the catalogue catalogues nothing, leaves no copy
+    // in the store, even one the host accepted, and keeps the dialog open with what was typed.
+    // OK again adds the template.
+    void failedAddKeepsTheDialogAndLeavesNoCopy() {
         Docs f;
         const QString path = f.source("plan.doc");
         const auto rename = [&](const QString& from, const QString& to) {
@@ -175,12 +175,12 @@ private slots:
             dialog->findChild<QPushButton*>("BtBtnOK")->click();
         });
         f.trigger("ActAddDoc");
-        QCOMPARE(storedAfterFailure, QStringList{f.prefix + "plan.doc"});
+        QCOMPARE(storedAfterFailure, QStringList{});
         QCOMPARE(keptName, QString("名称"));
         QCOMPARE(f.dialogs.texts("error"), QStringList{"保存失败：数据库操作失败。"});
         QCOMPARE(f.host.callNames(), (QStringList{"ZQImportNewRes", "ZQImportNewRes"}));
         QCOMPARE(f.catalogue.count("ZQ_DocTempDetail"), 1);
-        QCOMPARE(f.stored(), (QStringList{f.prefix + "plan.doc", f.prefix + "plan0.doc"}));
+        QCOMPARE(f.stored(), QStringList{f.prefix + "plan.doc"});
     }
 
     // The popup of a class row adds into that row's class; the list, showing the parent, is

@@ -14,10 +14,14 @@
 #include "util/FileUtil.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QUuid>
 
 using namespace zq;
@@ -100,6 +104,7 @@ private slots:
                  qPrintable(hintWhilePacking));
         QCOMPARE(f.dialogs.texts("exec"), QStringList{"模板文件导出"});
         QCOMPARE(f.dialogs.shown[1].kind, QString("save"));
+        QCOMPARE(f.dialogs.shown[1].text, QString("模板文件导出|*.TempFile (*.TempFile)|TempFile"));
         // The desktop folder when there is one, else the name alone.
         QVERIFY(f.dialogs.shown[1].title.endsWith("模板管理导出包.TempFile"));
         QCOMPARE(f.dialogs.shown.last().title, QString("系统提示"));
@@ -164,6 +169,44 @@ private slots:
         QCOMPARE(f.dialogs.texts("error"), QStringList{"创建文件临时文件夹失败！"});
         QCOMPARE(f.dialogs.shown.last().title, QString("系统提示"));
         QVERIFY(!QFileInfo::exists(f.package));
+    }
+
+    // The save dialog itself: a name typed without the suffix is asked about under its final
+    // name when that file exists, and kept only when the person agrees to replace it.
+    void saveDialogAsksAboutTheFinalName_data() {
+        QTest::addColumn<bool>("replace");
+        QTest::newRow("replaced") << true;
+        QTest::newRow("kept") << false;
+    }
+    void saveDialogAsksAboutTheFinalName() {
+        QFETCH(bool, replace);
+        QTemporaryDir dir;
+        const QString existing = dir.filePath("out.TempFile");
+        writeFile(existing, "old");
+        QStringList asked;
+        int choosers = 0;
+        QTimer answer;
+        connect(&answer, &QTimer::timeout, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (auto* chooser = qobject_cast<QFileDialog*>(modal)) {
+                // Typed once; shown again after a refusal to replace, it is cancelled.
+                if (++choosers > 1)
+                    return chooser->reject();
+                chooser->findChild<QLineEdit*>("fileNameEdit")->setText("out");
+                QMetaObject::invokeMethod(chooser, "accept", Qt::QueuedConnection);
+            } else if (auto* box = qobject_cast<QMessageBox*>(modal); box && box->isVisible()) {
+                asked.append(box->text());
+                box->button(replace ? QMessageBox::Yes : QMessageBox::No)->click();
+            }
+        });
+        answer.start(20);
+        const QString chosen = dialogs().chooseSaveFile(nullptr, "导出", dir.path(),
+                                                        "*.TempFile (*.TempFile)", "TempFile");
+        answer.stop();
+        QCOMPARE(chosen, replace ? existing : QString());
+        QCOMPARE(asked.size(), 1);
+        QVERIFY2(asked[0].contains("out.TempFile"), qPrintable(asked[0]));
+        QCOMPARE(choosers, replace ? 1 : 2);
     }
 
     void importFailures_data() {

@@ -3,6 +3,7 @@
 #include "catalogue/TemplateStore.h"
 #include "ui/ClassPickerDialog.h"
 #include "ui/SearchDialog.h"
+#include "ui/TemplateEditing.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -25,6 +26,7 @@ const QString kRoot = QStringLiteral("\\文档模板分类信息");
 struct Search : WindowFixture {
     const QString prefix = "s" + QUuid::createUuid().toString(QUuid::Id128).left(12) + "-";
     qint64 report = 0, plan = 0, copy = 0, voucher = 0;
+    TemplateEditing editing{nullptr, catalogue.db()};
 
     Search() {
         catalogue.addClass("0001", "A");
@@ -119,7 +121,7 @@ private slots:
 
     void searchAndRefine() {
         Search f;
-        SearchDialog dialog(nullptr, f.catalogue.db());
+        SearchDialog dialog(nullptr, f.catalogue.db(), f.editing);
         QCOMPARE(child<QComboBox>(&dialog, "edtModetype")->count(), 2); // Word, Excel
 
         // Continuing within results that are not there does nothing at all.
@@ -163,7 +165,7 @@ private slots:
     // the deleted one. The stored file goes with its last row.
     void deleteAfterSorting() {
         Search f;
-        SearchDialog dialog(nullptr, f.catalogue.db());
+        SearchDialog dialog(nullptr, f.catalogue.db(), f.editing);
         searchFor(dialog, "");
         QCOMPARE(dialog.lastResultIds(), (QList<qint64>{f.report, f.plan, f.copy, f.voucher}));
         QTreeWidget* list = dialog.resultList();
@@ -204,7 +206,7 @@ private slots:
 
     void classFromThePicker() {
         Search f;
-        SearchDialog dialog(nullptr, f.catalogue.db());
+        SearchDialog dialog(nullptr, f.catalogue.db(), f.editing);
         dialog.setClassPath(kRoot + "\\B");
         QPushButton* browse = child<QPushButton>(&dialog, "BtnBro");
         QLineEdit* field = child<QLineEdit>(&dialog, "edtModeClass");

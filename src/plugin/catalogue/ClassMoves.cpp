@@ -96,6 +96,10 @@ bool canDropClass(const QString& classCode, const QString& targetCode) {
            !targetCode.startsWith(classCode);
 }
 
+bool canDropTemplate(const QString& fromCode, const QString& targetCode) {
+    return !targetCode.isEmpty() && targetCode != fromCode;
+}
+
 std::optional<QString> templateClassCode(const QSqlDatabase& db, qint64 docId) {
     const QVariant code = sqlValue(
         db, QStringLiteral("select DocSortID from ZQ_DocTempDetail where DocID = ?"), {docId});
@@ -110,6 +114,8 @@ CatalogueMove moveDocToClass(const QSqlDatabase& db, qint64 docId, const QString
         const std::optional<QString> from = templateClassCode(db, docId);
         if (!from)
             throw Error(QStringLiteral("该模板已不存在，可能已被其他用户删除！"));
+        if (!canDropTemplate(*from, classCode))
+            throw Error(QStringLiteral("不能把该模板移到这里！"));
         runSql(db, QStringLiteral("update ZQ_DocTempDetail set DocSortID = ? where DocID = ?"),
                {classCode, docId});
         transaction.commit();

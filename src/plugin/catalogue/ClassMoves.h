@@ -10,6 +10,9 @@ namespace zq {
 // Whether the class may be moved under the target class (the empty code: the root). Never the
 // root itself, never onto itself, its own parent or a class of its own subtree.
 bool canDropClass(const QString& classCode, const QString& targetCode);
+// Whether a template filed in the class `fromCode` may be moved into the target class: never
+// under the root, which holds classes, nor into the class it is in.
+bool canDropTemplate(const QString& fromCode, const QString& targetCode);
 // The code of the class the template is filed in, or none when there is no such template.
 std::optional<QString> templateClassCode(const QSqlDatabase& db, qint64 docId);
 
@@ -27,7 +30,8 @@ struct CatalogueMove {
     QList<CodeChange> codes; // every class of a moved subtree
 };
 
-// Files the template in the class. Fails when the template or the class is gone.
+// Files the template in the class. Fails when canDropTemplate refuses, or the template or the
+// class is gone.
 CatalogueMove moveDocToClass(const QSqlDatabase& db, qint64 docId, const QString& classCode);
 
 // Moves the class with its subtree and templates under the new parent, in one transaction: the

@@ -1,6 +1,7 @@
 #include "catalogue/TemplateFiles.h"
 
 #include "catalogue/Sql.h"
+#include "catalogue/StoreStaging.h"
 #include "catalogue/TemplateStore.h"
 #include "util/Error.h"
 
@@ -312,7 +313,8 @@ qint64 addTemplateWithFile(const QSqlDatabase& db, const TemplateRow& row, const
     return docId;
 }
 
-qint64 addStoredTemplate(const QSqlDatabase& db, TemplateRow& row, const QString& folder) {
+qint64 addStoredTemplate(const QSqlDatabase& db, TemplateRow& row, const QString& folder,
+                         StoreStaging* staging) {
     ensureTemplateFileTable(db);
     return retryOnConflict(db, [&] {
         Transaction transaction(db);
@@ -324,6 +326,8 @@ qint64 addStoredTemplate(const QSqlDatabase& db, TemplateRow& row, const QString
         const auto taken = [&](const QString& name) { return storedNameTaken(db, name); };
         if (taken(row.fileName)) {
             const QString name = freeStoredName(withSlash(folder), row.fileName, taken);
+            if (staging)
+                staging->expect(name);
             if (!QFile::rename(withSlash(folder) + row.fileName, withSlash(folder) + name))
                 throw Error(QStringLiteral("无法写入模板文件“%1”。").arg(withSlash(folder) + name));
             row.fileName = name;

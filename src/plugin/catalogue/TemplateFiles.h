@@ -38,10 +38,14 @@ void replaceTemplateFile(const QSqlDatabase& db, const QString& folder, const QS
 // Inserts the template row and its file's bytes in one transaction; gives the new DocID.
 qint64 addTemplateWithFile(const QSqlDatabase& db, const TemplateRow& row, const QString& folder);
 
+class StoreStaging;
+
 // Adds a template whose file was just copied into the folder's store under a free name: when
 // another workstation took that name meanwhile, the copy is renamed to the next free one
-// (row.fileName follows) and added under it. The choice and the insert are one step.
-qint64 addStoredTemplate(const QSqlDatabase& db, TemplateRow& row, const QString& folder);
+// (row.fileName follows, and `staging` journals it) and added under it. The choice and the
+// insert are one step.
+qint64 addStoredTemplate(const QSqlDatabase& db, TemplateRow& row, const QString& folder,
+                         StoreStaging* staging = nullptr);
 
 // Deletes the template row, and the file's bytes when no other row names the file, in one
 // transaction; then the store's copy of a file no longer used. A row whose file name has no

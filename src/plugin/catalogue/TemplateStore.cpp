@@ -1,5 +1,6 @@
 #include "catalogue/TemplateStore.h"
 
+#include "catalogue/StoreStaging.h"
 #include "util/Error.h"
 
 #include <QCoreApplication>
@@ -7,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <optional>
 
 namespace zq {
 
@@ -70,7 +72,8 @@ QString freeStoredName(const QString& folder, const QString& fileName,
 }
 
 QString copyToStore(const QString& sourcePath, const QString& folder,
-                    const std::function<bool(const QString& fileName)>& nameTaken) {
+                    const std::function<bool(const QString& fileName)>& nameTaken,
+                    StoreStaging* staging) {
     QString target = folder;
     if (!target.endsWith(QLatin1Char('/')))
         target += QLatin1Char('/');
@@ -82,13 +85,15 @@ QString copyToStore(const QString& sourcePath, const QString& folder,
     std::replace_if(fileName.begin(), fileName.end(), forbiddenInName, QLatin1Char('_'));
     if (!isBareName(fileName))
         fileName.prepend(QLatin1Char('_'));
-    const QString candidate = target + freeStoredName(target, fileName, nameTaken);
 
-    QFile source(sourcePath);
-    if (!source.copy(candidate))
-        throw Error(QStringLiteral("无法把模板文件“%1”复制到“%2”：%3")
-                        .arg(sourcePath, candidate, source.errorString()));
-    return candidate;
+    std::optional<StoreStaging> own;
+    if (!staging)
+        staging = &own.emplace(target);
+    const QString staged = staging->stage(sourcePath);
+    fileName = freeStoredName(target, fileName, nameTaken);
+    staging->expect(fileName);
+    staging->place(staged, fileName);
+    return target + fileName;
 }
 
 } // namespace zq

@@ -20,13 +20,18 @@ bool isBareName(const QString& name);
 // row's file (open, delete, edit, register, export) goes through here.
 QString storedFilePath(const QString& docFileName);
 
+class StoreStaging;
+
 // Copies the source file into the folder under the first free name of the sequence name.ext,
 // name0.ext, name1.ext, ... and returns the full path of the copy. A name is free when the
 // folder has no such file and `nameTaken`, when given, says no (a shared catalogue knows names
-// that this folder has not seen yet). Makes the folder when it is missing; throws when the
-// source cannot be copied.
+// that this folder has not seen yet). The copy is made in the staging folder and appears
+// whole; a given `staging` (of the same folder) keeps the name in its journal until the caller
+// has committed its row. Makes the folder when it is missing; throws when the source cannot be
+// copied.
 QString copyToStore(const QString& sourcePath, const QString& folder,
-                    const std::function<bool(const QString& fileName)>& nameTaken = {});
+                    const std::function<bool(const QString& fileName)>& nameTaken = {},
+                    StoreStaging* staging = nullptr);
 
 // The first free name of that sequence for a bare file name in the folder (ending in '/').
 QString freeStoredName(const QString& folder, const QString& fileName,

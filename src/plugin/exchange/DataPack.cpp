@@ -2,6 +2,7 @@
 
 #include "catalogue/ClassCatalogue.h"
 #include "catalogue/Sql.h"
+#include "catalogue/StoreStaging.h"
 #include "catalogue/TemplateFiles.h"
 #include "catalogue/TemplateStore.h"
 #include "catalogue/TextRules.h"
@@ -14,13 +15,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QScopeGuard>
 #include <QSet>
-#include <QTemporaryFile>
 #include <algorithm>
-#include <cstdio>
-#include <memory>
-#include <vector>
 
 namespace zq {
 
@@ -60,19 +56,6 @@ QList<QVariantList> columnsOf(const QList<TemplateRecord>& rows, Fields... field
 
 // A copy of the file beside its place in the store, put in place only when the catalogue
 // took the pack.
-std::unique_ptr<QTemporaryFile> stagedCopy(const QString& source, const QString& target) {
-    auto part = std::make_unique<QTemporaryFile>(target + QStringLiteral(".XXXXXX"));
-    QFile input(source);
-    if (!part->open() || !input.open(QIODevice::ReadOnly))
-        throw Error(QStringLiteral("无法把文件“%1”放入模板库。").arg(source));
-    while (!input.atEnd())
-        if (part->write(input.read(1 << 20)) < 0)
-            throw Error(QStringLiteral("无法把文件“%1”放入模板库。").arg(source));
-    if (!part->flush())
-        throw Error(QStringLiteral("无法把文件“%1”放入模板库。").arg(source));
-    return part;
-}
-
 } // namespace
 
 QString dataPackFolder() {
@@ -103,9 +86,9 @@ std::optional<QList<ManifestEntry>> readDataPack(const QString& packagePath) {
     if (!QFileInfo(packagePath).isFile())
         return std::nullopt;
     const QString unpack = unpackFolder();
-    if (!prepareWorkFolder(unpack))
+    const WorkFolder held(unpack);
+    if (!held.isReady())
         return std::nullopt;
-    const auto removeUnpacked = qScopeGuard([&] { deleteDirectoryTree(unpack); });
     if (hostPlatform().ExtractFile(packagePath, unpack).isEmpty())
         return std::nullopt;
     QList<ManifestEntry> entries = readManifest(unpack + manifestFileName()).entries;
@@ -220,23 +203,28 @@ DataPackReport importDataPack(const QSqlDatabase& db, const QList<ManifestEntry>
                 columnsOf(oldTemplates, &R::caption, &R::memo, &R::classCode, &R::typeName,
                           &R::keyWord, &R::fileName));
 
-    if (!templates.isEmpty() && !QDir().mkpath(store))
-        throw Error(QStringLiteral("无法创建模板文件夹“%1”。").arg(store));
-    std::vector<std::unique_ptr<QTemporaryFile>> parts;
-    parts.reserve(templates.size());
+    if (!templates.isEmpty()) {
+        if (!QDir().mkpath(store))
+            throw Error(QStringLiteral("无法创建模板文件夹“%1”。").arg(store));
+        qint64 bytes = 0;
+        for (const TemplateRecord& t : std::as_const(templates))
+            bytes += QFileInfo(source + t.fileName).size();
+        checkStoreRoom(db, store, bytes);
+    }
+    // The copies wait in the store's staging folder until the rows are committed.
+    StoreStaging staging(store);
+    QStringList staged;
     for (const TemplateRecord& t : std::as_const(templates)) {
         replaceTemplateFile(db, source, t.fileName);
-        parts.push_back(stagedCopy(source + t.fileName, store + t.fileName));
+        staged.append(staging.stage(source + t.fileName));
     }
     transaction.commit();
-    // A rename replaces a link of that name in the store instead of writing through it.
     for (qsizetype i = 0; i < templates.size(); ++i) {
-        const QString target = store + templates[i].fileName;
-        if (std::rename(QFile::encodeName(parts[i]->fileName()).constData(),
-                        QFile::encodeName(target).constData()) == 0)
-            parts[i]->setAutoRemove(false);
-        else
-            report.refused.append(QStringLiteral("模板文件“%1”：无法放入模板库").arg(target));
+        try {
+            staging.place(staged[i], templates[i].fileName);
+        } catch (const Error& e) {
+            report.refused.append(e.message());
+        }
     }
     return report;
 }

@@ -1,5 +1,6 @@
 #include "exchange/PackageFolders.h"
 
+#include "catalogue/StoreStaging.h"
 #include "catalogue/TemplateStore.h"
 #include "util/FileUtil.h"
 
@@ -26,10 +27,16 @@ QString unpackFolder() {
     return workFolder("DocUnZipTemplate");
 }
 
-bool prepareWorkFolder(const QString& folder) {
-    QString path = folder;
-    while (path.endsWith(QLatin1Char('/')))
-        path.chop(1);
+namespace {
+
+QString withoutSlash(QString folder) {
+    while (folder.endsWith(QLatin1Char('/')))
+        folder.chop(1);
+    return folder;
+}
+
+// Empties the folder, or makes it; false when it cannot be made.
+bool prepare(const QString& path) {
     const QFileInfo info(path);
     if (info.isSymLink())
         QFile::remove(path);
@@ -39,6 +46,35 @@ bool prepareWorkFolder(const QString& folder) {
         return false;
     return QDir().mkpath(path) && QDir(path).isEmpty(QDir::AllEntries | QDir::Hidden |
                                                      QDir::System | QDir::NoDotAndDotDot);
+}
+
+} // namespace
+
+WorkFolder::WorkFolder(const QString& folder)
+    : m_path(withoutSlash(folder))
+    , m_lock(m_path + QStringLiteral(".lock")) {
+    // The lock sits beside the folder, so that emptying the folder leaves it alone. A lock of
+    // a process that is gone counts as free, however long a run takes.
+    m_lock.setStaleLockTime(0);
+    m_ready = QDir().mkpath(QFileInfo(m_path).path()) && m_lock.tryLock(0) && prepare(m_path);
+}
+
+WorkFolder::~WorkFolder() {
+    if (m_lock.isLocked())
+        deleteDirectoryTree(m_path);
+}
+
+void sweepInterruptedWork(const QSqlDatabase& db) {
+    for (const QString& folder : {stagingFolder(), unpackFolder()}) {
+        const QString path = withoutSlash(folder);
+        if (!QFileInfo(path).isDir())
+            continue;
+        QLockFile lock(path + QStringLiteral(".lock"));
+        lock.setStaleLockTime(0);
+        if (lock.tryLock(0))
+            deleteDirectoryTree(path);
+    }
+    sweepStaleStaging(db, templateStorePath());
 }
 
 } // namespace zq

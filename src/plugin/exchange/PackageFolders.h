@@ -2,6 +2,8 @@
 
 #include "util/Error.h"
 
+#include <QLockFile>
+#include <QSqlDatabase>
 #include <QString>
 #include <functional>
 
@@ -12,9 +14,29 @@ namespace zq {
 QString stagingFolder();
 QString unpackFolder();
 
-// Empties the folder, or makes it, so that nothing an interrupted run left behind is used;
-// a link in its place is removed, never followed. False when the folder cannot be made.
-bool prepareWorkFolder(const QString& folder);
+// One of those folders, held by one run: locked, so that two runs (the host and the
+// command-line tool, say) never share it; emptied or made, so that nothing an interrupted run
+// left behind is used (a link in its place is removed, never followed); removed again at the
+// end of the run.
+class WorkFolder {
+public:
+    explicit WorkFolder(const QString& folder);
+    ~WorkFolder();
+    WorkFolder(const WorkFolder&) = delete;
+    WorkFolder& operator=(const WorkFolder&) = delete;
+
+    // False when another running process holds the folder or it cannot be made.
+    bool isReady() const { return m_ready; }
+
+private:
+    QString m_path;
+    QLockFile m_lock;
+    bool m_ready = false;
+};
+
+// Clears what runs that crashed left behind: the working folders that no running process
+// holds, and the template store's staging (see StoreStaging). Run it when a tool starts.
+void sweepInterruptedWork(const QSqlDatabase& db);
 
 // The failures of package work that the windows show with messages of their own.
 class PackageError : public Error {
@@ -29,7 +51,11 @@ private:
     Kind m_kind;
 };
 
-// Called as work moves on: done out of total.
-using PackageProgress = std::function<void(int done, int total)>;
+// The stages of package work, each with its own count: entries while files are staged or
+// catalogued, bytes while the host packs or unpacks the archive.
+enum class PackageStage { Staging, Compressing, Extracting, Cataloguing };
+
+// Called as work moves on: the stage, and done out of total of its count.
+using PackageProgress = std::function<void(PackageStage stage, qint64 done, qint64 total)>;
 
 } // namespace zq

@@ -2,48 +2,24 @@
 
 #include "catalogue/ClassCatalogue.h"
 #include "catalogue/Sql.h"
+#include "catalogue/StoreStaging.h"
 #include "catalogue/TemplateDocuments.h"
 #include "catalogue/TemplateFiles.h"
 #include "catalogue/TemplateStore.h"
+#include "exchange/ArchiveProgress.h"
 #include "platform/HostPlatform.h"
+#include "util/CrashPoint.h"
 #include "util/FileUtil.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QScopeGuard>
 #include <QSet>
-#include <QTemporaryFile>
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
 
 namespace zq {
 
 namespace {
-
-// Moves the file into place; a rename replaces a link of that name instead of writing through
-// it. Across file systems the bytes go to a fresh file beside the target first.
-void moveIntoStore(const QString& source, const QString& target) {
-    if (std::rename(QFile::encodeName(source).constData(), QFile::encodeName(target).constData()) ==
-        0)
-        return;
-    bool placed = false;
-    if (errno == EXDEV) {
-        QTemporaryFile part(target + QStringLiteral(".XXXXXX"));
-        QFile input(source);
-        if (part.open() && input.open(QIODevice::ReadOnly)) {
-            while (!input.atEnd() && part.write(input.read(1 << 20)) >= 0) {
-            }
-            placed = input.atEnd() && part.flush() &&
-                     std::rename(QFile::encodeName(part.fileName()).constData(),
-                                 QFile::encodeName(target).constData()) == 0;
-            part.setAutoRemove(!placed);
-        }
-    }
-    if (!placed)
-        throw Error(QStringLiteral("无法把文件放入模板库"));
-}
 
 // Entries come in code order, classes before their templates, so a class that is in neither
 // the catalogue nor the package is known by the time anything is filed in it.
@@ -67,6 +43,15 @@ QString packageDamage(const QString& packagePath) {
                           "特殊文件），或超出解包的限制（条目数、大小、可用空间）。");
 }
 
+// The bytes the package's template files take once unpacked.
+qint64 unpackedBytes(const Manifest& manifest) {
+    qint64 bytes = 0;
+    for (const ManifestEntry& entry : manifest.entries)
+        if (entry.kind == ManifestEntry::Kind::Template && isBareName(entry.record.fileName))
+            bytes += QFileInfo(unpackFolder() + entry.record.fileName).size();
+    return bytes;
+}
+
 TemplateRow templateRow(const TemplateRecord& entry) {
     return {entry.caption,   entry.fileName, entry.memo,
             entry.classCode, entry.typeName, entry.keyWord};
@@ -81,8 +66,9 @@ public:
         , m_codes(columnValues(db, QStringLiteral("select DocSortID from ZQ_DocInfoMaster")))
         , m_files(columnValues(db, QStringLiteral("select DocFileName from ZQ_DocTempDetail"))) {}
 
-    // Files put into the store in this run.
-    QStringList placed;
+    // Stored names of the templates catalogued in this run, whose files go into the store
+    // once the rows are committed: a crash before that leaves no store file without its row.
+    QStringList toPlace;
 
     void importEntry(const ManifestEntry& entry) {
         const TemplateRecord& r = entry.record;
@@ -103,12 +89,10 @@ public:
             return refuse(label, QStringLiteral("模板包中没有该文件"));
         if (file.isSymLink() || !file.isFile())
             return refuse(label, QStringLiteral("模板包中的该文件不是普通文件"));
-        const bool dryRun = m_mode == ImportMode::DryRun;
         const auto step = [&] {
-            if (dryRun)
-                insertTemplate(m_db, templateRow(r));
-            else
-                catalogueTemplate(m_db, r, source);
+            insertTemplate(m_db, templateRow(r));
+            if (m_mode == ImportMode::Apply)
+                insertTemplateFile(m_db, unpackFolder(), r.fileName);
         };
         const auto added = [&] {
             return sqlValue(m_db,
@@ -117,8 +101,7 @@ public:
                 .isValid();
         };
         if (inSavepoint(label, step, added, m_report.templatesPresent)) {
-            if (!dryRun)
-                placed.append(storedFilePath(r.fileName));
+            toPlace.append(r.fileName);
             m_files.insert(r.fileName);
             ++m_report.templatesAdded;
             m_report.added.append(label);
@@ -193,63 +176,72 @@ QString ImportReport::summary() const {
         .arg(refused.size());
 }
 
-void catalogueTemplate(const QSqlDatabase& db, const TemplateRecord& entry,
-                       const QString& unpackedFile) {
-    insertTemplate(db, templateRow(entry));
-    // The bytes go into the catalogue with the row, before the file takes its place in the store.
-    insertTemplateFile(db, QFileInfo(unpackedFile).path(), entry.fileName);
-    moveIntoStore(unpackedFile, storedFilePath(entry.fileName));
-}
-
 ImportReport importPackage(const QSqlDatabase& db, const QString& packagePath,
                            const PackageProgress& progress, ImportMode mode) {
     if (!QFileInfo(packagePath).isFile())
         throw PackageError(PackageError::Kind::MissingPackage, QStringLiteral("文件包不存在！"));
     const QString unpack = unpackFolder();
-    if (!prepareWorkFolder(unpack))
+    const WorkFolder held(unpack);
+    if (!held.isReady())
         throw PackageError(PackageError::Kind::UnpackFolder,
                            QStringLiteral("创建文件临时解包文件夹失败！"));
-    const auto removeUnpacked = qScopeGuard([&] { deleteDirectoryTree(unpack); });
-    if (hostPlatform().ExtractFile(packagePath, unpack).isEmpty())
+    const auto extracting = [&](qint64 done, qint64 total) {
+        progress(PackageStage::Extracting, done, total);
+    };
+    if (runWithReadProgress([&] { return hostPlatform().ExtractFile(packagePath, unpack); },
+                            QFileInfo(packagePath).size(),
+                            progress ? extracting : std::function<void(qint64, qint64)>())
+            .isEmpty())
         throw PackageError(PackageError::Kind::Extraction, QStringLiteral("导入模板文件失败！"),
                            packageDamage(packagePath));
 
+    crashPoint("import:unpacked");
     const Manifest manifest = readManifest(unpack + manifestFileName());
     ImportReport report;
     for (const QString& reason : manifest.skipped)
         report.refused.append(reason);
 
     const QString store = templateStorePath();
-    if (mode == ImportMode::Apply && !QDir().mkpath(store))
-        throw Error(QStringLiteral("无法创建模板文件夹“%1”。").arg(store));
+    if (mode == ImportMode::Apply) {
+        if (!QDir().mkpath(store))
+            throw Error(QStringLiteral("无法创建模板文件夹“%1”。").arg(store));
+        checkStoreRoom(db, store, unpackedBytes(manifest), unpack);
+    }
     Transaction transaction(db);
     Importer importer(db, report, mode);
-    // Files of entries that end up not catalogued leave the store again.
-    auto removePlaced = qScopeGuard([&] {
-        for (const QString& path : std::as_const(importer.placed))
-            QFile::remove(path);
-    });
+    const auto commitAndPlace = [&] {
+        if (mode == ImportMode::DryRun)
+            return;
+        crashPoint("import:catalogued");
+        transaction.commit();
+        crashPoint("import:committed");
+        // The rows and bytes are in the catalogue now: a file that cannot be placed here is
+        // fetched from there when it is next needed.
+        StoreStaging staging(store);
+        for (const QString& fileName : std::as_const(importer.toPlace)) {
+            try {
+                staging.place(unpack + fileName, fileName);
+                crashPoint("import:placing");
+            } catch (const Error&) {
+            }
+        }
+    };
     const int total = int(manifest.entries.size());
     try {
         for (int i = 0; i < total; ++i) {
             importer.importEntry(manifest.entries[i]);
             if (progress)
-                progress(i + 1, total);
+                progress(PackageStage::Cataloguing, i + 1, total);
         }
     } catch (...) {
         // What was imported before the failure stays; a dry run keeps nothing.
-        if (mode == ImportMode::Apply) {
-            try {
-                transaction.commit();
-                removePlaced.dismiss();
-            } catch (const std::exception&) {
-            }
+        try {
+            commitAndPlace();
+        } catch (const std::exception&) {
         }
         throw;
     }
-    if (mode == ImportMode::Apply)
-        transaction.commit();
-    removePlaced.dismiss();
+    commitAndPlace();
     return report;
 }
 

@@ -24,21 +24,17 @@ struct ImportReport {
 // Adds the package's classes and templates that the catalogue lacks; what it has stays as it
 // is. A class matches by code, a template by stored file name. The package is unpacked by the
 // host into the emptied unpack folder; a template's file must be a regular file there under a
-// bare name, and is moved into the template store once its row is written. One transaction,
-// a savepoint per entry: a refused entry leaves nothing behind. Throws PackageError for a
-// missing package, an unpack folder that cannot be made or a failed extraction, zq::Error for
-// a manifest that cannot be read or a failure of the database (what was imported before it
-// stays).
+// bare name, and is moved into the template store once the rows are committed. One
+// transaction, a savepoint per entry: a refused entry leaves nothing behind. Throws
+// PackageError for a missing package, an unpack folder that cannot be made or a failed
+// extraction, zq::Error for a manifest that cannot be read, a store without room for the
+// package (nothing is catalogued then) or a failure of the database (what was imported before
+// it stays).
 // A dry run decides every entry the same way, inserting its row to learn whether the database
 // takes it, then rolls everything back and puts no file into the store.
 enum class ImportMode { Apply, DryRun };
 ImportReport importPackage(const QSqlDatabase& db, const QString& packagePath,
                            const PackageProgress& progress = {},
                            ImportMode mode = ImportMode::Apply);
-
-// The catalogue step of one template entry: writes its row and puts its file from the unpack
-// folder into the (existing) store. Throws zq::Error when either fails; the caller rolls back.
-void catalogueTemplate(const QSqlDatabase& db, const TemplateRecord& entry,
-                       const QString& unpackedFile);
 
 } // namespace zq

@@ -2,13 +2,13 @@
 
 #include "catalogue/TemplateFiles.h"
 #include "catalogue/TemplateStore.h"
+#include "exchange/ArchiveProgress.h"
 #include "platform/HostPlatform.h"
 #include "util/FileUtil.h"
 
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
-#include <QScopeGuard>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -32,10 +32,10 @@ QString templateName(const TemplateRecord& record) {
 PackageResult writePackage(const QSqlDatabase& db, const SelectionNode& root,
                            const QString& packagePath, const PackageProgress& progress) {
     const QString staging = stagingFolder();
-    if (!prepareWorkFolder(staging))
+    const WorkFolder held(staging);
+    if (!held.isReady())
         throw PackageError(PackageError::Kind::StagingFolder,
                            QStringLiteral("创建文件临时文件夹失败！"));
-    const auto removeStaging = qScopeGuard([&] { deleteDirectoryTree(staging); });
 
     // The entries go through a few hundred at a time: their stored files brought up to date
     // in one go, staged, and written to the manifest, so that no list of all of them is held.
@@ -44,6 +44,7 @@ PackageResult writePackage(const QSqlDatabase& db, const SelectionNode& root,
     PackageResult result;
     ManifestWriter manifest(staging + manifestFileName());
     QList<ManifestEntry> batch;
+    qint64 stagedBytes = 0;
     int done = 0;
     const auto writeBatch = [&] {
         QStringList fileNames;
@@ -59,22 +60,26 @@ PackageResult writePackage(const QSqlDatabase& db, const SelectionNode& root,
             const QString& name = entry.record.fileName;
             const QString source = storedFilePath(name);
             const QString target = staging + name;
+            const bool packable = isBareName(name) && name != manifestFileName();
+            // Two templates may name one file: it is staged once.
+            const bool first = packable && !QFileInfo::exists(target);
             QString reason;
-            if (!isBareName(name) || name == manifestFileName())
+            if (!packable)
                 reason = QStringLiteral("文件名不能用于模板包");
             else if (!QFileInfo(source).isFile())
                 reason = QStringLiteral("模板库中没有该文件");
-            // Two templates may name one file: it is staged once.
-            else if (!QFileInfo::exists(target) && !stageFile(source, target))
+            else if (first && !stageFile(source, target))
                 reason = QStringLiteral("无法复制该文件");
             if (reason.isEmpty()) {
+                if (first)
+                    stagedBytes += QFileInfo(source).size();
                 manifest.add(entry);
                 ++result.templates;
             } else {
                 result.leftOut.append(templateName(entry.record) + QStringLiteral("：") + reason);
             }
             if (progress)
-                progress(++done, total);
+                progress(PackageStage::Staging, ++done, total);
         }
         batch.clear();
     };
@@ -88,7 +93,12 @@ PackageResult writePackage(const QSqlDatabase& db, const SelectionNode& root,
 
     // A file left from before is no package of this run.
     const QDateTime started = QDateTime::currentDateTime().addSecs(-1);
-    const QString packed = hostPlatform().CompressFile(staging, packagePath);
+    const auto compressing = [&](qint64 done, qint64 total) {
+        progress(PackageStage::Compressing, done, total);
+    };
+    const QString packed = runWithReadProgress(
+        [&] { return hostPlatform().CompressFile(staging, packagePath); }, stagedBytes,
+        progress ? compressing : std::function<void(qint64, qint64)>());
     const QFileInfo package(packagePath);
     if (packed.isEmpty() || !package.isFile() || package.size() == 0 ||
         package.lastModified() < started)

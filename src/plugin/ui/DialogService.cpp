@@ -48,9 +48,12 @@ public:
         return QFileDialog::getOpenFileName(parent, caption, folder, filter);
     }
     QString chooseSaveFile(QWidget* parent, const QString& caption, const QString& folder,
-                           const QString& filter) override {
+                           const QString& filter, const QString& defaultSuffix) override {
         const OverrideCursor normal(Qt::ArrowCursor);
-        return QFileDialog::getSaveFileName(parent, caption, folder, filter);
+        QFileDialog dialog(parent, caption, folder, filter);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setDefaultSuffix(defaultSuffix);
+        return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
     }
     int exec(QDialog* dialog) override {
         const OverrideCursor normal(Qt::ArrowCursor);

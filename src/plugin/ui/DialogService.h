@@ -28,8 +28,10 @@ public:
     // The chosen file's path, or the empty text when cancelled.
     virtual QString chooseOpenFile(QWidget* parent, const QString& caption, const QString& folder,
                                    const QString& filter) = 0;
+    // A name typed without a suffix gets the default suffix before the dialog asks whether to
+    // replace an existing file, so that the question covers the file that will be written.
     virtual QString chooseSaveFile(QWidget* parent, const QString& caption, const QString& folder,
-                                   const QString& filter) = 0;
+                                   const QString& filter, const QString& defaultSuffix) = 0;
     // Shows the dialog modally and gives its result (QDialog::Accepted or Rejected).
     virtual int exec(QDialog* dialog) = 0;
 };

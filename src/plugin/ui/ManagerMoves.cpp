@@ -104,12 +104,10 @@ std::optional<ManagerMoves::Dragged> ManagerMoves::selectedItem() const {
 std::function<bool(const QString&)> ManagerMoves::targetRule(const Dragged& dragged) const {
     if (dragged.isClass)
         return [code = dragged.id](const QString& target) { return canDropClass(code, target); };
-    // Templates are not filed onto the root, nor into the class they are in.
     const std::optional<QString> current =
         templateClassCode(m_window->database(), dragged.id.toLongLong());
-    return [current](const QString& target) {
-        return current && !target.isEmpty() && target != *current;
-    };
+    return
+        [current](const QString& target) { return current && canDropTemplate(*current, target); };
 }
 
 ManagerMoves::Move ManagerMoves::moveOnto(const Dragged& dragged, const QString& targetCode) const {

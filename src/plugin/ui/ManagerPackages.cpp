@@ -53,9 +53,7 @@ void ManagerPackages::importPackage() {
     process.start(hint, m_window);
     ImportReport report;
     try {
-        report = zq::importPackage(m_window->database(), path, [&](int done, int total) {
-            process.setProgress(hint, done, total);
-        });
+        report = zq::importPackage(m_window->database(), path, splashProgress(process, hint));
     } catch (const PackageError& e) {
         process.stop();
         if (e.kind() == PackageError::Kind::Extraction)

@@ -1,10 +1,12 @@
 #include "ui/ManagerWindow.h"
 
 #include "catalogue/ClassCatalogue.h"
+#include "catalogue/StoreStaging.h"
 #include "catalogue/TemplateDocuments.h"
 #include "catalogue/TemplateFiles.h"
 #include "catalogue/TemplateRegistration.h"
 #include "catalogue/TemplateStore.h"
+#include "exchange/PackageFolders.h"
 #include "platform/HostPlatform.h"
 #include "platform/UiReferences.h"
 #include "ui/AddTemplateDialog.h"
@@ -18,6 +20,7 @@
 #include "ui/ProgressSplash.h"
 #include "ui/ReportList.h"
 #include "ui/SearchDialog.h"
+#include "ui/TemplateEditing.h"
 #include "ui/TreeNodes.h"
 #include "util/Error.h"
 
@@ -26,7 +29,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QFileSystemWatcher>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHash>
@@ -39,7 +41,6 @@
 #include <QSignalBlocker>
 #include <QSplitter>
 #include <QStyle>
-#include <QTimer>
 #include <QToolBar>
 #include <QToolTip>
 #include <QTreeWidget>
@@ -154,20 +155,15 @@ ManagerWindow::ManagerWindow(QWidget* owner, const QSqlDatabase& db)
     new ManagerMoves(this);
     new ManagerPackages(this);
 
-    // A stored file changed here goes to the catalogue once its editor has finished writing.
-    m_fileWatcher = new QFileSystemWatcher(this);
-    auto* uploadDelay = new QTimer(this);
-    uploadDelay->setSingleShot(true);
-    uploadDelay->setInterval(500);
-    connect(m_fileWatcher, &QFileSystemWatcher::fileChanged, uploadDelay,
-            qOverload<>(&QTimer::start));
-    connect(uploadDelay, &QTimer::timeout, this,
-            [this] { guarded(this, [this] { uploadEditedFiles(); }); });
+    m_editing = new TemplateEditing(this, m_db);
 
     // FormCreate: the whole catalogue with the root selected, the list showing its contents.
     // A catalogue that cannot be read is shown as an error; the window still opens.
     if (attempt(this, QStringLiteral("无法读取模板目录"), [this] { loadTree(); }))
-        guarded(this, [this] { uploadStoreFiles(); });
+        guarded(this, [this] {
+            sweepInterruptedWork(m_db);
+            uploadStoreFiles();
+        });
     updateActions();
 }
 
@@ -737,25 +733,30 @@ void ManagerWindow::addTemplate() {
         QString keyword;
         QString name = dialog.name();
         QString memo = dialog.memo();
-        stored =
-            copyToStore(dialog.filePath(), templateStorePath(), [this](const QString& fileName) {
-                return storedNameTaken(m_db, fileName);
-            });
-        // The copy goes again when the host refused it or was never asked; once the host
-        // accepted it the host refers to it, whatever the catalogue insert does.
-        bool hostKeepsCopy = false;
+        // Until its row is committed the copy is journalled, so that even a crash leaves no
+        // store file that no row names.
+        StoreStaging staging(templateStorePath());
+        stored = copyToStore(
+            dialog.filePath(), staging.store(),
+            [this](const QString& fileName) { return storedNameTaken(m_db, fileName); }, &staging);
+        TemplateRow row{dialog.name(),
+                        QFileInfo(stored).fileName(),
+                        dialog.memo(),
+                        nodeClassCode(target),
+                        {},
+                        {}};
+        // The copy goes again unless the template is catalogued: the host refused it, or the
+        // catalogue did (its class was deleted meanwhile, say).
         const auto discardCopy = qScopeGuard([&] {
-            if (!hostKeepsCopy)
-                QFile::remove(stored);
+            if (docId < 0)
+                QFile::remove(staging.store() + row.fileName);
         });
         if (hostPlatform().ZQImportNewRes(name, typeName, memo, keyword, stored, classPath, 1) < 0)
             return;
-        hostKeepsCopy = true;
-        TemplateRow row{dialog.name(), QFileInfo(stored).fileName(),
-                        dialog.memo(), nodeClassCode(target),
-                        typeName,      keyword};
-        docId = addStoredTemplate(m_db, row, templateStorePath());
-        stored = QFileInfo(stored).dir().filePath(row.fileName);
+        row.typeName = typeName;
+        row.keyWord = keyword;
+        docId = addStoredTemplate(m_db, row, staging.store(), &staging);
+        stored = staging.store() + row.fileName;
     });
     if (dialogs().exec(&dialog) != QDialog::Accepted || docId < 0 || target != node)
         return; // a template of a sub-class is not a row of this list
@@ -800,40 +801,11 @@ void ManagerWindow::openSelectedTemplate() {
         openTemplate(row);
 }
 
-// The viewer works on the stored file itself; what it changes there goes to the catalogue.
 void ManagerWindow::openTemplate(const QTreeWidgetItem* row) {
     if (lacksStoredFile(this, row))
         return;
     const WaitCursor wait;
-    const QString path = templateFileOfRow(row);
-    if (QFileInfo::exists(path)) {
-        m_openedFiles.insert(path, localFileSha256(path));
-        if (!m_fileWatcher->files().contains(path))
-            m_fileWatcher->addPath(path);
-    }
-    hostPlatform().ViewFile(path, 1, row->text(kColMemo) + QStringLiteral(".模板"));
-}
-
-QString ManagerWindow::templateFileOfRow(const QTreeWidgetItem* row) {
-    // A change made here goes out first, so that it is not taken for an old copy.
-    uploadEditedFiles();
-    const QString store = templateStorePath();
-    const QString path = row->text(kColFullPath);
-    return path.startsWith(store) ? localTemplateFile(m_db, path.mid(store.size())) : path;
-}
-
-void ManagerWindow::uploadEditedFiles() {
-    const QString store = templateStorePath();
-    for (auto it = m_openedFiles.begin(); it != m_openedFiles.end(); ++it) {
-        // An editor that saves under a new name and renames it replaces the watched file.
-        if (!m_fileWatcher->files().contains(it.key()) && QFileInfo::exists(it.key()))
-            m_fileWatcher->addPath(it.key());
-        const QString sha256 = localFileSha256(it.key());
-        if (sha256.isEmpty() || sha256 == it.value())
-            continue;
-        uploadLocalCopy(m_db, store, it.key().mid(store.size()));
-        it.value() = sha256;
-    }
+    m_editing->open(row->text(kColFullPath), row->text(kColMemo) + QStringLiteral(".模板"));
 }
 
 void ManagerWindow::uploadStoreFiles() {
@@ -847,14 +819,14 @@ void ManagerWindow::uploadStoreFiles() {
 }
 
 void ManagerWindow::closeEvent(QCloseEvent* event) {
-    guarded(this, [this] { uploadEditedFiles(); });
+    guarded(this, [this] { m_editing->uploadEdited(); });
     QWidget::closeEvent(event);
 }
 
 // Navigation.
 
 void ManagerWindow::refresh() {
-    uploadEditedFiles();
+    m_editing->uploadEdited();
     saveTreeState();
     reloadKeepingView();
 }
@@ -893,7 +865,7 @@ void ManagerWindow::selectLastRow() {
 // The search starts in the class selected in the tree, or in the class row selected in the
 // list; the templates it deleted leave the list when it closes.
 void ManagerWindow::search() {
-    SearchDialog dialog(application(), m_db);
+    SearchDialog dialog(application(), m_db, *m_editing);
     QString path = classPathText(selectedNode());
     if (QTreeWidgetItem* row = selectedRow())
         path = classPathText(findClassNodeOfRow(row));
@@ -905,7 +877,8 @@ void ManagerWindow::search() {
 void ManagerWindow::registerSelectedRow() {
     if (const QTreeWidgetItem* row = selectedRow(); row && !lacksStoredFile(this, row))
         registerListRow(hostPlatform(),
-                        isClassRow(row) ? row->text(kColFullPath) : templateFileOfRow(row),
+                        isClassRow(row) ? row->text(kColFullPath)
+                                        : m_editing->currentFile(row->text(kColFullPath)),
                         row->text(kColMemo));
 }
 

@@ -6,7 +6,6 @@
 #include <QWidget>
 
 class QAction;
-class QFileSystemWatcher;
 class QKeyEvent;
 class QMenu;
 class QMenuBar;
@@ -15,6 +14,8 @@ class QTreeWidget;
 class QTreeWidgetItem;
 
 namespace zq {
+
+class TemplateEditing;
 
 // Columns of the list: the row's caption and its sub-items 1 to 5; the last three are hidden.
 enum DocListColumn {
@@ -74,10 +75,6 @@ private:
     QTreeWidgetItem* classNode(const QString& code) const;
     void sortDocList(int column);
     void openTemplate(const QTreeWidgetItem* row);
-    // The local path of a template row's stored file, brought up to date from the catalogue.
-    QString templateFileOfRow(const QTreeWidgetItem* row);
-    // Sends the files opened from this window that changed here to the catalogue.
-    void uploadEditedFiles();
     // Sends the store's files that rows name and the catalogue lacks (an older catalogue).
     void uploadStoreFiles();
     void selectRow(int index);
@@ -114,10 +111,8 @@ private:
     QToolBar* m_toolBar = nullptr;
     QMenu* m_classMenu = nullptr;
     QMenu* m_docMenu = nullptr;
-    // Stored files opened from this window, with their hash when last in step with the
-    // catalogue; watched, so that a change made here is sent to the catalogue.
-    QHash<QString, QString> m_openedFiles;
-    QFileSystemWatcher* m_fileWatcher = nullptr;
+    // Templates opened from this window or its search, watched while the window is open.
+    TemplateEditing* m_editing = nullptr;
 
     mutable QHash<QString, QTreeWidgetItem*> m_nodesByCode; // empty until asked for
     // Whether the list was filled (or tried to be) since the last mouse press on the tree: the

@@ -11,7 +11,6 @@
 #include "ui/SelectionTreeView.h"
 #include "util/FileUtil.h"
 
-#include <QFileInfo>
 #include <QPushButton>
 #include <QTreeWidget>
 
@@ -62,23 +61,20 @@ void PackageExportDialog::exportPackage() {
         return;
     hostPlatform().SetOldParentID(-1);
     const QString desktop = shellFolderPath(kDesktopDirectory);
-    QString path =
-        dialogs().chooseSaveFile(this, windowTitle(),
-                                 (desktop.isEmpty() ? QString() : desktop + QLatin1Char('/')) +
-                                     QStringLiteral("模板管理导出包.TempFile"),
-                                 QStringLiteral("*.TempFile (*.TempFile)"));
+    const QString path = dialogs().chooseSaveFile(
+        this, windowTitle(),
+        (desktop.isEmpty() ? QString() : desktop + QLatin1Char('/')) +
+            QStringLiteral("模板管理导出包.TempFile"),
+        QStringLiteral("*.TempFile (*.TempFile)"), QStringLiteral("TempFile"));
     if (path.isEmpty())
         return;
-    if (QFileInfo(path).suffix().isEmpty())
-        path += QStringLiteral(".TempFile");
 
     const QString hint = QStringLiteral("正在导出文档模板...");
     SplashProcess process;
     process.start(hint, this);
     PackageResult result;
     try {
-        result = writePackage(m_db, selection(), path,
-                              [&](int done, int total) { process.setProgress(hint, done, total); });
+        result = writePackage(m_db, selection(), path, splashProgress(process, hint));
     } catch (const PackageError& e) {
         process.stop();
         m_exportState = ExportFailed;

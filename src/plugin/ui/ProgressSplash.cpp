@@ -151,4 +151,21 @@ void SplashProcess::stop() {
         m_owner->setEnabled(true);
 }
 
+PackageProgress splashProgress(SplashProcess& process, const QString& hint) {
+    return [&process, hint](PackageStage stage, qint64 done, qint64 total) {
+        const auto megabytes = [](qint64 bytes) { return int((bytes + (1 << 20) - 1) >> 20); };
+        switch (stage) {
+        case PackageStage::Staging:
+        case PackageStage::Cataloguing:
+            return process.setProgress(hint, int(done), int(total));
+        case PackageStage::Compressing:
+            return process.setProgress(QStringLiteral("正在压缩文档模板包（MB）"), megabytes(done),
+                                       megabytes(total));
+        case PackageStage::Extracting:
+            return process.setProgress(QStringLiteral("正在解包文档模板包（MB）"), megabytes(done),
+                                       megabytes(total));
+        }
+    };
+}
+
 } // namespace zq

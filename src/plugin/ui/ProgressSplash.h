@@ -1,5 +1,7 @@
 #pragma once
 
+#include "exchange/PackageFolders.h"
+
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QWidget>
@@ -55,5 +57,10 @@ private:
     QPointer<ProgressSplash> m_splash;
     QElapsedTimer m_lastDrawn;
 };
+
+// Package work behind the splash: the hint with the count of entries while files are staged
+// or catalogued, and what the host is doing with the archive, in MB, while it packs or
+// unpacks it.
+PackageProgress splashProgress(SplashProcess& process, const QString& hint);
 
 } // namespace zq

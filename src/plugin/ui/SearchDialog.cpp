@@ -3,19 +3,18 @@
 #include "catalogue/TemplateFiles.h"
 #include "catalogue/TemplateSearch.h"
 #include "catalogue/TemplateStore.h"
-#include "platform/HostPlatform.h"
 #include "platform/UiReferences.h"
 #include "ui/ClassPickerDialog.h"
 #include "ui/DialogControls.h"
 #include "ui/DialogService.h"
 #include "ui/ImageList.h"
 #include "ui/ReportList.h"
+#include "ui/TemplateEditing.h"
 #include "ui/TreeNodes.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFileInfo>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -53,9 +52,10 @@ void enableWhileTicked(QCheckBox* box, std::initializer_list<QWidget*> fields) {
 
 } // namespace
 
-SearchDialog::SearchDialog(QWidget* owner, const QSqlDatabase& db)
+SearchDialog::SearchDialog(QWidget* owner, const QSqlDatabase& db, TemplateEditing& editing)
     : QDialog(owner)
-    , m_db(db) {
+    , m_db(db)
+    , m_editing(editing) {
     setObjectName(QStringLiteral("Frm_findDoc"));
     setWindowTitle(QStringLiteral("查找"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -266,8 +266,7 @@ void SearchDialog::openSelected() {
     if (row->text(kResultFullPath).isEmpty())
         return dialogs().inform(this, applicationTitle(), QStringLiteral("该模板的文件不存在！"));
     const WaitCursor wait;
-    const QString path = localTemplateFile(m_db, QFileInfo(row->text(kResultFullPath)).fileName());
-    hostPlatform().ViewFile(path, 1, row->text(kResultCaption) + QStringLiteral(".模板"));
+    m_editing.open(row->text(kResultFullPath), row->text(kResultCaption) + QStringLiteral(".模板"));
 }
 
 void SearchDialog::deleteSelected() {

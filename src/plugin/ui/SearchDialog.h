@@ -15,6 +15,7 @@ class QTreeWidget;
 namespace zq {
 
 struct SearchCriteria;
+class TemplateEditing;
 
 // Columns of the result list: the DocID, then sub-items 1 to 5; the full path is not shown.
 enum SearchResultColumn {
@@ -32,7 +33,8 @@ enum SearchResultColumn {
 class SearchDialog : public QDialog {
     Q_OBJECT
 public:
-    SearchDialog(QWidget* owner, const QSqlDatabase& db);
+    // Templates open for editing through the manager's `editing`, which outlives the search.
+    SearchDialog(QWidget* owner, const QSqlDatabase& db, TemplateEditing& editing);
 
     // Puts a class path into the class field and ticks the class criterion when it is not
     // empty.
@@ -58,6 +60,7 @@ private:
     void updateActions();
 
     QSqlDatabase m_db;
+    TemplateEditing& m_editing;
     QCheckBox* m_byName = nullptr;
     QLineEdit* m_name = nullptr;
     QCheckBox* m_byType = nullptr;

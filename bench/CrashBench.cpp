@@ -1,0 +1,146 @@
+// What an import killed at a random moment leaves behind: 30 runs of `zqcatalogue import` of a
+// package of 2,000 templates, each killed with SIGKILL at a random time within the length of a
+// whole import, on a fresh installation. Then the tool starts again (`check`), and the store
+// files that no row names and the work folders left are counted. The goal is none.
+#include "Archive.h"
+#include "Bench.h"
+#include "FakeHost.h"
+#include "HostDatabase.h"
+#include "catalogue/ClassCatalogue.h"
+#include "catalogue/Sql.h"
+#include "catalogue/TemplateDocuments.h"
+#include "catalogue/TemplateFiles.h"
+#include "catalogue/TemplateStore.h"
+#include "exchange/PackageWriter.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <cstdio>
+#include <random>
+
+namespace zq::bench {
+
+namespace {
+
+constexpr int kRuns = 30;
+constexpr int kTemplates = 2000;
+const QString kPrefix = QStringLiteral("bench-crash-");
+
+QString storeOf(const QString& hostFolder) {
+    return hostFolder + QStringLiteral("/APP/Config/XTGL/DocTemplate/");
+}
+
+// The store's files that no row of the catalogue names.
+int unnamedFiles(const QSqlDatabase& db, const QString& store) {
+    const QSet<QString> named =
+        columnValues(db, QStringLiteral("select DocFileName from ZQ_DocTempDetail"));
+    const QStringList files = QDir(store).entryList(QDir::Files | QDir::Hidden);
+    return int(std::count_if(files.cbegin(), files.cend(),
+                             [&](const QString& name) { return !named.contains(name); }));
+}
+
+} // namespace
+
+bool crashBench(const Engine& engine) {
+    QSqlDatabase db = engine.db;
+    corvane::clearCatalogue(db);
+    test::FakeHost host;
+    host.compressWith = corvane::compressFolder;
+    const test::FakeHostScope scope(host);
+    const QTemporaryDir work;
+    const QString package = work.filePath(QStringLiteral("crash.TempFile"));
+    {
+        QDir().mkpath(templateStorePath());
+        Transaction transaction(db);
+        insertClass(db, QStringLiteral("0001"), QStringLiteral("崩溃"), QString());
+        for (int i = 0; i < kTemplates; ++i) {
+            const QString name = kPrefix + QString::number(i) + QStringLiteral(".doc");
+            QFile file(storedFilePath(name));
+            file.open(QIODevice::WriteOnly);
+            file.write(QByteArray(8 * 1024, char('a' + i % 26)));
+            insertTemplate(db, {name, name, QString(), QStringLiteral("0001"),
+                                QStringLiteral("WORD"), QString()});
+        }
+        transaction.commit();
+        QList<SelectionNode> tree = fillSelectionTree(db);
+        setChecked(tree[0], Qt::Checked);
+        writePackage(db, tree[0], package);
+        for (const QString& name :
+             QDir(templateStorePath()).entryList({kPrefix + "*"}, QDir::Files))
+            QFile::remove(storedFilePath(name));
+    }
+
+    const auto startTool = [&](QProcess& process, const QString& hostFolder,
+                               QStringList arguments) {
+        arguments << QStringLiteral("--database") << engine.location
+                  << QStringLiteral("--host-folder") << hostFolder;
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.start(QStringLiteral(ZQ_CATALOGUE_TOOL), arguments);
+        process.waitForStarted();
+    };
+    const auto fresh = [&] {
+        corvane::clearCatalogue(db);
+        runSql(db, QStringLiteral("delete from ZQ_DocTemplateFile"));
+    };
+
+    // A whole import, for the length of time the kills fall in.
+    fresh();
+    double wholeMs = 0;
+    {
+        const QTemporaryDir hostFolder;
+        QProcess process;
+        QElapsedTimer timer;
+        timer.start();
+        startTool(process, hostFolder.path(), {QStringLiteral("import"), package});
+        process.waitForFinished(-1);
+        wholeMs = double(timer.elapsed());
+    }
+
+    std::mt19937 random(20261211);
+    int killed = 0;
+    int unnamedBefore = 0;
+    int unnamedAfter = 0;
+    int foldersLeft = 0;
+    int checksClean = 0;
+    for (int run = 0; run < kRuns; ++run) {
+        fresh();
+        const QTemporaryDir hostFolder;
+        QProcess import;
+        startTool(import, hostFolder.path(), {QStringLiteral("import"), package});
+        QThread::msleep(random() % quint32(wholeMs));
+        if (import.state() == QProcess::Running) {
+            import.kill();
+            ++killed;
+        }
+        import.waitForFinished(-1);
+        const QString store = storeOf(hostFolder.path());
+        unnamedBefore += unnamedFiles(db, store);
+
+        QProcess check;
+        startTool(check, hostFolder.path(), {QStringLiteral("check")});
+        check.waitForFinished(-1);
+        checksClean += check.exitStatus() == QProcess::NormalExit && check.exitCode() == 0;
+        unnamedAfter += unnamedFiles(db, store);
+        foldersLeft += QFileInfo::exists(hostFolder.path() +
+                                         QStringLiteral("/~App~Temp/XTGL/DocUnZipTemplate")) +
+                       QFileInfo::exists(store + QStringLiteral(".zq-staging"));
+    }
+    fresh();
+
+    std::printf("Imports of %d templates killed at a random moment (%d runs; a whole import "
+                "%.0f ms)\n",
+                kTemplates, kRuns, wholeMs);
+    std::printf("%-10s %8s %16s %16s %14s %12s\n", "engine", "killed", "unnamed at kill",
+                "unnamed, start", "folders left", "check clean");
+    std::printf("%-10s %8d %16d %16d %14d %9d/%d\n", engine.name, killed, unnamedBefore,
+                unnamedAfter, foldersLeft, checksClean, kRuns);
+    return unnamedAfter == 0 && foldersLeft == 0;
+}
+
+} // namespace zq::bench

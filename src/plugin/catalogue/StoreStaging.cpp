@@ -1,0 +1,149 @@
+#include "catalogue/StoreStaging.h"
+
+#include "catalogue/Sql.h"
+#include "catalogue/TemplateFiles.h"
+#include "catalogue/TemplateStore.h"
+#include "util/Error.h"
+#include "util/FileUtil.h"
+
+#include <QAtomicInt>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStorageInfo>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <unistd.h>
+
+namespace zq {
+
+namespace {
+
+const QString kStagingFolder = QStringLiteral(".zq-staging");
+const QString kJournal = QStringLiteral("pending");
+
+QString withSlash(const QString& folder) {
+    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+}
+
+bool processRunning(qint64 pid) {
+    return pid > 0 && (::kill(pid_t(pid), 0) == 0 || errno == EPERM);
+}
+
+Error placingError(const QString& fileName) {
+    return Error(QStringLiteral("无法把文件“%1”放入模板库。").arg(fileName));
+}
+
+} // namespace
+
+StoreStaging::StoreStaging(const QString& store)
+    : m_store(withSlash(store)) {
+}
+
+StoreStaging::~StoreStaging() {
+    if (!m_folder.isEmpty())
+        deleteDirectoryTree(m_folder);
+}
+
+QString StoreStaging::folder() {
+    if (m_folder.isEmpty()) {
+        // The process's id first: a sweep tells by it whether the work may still be running.
+        static QAtomicInt serial;
+        const QString folder = m_store + kStagingFolder + QLatin1Char('/') +
+                               QString::number(::getpid()) + QLatin1Char('-') +
+                               QString::number(serial.fetchAndAddRelaxed(1)) + QLatin1Char('/');
+        if (!QDir().mkpath(folder))
+            throw Error(QStringLiteral("无法创建模板文件夹“%1”。").arg(folder));
+        m_folder = folder;
+    }
+    return m_folder;
+}
+
+QString StoreStaging::stage(const QString& source) {
+    const QString copy = folder() + QString::number(m_staged++);
+    QFile file(source);
+    if (!file.copy(copy))
+        throw Error(QStringLiteral("无法把模板文件“%1”复制到模板库：%2")
+                        .arg(QDir::toNativeSeparators(source), file.errorString()));
+    return copy;
+}
+
+void StoreStaging::place(const QString& source, const QString& fileName) {
+    if (!isBareName(fileName))
+        throw placingError(fileName);
+    const QByteArray target = QFile::encodeName(m_store + fileName);
+    if (std::rename(QFile::encodeName(source).constData(), target.constData()) == 0)
+        return;
+    if (errno != EXDEV ||
+        std::rename(QFile::encodeName(stage(source)).constData(), target.constData()) != 0)
+        throw placingError(fileName);
+    QFile::remove(source);
+}
+
+void StoreStaging::expect(const QString& fileName) {
+    QFile journal(folder() + kJournal);
+    const QByteArray line = fileName.toUtf8() + '\n';
+    // On disk before the file appears, or a crash could leave the file without its note.
+    if (!journal.open(QIODevice::Append) || journal.write(line) != line.size() ||
+        !journal.flush() || ::fsync(journal.handle()) != 0)
+        throw placingError(fileName);
+}
+
+void sweepStaleStaging(const QSqlDatabase& db, const QString& store) {
+    const QString root = withSlash(store) + kStagingFolder;
+    QDir staging(root);
+    if (!staging.exists())
+        return;
+    const QStringList runs = staging.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
+    for (const QString& run : runs) {
+        if (processRunning(run.section(QLatin1Char('-'), 0, 0).toLongLong()))
+            continue;
+        QFile journal(staging.filePath(run) + QLatin1Char('/') + kJournal);
+        if (journal.open(QIODevice::ReadOnly)) {
+            const QList<QByteArray> names = journal.readAll().split('\n');
+            for (const QByteArray& line : names) {
+                const QString name = QString::fromUtf8(line);
+                if (isBareName(name) && !storedNameTaken(db, name))
+                    QFile::remove(withSlash(store) + name);
+            }
+        }
+        deleteDirectoryTree(staging.filePath(run));
+    }
+    staging.rmdir(root);
+}
+
+void checkStoreRoom(const QSqlDatabase& db, const QString& store, qint64 bytes,
+                    const QString& movedFrom) {
+    const QString storePath = QDir(store).absolutePath();
+    if (::access(QFile::encodeName(storePath).constData(), W_OK) != 0)
+        throw Error(QStringLiteral("模板库文件夹只读"),
+                    QStringLiteral("“%1”不能写入：%2").arg(storePath, qt_error_string(errno)));
+    struct Need {
+        QStorageInfo volume;
+        qint64 bytes;
+    };
+    QList<Need> needs;
+    const auto need = [&](const QString& path) {
+        const QStorageInfo volume(path);
+        if (!volume.isValid())
+            return;
+        for (Need& n : needs)
+            if (n.volume == volume)
+                return void(n.bytes += bytes);
+        needs.append({volume, bytes});
+    };
+    if (movedFrom.isEmpty() || QStorageInfo(movedFrom) != QStorageInfo(storePath))
+        need(storePath);
+    if (!isPostgres(db))
+        need(QFileInfo(db.databaseName()).absolutePath());
+    for (const Need& n : std::as_const(needs))
+        if (n.volume.bytesAvailable() < n.bytes)
+            throw Error(QStringLiteral("模板库所在磁盘空间不足"),
+                        QStringLiteral("“%1”还需要 %2 MB，可用 %3 MB。")
+                            .arg(n.volume.rootPath())
+                            .arg((n.bytes + (1 << 20) - 1) >> 20)
+                            .arg(n.volume.bytesAvailable() >> 20));
+}
+
+} // namespace zq

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+
+namespace zq {
+
+// Work that puts files into the template store, made safe against a crash: a folder of its own
+// inside the store (so a rename from it never crosses a file system) holds the copies waiting
+// for their rows, and a journal names every store file that appears before its row is
+// committed. After a crash, sweepStaleStaging removes what such work left: the folder, and each
+// journalled file that no row names.
+class StoreStaging {
+public:
+    // Nothing is made on disk until a file is staged or journalled.
+    explicit StoreStaging(const QString& store);
+    // Removes the folder with the copies never placed, and the journal: the work is over,
+    // committed or not.
+    ~StoreStaging();
+    StoreStaging(const StoreStaging&) = delete;
+    StoreStaging& operator=(const StoreStaging&) = delete;
+
+    const QString& store() const { return m_store; }
+
+    // Copies the file into the staging folder and gives the copy's path; throws when it cannot.
+    QString stage(const QString& source);
+    // Moves the file into the store under the bare name; a rename replaces a link of that name
+    // instead of writing through it. A file on another file system is staged first, so the
+    // store never holds a half-written file. Throws when the file cannot be placed.
+    void place(const QString& source, const QString& fileName);
+    // Notes, before the file appears, that the store file of this name has no committed row yet.
+    void expect(const QString& fileName);
+
+private:
+    QString folder();
+
+    QString m_store;
+    QString m_folder;
+    int m_staged = 0;
+};
+
+// Clears what staging work of processes that are no longer running left in the store: their
+// copies, and each journalled store file that no row of the catalogue names. Cheap when there
+// is nothing to clear; run it when a tool starts.
+void sweepStaleStaging(const QSqlDatabase& db, const QString& store);
+
+// Throws, naming the cause, when the store cannot take `bytes` more of template files: a
+// read-only folder ("模板库文件夹只读"), or too little free space ("模板库所在磁盘空间不足")
+// where they go — the store's file system, unless they are moved there from `movedFrom` on the
+// same one, and an embedded catalogue's, which keeps the bytes as well.
+void checkStoreRoom(const QSqlDatabase& db, const QString& store, qint64 bytes,
+                    const QString& movedFrom = {});
+
+} // namespace zq

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QHash>
+#include <QObject>
+#include <QSqlDatabase>
+#include <QString>
+
+class QFileSystemWatcher;
+class QWidget;
+
+namespace zq {
+
+// Opening a template's stored file for editing, the same from every window: the file is
+// brought up to date from the catalogue, handed to the host's viewer and watched, and a change
+// made here goes to the catalogue once its editor has finished writing (the last writer wins).
+// The manager keeps one for as long as it is open, so that a file opened from the search is
+// still watched after the search closes.
+class TemplateEditing : public QObject {
+public:
+    // Failures of the uploads the watch starts are shown over the window.
+    TemplateEditing(QWidget* window, const QSqlDatabase& db);
+
+    // Opens a row's stored file (its full path in the store) in the host's viewer.
+    void open(const QString& storedPath, const QString& title);
+    // The local path of a row's stored file, brought up to date from the catalogue. A change
+    // made here goes out first, so that it is not taken for an old copy and overwritten.
+    QString currentFile(const QString& storedPath);
+    // Sends the files opened here that changed since to the catalogue.
+    void uploadEdited();
+
+private:
+    QWidget* m_window;
+    QSqlDatabase m_db;
+    // Stored files opened here, with their hash when last in step with the catalogue.
+    QHash<QString, QString> m_opened;
+    QFileSystemWatcher* m_watcher;
+};
+
+} // namespace zq
