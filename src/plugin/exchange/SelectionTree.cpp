@@ -6,6 +6,7 @@
 
 #include <QHash>
 #include <QSqlQuery>
+#include <algorithm>
 
 namespace zq {
 
