@@ -44,19 +44,19 @@ double openDialogMs(const QSqlDatabase& db, std::unique_ptr<Dialog>& dialog) {
 bool registrationBench(const Engine& engine) {
     useLargeCatalogue(engine);
     const QSqlDatabase& db = engine.db;
-    const double bothTables =
+    // The dialogs open with the classes and the root's templates; a class's come when opened.
+    const double shownRows =
         bareSelectMs(db, QStringLiteral(
                              "select DocSortID, DocSortName, DocSortMemo from ZQ_DocInfoMaster")) +
         bareSelectMs(db,
                      QStringLiteral("select DocID, DocCaption, DocFileName, DocMemo, "
-                                    "DocTypeName, DocKeyWord, DocSortID from ZQ_DocTempDetail"));
+                                    "DocTypeName, DocKeyWord, DocSortID from ZQ_DocTempDetail "
+                                    "where DocSortID = ?"),
+                     {QString()});
     printGoalHeader(engine, "Registration dialogs");
-    // Templates whose class exists hang in the trees; the others are left out.
     const int listed =
         1 + catalogueScale().classes + 11 +
-        sqlValue(db, QStringLiteral("select count(*) from ZQ_DocTempDetail d where exists "
-                                    "(select 1 from ZQ_DocInfoMaster c where c.DocSortID = "
-                                    "d.DocSortID) or d.DocSortID = ''"))
+        sqlValue(db, QStringLiteral("select count(*) from ZQ_DocTempDetail where DocSortID = ''"))
             .toInt();
 
     resetPeakMemory();
@@ -70,7 +70,7 @@ bool registrationBench(const Engine& engine) {
             return item->checkState(0) == Qt::Unchecked &&
                    item->flags().testFlag(Qt::ItemIsUserCheckable);
         });
-    printGoalRow("batch registration dialog", batchMs, bothTables, 15, agrees);
+    printGoalRow("batch registration dialog", batchMs, shownRows, 15, agrees);
 
     // The manager window and the batch dialog open at once.
     resetPeakMemory();
@@ -84,7 +84,7 @@ bool registrationBench(const Engine& engine) {
     std::unique_ptr<RegisterTemplateDialog> single;
     const double singleMs = openDialogMs(db, single);
     const bool same = plainDigest(single->findChild<QTreeWidget*>()) == plainDigest(batchTree);
-    printGoalRow("single registration dialog", singleMs, bothTables, 15, same);
+    printGoalRow("single registration dialog", singleMs, shownRows, 15, same);
 
     return agrees && same;
 }

@@ -31,6 +31,7 @@ bool managerBench(const Engine& engine);
 bool registrationBench(const Engine& engine);
 bool searchBench(const Engine& engine);
 bool crashBench(const Engine& engine);
+bool dialogMemoryBench(const Engine& engine);
 
 namespace {
 
@@ -40,9 +41,11 @@ struct Case {
 };
 
 const Case kCases[] = {
-    {"list-read", listReadBench}, {"move", moveBench},       {"check", checkBench},
-    {"package", packageBench},    {"manager", managerBench}, {"registration", registrationBench},
-    {"search", searchBench},      {"files", filesBench},     {"crash", crashBench},
+    {"list-read", listReadBench}, {"move", moveBench},
+    {"check", checkBench},        {"package", packageBench},
+    {"manager", managerBench},    {"registration", registrationBench},
+    {"search", searchBench},      {"files", filesBench},
+    {"crash", crashBench},        {"dialog-memory", dialogMemoryBench},
 };
 
 } // namespace

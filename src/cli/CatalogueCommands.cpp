@@ -236,7 +236,6 @@ int runExport(const CommandContext& context, const QString& packagePath,
             throw Error(QStringLiteral("no class with the code \"%1\"").arg(code));
         setChecked(*node, Qt::Checked);
     }
-    updateCheckStates(root);
 
     const PackageResult result =
         withProgress(QStringLiteral("Exporting"), [&](const PackageProgress& progress) {

@@ -291,6 +291,8 @@ MainWindow::FrameChoice MainWindow::scriptedChoice(const QStringList& ticks, con
         auto* tree = frame.container->findChild<QTreeWidget*>(QStringLiteral("cktreeDocTemp"));
         if (!tree)
             throw std::runtime_error("the plug-in placed no selection tree");
+        // Every node opened before the ticks: a class shows its templates once it is opened.
+        tree->expandAll();
         for (const QString& label : ticks) {
             const auto found = tree->findItems(label, Qt::MatchExactly | Qt::MatchRecursive);
             if (found.size() != 1)
@@ -301,7 +303,6 @@ MainWindow::FrameChoice MainWindow::scriptedChoice(const QStringList& ticks, con
         }
         for (int i = 0; ticks.isEmpty() && i < tree->topLevelItemCount(); ++i)
             tree->topLevelItem(i)->setCheckState(0, Qt::Checked);
-        tree->expandAll();
         nodes = treeLines(tree);
         frame.dialog.show();
         QCoreApplication::processEvents();

@@ -3,6 +3,7 @@
 
 #include "HostCore.h"
 #include "MainWindow.h"
+#include "OpenTree.h"
 #include "PluginLibrary.h"
 
 #include <QAbstractButton>
@@ -162,10 +163,9 @@ private slots:
             const auto close = qScopeGuard([dialog] { dialog->reject(); });
             auto* tree = dialog->findChild<QTreeWidget*>(QStringLiteral("tvwOrg"));
             QVERIFY(tree);
-            const auto found = tree->findItems(QStringLiteral("审计通知书"),
-                                               Qt::MatchExactly | Qt::MatchRecursive);
-            QCOMPARE(found.size(), 1);
-            tree->setCurrentItem(found.first());
+            QTreeWidgetItem* found = zq::test::findOpening(tree, QStringLiteral("审计通知书"));
+            QVERIFY(found);
+            tree->setCurrentItem(found);
             dialog->findChild<QAbstractButton*>(QStringLiteral("BtBtnOK"))->click();
         });
         QCOMPARE(m_window->runApp(2), 0);

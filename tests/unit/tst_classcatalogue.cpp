@@ -361,7 +361,7 @@ private slots:
         QCOMPARE(readClassRows(db).size(), 1);
         QCOMPARE(readClassRows(db)[0].name, QString("甲"));
         QCOMPARE(readClassRows(db)[0].memo, QString("说明"));
-        const QList<TemplateRecord> templates = readAllTemplates(db);
+        const QList<TemplateRecord> templates = readClassTemplates(db, "0001");
         QCOMPARE(templates.size(), 1);
         QCOMPARE(templates[0].caption, QString("模板"));
         QCOMPARE(templates[0].memo, QString("说明"));
@@ -380,7 +380,7 @@ private slots:
         const TemplateRow row{name,   QString(260, 'f'), memo,
                               "0001", QString(100, 'T'), QString(500, 'k')};
         const qint64 doc = insertTemplate(db, row);
-        const TemplateRecord stored = readAllTemplates(db).value(0);
+        const TemplateRecord stored = readClassTemplates(db, "0001").value(0);
         QCOMPARE(stored.docId, QString::number(doc));
         QCOMPARE((QStringList{stored.caption, stored.fileName, stored.memo, stored.typeName,
                               stored.keyWord}),

@@ -9,6 +9,7 @@
 #include "TestFiles.h"
 #include "catalogue/ClassCatalogue.h"
 #include "catalogue/Sql.h"
+#include "catalogue/TemplateDocuments.h"
 #include "catalogue/TemplateFiles.h"
 #include "catalogue/TemplateStore.h"
 #include "exchange/PackageReader.h"
@@ -60,6 +61,18 @@ SelectionNode* findNode(SelectionNode& node, const QString& key) {
         if (SelectionNode* found = findNode(child, key))
             return found;
     return nullptr;
+}
+
+// Brings every class's pending templates among its children, with the class's tick, as
+// opening each node of a window's tree does.
+void openAll(const QSqlDatabase& db, SelectionNode& node) {
+    for (SelectionNode& child : node.children)
+        openAll(db, child);
+    if (!node.templatesPending)
+        return;
+    for (const TemplateRecord& doc : readClassTemplates(db, node.record.classCode))
+        node.children.append({doc, 0, node.check, false, {}});
+    node.templatesPending = false;
 }
 
 // A catalogue, a host whose archive calls do the real work, and the template store. Files this
@@ -137,21 +150,36 @@ private slots:
     // What the ticks give, on A(0001) > A1(00010001) with templates a.doc in A and a1.doc,
     // a2.doc in A1, B(0002) empty, and r.doc under the empty code.
     void writePackage_data() {
+        // Opened: every class's templates are in the tree before the ticks; otherwise they are
+        // still pending, and a ticked class's are read as the package is written.
+        QTest::addColumn<bool>("opened");
         QTest::addColumn<QStringList>("ticked");
         QTest::addColumn<QStringList>("expected");
-        QTest::newRow("nothing ticked") << QStringList{} << QStringList{};
-        QTest::newRow("empty class") << QStringList{"0002"} << QStringList{"C 0002|B|"};
+        const QStringList wholeA{"C 0001|A|甲", "C 00010001|A1|", "T a1|a1.doc||00010001|WORD|",
+                                 "T a2|a2.doc||00010001|WORD|", "T a|a.doc||0001|WORD|"};
+        for (const bool opened : {true, false}) {
+            const char* how = opened ? "opened" : "never opened";
+            QTest::addRow("nothing ticked, %s", how) << opened << QStringList{} << QStringList{};
+            QTest::addRow("empty class, %s", how)
+                << opened << QStringList{"0002"} << QStringList{"C 0002|B|"};
+            QTest::addRow("whole class, sub-classes before templates, %s", how)
+                << opened << QStringList{"0001"} << wholeA;
+            QTest::addRow("sub-class of a class, %s", how)
+                << opened << QStringList{"00010001"}
+                << QStringList{"C 0001|A|甲", "C 00010001|A1|", "T a1|a1.doc||00010001|WORD|",
+                               "T a2|a2.doc||00010001|WORD|"};
+            QTest::addRow("whole catalogue, %s", how)
+                << opened << QStringList{""}
+                << wholeA + QStringList{"C 0002|B|", "T r|r.doc|||WORD|"};
+        }
         QTest::newRow("partly ticked class")
-            << QStringList{"a1.doc"}
+            << true << QStringList{"a1.doc"}
             << QStringList{"C 0001|A|甲", "C 00010001|A1|", "T a1|a1.doc||00010001|WORD|"};
-        QTest::newRow("whole class, sub-classes before templates")
-            << QStringList{"0001"}
-            << QStringList{"C 0001|A|甲", "C 00010001|A1|", "T a1|a1.doc||00010001|WORD|",
-                           "T a2|a2.doc||00010001|WORD|", "T a|a.doc||0001|WORD|"};
         QTest::newRow("template under the empty code")
-            << QStringList{"r.doc"} << QStringList{"T r|r.doc|||WORD|"};
+            << true << QStringList{"r.doc"} << QStringList{"T r|r.doc|||WORD|"};
     }
     void writePackage() {
+        QFETCH(bool, opened);
         QFETCH(QStringList, ticked);
         QFETCH(QStringList, expected);
         Exchange x;
@@ -167,15 +195,28 @@ private slots:
         QList<SelectionNode> top = fillSelectionTree(x.catalogue.db());
         QCOMPARE(top.size(), 1);
         SelectionNode& root = top[0];
+        if (opened)
+            openAll(x.catalogue.db(), root);
         for (const QString& key : ticked) {
-            SelectionNode* node = findNode(root, key.contains('.') ? x.p + key : key);
+            SelectionNode* node =
+                key.isEmpty() ? &root : findNode(root, key.contains('.') ? x.p + key : key);
             QVERIFY2(node, qPrintable(key));
             setChecked(*node, Qt::Checked);
         }
-        updateCheckStates(root);
-        const PackageResult result = zq::writePackage(x.catalogue.db(), root, x.package());
+        QList<QPair<qint64, qint64>> steps;
+        const PackageResult result =
+            zq::writePackage(x.catalogue.db(), root, x.package(),
+                             [&](PackageStage stage, qint64 done, qint64 total) {
+                                 if (stage == PackageStage::Staging)
+                                     steps.append({done, total});
+                             });
         QVERIFY(result.leftOut.isEmpty());
         QVERIFY(!QFileInfo::exists(stagingFolder()));
+        // The total is known before the first template is read.
+        const int templates = int(expected.filter(QRegularExpression("^T ")).size());
+        QCOMPARE(steps.size(), templates);
+        for (int i = 0; i < steps.size(); ++i)
+            QCOMPARE(steps[i], qMakePair(qint64(i + 1), qint64(templates)));
 
         const QString out = x.dir.filePath("unpacked");
         QDir().mkpath(out);
@@ -186,7 +227,7 @@ private slots:
         QStringList files = entriesOf(out);
         files.removeOne(manifestFileName());
         QCOMPARE(result.templates, files.size());
-        QCOMPARE(files.size(), int(expected.filter(QRegularExpression("^T ")).size()));
+        QCOMPARE(files.size(), templates);
     }
 
     // Values come back exactly, those GB2312 lacks as character references in a gb2312 file.

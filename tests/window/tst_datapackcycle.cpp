@@ -5,6 +5,7 @@
 #include "Archive.h"
 #include "FakeHost.h"
 #include "HostArchives.h"
+#include "OpenTree.h"
 #include "ScriptedDialogs.h"
 #include "TestCatalogue.h"
 #include "TestFiles.h"
@@ -84,8 +85,11 @@ struct DataPack {
                 return found;
         return nullptr;
     }
-    // Ticks the nodes with these labels in the frame's tree.
+    // Ticks the nodes with these labels in the frame's tree; the classes stay closed unless a
+    // label is found only inside one.
     static void tick(const DataPackExportFrame* frame, const QStringList& labels) {
+        for (const QString& label : labels)
+            findOpening(frame->tree(), label);
         for (QTreeWidgetItem* item : treeItems(frame->tree()))
             if (labels.contains(item->text(0)))
                 item->setCheckState(0, Qt::Checked);
@@ -391,16 +395,26 @@ private slots:
         QCOMPARE(f.importTree(), (QStringList{"文档模板分类信息", "-B", "--乙"}));
         QCOMPARE(ZQPackage_Import(f.app(), 0, 0, kKind, ""), -2);
 
-        QStringList shown;
+        // The classes first; a class's templates once it is opened.
+        QStringList closed;
+        QStringList opened;
         f.dialogs.scripts.enqueue([&](QDialog* dialog) {
-            for (QTreeWidgetItem* item :
-                 treeItems(dialog->findChild<QTreeWidget*>("cktreeDocTemp")))
-                shown.append(item->text(0) +
-                             (item->data(0, Qt::CheckStateRole).isValid() ? "[ ]" : ""));
+            auto* tree = dialog->findChild<QTreeWidget*>("cktreeDocTemp");
+            const auto texts = [&] {
+                QStringList shown;
+                for (QTreeWidgetItem* item : treeItems(tree))
+                    shown.append(item->text(0) +
+                                 (item->data(0, Qt::CheckStateRole).isValid() ? "[ ]" : ""));
+                return shown;
+            };
+            closed = texts();
+            openAll(tree);
+            opened = texts();
         });
         QCOMPARE(ZQPackage_View(f.app(), 0, 0, kKind), 1);
         QCOMPARE(f.dialogs.texts("exec"), QStringList{"文档模板导出预览"});
-        QCOMPARE(shown,
+        QCOMPARE(closed, (QStringList{"文档模板分类信息", "A", "A1", "B", "C"}));
+        QCOMPARE(opened,
                  (QStringList{"文档模板分类信息", "A", "A1", "甲", "丁", "B", "乙", "丙", "C"}));
         QVERIFY(!f.application.findChild<QDialog*>());
     }

@@ -1,4 +1,5 @@
 #include "FakeHost.h"
+#include "OpenTree.h"
 #include "ScriptedDialogs.h"
 #include "TestCatalogue.h"
 #include "catalogue/TemplateDocuments.h"
@@ -131,14 +132,17 @@ QTreeWidget* treeOf(QDialog& dialog) {
     return dialog.findChild<QTreeWidget*>("tvwOrg");
 }
 
+// The node with the text; a template not shown yet is found with every class opened.
 QTreeWidgetItem* node(QDialog& dialog, const QString& text) {
-    return treeOf(dialog)->findItems(text, Qt::MatchExactly | Qt::MatchRecursive).value(0);
+    return findOpening(treeOf(dialog), text);
 }
 
 // A real double-click on the node: the click selects it, the double-click reaches the handler.
 void doubleClickNode(QDialog& dialog, const QString& text) {
     QTreeWidget* tree = treeOf(dialog);
-    const QPoint at = tree->visualItemRect(node(dialog, text)).center();
+    QTreeWidgetItem* item = node(dialog, text);
+    tree->scrollToItem(item); // opens its parents, as a person would
+    const QPoint at = tree->visualItemRect(item).center();
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, at);
     QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, at);
 }
@@ -296,15 +300,34 @@ private slots:
 
         RegisterTemplateDialog dialog(nullptr, catalogue.db());
         QTreeWidget* tree = treeOf(dialog);
-        QCOMPARE(shape(tree),
-                 (QStringList{"文档模板分类信息/10", "  甲/10", "    甲一/10", "    甲的模板/0",
-                              "  乙/10", "  根下/0", "  R/0", "数字类/10", "  M/0"}));
+        // At first the classes, and the templates of the opened root only.
+        QCOMPARE(shape(tree), (QStringList{"文档模板分类信息/10", "  甲/10", "    甲一/10",
+                                           "  乙/10", "  根下/0", "  R/0", "数字类/10"}));
+        QVERIFY(tree->topLevelItem(0)->isExpanded());
+        QVERIFY(tree->topLevelItem(0)->isSelected());
+        QCOMPARE(node(dialog, "乙")->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
+        // Opening a class adds its templates after its sub-classes, once.
+        const QStringList whole{"文档模板分类信息/10",
+                                "  甲/10",
+                                "    甲一/10",
+                                "    甲的模板/0",
+                                "  乙/10",
+                                "  根下/0",
+                                "  R/0",
+                                "数字类/10",
+                                "  M/0"};
+        openAll(tree);
+        QCOMPARE(shape(tree), whole);
+        for (QTreeWidgetItem* item : treeItems(tree))
+            item->setExpanded(false);
+        openAll(tree);
+        QCOMPARE(shape(tree), whole);
+        // A class opened empty no longer offers to open.
+        QCOMPARE(node(dialog, "乙")->childIndicatorPolicy(),
+                 QTreeWidgetItem::DontShowIndicatorWhenChildless);
         QCOMPARE(nodeRecord(node(dialog, "甲的模板")),
                  (QStringList{QString::number(own), "甲的模板", "own.doc", "说明", "WORD", ""}));
         QCOMPARE(nodeRecord(tree->topLevelItem(0)), (QStringList{"", "", ""}));
-        QVERIFY(tree->topLevelItem(0)->isSelected());
-        for (QTreeWidgetItem* item : treeItems(tree))
-            QVERIFY(item->childCount() == 0 || item->isExpanded());
         QVERIFY(dialogs.shown.isEmpty());
     }
 
@@ -436,6 +459,7 @@ private slots:
         dialog.show();
         QTreeWidget* tree = treeOf(dialog);
         QCOMPARE(tree->currentItem(), tree->topLevelItem(0));
+        openAll(tree);
         auto space = [&](const QString& text) {
             tree->setCurrentItem(node(dialog, text));
             QTest::keyClick(tree, Qt::Key_Space);
@@ -451,6 +475,22 @@ private slots:
         QCOMPARE(checks(tree), "文档模板分类信息=C 甲=C 甲一=C a1=C x=C y=C z=C 乙=C b=C 丙=C");
         space("文档模板分类信息");
         QCOMPARE(checks(tree), "文档模板分类信息=U 甲=U 甲一=U a1=U x=U y=U z=U 乙=U b=U 丙=U");
+    }
+
+    // A class ticked before it is opened, directly or through an ancestor, gives its templates
+    // its own tick when they come, whatever its sub-classes show.
+    void ticksReachTemplatesOpenedLater() {
+        Fixture f;
+        BatchRegisterDialog dialog(nullptr, f.catalogue.db());
+        dialog.show();
+        QTreeWidget* tree = treeOf(dialog);
+        node(dialog, "甲")->setCheckState(0, Qt::Checked);
+        node(dialog, "甲")->setExpanded(true);
+        QCOMPARE(checks(tree), "文档模板分类信息=P 甲=C 甲一=C x=C y=C z=C 乙=U 丙=U");
+        tree->topLevelItem(0)->setCheckState(0, Qt::Checked);
+        node(dialog, "甲一")->setCheckState(0, Qt::Unchecked);
+        openAll(tree);
+        QCOMPARE(checks(tree), "文档模板分类信息=P 甲=P 甲一=U a1=U x=C y=C z=C 乙=C b=C 丙=C");
     }
 
     void batchRegistersTheTickedTemplates_data() {
@@ -511,11 +551,19 @@ private slots:
         Fixture f(missing);
         f.host.fake.projectSerial = serial;
         f.host.refused = refused;
+        // Classes are ticked unopened: OK finds their templates. What was ticked shows in a
+        // dialog ticked the same way and then opened.
+        const auto tick = [&](BatchRegisterDialog& dialog) {
+            for (const QString& text : ticked)
+                node(dialog, text)->setCheckState(0, Qt::Checked);
+        };
+        BatchRegisterDialog probe(nullptr, f.catalogue.db());
+        tick(probe);
+        openAll(treeOf(probe));
+        const QStringList tickedBefore = tickedTemplates(probe);
         BatchRegisterDialog dialog(nullptr, f.catalogue.db());
         dialog.show();
-        for (const QString& text : ticked)
-            node(dialog, text)->setCheckState(0, Qt::Checked);
-        const QStringList tickedBefore = tickedTemplates(dialog);
+        tick(dialog);
         clickOk(dialog);
 
         QCOMPARE(f.captionsOf("ZQDoResTypeProc"), attempted);
@@ -542,6 +590,7 @@ private slots:
         QStringList left = tickedBefore;
         for (const QString& caption : registered)
             left.removeOne(caption);
+        openAll(treeOf(dialog));
         QCOMPARE(tickedTemplates(dialog), left);
         QCOMPARE(f.dialogs.texts("warn"), report.isEmpty() ? QStringList() : QStringList{report});
         QCOMPARE(f.dialogs.shown.size(), report.isEmpty() ? 0 : 1);
@@ -558,6 +607,7 @@ private slots:
         clickOk(dialog);
         QCOMPARE(f.captionsOf("RegisterDataExN"), (QStringList{"a1", "x"}));
         QVERIFY(dialog.isVisible());
+        openAll(treeOf(dialog));
         QCOMPARE(checks(treeOf(dialog)),
                  "文档模板分类信息=P 甲=P 甲一=U a1=U x=U y=C z=C 乙=U b=U 丙=U");
 

@@ -123,10 +123,6 @@ const QString kTemplateColumns = QStringLiteral(
 
 } // namespace
 
-QList<TemplateRecord> readAllTemplates(const QSqlDatabase& db) {
-    return readTemplates(runSql(db, kTemplateColumns + QStringLiteral("order by DocID")));
-}
-
 QList<TemplateRecord> readClassTemplates(const QSqlDatabase& db, const QString& classCode) {
     return readTemplates(runSql(
         db, kTemplateColumns + QStringLiteral("where DocSortID = ? order by DocID"), {classCode}));

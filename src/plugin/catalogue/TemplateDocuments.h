@@ -54,8 +54,6 @@ QList<ClassContentRow> readClassContents(const QSqlDatabase& db, const QString& 
 QList<ClassContentRow> readTemplateRows(const QSqlDatabase& db, const QString& condition,
                                         const QVariantList& values = {});
 
-// Every template, in the order the database gives them, with its class code.
-QList<TemplateRecord> readAllTemplates(const QSqlDatabase& db);
 // The templates filed directly in one class (the empty code: under no class), by DocID.
 QList<TemplateRecord> readClassTemplates(const QSqlDatabase& db, const QString& classCode);
 

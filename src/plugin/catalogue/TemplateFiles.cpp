@@ -426,21 +426,29 @@ QString ensureLocalCopy(const QSqlDatabase& db, const QString& folder, const QSt
 QSet<QString> ensureLocalCopies(const QSqlDatabase& db, const QString& folder,
                                 const QStringList& fileNames) {
     ensureTemplateFileTable(db);
-    QHash<QString, FileCheck> stored;
-    {
-        QSqlQuery query = runSql(
-            db, QStringLiteral("select DocFileName, FileSize, FileSha256 from ZQ_DocTemplateFile"));
+    QSet<QString> damaged;
+    // The database's side of a few hundred files at a time: neither the whole file table nor
+    // a statement per file.
+    constexpr qsizetype kNamesPerStatement = 500;
+    for (qsizetype at = 0; at < fileNames.size(); at += kNamesPerStatement) {
+        const QStringList names = fileNames.mid(at, kNamesPerStatement);
+        QStringList marks(names.size(), QStringLiteral("?"));
+        QHash<QString, FileCheck> stored;
+        QSqlQuery query = runSql(db,
+                                 QStringLiteral("select DocFileName, FileSize, FileSha256 from "
+                                                "ZQ_DocTemplateFile where DocFileName in (%1)")
+                                     .arg(marks.join(QLatin1Char(','))),
+                                 QVariantList(names.cbegin(), names.cend()));
         while (query.next())
             stored.insert(query.value(0).toString(),
                           {query.value(1).toLongLong(), query.value(2).toString()});
-    }
-    QSet<QString> damaged;
-    for (const QString& fileName : fileNames) {
-        const auto found = stored.constFind(fileName);
-        if (isBareName(fileName) && found != stored.cend() &&
-            !isCurrent(QFileInfo(withSlash(folder) + fileName), *found) &&
-            !fetchLocalCopy(db, folder, fileName))
-            damaged.insert(fileName);
+        for (const QString& fileName : names) {
+            const auto found = stored.constFind(fileName);
+            if (isBareName(fileName) && found != stored.cend() &&
+                !isCurrent(QFileInfo(withSlash(folder) + fileName), *found) &&
+                !fetchLocalCopy(db, folder, fileName))
+                damaged.insert(fileName);
+        }
     }
     return damaged;
 }

@@ -61,10 +61,10 @@ bool deleteTemplateAndFile(const QSqlDatabase& db, qint64 docId);
 // match their hash or the copy cannot be written.
 QString ensureLocalCopy(const QSqlDatabase& db, const QString& folder, const QString& fileName);
 
-// ensureLocalCopy for many stored files (an export), with one statement for the database's side.
-// A file the database lacks is left as it is. Gives the names whose bytes in the database do not
-// match their size and hash and whose copy here differs from them: no sound copy could be made,
-// and what is here is left as it is.
+// ensureLocalCopy for many stored files (an export), with one statement for the database's side
+// of each 500 files. A file the database lacks is left as it is. Gives the names whose bytes in
+// the database do not match their size and hash and whose copy here differs from them: no sound
+// copy could be made, and what is here is left as it is.
 QSet<QString> ensureLocalCopies(const QSqlDatabase& db, const QString& folder,
                                 const QStringList& fileNames);
 

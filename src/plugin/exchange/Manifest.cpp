@@ -3,12 +3,13 @@
 #include "util/Error.h"
 #include "util/Gb18030.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QRegularExpression>
 #include <QStringDecoder>
-#include <algorithm>
 #include <libxml/tree.h>
 #include <libxml/xmlreader.h>
+#include <libxml/xmlwriter.h>
 #include <memory>
 #include <optional>
 
@@ -118,40 +119,79 @@ QString manifestFileName() {
     return QStringLiteral("模板文件信息.xml");
 }
 
-void writeManifest(const QString& path, const QList<ManifestEntry>& entries) {
-    xmlInitParser();
-    const std::unique_ptr<xmlDoc, void (*)(xmlDoc*)> doc(xmlNewDoc(xml("1.0")), xmlFreeDoc);
-    xmlNode* root = xmlNewDocNode(doc.get(), nullptr, xml(kRootElement), nullptr);
-    xmlDocSetRootElement(doc.get(), root);
-    for (const ManifestEntry& entry : entries) {
-        const bool isClass = entry.kind == ManifestEntry::Kind::Class;
-        const QByteArray element = (isClass ? kClassElement : kTemplateElement).toUtf8();
-        xmlNode* node = xmlNewChild(root, nullptr, xml(element.constData()), nullptr);
-        const QStringList values = attributeValues(entry);
-        for (qsizetype i = 0; i < values.size(); ++i) {
-            const char* name = isClass ? kClassAttributes[i] : kTemplateAttributes[i];
-            xmlNewProp(node, xml(name), xml(values[i].toUtf8().constData()));
-        }
+namespace {
+
+// What an entry says, for comparing what was written with what is read back.
+QByteArray digestOf(const ManifestEntry& entry) {
+    QByteArray digest(1, entry.kind == ManifestEntry::Kind::Class ? 'c' : 't');
+    for (const QString& value : attributeValues(entry)) {
+        const QByteArray bytes = value.toUtf8();
+        digest += QByteArray::number(bytes.size()) + ':' + bytes;
     }
+    return digest;
+}
+
+} // namespace
+
+ManifestWriter::ManifestWriter(const QString& path)
+    : m_path(path)
+    , m_writer(nullptr, xmlFreeTextWriter) {
+    xmlInitParser();
+    m_writer.reset(xmlNewTextWriterFilename(QFile::encodeName(path).constData(), 0));
+    check(m_writer ? 0 : -1);
     // libxml2 writes what gb2312 lacks as character references.
-    if (xmlSaveFormatFileEnc(QFile::encodeName(path).constData(), doc.get(), "gb2312", 1) < 0)
-        throw Error(QStringLiteral("无法保存模板文件信息“%1”。").arg(path));
+    check(xmlTextWriterSetIndent(m_writer.get(), 1));
+    check(xmlTextWriterSetIndentString(m_writer.get(), xml("  ")));
+    check(xmlTextWriterStartDocument(m_writer.get(), "1.0", "gb2312", nullptr));
+    check(xmlTextWriterStartElement(m_writer.get(), xml(kRootElement)));
+}
+
+void ManifestWriter::add(const ManifestEntry& entry) {
+    const bool isClass = entry.kind == ManifestEntry::Kind::Class;
+    check(xmlTextWriterStartElement(
+        m_writer.get(), xml((isClass ? kClassElement : kTemplateElement).toUtf8().constData())));
+    const QStringList values = attributeValues(entry);
+    for (qsizetype i = 0; i < values.size(); ++i)
+        check(xmlTextWriterWriteAttribute(
+            m_writer.get(), xml(isClass ? kClassAttributes[i] : kTemplateAttributes[i]),
+            xml(values[i].toUtf8().constData())));
+    check(xmlTextWriterEndElement(m_writer.get()));
+    m_written.addData(digestOf(entry));
+    ++m_count;
+}
+
+void ManifestWriter::finish() {
+    check(xmlTextWriterEndDocument(m_writer.get()));
+    check(xmlTextWriterFlush(m_writer.get()));
+    m_writer.reset();
 
     // A manifest its own reader does not read back as written makes the whole package
     // unimportable (a character XML cannot hold, a bound passed).
     QString details = QStringLiteral("读回的条目与写出的不一致。");
     try {
-        const Manifest back = readManifest(path);
-        const auto same = [](const ManifestEntry& a, const ManifestEntry& b) {
-            return a.kind == b.kind && attributeValues(a) == attributeValues(b);
-        };
-        if (back.skipped.isEmpty() && std::equal(back.entries.cbegin(), back.entries.cend(),
-                                                 entries.cbegin(), entries.cend(), same))
+        const Manifest back = readManifest(m_path);
+        QCryptographicHash read(QCryptographicHash::Sha256);
+        for (const ManifestEntry& entry : back.entries)
+            read.addData(digestOf(entry));
+        if (back.skipped.isEmpty() && back.entries.size() == m_count &&
+            read.result() == m_written.result())
             return;
     } catch (const Error& e) {
         details = e.message() + QLatin1Char(' ') + e.details();
     }
     throw Error(QStringLiteral("模板文件信息写出后无法原样读回，没有使用。"), details.trimmed());
+}
+
+void ManifestWriter::check(int status) const {
+    if (status < 0)
+        throw Error(QStringLiteral("无法保存模板文件信息“%1”。").arg(m_path));
+}
+
+void writeManifest(const QString& path, const QList<ManifestEntry>& entries) {
+    ManifestWriter writer(path);
+    for (const ManifestEntry& entry : entries)
+        writer.add(entry);
+    writer.finish();
 }
 
 Manifest readManifest(const QString& path, const ManifestLimits& limits) {

@@ -2,9 +2,13 @@
 
 #include "catalogue/NodeRecords.h"
 
+#include <QCryptographicHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <memory>
+
+struct _xmlTextWriter;
 
 namespace zq {
 
@@ -21,9 +25,26 @@ struct ManifestEntry {
     TemplateRecord record;
 };
 
-// Writes the entries and reads them back: throws zq::Error when the file cannot be written or
+// Writes a manifest one entry at a time, so that a large one need not be held in memory, and
+// reads it back when done. Throws zq::Error when the file cannot be made or written, or when
 // readManifest would not give the same entries (character references to what XML cannot hold,
 // a bound passed).
+class ManifestWriter {
+public:
+    explicit ManifestWriter(const QString& path);
+    void add(const ManifestEntry& entry);
+    // Closes the root and the file.
+    void finish();
+
+private:
+    void check(int status) const;
+
+    QString m_path;
+    QCryptographicHash m_written{QCryptographicHash::Sha256};
+    qsizetype m_count = 0;
+    std::unique_ptr<_xmlTextWriter, void (*)(_xmlTextWriter*)> m_writer;
+};
+
 void writeManifest(const QString& path, const QList<ManifestEntry>& entries);
 
 // Bounds a manifest must keep to be read.

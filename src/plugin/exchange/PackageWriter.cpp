@@ -1,7 +1,6 @@
 #include "exchange/PackageWriter.h"
 
 #include "catalogue/TemplateFiles.h"
-
 #include "catalogue/TemplateStore.h"
 #include "catalogue/TextRules.h"
 #include "exchange/ArchiveProgress.h"
@@ -82,61 +81,71 @@ PackageResult writePackage(const QSqlDatabase& db, const SelectionNode& root,
         throw PackageError(PackageError::Kind::StagingFolder,
                            QStringLiteral("创建文件临时文件夹失败！"));
 
-    const QList<ManifestEntry> selected = selectedEntries(root);
-    QStringList fileNames;
-    for (const ManifestEntry& entry : selected)
-        if (entry.kind == ManifestEntry::Kind::Template)
-            fileNames.append(entry.record.fileName);
-    const QSet<QString> damaged = ensureLocalCopies(db, templateStorePath(), fileNames);
-    const int total = int(std::count_if(selected.cbegin(), selected.cend(), [](const auto& e) {
-        return e.kind == ManifestEntry::Kind::Template;
-    }));
+    // The entries go through a few hundred at a time: their stored files brought up to date
+    // in one go, staged, and written to the manifest, so that no list of all of them is held.
+    const int total = selectedTemplateCount(db, root);
+    constexpr qsizetype kBatch = 500;
     PackageResult result;
-    QList<ManifestEntry> written;
-    written.reserve(selected.size());
-    QSet<QString> staged;
+    ManifestWriter manifest(staging + manifestFileName());
+    QList<ManifestEntry> batch;
     qint64 stagedBytes = 0;
     int done = 0;
-    for (const ManifestEntry& entry : selected) {
-        const ManifestEntry travels = travelling(entry);
-        const auto write = [&] {
-            if (travels.record.toList(TemplateRecord::Form::SevenFields) !=
-                entry.record.toList(TemplateRecord::Form::SevenFields))
-                result.altered.append(entryName(travels) +
-                                      QStringLiteral("：控制字符已替换为空格"));
-            written.append(travels);
-        };
-        if (entry.kind == ManifestEntry::Kind::Class) {
-            write();
-            continue;
+    const auto writeBatch = [&] {
+        QStringList fileNames;
+        for (const ManifestEntry& entry : std::as_const(batch))
+            if (entry.kind == ManifestEntry::Kind::Template)
+                fileNames.append(entry.record.fileName);
+        const QSet<QString> damaged = ensureLocalCopies(db, templateStorePath(), fileNames);
+        for (const ManifestEntry& entry : std::as_const(batch)) {
+            const ManifestEntry travels = travelling(entry);
+            const auto write = [&] {
+                if (travels.record.toList(TemplateRecord::Form::SevenFields) !=
+                    entry.record.toList(TemplateRecord::Form::SevenFields))
+                    result.altered.append(entryName(travels) +
+                                          QStringLiteral("：控制字符已替换为空格"));
+                manifest.add(travels);
+            };
+            if (entry.kind == ManifestEntry::Kind::Class) {
+                write();
+                continue;
+            }
+            const QString& name = entry.record.fileName;
+            const QFileInfo source(storedFilePath(name));
+            const QString target = staging + name;
+            const bool packable = isBareName(name) && name != manifestFileName();
+            // Two templates may name one file: it is staged once.
+            const bool first = packable && !QFileInfo::exists(target);
+            QString reason;
+            if (!packable)
+                reason = QStringLiteral("文件名不能用于模板包");
+            else if (damaged.contains(name))
+                reason = QStringLiteral("数据库中的该文件已损坏（大小或校验值不符）");
+            else if (source.isSymLink() || (source.exists() && !source.isFile()))
+                reason = QStringLiteral("模板库中的该文件不是普通文件（如链接）");
+            else if (!source.isFile())
+                reason = QStringLiteral("模板库中没有该文件");
+            else if (first && !stageFile(source.filePath(), target))
+                reason = QStringLiteral("无法复制该文件");
+            if (reason.isEmpty()) {
+                if (first)
+                    stagedBytes += source.size();
+                write();
+                ++result.templates;
+            } else {
+                result.leftOut.append(templateName(travels.record) + QStringLiteral("：") + reason);
+            }
+            if (progress)
+                progress(PackageStage::Staging, ++done, total);
         }
-        const QString& name = entry.record.fileName;
-        const QFileInfo source(storedFilePath(name));
-        const bool first = !staged.contains(name);
-        QString reason;
-        if (!isBareName(name) || name == manifestFileName())
-            reason = QStringLiteral("文件名不能用于模板包");
-        else if (damaged.contains(name))
-            reason = QStringLiteral("数据库中的该文件已损坏（大小或校验值不符）");
-        else if (source.isSymLink() || (source.exists() && !source.isFile()))
-            reason = QStringLiteral("模板库中的该文件不是普通文件（如链接）");
-        else if (!source.isFile())
-            reason = QStringLiteral("模板库中没有该文件");
-        else if (first && !stageFile(source.filePath(), staging + name))
-            reason = QStringLiteral("无法复制该文件");
-        if (reason.isEmpty()) {
-            if (first)
-                stagedBytes += source.size();
-            staged.insert(name);
-            write();
-            ++result.templates;
-        } else {
-            result.leftOut.append(templateName(travels.record) + QStringLiteral("：") + reason);
-        }
-        if (progress)
-            progress(PackageStage::Staging, ++done, total);
-    }
-    writeManifest(staging + manifestFileName(), written);
+        batch.clear();
+    };
+    forEachSelectedEntry(db, root, [&](const ManifestEntry& entry) {
+        batch.append(entry);
+        if (batch.size() == kBatch)
+            writeBatch();
+    });
+    writeBatch();
+    manifest.finish();
 
     // A file left from before is no package of this run.
     const QDateTime started = QDateTime::currentDateTime().addSecs(-1);

@@ -1,9 +1,12 @@
 #include "exchange/SelectionTree.h"
 
 #include "catalogue/ClassCatalogue.h"
+#include "catalogue/Sql.h"
 #include "catalogue/TemplateDocuments.h"
 
 #include <QHash>
+#include <QSqlQuery>
+#include <algorithm>
 
 namespace zq {
 
@@ -17,50 +20,24 @@ QList<SelectionNode> fillSelectionTree(const QSqlDatabase& db) {
 
     // Built as a flat table first, then folded into the nested tree from the last row back, so
     // that no node moves once a child holds it.
-    struct Flat {
-        SelectionNode node;
-        int parent;
-    };
-    QList<Flat> flat;
-    flat.reserve(rows.size() + 1);
-    SelectionNode root;
-    root.image = kClassImage;
-    flat.append({root, kTopLevel});
-    QHash<QString, int> byCode;
-    byCode.insert(QString(), 0);
-    for (qsizetype i = 0; i < rows.size(); ++i) {
-        SelectionNode node;
-        node.record.classCode = rows[i].code;
-        node.record.caption = rows[i].name;
-        node.record.memo = rows[i].memo;
+    QList<SelectionNode> flat(rows.size() + 1);
+    for (qsizetype i = 0; i < flat.size(); ++i) {
+        SelectionNode& node = flat[i];
+        if (i > 0) {
+            node.record.classCode = rows[i - 1].code;
+            node.record.caption = rows[i - 1].name;
+            node.record.memo = rows[i - 1].memo;
+        }
         node.image = kClassImage;
-        const int parent = parents[i] == kUnderRoot ? 0
-                           : parents[i] < 0         ? kTopLevel
-                                                    : parents[i] + 1;
-        flat.append({node, parent});
-        byCode.insert(rows[i].code, int(i) + 1);
+        node.templatesPending = true;
     }
-    for (const TemplateRecord& doc : readAllTemplates(db)) {
-        const auto it = byCode.constFind(doc.classCode);
-        if (it == byCode.cend())
-            continue;
-        SelectionNode node;
-        node.record = doc;
-        node.image = kCatalogueTemplateImage;
-        flat[*it].node.children.append(node);
-    }
-
-    // Classes come before their parent's templates: each class is put in front of the
-    // templates already held, in code order.
-    QList<QList<SelectionNode>> subClasses(flat.size());
     QList<SelectionNode> topLevel;
     for (qsizetype i = flat.size() - 1; i >= 0; --i) {
-        SelectionNode& node = flat[i].node;
-        node.children = subClasses[i] + node.children;
-        if (flat[i].parent == kTopLevel)
-            topLevel.prepend(std::move(node));
-        else
-            subClasses[flat[i].parent].prepend(std::move(node));
+        const int parent = i == 0 ? kTopLevel : parents[i - 1];
+        (parent == kTopLevel    ? topLevel
+         : parent == kUnderRoot ? flat[0].children
+                                : flat[parent + 1].children)
+            .prepend(std::move(flat[i]));
     }
     return topLevel;
 }
@@ -71,43 +48,59 @@ void setChecked(SelectionNode& node, Qt::CheckState state) {
         setChecked(child, state);
 }
 
-void updateCheckStates(SelectionNode& node) {
-    if (node.children.isEmpty())
-        return;
-    bool all = true;
-    bool none = true;
-    for (SelectionNode& child : node.children) {
-        updateCheckStates(child);
-        all = all && child.check == Qt::Checked;
-        none = none && child.check == Qt::Unchecked;
-    }
-    node.check = all ? Qt::Checked : none ? Qt::Unchecked : Qt::PartiallyChecked;
-}
-
 namespace {
 
-void collect(const SelectionNode& node, QList<ManifestEntry>& entries) {
+bool takesPending(const SelectionNode& node) {
+    return node.templatesPending && node.check == Qt::Checked;
+}
+
+// Whether the node gives an element: a ticked template, or a class with something ticked
+// below it (a class with nothing below it: its own tick).
+bool anyTicked(const SelectionNode& node) {
+    if (!node.isClass() || node.children.isEmpty())
+        return node.check == Qt::Checked;
+    return takesPending(node) ||
+           std::any_of(node.children.cbegin(), node.children.cend(), anyTicked);
+}
+
+void collect(const QSqlDatabase& db, const SelectionNode& node,
+             const std::function<void(const ManifestEntry&)>& take) {
     for (const SelectionNode& child : node.children) {
-        const ManifestEntry::Kind kind =
-            child.isClass() ? ManifestEntry::Kind::Class : ManifestEntry::Kind::Template;
-        if (!child.children.isEmpty()) {
-            if (child.check == Qt::Unchecked)
-                continue;
-            if (child.isClass())
-                entries.append({kind, child.record});
-            collect(child, entries);
-        } else if (child.check == Qt::Checked) {
-            entries.append({kind, child.record});
+        if (!anyTicked(child))
+            continue;
+        if (child.isClass()) {
+            take({ManifestEntry::Kind::Class, child.record});
+            collect(db, child, take);
+        } else {
+            take({ManifestEntry::Kind::Template, child.record});
         }
     }
+    if (takesPending(node))
+        for (const TemplateRecord& doc : readClassTemplates(db, node.record.classCode))
+            take({ManifestEntry::Kind::Template, doc});
+}
+
+int countTicked(const SelectionNode& node, const QHash<QString, int>& pendingCounts) {
+    int count = takesPending(node) ? pendingCounts.value(node.record.classCode) : 0;
+    for (const SelectionNode& child : node.children)
+        count += child.isClass() ? countTicked(child, pendingCounts) : child.check == Qt::Checked;
+    return count;
 }
 
 } // namespace
 
-QList<ManifestEntry> selectedEntries(const SelectionNode& root) {
-    QList<ManifestEntry> entries;
-    collect(root, entries);
-    return entries;
+void forEachSelectedEntry(const QSqlDatabase& db, const SelectionNode& root,
+                          const std::function<void(const ManifestEntry&)>& take) {
+    collect(db, root, take);
+}
+
+int selectedTemplateCount(const QSqlDatabase& db, const SelectionNode& root) {
+    QHash<QString, int> counts;
+    QSqlQuery query = runSql(
+        db, QStringLiteral("select DocSortID, count(*) from ZQ_DocTempDetail group by DocSortID"));
+    while (query.next())
+        counts.insert(query.value(0).toString(), query.value(1).toInt());
+    return countTicked(root, counts);
 }
 
 } // namespace zq

@@ -3,6 +3,7 @@
 #include "catalogue/TemplateDocuments.h"
 #include "catalogue/TemplateRegistration.h"
 #include "registration/TemplateTree.h"
+#include "ui/ClassNodeItem.h"
 #include "ui/DialogControls.h"
 #include "ui/DialogService.h"
 #include "ui/TreeNodes.h"
@@ -24,8 +25,15 @@ struct BatchReport {
 };
 
 bool isTickedTemplate(const QTreeWidgetItem* item) {
-    return item->childCount() == 0 && item->checkState(0) == Qt::Checked &&
-           imageIndex(item) != kClassImage && hasNodeRecord(item);
+    return item->checkState(0) == Qt::Checked && imageIndex(item) != kClassImage &&
+           hasNodeRecord(item);
+}
+
+// A ticked class never opened gets its templates now, ticked: one statement for the class.
+void fillIfTicked(QTreeWidgetItem* node, const QSqlDatabase& db) {
+    const auto* classNode = dynamic_cast<const ClassNodeItem*>(node);
+    if (classNode && classNode->ownCheck() == Qt::Checked)
+        fillPendingTemplates(node, db, kTemplateTreeForm);
 }
 
 void noteNotRegistered(BatchReport& report, const QTreeWidgetItem* item, const QString& why) {
@@ -34,24 +42,24 @@ void noteNotRegistered(BatchReport& report, const QTreeWidgetItem* item, const Q
 }
 
 // Notes every ticked template of the subtree as skipped behind an earlier failure.
-void noteSkipped(BatchReport& report, const QTreeWidgetItem* item) {
+void noteSkipped(BatchReport& report, const QSqlDatabase& db, QTreeWidgetItem* item) {
+    fillIfTicked(item, db);
     if (isTickedTemplate(item))
         noteNotRegistered(report, item, QStringLiteral("已跳过：同一分类中前面的模板未能注册"));
     for (int i = 0; i < item->childCount(); ++i)
-        noteSkipped(report, item->child(i));
+        noteSkipped(report, db, item->child(i));
 }
 
-// Registers the ticked templates below the node, entering every class that is not unchecked,
-// and unticks each one registered so that OK again tries only what is left. A missing file or
-// a refusal ends this node's walk (the rest of it is noted as skipped); its parent's walk goes
-// on.
+// Registers the ticked templates below the node, sub-classes first, and unticks each one
+// registered so that OK again tries only what is left. A missing file or a refusal ends this
+// node's walk (the rest of it is noted as skipped); its parent's walk goes on.
 void registerChecked(HostPlatform& host, const QSqlDatabase& db, QTreeWidgetItem* node,
                      BatchReport& report) {
+    fillIfTicked(node, db);
     for (int i = 0; i < node->childCount(); ++i) {
         QTreeWidgetItem* child = node->child(i);
-        if (child->childCount() > 0) {
-            if (child->checkState(0) != Qt::Unchecked)
-                registerChecked(host, db, child, report);
+        if (imageIndex(child) == kClassImage) {
+            registerChecked(host, db, child, report);
             continue;
         }
         if (!isTickedTemplate(child))
@@ -72,7 +80,7 @@ void registerChecked(HostPlatform& host, const QSqlDatabase& db, QTreeWidgetItem
         }
         noteNotRegistered(report, child, why);
         for (int j = i + 1; j < node->childCount(); ++j)
-            noteSkipped(report, node->child(j));
+            noteSkipped(report, db, node->child(j));
         return;
     }
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "catalogue/NodeRecords.h"
+
 #include <QSqlDatabase>
 
 class QTreeWidget;
@@ -14,11 +16,13 @@ enum class TemplateTreeChecks {
     Unchecked,
 };
 
-// The registration dialogs' tree: the class tree, every template as the last child of the
-// class node whose code equals its class code (the first such node; templates of an unknown
-// class are left out), then the root selected and everything expanded. Two statements
-// whatever the size of the catalogue.
+// The registration dialogs' tree: the class tree, each class with its templates pending until it
+// is first opened (then they come after its sub-classes), the root opened and selected. One
+// statement for the classes and one for each class opened, whatever the size of the catalogue.
 void fillTemplateTree(QTreeWidget* tree, const QSqlDatabase& db,
                       TemplateTreeChecks checks = TemplateTreeChecks::None);
+
+// The form of the records on the tree's template nodes.
+constexpr TemplateRecord::Form kTemplateTreeForm = TemplateRecord::Form::SixFields;
 
 } // namespace zq

@@ -2,6 +2,7 @@
 
 #include "catalogue/TemplateDocuments.h"
 #include "exchange/DataPack.h"
+#include "ui/ClassNodeItem.h"
 #include "ui/DialogControls.h"
 #include "ui/SelectionTreeView.h"
 #include "ui/TreeNodes.h"
@@ -102,6 +103,8 @@ void DataPackExportFrame::showDetail() {
 }
 
 void DataPackExportFrame::showCatalogue(const QSqlDatabase& db) {
+    disconnect(m_fillOnOpen);
+    m_fillOnOpen = fillTemplatesWhenOpened(m_tree, db, kSelectionForm);
     fillSelectionView(m_tree, fillSelectionTree(db), true);
 }
 

@@ -24,7 +24,8 @@ public:
     // Takes the check boxes away: the tree then only shows.
     void removeCheckBoxes();
 
-    // The whole catalogue, root selected and expanded.
+    // The whole catalogue, root selected and opened; a class's templates join it when it is
+    // first opened.
     void showCatalogue(const QSqlDatabase& db);
     // What the package holds, each entry under the class of its code, or at the top level when
     // the package lacks that class. A missing or unreadable package leaves the tree as it is.
@@ -47,6 +48,7 @@ private:
     QLineEdit* m_name;
     QLineEdit* m_type;
     QPlainTextEdit* m_memo;
+    QMetaObject::Connection m_fillOnOpen;
 };
 
 } // namespace zq

@@ -3,6 +3,7 @@
 #include "exchange/PackageWriter.h"
 #include "platform/HostPlatform.h"
 #include "platform/UiReferences.h"
+#include "ui/ClassNodeItem.h"
 #include "ui/DialogControls.h"
 #include "ui/DialogService.h"
 #include "ui/ImageList.h"
@@ -45,6 +46,7 @@ PackageExportDialog::PackageExportDialog(QWidget* owner, const QSqlDatabase& db)
     connect(ok, &QPushButton::clicked, this, [this] { guarded(this, [&] { exportPackage(); }); });
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 
+    fillTemplatesWhenOpened(m_tree, db, kSelectionForm);
     fillSelectionView(m_tree, fillSelectionTree(db), true);
     m_tree->setFocus();
 }

@@ -1,5 +1,6 @@
 #include "ui/SelectionTreeView.h"
 
+#include "ui/ClassNodeItem.h"
 #include "ui/TreeNodes.h"
 
 #include <QTreeWidget>
@@ -9,13 +10,20 @@ namespace zq {
 namespace {
 
 QTreeWidgetItem* itemOf(const SelectionNode& node, const QString& label, bool checkable) {
-    auto* item = new QTreeWidgetItem(QStringList{label});
-    setNodeRecord(item, node.record.toList(TemplateRecord::Form::SevenFields));
+    QTreeWidgetItem* item = nullptr;
+    if (node.isClass()) {
+        auto* classItem = new ClassNodeItem(QStringList{label});
+        classItem->setTemplatesPending(node.templatesPending);
+        item = classItem;
+    } else {
+        item = new QTreeWidgetItem(QStringList{label});
+    }
+    setNodeRecord(item, node.record.toList(kSelectionForm));
     setImageIndex(item, node.image);
     Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
     if (checkable) {
         flags |= Qt::ItemIsUserCheckable;
-        if (!node.children.isEmpty())
+        if (node.isClass())
             flags |= Qt::ItemIsAutoTristate;
     }
     item->setFlags(flags);
@@ -33,7 +41,13 @@ SelectionNode nodeOf(const QTreeWidgetItem* item) {
     SelectionNode node;
     node.record = TemplateRecord::fromList(nodeRecord(item));
     node.image = imageIndex(item);
-    node.check = item->childCount() ? Qt::Unchecked : item->checkState(0);
+    // A class's own tick stands for its pending templates, or for itself when it holds nothing.
+    if (const auto* classItem = dynamic_cast<const ClassNodeItem*>(item)) {
+        node.check = classItem->ownCheck();
+        node.templatesPending = classItem->templatesPending();
+    } else {
+        node.check = item->checkState(0);
+    }
     node.children.reserve(item->childCount());
     for (int i = 0; i < item->childCount(); ++i)
         node.children.append(nodeOf(item->child(i)));
@@ -57,11 +71,7 @@ void fillSelectionView(QTreeWidget* view, const QList<SelectionNode>& topLevel, 
 
 SelectionNode selectionOfView(const QTreeWidget* view) {
     const QTreeWidgetItem* root = view->topLevelItem(0);
-    if (!root)
-        return {};
-    SelectionNode node = nodeOf(root);
-    updateCheckStates(node);
-    return node;
+    return root ? nodeOf(root) : SelectionNode();
 }
 
 } // namespace zq

@@ -3,6 +3,7 @@
 #include "catalogue/ClassCatalogue.h"
 #include "catalogue/NodeRecords.h"
 #include "catalogue/TemplateDocuments.h"
+#include "ui/ClassNodeItem.h"
 #include "ui/ImageList.h"
 
 #include <QTreeWidget>
@@ -55,7 +56,7 @@ ClassItems makeClassItems(const QSqlDatabase& db, ClassRecordForm form) {
     ClassItems items;
     items.nodes.reserve(rows.size() + 1);
     const auto makeNode = [&](const QString& text, const ClassRecord& row) {
-        auto* item = new QTreeWidgetItem(QStringList{text});
+        auto* item = new ClassNodeItem(QStringList{text});
         setNodeRecord(item, recordOfClass(row, form));
         setImageIndex(item, kClassImage);
         items.nodes.append(item);

@@ -30,7 +30,8 @@ enum class ClassRecordForm {
 };
 
 // The root and every class as items outside any tree, placed by code depth, each with its
-// record and the one shared class icon: built apart, they join a tree at once.
+// record and the one shared class icon: built apart, they join a tree at once. Each is a
+// ClassNodeItem, for trees that add templates when a class is opened.
 struct ClassItems {
     QList<QTreeWidgetItem*> topLevel; // the root, then any class placed beside it
     QList<QTreeWidgetItem*> nodes;    // the root, then every class in code order
