@@ -448,6 +448,29 @@ private slots:
             QVERIFY(done >= 0 && done <= total);
     }
 
+    // A working folder another run holds is left alone, and the failure names the holder; once
+    // it is free, the next run takes it.
+    void workFolderInUse() {
+        Exchange x;
+        x.stored("a", "", "a.doc");
+        QList<SelectionNode> top = fillSelectionTree(x.catalogue.db());
+        setChecked(top[0], Qt::Checked);
+        {
+            const WorkFolder other(stagingFolder());
+            QVERIFY(other.isReady());
+            writeFile(stagingFolder() + "theirs", "in use");
+            try {
+                zq::writePackage(x.catalogue.db(), top[0], x.package());
+                QFAIL("the export passed");
+            } catch (const PackageError& e) {
+                QCOMPARE(int(e.kind()), int(PackageError::Kind::StagingFolder));
+                QVERIFY2(e.details().contains("正被另一个程序"), qPrintable(e.details()));
+            }
+            QCOMPARE(readFile(stagingFolder() + "theirs"), QByteArray("in use"));
+        }
+        QCOMPARE(zq::writePackage(x.catalogue.db(), top[0], x.package()).templates, 1);
+    }
+
     void importKeepsWhatIsPresent() {
         Exchange x;
         x.catalogue.addClass("0001", "本地名称", "本地说明");

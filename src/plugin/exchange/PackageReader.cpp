@@ -184,7 +184,7 @@ ImportReport importPackage(const QSqlDatabase& db, const QString& packagePath,
     const WorkFolder held(unpack);
     if (!held.isReady())
         throw PackageError(PackageError::Kind::UnpackFolder,
-                           QStringLiteral("创建文件临时解包文件夹失败！"));
+                           QStringLiteral("创建文件临时解包文件夹失败！"), held.problem());
     const auto extracting = [&](qint64 done, qint64 total) {
         progress(PackageStage::Extracting, done, total);
     };

@@ -58,7 +58,7 @@ void ManagerPackages::importPackage() {
         process.stop();
         if (e.kind() == PackageError::Kind::Extraction)
             return dialogs().error(application(), QStringLiteral("提示"), e.message(), e.details());
-        return dialogs().error(m_window, kTitle, e.message());
+        return dialogs().error(m_window, kTitle, e.message(), e.details());
     }
     process.stop();
     m_window->loadTree();
