@@ -550,8 +550,9 @@ private slots:
         x.catalogue.addClass("0001", "甲");
         const QString package =
             x.handMade({templateEntry("一", x.p + "1.doc", "0001"), classEntry("0002", "乙"),
-                        templateEntry("二", x.p + "2.doc", "0001")},
-                       {{x.p + "1.doc", "1"}, {x.p + "2.doc", "2"}});
+                        templateEntry("二", x.p + "2.doc", "0001"), classEntry("00020001", "乙一"),
+                        templateEntry("三", x.p + "3.doc", "00020001")},
+                       {{x.p + "1.doc", "1"}, {x.p + "2.doc", "2"}, {x.p + "3.doc", "3"}});
         QTemporaryDir elsewhere;
         writeFile(elsewhere.filePath(x.p + "2.doc"), "2");
         {
@@ -568,14 +569,17 @@ private slots:
                     }
                 });
             other.close();
+            // What is present counts as present for what comes below it, too.
             QCOMPARE(report.refused, QStringList());
             QCOMPARE(report.classesPresent, 1);
-            QCOMPARE(report.templatesAdded, 1);
+            QCOMPARE(report.classesAdded, 1);
+            QCOMPARE(report.templatesAdded, 2);
             QCOMPARE(report.templatesPresent, 1);
         }
         QSqlDatabase::removeDatabase(QStringLiteral("elsewhere"));
         QCOMPARE(x.templates(),
-                 QStringList({"一|" + x.p + "1.doc|0001", "二|" + x.p + "2.doc|0001"}));
+                 QStringList({"一|" + x.p + "1.doc|0001", "三|" + x.p + "3.doc|00020001",
+                              "二|" + x.p + "2.doc|0001"}));
     }
 
     // The host's archive service says only that it failed; the quick look says why, under the

@@ -100,9 +100,14 @@ public:
                             {r.fileName})
                 .isValid();
         };
-        if (inSavepoint(label, step, added, m_report.templatesPresent)) {
+        const Outcome outcome = inSavepoint(label, step, added);
+        if (outcome == Outcome::Refused)
+            return;
+        m_files.insert(r.fileName);
+        if (outcome == Outcome::Present) {
+            ++m_report.templatesPresent;
+        } else {
             toPlace.append(r.fileName);
-            m_files.insert(r.fileName);
             ++m_report.templatesAdded;
             m_report.added.append(label);
         }
@@ -123,20 +128,26 @@ private:
             !parent.isEmpty() && !m_codes.contains(parent))
             return refuse(label, missingClassReason(parent));
         const auto added = [&] { return classExists(m_db, r.classCode); };
-        if (inSavepoint(
-                label, [&] { insertClass(m_db, r.classCode, r.caption, r.memo); }, added,
-                m_report.classesPresent)) {
-            m_codes.insert(r.classCode);
+        const Outcome outcome = inSavepoint(
+            label, [&] { insertClass(m_db, r.classCode, r.caption, r.memo); }, added);
+        if (outcome == Outcome::Refused)
+            return;
+        m_codes.insert(r.classCode);
+        if (outcome == Outcome::Present) {
+            ++m_report.classesPresent;
+        } else {
             ++m_report.classesAdded;
             m_report.added.append(label);
         }
     }
 
+    enum class Outcome { Added, Present, Refused };
+
     // Runs the step; a failure is rolled back to the savepoint and refuses the entry, unless
-    // another workstation added the same entry meanwhile: that one counts as present. A
-    // failure of the savepoint itself ends the import.
+    // another workstation added the same entry meanwhile: that one is present, for what comes
+    // below it too. A failure of the savepoint itself ends the import.
     template <typename Step, typename Added>
-    bool inSavepoint(const QString& label, Step step, Added addedElsewhere, int& present) {
+    Outcome inSavepoint(const QString& label, Step step, Added addedElsewhere) {
         runSql(m_db, QStringLiteral("savepoint zq_entry"));
         try {
             step();
@@ -144,13 +155,12 @@ private:
             runSql(m_db, QStringLiteral("rollback to savepoint zq_entry"));
             runSql(m_db, QStringLiteral("release savepoint zq_entry"));
             if (addedElsewhere())
-                ++present;
-            else
-                refuse(label, e.message());
-            return false;
+                return Outcome::Present;
+            refuse(label, e.message());
+            return Outcome::Refused;
         }
         runSql(m_db, QStringLiteral("release savepoint zq_entry"));
-        return true;
+        return Outcome::Added;
     }
 
     void refuse(const QString& label, const QString& reason) {
