@@ -138,7 +138,7 @@ bool managerBench(const Engine& engine) {
     QApplication::processEvents();
     const QStringList open = expandedCodes(window->classTree());
     ms = bestMs(kRuns, [&] {
-        window->action(QStringLiteral("ActRefresh"))->trigger();
+        window->action(ManagerAction::Refresh)->trigger();
         showPainted(window.get());
     });
     agrees = treeDigest(window->classTree()) == managerTree &&
