@@ -5,7 +5,7 @@
 #include "catalogue/ClassCatalogue.h"
 #include "catalogue/TemplateDocuments.h"
 #include "ui/ManagerWindow.h"
-#include "ui/TreeNodes.h"
+#include "widgets/TreeNodes.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,10 +1,10 @@
 #include "ui/AddTemplateDialog.h"
 
 #include "catalogue/TextRules.h"
-#include "platform/UiReferences.h"
-#include "ui/DialogControls.h"
-#include "ui/DialogService.h"
 #include "util/FileUtil.h"
+#include "widgets/DialogControls.h"
+#include "widgets/DialogService.h"
+#include "widgets/UiReferences.h"
 
 #include <QApplication>
 #include <QFileInfo>

@@ -2,14 +2,14 @@
 
 #include "exchange/PackageWriter.h"
 #include "platform/HostPlatform.h"
-#include "platform/UiReferences.h"
-#include "ui/ClassNodeItem.h"
-#include "ui/DialogControls.h"
-#include "ui/DialogService.h"
-#include "ui/ImageList.h"
 #include "ui/ProgressSplash.h"
 #include "ui/SelectionTreeView.h"
 #include "util/FileUtil.h"
+#include "widgets/ClassNodeItem.h"
+#include "widgets/DialogControls.h"
+#include "widgets/DialogService.h"
+#include "widgets/Icons.h"
+#include "widgets/UiReferences.h"
 
 #include <QPushButton>
 #include <QTreeWidget>

@@ -1,4 +1,4 @@
-#include "catalogue/TemplateRegistration.h"
+#include "registration/TemplateRegistration.h"
 
 #include "catalogue/TemplateFiles.h"
 #include "catalogue/TemplateStore.h"
