@@ -20,7 +20,7 @@ namespace {
 // Where the file chooser opens: the desktop at first, then the folder of the last file chosen
 // while the program runs.
 QString& chooserFolder() {
-    static QString folder = shellFolderPath(0);
+    static QString folder = desktopFolder();
     return folder;
 }
 

@@ -19,7 +19,6 @@ namespace zq {
 namespace {
 
 const QString kTitle = QStringLiteral("系统提示");
-constexpr int kDesktopDirectory = 16;
 
 } // namespace
 
@@ -60,7 +59,7 @@ void PackageExportDialog::exportPackage() {
     if (m_tree->topLevelItemCount() == 0)
         return;
     hostPlatform().SetOldParentID(-1);
-    const QString desktop = shellFolderPath(kDesktopDirectory);
+    const QString desktop = desktopFolder();
     const QString path = dialogs().chooseSaveFile(
         this, windowTitle(),
         (desktop.isEmpty() ? QString() : desktop + QLatin1Char('/')) +
