@@ -508,24 +508,10 @@ void ManagerWindow::restoreTreeState() {
     m_classTree->setFocus();
 }
 
-void ManagerWindow::selectClassByCode(const QString& code) {
-    if (QTreeWidgetItem* item = classNode(code)) {
-        for (QTreeWidgetItem* parent = item->parent(); parent; parent = parent->parent())
-            parent->setExpanded(true);
-        m_classTree->setCurrentItem(item);
-        m_classTree->scrollToItem(item);
-    }
-    m_classTree->setFocus();
-}
-
 QTreeWidgetItem* ManagerWindow::findClassNodeOfRow(const QTreeWidgetItem* row) const {
     if (!row || !isClassRow(row))
         return nullptr;
     return classNode(row->text(kColRowId));
-}
-
-QString ManagerWindow::selectedClassPath() const {
-    return classPathText(selectedNode()).mid(1);
 }
 
 // A reload of the tree that keeps the view; the list is filled once, for the final selection.

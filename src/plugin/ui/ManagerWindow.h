@@ -49,10 +49,7 @@ public:
     void restoreTreeState();
     // After saveTreeState: rebuilds the tree, restores the view and refills the list.
     void reloadKeepingView();
-    void selectClassByCode(const QString& code);
     QTreeWidgetItem* findClassNodeOfRow(const QTreeWidgetItem* row) const;
-    // The selected class as the host reads it: root text, then the class names, "\" between.
-    QString selectedClassPath() const;
     void editClassNode(QTreeWidgetItem* node);
     void deleteClassNode(QTreeWidgetItem* node);
     // Enables each action for what is selected now.
