@@ -3,7 +3,7 @@
 #include "BenchData.h"
 #include "HostDatabase.h"
 #include "catalogue/Sql.h"
-#include "ui/TreeNodes.h"
+#include "widgets/TreeNodes.h"
 
 #include <QApplication>
 #include <QCryptographicHash>

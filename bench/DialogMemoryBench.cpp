@@ -7,7 +7,7 @@
 #include "catalogue/TemplateDocuments.h"
 #include "registration/BatchRegisterDialog.h"
 #include "ui/PackageExportDialog.h"
-#include "ui/TreeNodes.h"
+#include "widgets/TreeNodes.h"
 
 #include <QTreeWidget>
 

@@ -8,7 +8,7 @@
 #include "catalogue/TemplateFiles.h"
 #include "catalogue/TemplateStore.h"
 #include "ui/ManagerWindow.h"
-#include "ui/TreeNodes.h"
+#include "widgets/TreeNodes.h"
 
 #include <QAction>
 #include <QApplication>

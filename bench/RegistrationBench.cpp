@@ -5,7 +5,7 @@
 #include "registration/BatchRegisterDialog.h"
 #include "registration/RegisterTemplateDialog.h"
 #include "ui/ManagerWindow.h"
-#include "ui/TreeNodes.h"
+#include "widgets/TreeNodes.h"
 
 #include <QTreeWidget>
 

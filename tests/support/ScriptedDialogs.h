@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/DialogService.h"
+#include "widgets/DialogService.h"
 
 #include <QDialog>
 #include <QList>

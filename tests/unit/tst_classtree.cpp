@@ -4,7 +4,7 @@
 #include "catalogue/ClassCatalogue.h"
 #include "catalogue/NodeRecords.h"
 #include "catalogue/Sql.h"
-#include "ui/TreeNodes.h"
+#include "widgets/TreeNodes.h"
 
 #include <QTest>
 #include <QTreeWidget>

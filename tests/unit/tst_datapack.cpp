@@ -8,8 +8,8 @@
 #include "catalogue/TemplateStore.h"
 #include "exchange/DataPack.h"
 #include "exchange/Manifest.h"
-#include "ui/TreeNodes.h"
 #include "util/Error.h"
+#include "widgets/TreeNodes.h"
 
 #include <QTemporaryDir>
 #include <QTest>

@@ -2,8 +2,8 @@
 #include "ScriptedDialogs.h"
 #include "TestCatalogue.h"
 #include "entry/DataModule.h"
-#include "platform/UiReferences.h"
-#include "ui/TreeNodes.h"
+#include "widgets/TreeNodes.h"
+#include "widgets/UiReferences.h"
 
 #include <QMdiArea>
 #include <QTest>

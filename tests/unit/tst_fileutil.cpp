@@ -21,25 +21,6 @@ private:
     }
 
 private slots:
-    void splitText_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QStringList>("pieces");
-        QTest::newRow("empty between") << "x@&@@&@y" << QStringList{"x", "", "y"};
-        QTest::newRow("separator at end") << "x@&@" << QStringList{"x"};
-        QTest::newRow("separator at start") << "@&@x" << QStringList{"", "x"};
-        QTest::newRow("no separator") << "x" << QStringList{"x"};
-        QTest::newRow("empty text") << "" << QStringList{};
-        QTest::newRow("three fields") << "1@&@标题@&@说明" << QStringList{"1", "标题", "说明"};
-        QTest::newRow("partial separator") << "a@&b" << QStringList{"a@&b"};
-    }
-    void splitText() {
-        QFETCH(QString, text);
-        QFETCH(QStringList, pieces);
-        QStringList list{"stale"};
-        zq::splitText(text, QStringLiteral("@&@"), list);
-        QCOMPARE(list, pieces);
-    }
-
     void deleteDirectoryTreeRemovesEverythingButFollowsNoLink() {
         QTemporaryDir outside;
         const QString kept = outside.filePath("kept.txt");
@@ -144,7 +125,7 @@ private slots:
         QVERIFY(!QFileInfo::exists(top));
     }
 
-    void shellFolderDesktopIsEmptyWhenMissing() {
+    void desktopFolderIsEmptyWhenMissing() {
         QTemporaryDir home;
         const QByteArray oldHome = qgetenv("HOME");
         const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
@@ -154,13 +135,10 @@ private slots:
             qputenv("HOME", oldHome);
             qputenv("XDG_CONFIG_HOME", oldConfig);
         });
-        QCOMPARE(shellFolderPath(0), QString());
-        QCOMPARE(shellFolderPath(16), QString());
+        QCOMPARE(desktopFolder(), QString());
 
         QVERIFY(QDir().mkpath(home.filePath("Desktop")));
-        QCOMPARE(shellFolderPath(0), home.filePath("Desktop"));
-        QCOMPARE(shellFolderPath(16), home.filePath("Desktop"));
-        QCOMPARE(shellFolderPath(5), QString());
+        QCOMPARE(desktopFolder(), home.filePath("Desktop"));
     }
 };
 

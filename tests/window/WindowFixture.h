@@ -4,7 +4,7 @@
 #include "ScriptedDialogs.h"
 #include "TestCatalogue.h"
 #include "ui/ManagerWindow.h"
-#include "ui/TreeNodes.h"
+#include "widgets/TreeNodes.h"
 
 #include <QAction>
 #include <QDialog>

@@ -2,7 +2,7 @@
 #include "TestCatalogue.h"
 #include "catalogue/ClassCatalogue.h"
 #include "ui/ClassPickerDialog.h"
-#include "ui/TreeNodes.h"
+#include "widgets/TreeNodes.h"
 
 #include <QPushButton>
 #include <QTest>

@@ -12,8 +12,8 @@
 #include "catalogue/Sql.h"
 #include "catalogue/TemplateStore.h"
 #include "exchange/Manifest.h"
-#include "ui/DataPackExportFrame.h"
-#include "ui/TreeNodes.h"
+#include "ui/DataPackFrame.h"
+#include "widgets/TreeNodes.h"
 
 #include <QLineEdit>
 #include <QTemporaryDir>
@@ -79,15 +79,15 @@ struct DataPack {
     QString packFolder() const { return temp.path() + "/~DocMod/"; }
     intptr_t app() { return reinterpret_cast<intptr_t>(&application); }
 
-    DataPackExportFrame* frame(const char* name) const {
+    DataPackFrame* frame(const char* name) const {
         for (const QWidget* owner : {&application, &exportBox, &importBox})
-            if (auto* found = owner->findChild<DataPackExportFrame*>(name))
+            if (auto* found = owner->findChild<DataPackFrame*>(name))
                 return found;
         return nullptr;
     }
     // Ticks the nodes with these labels in the frame's tree; the classes stay closed unless a
     // label is found only inside one.
-    static void tick(const DataPackExportFrame* frame, const QStringList& labels) {
+    static void tick(const DataPackFrame* frame, const QStringList& labels) {
         for (const QString& label : labels)
             findOpening(frame->tree(), label);
         for (QTreeWidgetItem* item : treeItems(frame->tree()))
@@ -200,7 +200,7 @@ private slots:
         QCOMPARE(
             ZQPackage_ExportProc(f.app(), 0, 0, kKind, reinterpret_cast<intptr_t>(&f.exportBox)),
             1);
-        DataPackExportFrame* frame = f.frame("Temp_ExportFrame");
+        DataPackFrame* frame = f.frame("Temp_ExportFrame");
         QVERIFY(frame);
         QCOMPARE(frame->parentWidget(), &f.exportBox);
         DataPack::tick(frame, ticked);

@@ -8,10 +8,10 @@
 #include "catalogue/Sql.h"
 #include "catalogue/TemplateStore.h"
 #include "exchange/PackageFolders.h"
-#include "platform/UiReferences.h"
 #include "ui/PackageExportDialog.h"
 #include "ui/ProgressSplash.h"
 #include "util/FileUtil.h"
+#include "widgets/UiReferences.h"
 
 #include <QApplication>
 #include <QFileDialog>

@@ -3,11 +3,11 @@
 #include "ScriptedDialogs.h"
 #include "TestCatalogue.h"
 #include "catalogue/TemplateDocuments.h"
-#include "catalogue/TemplateRegistration.h"
 #include "catalogue/TemplateStore.h"
 #include "registration/BatchRegisterDialog.h"
 #include "registration/RegisterTemplateDialog.h"
-#include "ui/TreeNodes.h"
+#include "registration/TemplateRegistration.h"
+#include "widgets/TreeNodes.h"
 
 #include <QDir>
 #include <QFile>
@@ -244,6 +244,14 @@ private slots:
                                                                << "";
         QTest::newRow("empty middle field") << "1@&@@&@说明"
                                             << "";
+        QTest::newRow("empty first field") << "@&@标题@&@说明"
+                                           << "标题";
+        QTest::newRow("only one closing separator dropped") << "100@&@标题@&@@&@"
+                                                            << "标题";
+        QTest::newRow("partial separator") << "1@&标题@&@说明"
+                                           << "";
+        QTest::newRow("empty") << ""
+                               << "";
     }
     void viewTitleIsTheSecondOfThreeFields() {
         QFETCH(QString, info);

@@ -1,7 +1,7 @@
 #include "entry/DataModule.h"
 
 #include "platform/HostPlatform.h"
-#include "platform/UiReferences.h"
+#include "widgets/UiReferences.h"
 
 #include <QWidget>
 

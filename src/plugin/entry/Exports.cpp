@@ -4,16 +4,16 @@
 #include "entry/DataModule.h"
 #include "exchange/DataPack.h"
 #include "platform/HostPlatform.h"
-#include "platform/UiReferences.h"
 #include "registration/BatchRegisterDialog.h"
 #include "registration/RegisterTemplateDialog.h"
-#include "ui/DataPackExportFrame.h"
-#include "ui/DialogService.h"
+#include "ui/DataPackFrame.h"
 #include "ui/ManagerWindow.h"
 #include "ui/PackagePreviewWindow.h"
-#include "ui/TreeNodes.h"
 #include "util/Error.h"
 #include "util/Gb18030.h"
+#include "widgets/DialogService.h"
+#include "widgets/TreeNodes.h"
+#include "widgets/UiReferences.h"
 
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -66,15 +66,15 @@ constexpr int32_t kTemplateDataKind = 101;
 // The two frames live in the host's containers from their procedure until they are freed.
 enum class Side { Export, Import };
 
-QPointer<DataPackExportFrame>& frameSlot(Side side) {
-    static QPointer<DataPackExportFrame> exportFrame;
-    static QPointer<DataPackExportFrame> importFrame;
+QPointer<DataPackFrame>& frameSlot(Side side) {
+    static QPointer<DataPackFrame> exportFrame;
+    static QPointer<DataPackFrame> importFrame;
     return side == Side::Export ? exportFrame : importFrame;
 }
 
-DataPackExportFrame* placeFrame(Side side, intptr_t parentControl) {
+DataPackFrame* placeFrame(Side side, intptr_t parentControl) {
     auto* container = reinterpret_cast<QWidget*>(parentControl);
-    auto* frame = new DataPackExportFrame(container ? container : application());
+    auto* frame = new DataPackFrame(container ? container : application());
     frame->setObjectName(side == Side::Export ? QStringLiteral("Temp_ExportFrame")
                                               : QStringLiteral("Temp_ImportFrame"));
     if (container) {
@@ -181,7 +181,7 @@ ZQ_EXPORT void ZQPackage_Export(intptr_t application, intptr_t screen, intptr_t 
                                 int32_t, char** packPath) {
     try {
         installHostObjects(hintWindowClass, application, screen);
-        if (const DataPackExportFrame* frame = frameSlot(Side::Export))
+        if (const DataPackFrame* frame = frameSlot(Side::Export))
             setOutText(packPath,
                        exportDataPack(ensureDataModule()->connection(), frame->selection()));
     } catch (...) {
@@ -196,7 +196,7 @@ ZQ_EXPORT int32_t ZQPackage_ImportProc(intptr_t application, intptr_t screen,
         installHostObjects(hintWindowClass, application, screen);
         if (dataKind != kTemplateDataKind || frameSlot(Side::Import))
             return 1;
-        DataPackExportFrame* frame = placeFrame(Side::Import, parentControl);
+        DataPackFrame* frame = placeFrame(Side::Import, parentControl);
         // "@&@" in front of the path asks to show the package only.
         const QString viewMark = QStringLiteral("@&@");
         QString path = fromGb18030(packFile);
@@ -217,10 +217,10 @@ ZQ_EXPORT int32_t ZQPackage_Import(intptr_t application, intptr_t screen, intptr
     try {
         installHostObjects(hintWindowClass, application, screen);
         const QSqlDatabase db = ensureDataModule()->connection();
-        DataPackExportFrame* frame = frameSlot(Side::Import);
+        DataPackFrame* frame = frameSlot(Side::Import);
         if (dataKind != kTemplateDataKind || !frame)
             return -1;
-        const DataPackExportFrame::Ticked ticked = frame->ticked();
+        const DataPackFrame::Ticked ticked = frame->ticked();
         if (ticked.nodes == 0)
             return -2;
         // What was left out is told, with its reasons; the host hears only the outcome.

@@ -1,12 +1,12 @@
 #include "registration/BatchRegisterDialog.h"
 
 #include "catalogue/TemplateDocuments.h"
-#include "catalogue/TemplateRegistration.h"
+#include "registration/TemplateRegistration.h"
 #include "registration/TemplateTree.h"
-#include "ui/ClassNodeItem.h"
-#include "ui/DialogControls.h"
-#include "ui/DialogService.h"
-#include "ui/TreeNodes.h"
+#include "widgets/ClassNodeItem.h"
+#include "widgets/DialogControls.h"
+#include "widgets/DialogService.h"
+#include "widgets/TreeNodes.h"
 
 #include <QHeaderView>
 #include <QLabel>

@@ -1,12 +1,12 @@
 #include "registration/RegisterTemplateDialog.h"
 
 #include "catalogue/TemplateDocuments.h"
-#include "catalogue/TemplateRegistration.h"
 #include "catalogue/TemplateStore.h"
+#include "registration/TemplateRegistration.h"
 #include "registration/TemplateTree.h"
-#include "ui/DialogControls.h"
-#include "ui/DialogService.h"
-#include "ui/TreeNodes.h"
+#include "widgets/DialogControls.h"
+#include "widgets/DialogService.h"
+#include "widgets/TreeNodes.h"
 
 #include <QHeaderView>
 #include <QLabel>

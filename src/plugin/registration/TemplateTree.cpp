@@ -1,7 +1,7 @@
 #include "registration/TemplateTree.h"
 
-#include "ui/ClassNodeItem.h"
-#include "ui/TreeNodes.h"
+#include "widgets/ClassNodeItem.h"
+#include "widgets/TreeNodes.h"
 
 #include <QTreeWidget>
 

@@ -1,10 +1,10 @@
 #include "ui/AddTemplateDialog.h"
 
 #include "catalogue/TextRules.h"
-#include "platform/UiReferences.h"
-#include "ui/DialogControls.h"
-#include "ui/DialogService.h"
 #include "util/FileUtil.h"
+#include "widgets/DialogControls.h"
+#include "widgets/DialogService.h"
+#include "widgets/UiReferences.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -20,7 +20,7 @@ namespace {
 // Where the file chooser opens: the desktop at first, then the folder of the last file chosen
 // while the program runs.
 QString& chooserFolder() {
-    static QString folder = shellFolderPath(0);
+    static QString folder = desktopFolder();
     return folder;
 }
 

@@ -3,9 +3,9 @@
 #include "catalogue/TemplateDocuments.h"
 #include "catalogue/TemplateFiles.h"
 #include "catalogue/TemplateStore.h"
-#include "ui/ImageList.h"
+#include "widgets/Icons.h"
 #include "ui/ManagerView.h"
-#include "ui/TreeNodes.h"
+#include "widgets/TreeNodes.h"
 
 #include <QApplication>
 #include <QFileInfo>

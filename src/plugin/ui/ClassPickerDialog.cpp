@@ -1,7 +1,7 @@
 #include "ui/ClassPickerDialog.h"
 
-#include "ui/DialogControls.h"
-#include "ui/TreeNodes.h"
+#include "widgets/DialogControls.h"
+#include "widgets/TreeNodes.h"
 
 #include <QKeyEvent>
 #include <QPushButton>

@@ -1,6 +1,6 @@
 #include "ui/ClassTreeState.h"
 
-#include "ui/TreeNodes.h"
+#include "widgets/TreeNodes.h"
 
 #include <QTreeWidget>
 

@@ -1,9 +1,9 @@
 #include "ui/EditTemplateDialog.h"
 
 #include "catalogue/TextRules.h"
-#include "platform/UiReferences.h"
-#include "ui/DialogControls.h"
-#include "ui/DialogService.h"
+#include "widgets/DialogControls.h"
+#include "widgets/DialogService.h"
+#include "widgets/UiReferences.h"
 
 #include <QLineEdit>
 #include <QPlainTextEdit>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/DialogControls.h"
+#include "widgets/DialogControls.h"
 
 class QLineEdit;
 class QPlainTextEdit;

@@ -1,7 +1,7 @@
 #include "ui/ManagerActions.h"
 
-#include "ui/DialogService.h"
-#include "ui/ImageList.h"
+#include "widgets/DialogService.h"
+#include "widgets/Icons.h"
 
 #include <QAction>
 #include <QWidget>

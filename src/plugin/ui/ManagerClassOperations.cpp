@@ -1,11 +1,11 @@
 #include "ui/ManagerClassOperations.h"
 
 #include "catalogue/ClassCatalogue.h"
-#include "platform/UiReferences.h"
+#include "widgets/UiReferences.h"
 #include "ui/ClassDialog.h"
-#include "ui/DialogService.h"
+#include "widgets/DialogService.h"
 #include "ui/ManagerView.h"
-#include "ui/TreeNodes.h"
+#include "widgets/TreeNodes.h"
 
 #include <QTreeWidget>
 

@@ -1,11 +1,11 @@
 #include "ui/ManagerMoves.h"
 
 #include "catalogue/TemplateDocuments.h"
-#include "platform/UiReferences.h"
+#include "widgets/UiReferences.h"
 #include "ui/ClassPickerDialog.h"
-#include "ui/DialogService.h"
+#include "widgets/DialogService.h"
 #include "ui/ManagerView.h"
-#include "ui/TreeNodes.h"
+#include "widgets/TreeNodes.h"
 
 #include <QAction>
 #include <QApplication>

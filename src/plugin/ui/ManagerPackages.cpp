@@ -1,8 +1,8 @@
 #include "ui/ManagerPackages.h"
 
 #include "exchange/PackageReader.h"
-#include "platform/UiReferences.h"
-#include "ui/DialogService.h"
+#include "widgets/UiReferences.h"
+#include "widgets/DialogService.h"
 #include "ui/ManagerView.h"
 #include "ui/PackageExportDialog.h"
 #include "ui/ProgressSplash.h"

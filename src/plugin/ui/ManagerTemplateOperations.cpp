@@ -2,18 +2,19 @@
 
 #include "catalogue/TemplateAdding.h"
 #include "catalogue/TemplateFiles.h"
-#include "catalogue/TemplateRegistration.h"
+#include "registration/TemplateRegistration.h"
 #include "catalogue/TemplateStore.h"
 #include "platform/HostPlatform.h"
-#include "platform/UiReferences.h"
+#include "widgets/UiReferences.h"
 #include "ui/AddTemplateDialog.h"
-#include "ui/DialogService.h"
+#include "widgets/DialogService.h"
 #include "ui/EditTemplateDialog.h"
 #include "ui/ManagerClassOperations.h"
 #include "ui/ManagerView.h"
-#include "ui/ReportList.h"
+#include "widgets/ListSorting.h"
+#include "widgets/WaitCursor.h"
 #include "ui/TemplateEditing.h"
-#include "ui/TreeNodes.h"
+#include "widgets/TreeNodes.h"
 
 #include <QTreeWidget>
 

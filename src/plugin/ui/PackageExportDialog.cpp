@@ -2,14 +2,14 @@
 
 #include "exchange/PackageWriter.h"
 #include "platform/HostPlatform.h"
-#include "platform/UiReferences.h"
-#include "ui/ClassNodeItem.h"
-#include "ui/DialogControls.h"
-#include "ui/DialogService.h"
-#include "ui/ImageList.h"
 #include "ui/ProgressSplash.h"
 #include "ui/SelectionTreeView.h"
 #include "util/FileUtil.h"
+#include "widgets/ClassNodeItem.h"
+#include "widgets/DialogControls.h"
+#include "widgets/DialogService.h"
+#include "widgets/Icons.h"
+#include "widgets/UiReferences.h"
 
 #include <QPushButton>
 #include <QTreeWidget>
@@ -19,7 +19,6 @@ namespace zq {
 namespace {
 
 const QString kTitle = QStringLiteral("系统提示");
-constexpr int kDesktopDirectory = 16;
 
 } // namespace
 
@@ -60,7 +59,7 @@ void PackageExportDialog::exportPackage() {
     if (m_tree->topLevelItemCount() == 0)
         return;
     hostPlatform().SetOldParentID(-1);
-    const QString desktop = shellFolderPath(kDesktopDirectory);
+    const QString desktop = desktopFolder();
     const QString path = dialogs().chooseSaveFile(
         this, windowTitle(),
         (desktop.isEmpty() ? QString() : desktop + QLatin1Char('/')) +

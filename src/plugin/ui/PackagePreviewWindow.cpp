@@ -1,6 +1,6 @@
 #include "ui/PackagePreviewWindow.h"
 
-#include "ui/DataPackExportFrame.h"
+#include "ui/DataPackFrame.h"
 
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -12,7 +12,7 @@ namespace zq {
 
 PackagePreviewWindow::PackagePreviewWindow(QWidget* owner, const QSqlDatabase& db)
     : QDialog(owner)
-    , m_frame(new DataPackExportFrame(this)) {
+    , m_frame(new DataPackFrame(this)) {
     setObjectName(QStringLiteral("Frm_View"));
     setWindowTitle(QStringLiteral("文档模板导出预览"));
     m_frame->setObjectName(QStringLiteral("Frame_Export1"));

@@ -5,7 +5,7 @@
 
 namespace zq {
 
-class DataPackExportFrame;
+class DataPackFrame;
 
 // "文档模板导出预览": the whole catalogue, without check boxes or detail, and a close button.
 class PackagePreviewWindow : public QDialog {
@@ -13,10 +13,10 @@ class PackagePreviewWindow : public QDialog {
 public:
     PackagePreviewWindow(QWidget* owner, const QSqlDatabase& db);
 
-    DataPackExportFrame* frame() const { return m_frame; }
+    DataPackFrame* frame() const { return m_frame; }
 
 private:
-    DataPackExportFrame* m_frame;
+    DataPackFrame* m_frame;
 };
 
 } // namespace zq

@@ -1,7 +1,7 @@
 #include "ui/ProgressSplash.h"
 
 #include "catalogue/TemplateStore.h"
-#include "platform/UiReferences.h"
+#include "widgets/UiReferences.h"
 
 #include <QApplication>
 #include <QFileInfo>

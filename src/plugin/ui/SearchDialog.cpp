@@ -3,14 +3,15 @@
 #include "catalogue/TemplateFiles.h"
 #include "catalogue/TemplateSearch.h"
 #include "catalogue/TemplateStore.h"
-#include "platform/UiReferences.h"
 #include "ui/ClassPickerDialog.h"
-#include "ui/DialogControls.h"
-#include "ui/DialogService.h"
-#include "ui/ImageList.h"
-#include "ui/ReportList.h"
 #include "ui/TemplateEditing.h"
-#include "ui/TreeNodes.h"
+#include "widgets/DialogControls.h"
+#include "widgets/DialogService.h"
+#include "widgets/Icons.h"
+#include "widgets/ListSorting.h"
+#include "widgets/TreeNodes.h"
+#include "widgets/UiReferences.h"
+#include "widgets/WaitCursor.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -3,7 +3,7 @@
 #include "catalogue/TemplateFiles.h"
 #include "catalogue/TemplateStore.h"
 #include "platform/HostPlatform.h"
-#include "ui/DialogService.h"
+#include "widgets/DialogService.h"
 
 #include <QFileInfo>
 #include <QFileSystemWatcher>

@@ -10,11 +10,7 @@
 
 namespace zq {
 
-QString shellFolderPath(int folder) {
-    constexpr int desktop = 0;
-    constexpr int desktopDirectory = 16;
-    if (folder != desktop && folder != desktopDirectory)
-        return {};
+QString desktopFolder() {
     const QString path = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
     return QFileInfo(path).isDir() ? path : QString();
 }
@@ -70,22 +66,6 @@ void deleteDirectoryTree(const QString& path) {
     if (info.isSymLink() || !info.isDir())
         return;
     deleteTree(info.absoluteFilePath());
-}
-
-void splitText(const QString& text, const QString& separator, QStringList& list) {
-    list.clear();
-    if (separator.isEmpty()) {
-        if (!text.isEmpty())
-            list.append(text);
-        return;
-    }
-    qsizetype from = 0;
-    for (qsizetype at = text.indexOf(separator); at >= 0; at = text.indexOf(separator, from)) {
-        list.append(text.mid(from, at - from));
-        from = at + separator.size();
-    }
-    if (from < text.size())
-        list.append(text.mid(from));
 }
 
 } // namespace zq

@@ -1,8 +1,8 @@
-#include "ui/ClassNodeItem.h"
+#include "widgets/ClassNodeItem.h"
 
 #include "catalogue/TemplateDocuments.h"
-#include "ui/DialogService.h"
-#include "ui/TreeNodes.h"
+#include "widgets/DialogService.h"
+#include "widgets/TreeNodes.h"
 
 #include <QTreeWidget>
 

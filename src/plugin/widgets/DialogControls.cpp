@@ -1,6 +1,6 @@
-#include "ui/DialogControls.h"
+#include "widgets/DialogControls.h"
 
-#include "ui/DialogService.h"
+#include "widgets/DialogService.h"
 
 #include <QDialog>
 #include <QKeyEvent>

@@ -14,10 +14,10 @@ namespace zq {
 
 // The catalogue's share in the host's data-pack windows: the selection tree on the left, the
 // chosen node's name, type and description on the right. Placed in a container of the host.
-class DataPackExportFrame : public QFrame {
+class DataPackFrame : public QFrame {
     Q_OBJECT
 public:
-    explicit DataPackExportFrame(QWidget* parent);
+    explicit DataPackFrame(QWidget* parent);
 
     QTreeWidget* tree() const { return m_tree; }
     void setDetailVisible(bool visible);

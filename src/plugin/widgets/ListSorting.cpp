@@ -1,4 +1,4 @@
-#include "ui/ReportList.h"
+#include "widgets/ListSorting.h"
 
 #include "util/Gb18030.h"
 

@@ -1,10 +1,10 @@
-#include "ui/TreeNodes.h"
+#include "widgets/TreeNodes.h"
 
 #include "catalogue/ClassCatalogue.h"
 #include "catalogue/NodeRecords.h"
 #include "catalogue/TemplateDocuments.h"
-#include "ui/ClassNodeItem.h"
-#include "ui/ImageList.h"
+#include "widgets/ClassNodeItem.h"
+#include "widgets/Icons.h"
 
 #include <QTreeWidget>
 

@@ -1,8 +1,7 @@
-#include "catalogue/TemplateRegistration.h"
+#include "registration/TemplateRegistration.h"
 
 #include "catalogue/TemplateFiles.h"
 #include "catalogue/TemplateStore.h"
-#include "util/FileUtil.h"
 
 #include <QFileInfo>
 
@@ -35,8 +34,10 @@ int registerTemplateDoc(HostPlatform& host, const TemplateRecord& doc, ParentIdS
 }
 
 void viewRegisteredItem(HostPlatform& host, int itemId) {
-    QStringList fields;
-    splitText(host.GetDataInfo(itemId), QStringLiteral("@&@"), fields);
+    QStringList fields = host.GetDataInfo(itemId).split(QStringLiteral("@&@"));
+    // A separator at the end closes the last field; it opens no empty one.
+    if (fields.last().isEmpty())
+        fields.removeLast();
     const QString title = fields.size() >= 3 ? fields[1] : QString();
     host.ViewFile(host.LoadDataFileName(itemId), 1, title);
 }

@@ -1,4 +1,4 @@
-#include "ui/ImageList.h"
+#include "widgets/Icons.h"
 
 #include <QApplication>
 #include <QStyle>

@@ -1,7 +1,7 @@
-#include "ui/DialogService.h"
+#include "widgets/DialogService.h"
 
-#include "platform/UiReferences.h"
 #include "util/Error.h"
+#include "widgets/UiReferences.h"
 
 #include <QApplication>
 #include <QDialog>

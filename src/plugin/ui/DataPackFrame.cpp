@@ -1,11 +1,11 @@
-#include "ui/DataPackExportFrame.h"
+#include "ui/DataPackFrame.h"
 
 #include "catalogue/TemplateDocuments.h"
 #include "exchange/DataPack.h"
-#include "ui/ClassNodeItem.h"
-#include "ui/DialogControls.h"
 #include "ui/SelectionTreeView.h"
-#include "ui/TreeNodes.h"
+#include "widgets/ClassNodeItem.h"
+#include "widgets/DialogControls.h"
+#include "widgets/TreeNodes.h"
 
 #include <QHBoxLayout>
 #include <QHash>
@@ -28,7 +28,7 @@ QFrame* panel(QWidget* parent, const QString& name, QFrame::Shape shape) {
 
 } // namespace
 
-DataPackExportFrame::DataPackExportFrame(QWidget* parent)
+DataPackFrame::DataPackFrame(QWidget* parent)
     : QFrame(parent) {
     resize(443, 277);
     auto* layout = new QHBoxLayout(this);
@@ -75,21 +75,21 @@ DataPackExportFrame::DataPackExportFrame(QWidget* parent)
     layout->addWidget(right);
     m_detail = right;
 
-    connect(m_tree, &QTreeWidget::currentItemChanged, this, &DataPackExportFrame::showDetail);
+    connect(m_tree, &QTreeWidget::currentItemChanged, this, &DataPackFrame::showDetail);
 }
 
-void DataPackExportFrame::setDetailVisible(bool visible) {
+void DataPackFrame::setDetailVisible(bool visible) {
     m_detail->setVisible(visible);
 }
 
-void DataPackExportFrame::removeCheckBoxes() {
+void DataPackFrame::removeCheckBoxes() {
     for (QTreeWidgetItem* item : treeItems(m_tree)) {
         item->setFlags(item->flags() & ~(Qt::ItemIsUserCheckable | Qt::ItemIsAutoTristate));
         item->setData(0, Qt::CheckStateRole, QVariant());
     }
 }
 
-void DataPackExportFrame::showDetail() {
+void DataPackFrame::showDetail() {
     m_name->clear();
     m_type->clear();
     m_memo->clear();
@@ -102,13 +102,13 @@ void DataPackExportFrame::showDetail() {
     m_memo->setPlainText(record.memo);
 }
 
-void DataPackExportFrame::showCatalogue(const QSqlDatabase& db) {
+void DataPackFrame::showCatalogue(const QSqlDatabase& db) {
     disconnect(m_fillOnOpen);
     m_fillOnOpen = fillTemplatesWhenOpened(m_tree, db, kSelectionForm);
     fillSelectionView(m_tree, fillSelectionTree(db), true);
 }
 
-void DataPackExportFrame::showPackage(const QString& packagePath) {
+void DataPackFrame::showPackage(const QString& packagePath) {
     const std::optional<QList<ManifestEntry>> entries = readDataPack(packagePath);
     if (!entries)
         return;
@@ -144,11 +144,11 @@ void DataPackExportFrame::showPackage(const QString& packagePath) {
     fillSelectionView(m_tree, topLevel, true);
 }
 
-SelectionNode DataPackExportFrame::selection() const {
+SelectionNode DataPackFrame::selection() const {
     return selectionOfView(m_tree);
 }
 
-DataPackExportFrame::Ticked DataPackExportFrame::ticked() const {
+DataPackFrame::Ticked DataPackFrame::ticked() const {
     Ticked result;
     for (const QTreeWidgetItem* item : treeItems(m_tree)) {
         if (item->checkState(0) != Qt::Checked)

@@ -1,4 +1,4 @@
-#include "platform/UiReferences.h"
+#include "widgets/UiReferences.h"
 
 #include <QApplication>
 #include <QMdiArea>
