@@ -3,8 +3,8 @@
 #include "catalogue/TemplateDocuments.h"
 #include "catalogue/TemplateFiles.h"
 #include "catalogue/TemplateStore.h"
-#include "widgets/Icons.h"
 #include "ui/ManagerView.h"
+#include "widgets/Icons.h"
 #include "widgets/TreeNodes.h"
 
 #include <QApplication>

@@ -1,11 +1,11 @@
 #include "ui/ManagerClassOperations.h"
 
 #include "catalogue/ClassCatalogue.h"
-#include "widgets/UiReferences.h"
 #include "ui/ClassDialog.h"
-#include "widgets/DialogService.h"
 #include "ui/ManagerView.h"
+#include "widgets/DialogService.h"
 #include "widgets/TreeNodes.h"
+#include "widgets/UiReferences.h"
 
 #include <QTreeWidget>
 

@@ -1,11 +1,11 @@
 #include "ui/ManagerMoves.h"
 
 #include "catalogue/TemplateDocuments.h"
-#include "widgets/UiReferences.h"
 #include "ui/ClassPickerDialog.h"
-#include "widgets/DialogService.h"
 #include "ui/ManagerView.h"
+#include "widgets/DialogService.h"
 #include "widgets/TreeNodes.h"
+#include "widgets/UiReferences.h"
 
 #include <QAction>
 #include <QApplication>

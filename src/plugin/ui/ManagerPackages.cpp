@@ -1,11 +1,11 @@
 #include "ui/ManagerPackages.h"
 
 #include "exchange/PackageReader.h"
-#include "widgets/UiReferences.h"
-#include "widgets/DialogService.h"
 #include "ui/ManagerView.h"
 #include "ui/PackageExportDialog.h"
 #include "ui/ProgressSplash.h"
+#include "widgets/DialogService.h"
+#include "widgets/UiReferences.h"
 
 #include <QAction>
 #include <QFileInfo>

@@ -2,19 +2,19 @@
 
 #include "catalogue/TemplateAdding.h"
 #include "catalogue/TemplateFiles.h"
-#include "registration/TemplateRegistration.h"
 #include "catalogue/TemplateStore.h"
 #include "platform/HostPlatform.h"
-#include "widgets/UiReferences.h"
+#include "registration/TemplateRegistration.h"
 #include "ui/AddTemplateDialog.h"
-#include "widgets/DialogService.h"
 #include "ui/EditTemplateDialog.h"
 #include "ui/ManagerClassOperations.h"
 #include "ui/ManagerView.h"
-#include "widgets/ListSorting.h"
-#include "widgets/WaitCursor.h"
 #include "ui/TemplateEditing.h"
+#include "widgets/DialogService.h"
+#include "widgets/ListSorting.h"
 #include "widgets/TreeNodes.h"
+#include "widgets/UiReferences.h"
+#include "widgets/WaitCursor.h"
 
 #include <QTreeWidget>
 
