@@ -405,6 +405,11 @@ void insertTemplatesWithFiles(const QSqlDatabase& db, const QList<TemplateRow>& 
     rowCopy.finish();
     if (!withFiles)
         return;
+    // Compressing a document's bytes with pglz keeps the server busy several times longer than
+    // lz4 does, where the server has lz4.
+    runSql(db, QStringLiteral("select set_config('default_toast_compression', 'lz4', true) "
+                              "from pg_settings where name = 'default_toast_compression' "
+                              "and 'lz4' = any(enumvals)"));
     PostgresCopy fileCopy(pg, QStringLiteral("ZQ_DocTemplateFile(DocFileName, FileContent, "
                                              "FileSize, FileSha256, FileModified)"));
     for (const TemplateRow& row : rows) {

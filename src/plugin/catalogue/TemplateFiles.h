@@ -39,7 +39,8 @@ void replaceTemplateFile(const QSqlDatabase& db, const QString& folder, const QS
 // transaction holds (lockExistingClasses), and with `withFiles` their files' bytes from the
 // folder, as insertTemplate and insertTemplateFile do. Within the caller's transaction; when it
 // throws, roll back what it did. On PostgreSQL the rows, then the bytes, each go in one binary
-// COPY, every file read once.
+// COPY, every file read once; the server compresses the bytes with lz4 when it can, for the rest
+// of the transaction.
 void insertTemplatesWithFiles(const QSqlDatabase& db, const QList<TemplateRow>& rows,
                               const QString& folder, bool withFiles);
 
