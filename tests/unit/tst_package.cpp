@@ -448,6 +448,29 @@ private slots:
             QVERIFY(done >= 0 && done <= total);
     }
 
+    // A working folder another run holds is left alone, and the failure names the holder; once
+    // it is free, the next run takes it.
+    void workFolderInUse() {
+        Exchange x;
+        x.stored("a", "", "a.doc");
+        QList<SelectionNode> top = fillSelectionTree(x.catalogue.db());
+        setChecked(top[0], Qt::Checked);
+        {
+            const WorkFolder other(stagingFolder());
+            QVERIFY(other.isReady());
+            writeFile(stagingFolder() + "theirs", "in use");
+            try {
+                zq::writePackage(x.catalogue.db(), top[0], x.package());
+                QFAIL("the export passed");
+            } catch (const PackageError& e) {
+                QCOMPARE(int(e.kind()), int(PackageError::Kind::StagingFolder));
+                QVERIFY2(e.details().contains("正被另一个程序"), qPrintable(e.details()));
+            }
+            QCOMPARE(readFile(stagingFolder() + "theirs"), QByteArray("in use"));
+        }
+        QCOMPARE(zq::writePackage(x.catalogue.db(), top[0], x.package()).templates, 1);
+    }
+
     void importKeepsWhatIsPresent() {
         Exchange x;
         x.catalogue.addClass("0001", "本地名称", "本地说明");
@@ -527,8 +550,9 @@ private slots:
         x.catalogue.addClass("0001", "甲");
         const QString package =
             x.handMade({templateEntry("一", x.p + "1.doc", "0001"), classEntry("0002", "乙"),
-                        templateEntry("二", x.p + "2.doc", "0001")},
-                       {{x.p + "1.doc", "1"}, {x.p + "2.doc", "2"}});
+                        templateEntry("二", x.p + "2.doc", "0001"), classEntry("00020001", "乙一"),
+                        templateEntry("三", x.p + "3.doc", "00020001")},
+                       {{x.p + "1.doc", "1"}, {x.p + "2.doc", "2"}, {x.p + "3.doc", "3"}});
         QTemporaryDir elsewhere;
         writeFile(elsewhere.filePath(x.p + "2.doc"), "2");
         {
@@ -545,14 +569,17 @@ private slots:
                     }
                 });
             other.close();
+            // What is present counts as present for what comes below it, too.
             QCOMPARE(report.refused, QStringList());
             QCOMPARE(report.classesPresent, 1);
-            QCOMPARE(report.templatesAdded, 1);
+            QCOMPARE(report.classesAdded, 1);
+            QCOMPARE(report.templatesAdded, 2);
             QCOMPARE(report.templatesPresent, 1);
         }
         QSqlDatabase::removeDatabase(QStringLiteral("elsewhere"));
         QCOMPARE(x.templates(),
-                 QStringList({"一|" + x.p + "1.doc|0001", "二|" + x.p + "2.doc|0001"}));
+                 QStringList({"一|" + x.p + "1.doc|0001", "三|" + x.p + "3.doc|00020001",
+                              "二|" + x.p + "2.doc|0001"}));
     }
 
     // Templates go to the database a few hundred at a time. One the database refuses (its name

@@ -5,6 +5,7 @@
 #include "TestCatalogue.h"
 #include "catalogue/Sql.h"
 #include "catalogue/StoreStaging.h"
+#include "catalogue/TemplateAdding.h"
 #include "catalogue/TemplateFiles.h"
 #include "catalogue/TemplateStore.h"
 #include "util/Error.h"
@@ -259,6 +260,59 @@ private slots:
             addTemplateWithFile(catalogue.db(), {"t", fileName, "", "", "WORD", ""}, second()));
         QCOMPARE(catalogue.count("ZQ_DocTempDetail"), 1);
         QCOMPARE(readFile(ensureLocalCopy(catalogue.db(), second(), "a.doc")), QByteArray("first"));
+    }
+
+    // A template added from a file: the copy takes a name free in the store and the catalogue,
+    // is in the store when the add is asked to admit it, and stays only with its row.
+    void templateAddedFromFile_data() {
+        QTest::addColumn<QString>("classCode");
+        QTest::addColumn<bool>("admitted");
+        QTest::addColumn<bool>("catalogued");
+        QTest::newRow("admitted") << "0001" << true << true;
+        QTest::newRow("refused") << "0001" << false << false;
+        QTest::newRow("its class is gone") << "0009" << true << false;
+    }
+    void templateAddedFromFile() {
+        QFETCH(QString, classCode);
+        QFETCH(bool, admitted);
+        QFETCH(bool, catalogued);
+        TestCatalogue catalogue;
+        catalogue.addClass("0001", "类");
+        addOnFirst(catalogue, "a.doc", "first");
+        writeFile(second() + "a.doc", "new");
+        TemplateRow row{"新模板", {}, "说明", classCode, {}, {}};
+        QByteArray seen;
+        const auto admit = [&](TemplateRow& admittedRow, const QString& stored) {
+            seen = readFile(stored);
+            admittedRow.typeName = "EXCEL";
+            admittedRow.keyWord = "关键字";
+            return admitted;
+        };
+        qint64 docId = -1;
+        if (classCode == "0001")
+            docId = addTemplateFile(catalogue.db(), first(), second() + "a.doc", row, admit);
+        else
+            QVERIFY_THROWS_EXCEPTION(
+                Error, addTemplateFile(catalogue.db(), first(), second() + "a.doc", row, admit));
+
+        QCOMPARE(seen, QByteArray("new"));
+        QCOMPARE(row.fileName, QString("a0.doc"));
+        QCOMPARE(docId > 0, catalogued);
+        QCOMPARE(QFileInfo::exists(first() + "a0.doc"), catalogued);
+        QCOMPARE(catalogue.count("ZQ_DocTempDetail"), catalogued ? 2 : 1);
+        QCOMPARE(catalogue.count("ZQ_DocTemplateFile"), catalogued ? 2 : 1);
+        if (!catalogued)
+            return;
+        const QList<TemplateRecord> templates = readClassTemplates(catalogue.db(), "0001");
+        QCOMPARE(templates.size(), 1);
+        QCOMPARE(templates[0].docId, QString::number(docId));
+        QCOMPARE((QStringList{templates[0].caption, templates[0].fileName, templates[0].memo,
+                              templates[0].typeName, templates[0].keyWord}),
+                 (QStringList{"新模板", "a0.doc", "说明", "EXCEL", "关键字"}));
+        // The catalogue keeps the bytes: a workstation without the file gets them.
+        QVERIFY(QDir().mkpath(m_second.filePath("copy")));
+        QCOMPARE(readFile(ensureLocalCopy(catalogue.db(), m_second.filePath("copy/"), "a0.doc")),
+                 QByteArray("new"));
     }
 
     // A new stored file never takes a name the catalogue knows, even when this workstation's

@@ -31,7 +31,10 @@ struct WindowFixture {
     }
     QTreeWidget* tree() const { return window->classTree(); }
     QTreeWidget* list() const { return window->docList(); }
-    QAction* act(const char* name) const { return window->action(QString::fromUtf8(name)); }
+    // An action by its object name, the label the host and these tests know it by.
+    QAction* act(const char* name) const {
+        return window->findChild<QAction*>(QString::fromUtf8(name), Qt::FindDirectChildrenOnly);
+    }
     void trigger(const char* name) const { act(name)->trigger(); }
 
     // The first node of the class, the root for the empty code.

@@ -2,6 +2,7 @@
 #include "catalogue/ClassCatalogue.h"
 #include "catalogue/Sql.h"
 #include "ui/ClassDialog.h"
+#include "ui/ManagerClassOperations.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -225,8 +226,8 @@ private slots:
         Classes f;
         QVERIFY(!f.act("ActiEdit")->isEnabled());
         QVERIFY(!f.act("ActDelete")->isEnabled());
-        f.window->editClassNode(f.node(""));
-        f.window->deleteClassNode(f.node(""));
+        f.window->classOperations().editClassNode(f.node(""));
+        f.window->classOperations().deleteClassNode(f.node(""));
         QVERIFY(f.dialogs.shown.isEmpty());
     }
 

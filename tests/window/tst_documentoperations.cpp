@@ -372,7 +372,7 @@ private slots:
         const qint64 doc = f.catalogue.addTemplate("名", "", "v.doc", "WORD", memo);
         f.trigger("ActRefresh");
         f.selectRow(QString::number(doc));
-        f.window->action(action)->trigger();
+        f.trigger(action.toUtf8());
         QCOMPARE(f.host.calls,
                  (QList<QStringList>{{"ViewFile", storedFilePath("v.doc"), "1", title}}));
         QVERIFY(!QApplication::overrideCursor());

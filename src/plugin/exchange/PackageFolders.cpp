@@ -56,7 +56,20 @@ WorkFolder::WorkFolder(const QString& folder)
     // The lock sits beside the folder, so that emptying the folder leaves it alone. A lock of
     // a process that is gone counts as free, however long a run takes.
     m_lock.setStaleLockTime(0);
-    m_ready = QDir().mkpath(QFileInfo(m_path).path()) && m_lock.tryLock(0) && prepare(m_path);
+    const QString shown = QDir::toNativeSeparators(m_path);
+    qint64 holder = 0;
+    QString host;
+    QString program;
+    if (!QDir().mkpath(QFileInfo(m_path).path()))
+        m_problem = QStringLiteral("无法创建“%1”。").arg(shown);
+    else if (m_lock.tryLock(0))
+        m_problem = prepare(m_path) ? QString() : QStringLiteral("无法清空“%1”。").arg(shown);
+    else if (m_lock.getLockInfo(&holder, &host, &program))
+        m_problem = QStringLiteral("“%1”正被另一个程序（%2，进程 %3）使用，请等它结束后再试。")
+                        .arg(shown, program)
+                        .arg(holder);
+    else
+        m_problem = QStringLiteral("无法锁定“%1”。").arg(shown);
 }
 
 WorkFolder::~WorkFolder() {

@@ -25,13 +25,15 @@ public:
     WorkFolder(const WorkFolder&) = delete;
     WorkFolder& operator=(const WorkFolder&) = delete;
 
-    // False when another running process holds the folder or it cannot be made.
-    bool isReady() const { return m_ready; }
+    // False when another running process holds the folder or it cannot be made; problem()
+    // then says which.
+    bool isReady() const { return m_problem.isEmpty(); }
+    const QString& problem() const { return m_problem; }
 
 private:
     QString m_path;
     QLockFile m_lock;
-    bool m_ready = false;
+    QString m_problem;
 };
 
 // Clears what runs that crashed left behind: the working folders that no running process

@@ -105,9 +105,13 @@ public:
             return;
         const bool together = insertTogether();
         for (const TemplateRecord& r : std::as_const(m_batch)) {
-            if (together || insertAlone(r)) {
-                toPlace.append(r.fileName);
+            const Outcome outcome = together ? Outcome::Added : insertAlone(r);
+            if (outcome != Outcome::Refused)
                 m_files.insert(r.fileName);
+            if (outcome == Outcome::Present) {
+                ++m_report.templatesPresent;
+            } else if (outcome == Outcome::Added) {
+                toPlace.append(r.fileName);
                 ++m_report.templatesAdded;
                 m_report.added.append(templateLabel(r));
             }
@@ -119,6 +123,8 @@ public:
     }
 
 private:
+    enum class Outcome { Added, Present, Refused };
+
     // Decides what the catalogue and the unpacked file tell about the entry; true when it
     // waits to be inserted.
     bool queueTemplate(const TemplateRecord& r) {
@@ -170,7 +176,7 @@ private:
         });
     }
 
-    bool insertAlone(const TemplateRecord& r) {
+    Outcome insertAlone(const TemplateRecord& r) {
         const auto step = [&] {
             insertTemplate(m_db, templateRow(r));
             if (m_mode == ImportMode::Apply)
@@ -182,7 +188,7 @@ private:
                             {r.fileName})
                 .isValid();
         };
-        return inSavepoint(templateLabel(r), step, added, m_report.templatesPresent);
+        return inSavepoint(templateLabel(r), step, added);
     }
 
     void importClass(const TemplateRecord& r) {
@@ -205,12 +211,16 @@ private:
             return;
         }
         const auto added = [&] { return classExists(m_db, r.classCode); };
-        if (inSavepoint(
-                label, [&] { insertClass(m_db, r.classCode, r.caption, r.memo); }, added,
-                m_report.classesPresent)) {
+        const Outcome outcome = inSavepoint(
+            label, [&] { insertClass(m_db, r.classCode, r.caption, r.memo); }, added);
+        if (outcome == Outcome::Refused)
+            return;
+        m_codes.insert(r.classCode);
+        if (outcome == Outcome::Present) {
+            ++m_report.classesPresent;
+        } else {
             // Its row is this transaction's own: no one else deletes it.
             m_held.insert(r.classCode);
-            m_codes.insert(r.classCode);
             ++m_report.classesAdded;
             m_report.added.append(label);
         }
@@ -232,17 +242,17 @@ private:
     }
 
     // Catalogues one entry; when the database refuses it, it is refused, unless another
-    // workstation added the same entry meanwhile: that one counts as present.
+    // workstation added the same entry meanwhile: that one is present, for what comes below
+    // it too.
     template <typename Step, typename Added>
-    bool inSavepoint(const QString& label, Step step, Added addedElsewhere, int& present) {
+    Outcome inSavepoint(const QString& label, Step step, Added addedElsewhere) {
         const std::optional<QString> failure = failureOf(step);
         if (!failure)
-            return true;
+            return Outcome::Added;
         if (addedElsewhere())
-            ++present;
-        else
-            refuse(label, *failure);
-        return false;
+            return Outcome::Present;
+        refuse(label, *failure);
+        return Outcome::Refused;
     }
 
     bool refuse(const QString& label, const QString& reason) {
@@ -282,7 +292,7 @@ ImportReport importPackage(const QSqlDatabase& db, const QString& packagePath,
     const WorkFolder held(unpack);
     if (!held.isReady())
         throw PackageError(PackageError::Kind::UnpackFolder,
-                           QStringLiteral("创建文件临时解包文件夹失败！"));
+                           QStringLiteral("创建文件临时解包文件夹失败！"), held.problem());
     const auto extracting = [&](qint64 done, qint64 total) {
         progress(PackageStage::Extracting, done, total);
     };

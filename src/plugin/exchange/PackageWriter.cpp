@@ -79,7 +79,7 @@ PackageResult writePackage(const QSqlDatabase& db, const SelectionNode& root,
     const WorkFolder held(staging);
     if (!held.isReady())
         throw PackageError(PackageError::Kind::StagingFolder,
-                           QStringLiteral("创建文件临时文件夹失败！"));
+                           QStringLiteral("创建文件临时文件夹失败！"), held.problem());
 
     // The entries go through a few hundred at a time: their stored files brought up to date
     // in one go, staged, and written to the manifest, so that no list of all of them is held.

@@ -4,7 +4,7 @@
 #include "platform/UiReferences.h"
 #include "ui/ClassPickerDialog.h"
 #include "ui/DialogService.h"
-#include "ui/ManagerWindow.h"
+#include "ui/ManagerView.h"
 #include "ui/TreeNodes.h"
 
 #include <QAction>
@@ -24,19 +24,16 @@ namespace {
 // A drag's payload: where it started, what it carries, and the class code or DocID.
 const QString kMoveMimeType = QStringLiteral("application/x-zq-catalogue-move");
 
-bool isClassRow(const QTreeWidgetItem* row) {
-    return imageIndex(row) == kClassImage;
-}
-
 } // namespace
 
-ManagerMoves::ManagerMoves(ManagerWindow* window)
-    : QObject(window)
-    , m_window(window)
-    , m_tree(window->classTree())
-    , m_list(window->docList())
+ManagerMoves::ManagerMoves(ManagerView& view)
+    : QObject(view.widget())
+    , m_view(view)
+    , m_tree(view.classTree())
+    , m_list(view.docList())
     , m_treeViewport(m_tree->viewport())
     , m_listViewport(m_list->viewport()) {
+    QWidget* window = view.widget();
     const auto addAction = [window](const QString& name, const QString& text,
                                     const QKeySequence& shortcut) {
         auto* act = new QAction(text, window);
@@ -51,10 +48,9 @@ ManagerMoves::ManagerMoves(ManagerWindow* window)
     m_undo =
         addAction(QStringLiteral("ActUndoMove"), QStringLiteral("撤销移动"), QKeySequence::Undo);
     connect(m_moveTo, &QAction::triggered, this,
-            [this] { guarded(m_window, [this] { moveSelectedTo(); }); });
+            [this] { guarded(m_view.widget(), [this] { moveSelectedTo(); }); });
     connect(m_undo, &QAction::triggered, this, &ManagerMoves::undoLastMove);
-    for (const char* menu : {"TBPpMenuClass", "TBPpMenuDoc"}) {
-        QMenu* popup = window->findChild<QMenu*>(QString::fromLatin1(menu));
+    for (QMenu* popup : {view.classMenu(), view.docMenu()}) {
         popup->addSeparator();
         popup->addActions({m_moveTo, m_undo});
     }
@@ -91,7 +87,7 @@ std::optional<ManagerMoves::Dragged> ManagerMoves::draggedOf(const QMimeData* da
 
 std::optional<ManagerMoves::Dragged> ManagerMoves::selectedItem() const {
     if (const QTreeWidgetItem* row = m_list->selectedItems().value(0)) {
-        if (isClassRow(row) && !m_window->findClassNodeOfRow(row))
+        if (isClassRow(row) && !m_view.findClassNodeOfRow(row))
             return std::nullopt;
         return Dragged{true, isClassRow(row), row->text(kColRowId)};
     }
@@ -105,7 +101,7 @@ std::function<bool(const QString&)> ManagerMoves::targetRule(const Dragged& drag
     if (dragged.isClass)
         return [code = dragged.id](const QString& target) { return canDropClass(code, target); };
     const std::optional<QString> current =
-        templateClassCode(m_window->database(), dragged.id.toLongLong());
+        templateClassCode(m_view.database(), dragged.id.toLongLong());
     return
         [current](const QString& target) { return current && canDropTemplate(*current, target); };
 }
@@ -113,7 +109,7 @@ std::function<bool(const QString&)> ManagerMoves::targetRule(const Dragged& drag
 ManagerMoves::Move ManagerMoves::moveOnto(const Dragged& dragged, const QString& targetCode) const {
     if (!targetRule(dragged)(targetCode))
         return {};
-    const QSqlDatabase db = m_window->database();
+    const QSqlDatabase db = m_view.database();
     if (dragged.isClass)
         return [db, code = dragged.id, targetCode] { return moveClassTo(db, code, targetCode); };
     return [db, docId = dragged.id.toLongLong(), targetCode] {
@@ -141,7 +137,7 @@ ManagerMoves::Move ManagerMoves::targetMove(QTreeWidget* view, const QMimeData* 
         return {};
     if (view == m_tree)
         return moveOnto(*dragged, nodeClassCode(target));
-    const QTreeWidgetItem* targetNode = m_window->findClassNodeOfRow(target);
+    const QTreeWidgetItem* targetNode = m_view.findClassNodeOfRow(target);
     if (!dragged->fromList || !targetNode)
         return {};
     const QString targetCode = nodeClassCode(targetNode);
@@ -190,7 +186,7 @@ bool ManagerMoves::startDrag(QTreeWidget* view, QMouseEvent* event) {
     m_pressView = nullptr;
     // The dragged item is the selected one; a class row whose class the tree lacks stays put.
     QTreeWidgetItem* item = view->selectedItems().value(0);
-    if (!item || (view == m_list && isClassRow(item) && !m_window->findClassNodeOfRow(item)))
+    if (!item || (view == m_list && isClassRow(item) && !m_view.findClassNodeOfRow(item)))
         return false;
     auto* drag = new QDrag(view);
     drag->setMimeData(dragData(view, item));
@@ -252,9 +248,9 @@ void ManagerMoves::showTarget(QTreeWidget* view, QTreeWidgetItem* target, bool a
 }
 
 void ManagerMoves::run(const std::function<void()>& work) {
-    m_window->saveTreeState();
-    guarded(m_window, work);
-    guarded(m_window, [this] { m_window->reloadKeepingView(); });
+    m_view.saveTreeState();
+    guarded(m_view.widget(), work);
+    guarded(m_view.widget(), [this] { m_view.reloadKeepingView(); });
     updateActions();
 }
 
@@ -263,7 +259,7 @@ void ManagerMoves::moveSelectedTo() {
     const std::optional<Dragged> selected = selectedItem();
     if (!selected)
         return;
-    ClassPickerDialog picker(application(), m_window->database());
+    ClassPickerDialog picker(application(), m_view.database());
     picker.setWindowTitle(QStringLiteral("移动到"));
     const auto accepts = targetRule(*selected);
     picker.refuseTargets([&accepts](const QString& code) { return !accepts(code); });
@@ -284,7 +280,7 @@ void ManagerMoves::undoLastMove() {
         return;
     const CatalogueMove last = *m_lastMove;
     m_lastMove.reset();
-    run([this, &last] { undoMove(m_window->database(), last); });
+    run([this, &last] { undoMove(m_view.database(), last); });
 }
 
 void ManagerMoves::updateActions() {

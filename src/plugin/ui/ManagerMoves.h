@@ -18,7 +18,7 @@ class QWidget;
 
 namespace zq {
 
-class ManagerWindow;
+class ManagerView;
 
 // Moving templates and classes in the manager window: dragging from the tree or the list onto
 // a class of the tree or a class row of the list, "移动到..." with the class picker, and the
@@ -26,7 +26,7 @@ class ManagerWindow;
 class ManagerMoves : public QObject {
     Q_OBJECT
 public:
-    explicit ManagerMoves(ManagerWindow* window);
+    explicit ManagerMoves(ManagerView& view);
 
     // What a drag from the view carries for the item: the tree's class node or the list's row.
     QMimeData* dragData(const QTreeWidget* source, const QTreeWidgetItem* item) const;
@@ -61,7 +61,7 @@ private:
     void undoLastMove();
     void updateActions();
 
-    ManagerWindow* m_window;
+    ManagerView& m_view;
     QTreeWidget* m_tree;
     QTreeWidget* m_list;
     QWidget* m_treeViewport;

@@ -3,7 +3,7 @@
 #include "exchange/PackageReader.h"
 #include "platform/UiReferences.h"
 #include "ui/DialogService.h"
-#include "ui/ManagerWindow.h"
+#include "ui/ManagerView.h"
 #include "ui/PackageExportDialog.h"
 #include "ui/ProgressSplash.h"
 
@@ -20,55 +20,53 @@ const QString kTitle = QStringLiteral("系统提示");
 
 } // namespace
 
-ManagerPackages::ManagerPackages(ManagerWindow* window)
-    : QObject(window)
-    , m_window(window) {
-    connect(window->action(QStringLiteral("ActExport")), &QAction::triggered, this,
-            [this] { guarded(m_window, [this] { exportPackage(); }); });
-    connect(window->action(QStringLiteral("ActImport")), &QAction::triggered, this,
-            [this] { guarded(m_window, [this] { importPackage(); }); });
+ManagerPackages::ManagerPackages(ManagerView& view)
+    : QObject(view.widget())
+    , m_view(view) {
+    view.actions().bind(ManagerAction::Export, this, [this] { exportPackage(); });
+    view.actions().bind(ManagerAction::Import, this, [this] { importPackage(); });
 }
 
 void ManagerPackages::exportPackage() {
     std::unique_ptr<PackageExportDialog> dialog;
     {
         SplashProcess process;
-        process.start(QStringLiteral("正在收集文档模板..."), m_window);
-        dialog = std::make_unique<PackageExportDialog>(application(), m_window->database());
+        process.start(QStringLiteral("正在收集文档模板..."), m_view.widget());
+        dialog = std::make_unique<PackageExportDialog>(application(), m_view.database());
     }
     dialogs().exec(dialog.get());
 }
 
 void ManagerPackages::importPackage() {
     const QString path =
-        dialogs().chooseOpenFile(m_window, QStringLiteral("导入文档模板"), QString(),
+        dialogs().chooseOpenFile(m_view.widget(), QStringLiteral("导入文档模板"), QString(),
                                  QStringLiteral("模板管理导出包(*.TempFile)"));
     if (path.isEmpty())
         return;
     if (!QFileInfo(path).isFile())
-        return dialogs().inform(m_window, kTitle, QStringLiteral("文件包不存在！"));
+        return dialogs().inform(m_view.widget(), kTitle, QStringLiteral("文件包不存在！"));
 
     const QString hint = QStringLiteral("正在导入文档模板包...");
     SplashProcess process;
-    process.start(hint, m_window);
+    process.start(hint, m_view.widget());
     ImportReport report;
     try {
-        report = zq::importPackage(m_window->database(), path, splashProgress(process, hint));
+        report = zq::importPackage(m_view.database(), path, splashProgress(process, hint));
     } catch (const PackageError& e) {
         process.stop();
         if (e.kind() == PackageError::Kind::Extraction)
             return dialogs().error(application(), QStringLiteral("提示"), e.message(), e.details());
-        return dialogs().error(m_window, kTitle, e.message());
+        return dialogs().error(m_view.widget(), kTitle, e.message(), e.details());
     }
     process.stop();
-    m_window->loadTree();
-    m_window->fillDocList(m_window->classTree()->currentItem());
+    m_view.loadTree();
+    m_view.fillDocList(m_view.classTree()->currentItem());
 
     const QString message = QStringLiteral("模板文件导入成功！\n") + report.summary();
     if (report.refused.isEmpty())
-        dialogs().inform(m_window, kTitle, message);
+        dialogs().inform(m_view.widget(), kTitle, message);
     else
-        dialogs().inform(m_window, kTitle, message, report.refused.join('\n'));
+        dialogs().inform(m_view.widget(), kTitle, message, report.refused.join('\n'));
 }
 
 } // namespace zq

@@ -4,20 +4,20 @@
 
 namespace zq {
 
-class ManagerWindow;
+class ManagerView;
 
 // Template packages from the manager window: ActExport collects the catalogue into the export
 // dialog, ActImport reads a package into the catalogue and rebuilds the tree.
 class ManagerPackages : public QObject {
     Q_OBJECT
 public:
-    explicit ManagerPackages(ManagerWindow* window);
+    explicit ManagerPackages(ManagerView& view);
 
 private:
     void exportPackage();
     void importPackage();
 
-    ManagerWindow* m_window;
+    ManagerView& m_view;
 };
 
 } // namespace zq

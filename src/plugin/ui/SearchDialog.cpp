@@ -126,24 +126,43 @@ void SearchDialog::createResults() {
                 [this, handler] { guarded(this, [&] { (this->*handler)(); }); });
         return act;
     };
-    QAction* open = addAction("actActeditDoc", QStringLiteral("修改模板文件内容"), 15,
-                              &SearchDialog::openSelected);
-    QAction* remove = addAction("actActDeleteDoc", QStringLiteral("删除模板文件"), 1,
-                                &SearchDialog::deleteSelected);
+    m_open = addAction("actActeditDoc", QStringLiteral("修改模板文件内容"), 15,
+                       &SearchDialog::openSelected);
+    m_remove = addAction("actActDeleteDoc", QStringLiteral("删除模板文件"), 1,
+                         &SearchDialog::deleteSelected);
 
     auto* toolBar = new QToolBar(box);
     toolBar->setObjectName(QStringLiteral("TBToolbar1"));
     toolBar->setIconSize(QSize(16, 16));
-    toolBar->addAction(open);
+    toolBar->addAction(m_open);
     toolBar->addSeparator();
-    toolBar->addAction(remove);
+    toolBar->addAction(m_remove);
 
     auto* popup = new QMenu(this);
     popup->setObjectName(QStringLiteral("TBPopupMenu1"));
-    popup->addAction(open);
+    popup->addAction(m_open);
     popup->addSeparator();
-    popup->addAction(remove);
+    popup->addAction(m_remove);
 
+    createResultList();
+
+    auto* layout = new QVBoxLayout(box);
+    layout->setContentsMargins(4, 2, 4, 4);
+    layout->setSpacing(0);
+    layout->addWidget(toolBar);
+    layout->addWidget(m_results, 1);
+
+    connect(m_results, &QTreeWidget::itemSelectionChanged, this, &SearchDialog::updateActions);
+    connect(m_results->header(), &QHeaderView::sectionClicked, this,
+            [this](int clicked) { guarded(this, [&] { sortResults(clicked); }); });
+    connect(m_results, &QWidget::customContextMenuRequested, this, [this, popup](QPoint at) {
+        if (QTreeWidgetItem* row = m_results->itemAt(at))
+            m_results->setCurrentItem(row);
+        popup->popup(m_results->viewport()->mapToGlobal(at));
+    });
+}
+
+void SearchDialog::createResultList() {
     m_results = new QTreeWidget;
     m_results->setObjectName(QStringLiteral("lvwLog"));
     m_results->setRootIsDecorated(false);
@@ -162,21 +181,6 @@ void SearchDialog::createResults() {
     m_results->header()->setSectionsClickable(true);
     m_results->setContextMenuPolicy(Qt::CustomContextMenu);
     keepSelectionVisible(m_results);
-
-    auto* layout = new QVBoxLayout(box);
-    layout->setContentsMargins(4, 2, 4, 4);
-    layout->setSpacing(0);
-    layout->addWidget(toolBar);
-    layout->addWidget(m_results, 1);
-
-    connect(m_results, &QTreeWidget::itemSelectionChanged, this, &SearchDialog::updateActions);
-    connect(m_results->header(), &QHeaderView::sectionClicked, this,
-            [this](int clicked) { guarded(this, [&] { sortResults(clicked); }); });
-    connect(m_results, &QWidget::customContextMenuRequested, this, [this, popup](QPoint at) {
-        if (QTreeWidgetItem* row = m_results->itemAt(at))
-            m_results->setCurrentItem(row);
-        popup->popup(m_results->viewport()->mapToGlobal(at));
-    });
 }
 
 void SearchDialog::setClassPath(const QString& path) {
@@ -290,8 +294,8 @@ void SearchDialog::sortResults(int column) {
 
 void SearchDialog::updateActions() {
     const bool selected = !m_results->selectedItems().isEmpty();
-    action(QStringLiteral("actActeditDoc"))->setEnabled(selected);
-    action(QStringLiteral("actActDeleteDoc"))->setEnabled(selected);
+    m_open->setEnabled(selected);
+    m_remove->setEnabled(selected);
 }
 
 } // namespace zq

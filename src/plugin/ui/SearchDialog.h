@@ -50,6 +50,7 @@ protected:
 private:
     void createCriteria();
     void createResults();
+    void createResultList();
     void fillTypeList();
     SearchCriteria criteria() const;
     void chooseClass();
@@ -72,6 +73,8 @@ private:
     QCheckBox* m_withinLast = nullptr;
     QPushButton* m_searchButton = nullptr;
     QTreeWidget* m_results = nullptr;
+    QAction* m_open = nullptr;
+    QAction* m_remove = nullptr;
 
     QList<qint64> m_lastResultIds;
     int m_sortColumn = -1;

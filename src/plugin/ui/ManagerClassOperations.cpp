@@ -1,0 +1,99 @@
+#include "ui/ManagerClassOperations.h"
+
+#include "catalogue/ClassCatalogue.h"
+#include "platform/UiReferences.h"
+#include "ui/ClassDialog.h"
+#include "ui/DialogService.h"
+#include "ui/ManagerView.h"
+#include "ui/TreeNodes.h"
+
+#include <QTreeWidget>
+
+namespace zq {
+
+ManagerClassOperations::ManagerClassOperations(ManagerView& view)
+    : QObject(view.widget())
+    , m_view(view) {
+    const ManagerActions& actions = view.actions();
+    actions.bind(ManagerAction::AddClass, this, [this] { addClass(); });
+    actions.bind(ManagerAction::RenameClass, this, [this] { renameClass(); });
+    actions.bind(ManagerAction::DeleteClass, this, [this] { deleteClass(); });
+}
+
+void ManagerClassOperations::addClass() {
+    QTreeWidgetItem* row = m_view.selectedRow();
+    QTreeWidgetItem* node = m_view.selectedNode();
+    if (!row && !node)
+        return;
+    m_view.saveTreeState();
+    ClassDialog dialog(application());
+    dialog.setWindowTitle(QStringLiteral("添加模板分类"));
+    const QString parentCode =
+        row && isClassRow(row) ? row->text(kColRowId) : (node ? nodeClassCode(node) : QString());
+    const QSqlDatabase& db = m_view.database();
+    dialog.setClass(newChildClassCode(db, parentCode));
+    dialog.setSave(
+        [&] { addChildClass(db, parentCode, dialog.name(), dialog.memo(), dialog.code()); });
+    if (dialogs().exec(&dialog) != QDialog::Accepted)
+        return;
+    m_view.reloadKeepingView();
+}
+
+void ManagerClassOperations::renameClass() {
+    editClassNode(m_view.classTarget());
+    m_view.fillDocList(m_view.selectedNode());
+}
+
+void ManagerClassOperations::editClassNode(QTreeWidgetItem* node) {
+    if (!node || !node->parent())
+        return;
+    const QStringList record = nodeRecord(node);
+    ClassDialog dialog(application());
+    dialog.setWindowTitle(QStringLiteral("修改模板分类名称"));
+    dialog.setClass(record.value(0), record.value(1), record.value(2));
+    dialog.setSave([&] {
+        updateClass(m_view.database(), dialog.code(), dialog.name().trimmed(),
+                    dialog.memo().trimmed());
+    });
+    if (dialogs().exec(&dialog) != QDialog::Accepted)
+        return;
+    const QString name = dialog.name().trimmed();
+    const QString memo = dialog.memo().trimmed();
+    setNodeRecord(node, {dialog.code(), name, memo});
+    node->setText(0, name);
+}
+
+void ManagerClassOperations::deleteClass() {
+    deleteClassNode(m_view.classTarget());
+    m_view.fillDocList(m_view.selectedNode());
+}
+
+void ManagerClassOperations::deleteClassNode(QTreeWidgetItem* node) {
+    if (!node || !node->parent())
+        return;
+    QWidget* window = m_view.widget();
+    const QString code = nodeClassCode(node);
+    const QString refusal = QStringLiteral("此文档模板分类或其子分类已有文档模板信息，不能删除！");
+    if (classTreeHasTemplates(m_view.database(), code))
+        return dialogs().inform(window, applicationTitle(), refusal);
+    if (!dialogs().ask(window, applicationTitle(),
+                       QStringLiteral("确定删除该文档模板分类吗，此类别下的子类别同时将被删除？")))
+        return;
+    // A template may have been filed there since the check, or the class deleted elsewhere;
+    // the delete checks again.
+    const ClassTreeDeletion result = deleteEmptyClassTree(m_view.database(), code);
+    if (result == ClassTreeDeletion::HasTemplates)
+        return dialogs().inform(window, applicationTitle(), refusal);
+    if (result == ClassTreeDeletion::NoSuchClass)
+        dialogs().inform(window, applicationTitle(), noSuchClassMessage());
+    for (const QTreeWidgetItem* selected = m_view.selectedNode(); selected;
+         selected = selected->parent()) {
+        if (selected == node) {
+            m_view.classTree()->setCurrentItem(node->parent());
+            break;
+        }
+    }
+    delete node;
+}
+
+} // namespace zq

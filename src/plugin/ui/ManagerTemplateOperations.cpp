@@ -1,0 +1,137 @@
+#include "ui/ManagerTemplateOperations.h"
+
+#include "catalogue/TemplateAdding.h"
+#include "catalogue/TemplateFiles.h"
+#include "catalogue/TemplateRegistration.h"
+#include "catalogue/TemplateStore.h"
+#include "platform/HostPlatform.h"
+#include "platform/UiReferences.h"
+#include "ui/AddTemplateDialog.h"
+#include "ui/DialogService.h"
+#include "ui/EditTemplateDialog.h"
+#include "ui/ManagerClassOperations.h"
+#include "ui/ManagerView.h"
+#include "ui/ReportList.h"
+#include "ui/TemplateEditing.h"
+#include "ui/TreeNodes.h"
+
+#include <QTreeWidget>
+
+namespace zq {
+
+namespace {
+
+// A template row whose file name is no bare name has no stored file; says so.
+bool lacksStoredFile(QWidget* parent, const QTreeWidgetItem* row) {
+    if (isClassRow(row) || !row->text(kColFullPath).isEmpty())
+        return false;
+    dialogs().inform(parent, applicationTitle(), QStringLiteral("该模板的文件不存在！"));
+    return true;
+}
+
+} // namespace
+
+ManagerTemplateOperations::ManagerTemplateOperations(ManagerView& view,
+                                                     ManagerClassOperations& classes)
+    : QObject(view.widget())
+    , m_view(view)
+    , m_classes(classes) {
+    const ManagerActions& actions = view.actions();
+    actions.bind(ManagerAction::AddTemplate, this, [this] { addTemplate(); });
+    actions.bind(ManagerAction::DeleteTemplate, this, [this] { deleteTemplate(); });
+    actions.bind(ManagerAction::EditDescription, this, [this] { editTemplateDescription(); });
+    actions.bind(ManagerAction::EditTemplate, this, [this] { openSelectedTemplate(); });
+    actions.bind(ManagerAction::Preview, this, [this] { openSelectedTemplate(); });
+    actions.bind(ManagerAction::Register, this, [this] { registerSelectedRow(); });
+}
+
+void ManagerTemplateOperations::addTemplate() {
+    QTreeWidgetItem* node = m_view.selectedNode();
+    if (!node)
+        return;
+    // With a class row selected (its popup), the template goes into that row's class.
+    const QTreeWidgetItem* selected = m_view.selectedRow();
+    QTreeWidgetItem* target =
+        selected && isClassRow(selected) ? m_view.findClassNodeOfRow(selected) : node;
+    if (!target)
+        return;
+    const QSqlDatabase& db = m_view.database();
+    AddTemplateDialog dialog(application());
+    TemplateRow added;
+    qint64 docId = -1;
+    // Stored while the dialog is open, so that a failure keeps what was typed. A refusal of
+    // the host closes the dialog and catalogues nothing.
+    dialog.setSave([&] {
+        const QString classPath = classPathText(target).mid(1);
+        added = TemplateRow{dialog.name(), {}, dialog.memo(), nodeClassCode(target), {}, {}};
+        docId = addTemplateFile(db, templateStorePath(), dialog.filePath(), added,
+                                [&classPath](TemplateRow& row, const QString& stored) {
+                                    QString name = row.caption;
+                                    QString memo = row.memo;
+                                    return hostPlatform().ZQImportNewRes(name, row.typeName, memo,
+                                                                         row.keyWord, stored,
+                                                                         classPath, 1) >= 0;
+                                });
+    });
+    if (dialogs().exec(&dialog) != QDialog::Accepted || docId < 0 || target != node)
+        return; // a template of a sub-class is not a row of this list
+    auto* row = new QTreeWidgetItem(m_view.docList(),
+                                    QStringList{dialog.name().trimmed(), dialog.memo().trimmed(),
+                                                nodeRecord(node).value(1), QString::number(docId),
+                                                typeCaptionOf(db, added.typeName),
+                                                templateStorePath() + added.fileName});
+    setImageIndex(row, kTemplateImage);
+    m_view.updateActions();
+}
+
+void ManagerTemplateOperations::deleteTemplate() {
+    QTreeWidgetItem* row = m_view.selectedRow();
+    if (!row || isClassRow(row))
+        return m_classes.deleteClass();
+    if (!dialogs().ask(m_view.widget(), applicationTitle(),
+                       QStringLiteral("确定删除该模板文件吗？")))
+        return;
+    deleteTemplateAndFile(m_view.database(), row->text(kColRowId).toLongLong());
+    delete row;
+    m_view.updateActions();
+}
+
+void ManagerTemplateOperations::editTemplateDescription() {
+    QTreeWidgetItem* row = m_view.selectedRow();
+    if (!row || isClassRow(row) || row->text(kColCaption).isEmpty())
+        return;
+    EditTemplateDialog dialog(application());
+    dialog.setTemplate(row->text(kColRowId), row->text(kColCaption), row->text(kColMemo));
+    dialog.setSave([&] {
+        updateTemplateText(m_view.database(), dialog.docId().trimmed().toLongLong(), dialog.name(),
+                           dialog.memo());
+    });
+    if (dialogs().exec(&dialog) != QDialog::Accepted)
+        return;
+    row->setText(kColCaption, dialog.name().trimmed());
+    row->setText(kColMemo, dialog.memo().trimmed());
+}
+
+void ManagerTemplateOperations::openSelectedTemplate() {
+    if (const QTreeWidgetItem* row = m_view.selectedRow(); row && !isClassRow(row))
+        openTemplate(row);
+}
+
+void ManagerTemplateOperations::openTemplate(const QTreeWidgetItem* row) {
+    if (lacksStoredFile(m_view.widget(), row))
+        return;
+    const WaitCursor wait;
+    m_view.editing().open(row->text(kColFullPath), row->text(kColMemo) + QStringLiteral(".模板"));
+}
+
+void ManagerTemplateOperations::registerSelectedRow() {
+    const QTreeWidgetItem* row = m_view.selectedRow();
+    if (!row || lacksStoredFile(m_view.widget(), row))
+        return;
+    registerListRow(hostPlatform(),
+                    isClassRow(row) ? row->text(kColFullPath)
+                                    : m_view.editing().currentFile(row->text(kColFullPath)),
+                    row->text(kColMemo));
+}
+
+} // namespace zq

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "ui/ManagerActions.h"
+
+#include <QSqlDatabase>
+
+class QMenu;
+class QTreeWidget;
+class QTreeWidgetItem;
+class QWidget;
+
+namespace zq {
+
+class TemplateEditing;
+
+// Columns of the list: the row's caption and its sub-items 1 to 5; the last three are hidden.
+enum DocListColumn {
+    kColCaption,
+    kColMemo,
+    kColClassName,
+    kColRowId,       // DocID of a template, code of a class
+    kColTypeCaption, // the template's type caption
+    kColFullPath,    // the stored file's full path
+    kDocListColumns
+};
+
+// What the manager window offers the helpers that do its jobs (class and template operations,
+// moves, packages): its views, actions and popups, and the steps that keep them in step with
+// the catalogue.
+class ManagerView {
+public:
+    // The window itself: the owner of the helpers and the parent of their messages.
+    virtual QWidget* widget() = 0;
+    virtual QTreeWidget* classTree() const = 0;
+    virtual QTreeWidget* docList() const = 0;
+    virtual const QSqlDatabase& database() const = 0;
+    virtual const ManagerActions& actions() const = 0;
+    virtual QMenu* classMenu() const = 0;
+    virtual QMenu* docMenu() const = 0;
+    // Templates opened from the window or its search.
+    virtual TemplateEditing& editing() = 0;
+
+    virtual QTreeWidgetItem* selectedRow() const = 0;
+    virtual QTreeWidgetItem* selectedNode() const = 0;
+    // The class an action on classes works on: the selected class row's node, else the node.
+    virtual QTreeWidgetItem* classTarget() const = 0;
+    // The tree's node of a class row of the list, or nullptr.
+    virtual QTreeWidgetItem* findClassNodeOfRow(const QTreeWidgetItem* row) const = 0;
+
+    virtual void fillDocList(QTreeWidgetItem* node) = 0;
+    virtual void saveTreeState() = 0;
+    // Rebuilds the tree with the root selected and expanded one level.
+    virtual void loadTree() = 0;
+    // After saveTreeState: rebuilds the tree, restores the view and refills the list.
+    virtual void reloadKeepingView() = 0;
+    // Enables each action for what is selected now.
+    virtual void updateActions() = 0;
+
+protected:
+    ~ManagerView() = default;
+};
+
+} // namespace zq
