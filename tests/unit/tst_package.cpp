@@ -582,6 +582,108 @@ private slots:
                               "二|" + x.p + "2.doc|0001"}));
     }
 
+    // Templates go to the database a few hundred at a time. One the database refuses (its name
+    // is taken in the file table alone) sends its batch again entry by entry: it alone is
+    // refused, with its reason, and the others are catalogued with their bytes. Progress still
+    // moves one entry at a time.
+    void batchRefusedGoesEntryByEntry() {
+        Exchange x;
+        x.catalogue.addClass("0001", "甲");
+        QTemporaryDir elsewhere;
+        writeFile(elsewhere.filePath(x.p + "taken.doc"), "OTHER");
+        replaceTemplateFile(x.catalogue.db(), elsewhere.path(), x.p + "taken.doc");
+        QList<ManifestEntry> entries;
+        QMap<QString, QByteArray> files;
+        for (int i = 0; i < 300; ++i) {
+            const QString name = x.p + QString("t%1.doc").arg(i);
+            entries.append(templateEntry(QString("模板%1").arg(i), name, "0001"));
+            files.insert(name, QByteArray::number(i).repeated(i + 1));
+        }
+        entries.insert(3, templateEntry("已占用", x.p + "taken.doc", "0001"));
+        files.insert(x.p + "taken.doc", "PACKAGE");
+        const QString package = x.handMade(entries, files);
+
+        QList<qint64> done;
+        const ImportReport report = importPackage(x.catalogue.db(), package,
+                                                  [&](PackageStage stage, qint64 n, qint64 total) {
+                                                      if (stage == PackageStage::Cataloguing) {
+                                                          QCOMPARE(total, qint64(entries.size()));
+                                                          done.append(n);
+                                                      }
+                                                  });
+        QCOMPARE(report.templatesAdded, 300);
+        QCOMPARE(report.refused.size(), 1);
+        QVERIFY2(report.refused[0].contains("已占用"), qPrintable(report.refused[0]));
+        QCOMPARE(done.size(), entries.size());
+        for (int i = 0; i < done.size(); ++i)
+            QCOMPARE(done[i], qint64(i + 1));
+        QCOMPARE(x.catalogue.count("ZQ_DocTempDetail"), 300);
+        QCOMPARE(damagedKeptFiles(x.catalogue.db()), QStringList());
+        for (const int i : {0, 255, 256, 299}) {
+            const QString name = x.p + QString("t%1.doc").arg(i);
+            QFile::remove(storedFilePath(name));
+            QCOMPARE(readFile(localTemplateFile(x.catalogue.db(), name)), files[name]);
+        }
+        QCOMPARE(readFile(localTemplateFile(x.catalogue.db(), x.p + "taken.doc")),
+                 QByteArray("OTHER"));
+    }
+
+    // A package naming one file twice: the first entry decides, the second finds it present,
+    // in a dry run as much as in an import.
+    void sameFileTwice_data() {
+        QTest::addColumn<bool>("dryRun");
+        QTest::newRow("import") << false;
+        QTest::newRow("dry run") << true;
+    }
+    void sameFileTwice() {
+        QFETCH(bool, dryRun);
+        Exchange x;
+        x.catalogue.addClass("0001", "甲");
+        const QString package = x.handMade({templateEntry("一", x.p + "a.doc", "0001"),
+                                            templateEntry("二", x.p + "b.doc", "0001"),
+                                            templateEntry("又一", x.p + "a.doc", "0001")},
+                                           {{x.p + "a.doc", "A"}, {x.p + "b.doc", "B"}});
+        const ImportReport report = importPackage(x.catalogue.db(), package, {},
+                                                  dryRun ? ImportMode::DryRun : ImportMode::Apply);
+        QCOMPARE(report.templatesAdded, 2);
+        QCOMPARE(report.templatesPresent, 1);
+        QCOMPARE(report.refused, QStringList());
+        QCOMPARE(x.templates(),
+                 dryRun ? QStringList()
+                        : QStringList({"一|" + x.p + "a.doc|0001", "二|" + x.p + "b.doc|0001"}));
+    }
+
+    // A class another workstation deletes after this import has read the catalogue refuses
+    // the templates filed in it, each with the reason; the others are catalogued.
+    void classDeletedElsewhereMeanwhile() {
+        Exchange x;
+        if (!x.catalogue.isPostgres())
+            QSKIP("needs a shared PostgreSQL catalogue");
+        x.catalogue.addClass("0001", "甲");
+        x.catalogue.addClass("0002", "乙");
+        const QString package = x.handMade({templateEntry("坏名", "../up.doc", "0001"),
+                                            templateEntry("一", x.p + "1.doc", "0001"),
+                                            templateEntry("二", x.p + "2.doc", "0002")},
+                                           {{x.p + "1.doc", "1"}, {x.p + "2.doc", "2"}});
+        {
+            QSqlDatabase other = corvane::openHostDatabase(
+                QStringLiteral("elsewhere"), QString(), qEnvironmentVariable("ZQ_TEST_DATABASE"));
+            const ImportReport report = importPackage(
+                x.catalogue.db(), package, [&](PackageStage stage, qint64 done, qint64) {
+                    if (stage == PackageStage::Cataloguing && done == 1)
+                        runSql(other, "delete from ZQ_DocInfoMaster where DocSortID = '0001'");
+                });
+            other.close();
+            QCOMPARE(report.templatesAdded, 1);
+            QCOMPARE(report.refused.size(), 2);
+            QVERIFY2(report.refused[1].contains("一") &&
+                         report.refused[1].contains(noSuchClassMessage()),
+                     qPrintable(report.refused[1]));
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("elsewhere"));
+        QCOMPARE(x.templates(), QStringList({"二|" + x.p + "2.doc|0002"}));
+    }
+
     // The host's archive service says only that it failed; the quick look says why, under the
     // system's own message.
     void damagedPackageDescribed_data() {

@@ -160,6 +160,18 @@ void requireClass(const QSqlDatabase& db, const QString& code) {
         throw Error(noSuchClassMessage());
 }
 
+QSet<QString> lockExistingClasses(const QSqlDatabase& db, const QStringList& codes) {
+    if (codes.isEmpty())
+        return {};
+    const QString share = isPostgres(db) ? QStringLiteral(" for share") : QString();
+    return columnValues(
+        db,
+        QStringLiteral("select DocSortID from ZQ_DocInfoMaster where DocSortID in (%1)")
+                .arg(QStringList(codes.size(), QStringLiteral("?")).join(QLatin1Char(','))) +
+            share,
+        QVariantList(codes.cbegin(), codes.cend()));
+}
+
 void insertClass(const QSqlDatabase& db, const QString& code, const QString& name,
                  const QString& memo) {
     if (!isClassCode(code))

@@ -3,8 +3,10 @@
 #include "catalogue/NodeRecords.h"
 
 #include <QList>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QString>
+#include <QStringList>
 
 namespace zq {
 
@@ -47,6 +49,9 @@ QString reserveChildClassCode(const QSqlDatabase& db, const QString& parentCode)
 // gone, and keeps it from being deleted until the transaction ends (on PostgreSQL its row is
 // locked; SQLite has one writer at a time). The root, the empty code, always exists.
 void requireClass(const QSqlDatabase& db, const QString& code);
+// requireClass for many classes in one statement: gives the codes of those that exist, each
+// kept from being deleted until the transaction ends.
+QSet<QString> lockExistingClasses(const QSqlDatabase& db, const QStringList& codes);
 // Adds one class row under its parent, which must exist; name and description are stored
 // without surrounding blanks. Fails (the code is unique) when the code is taken.
 void insertClass(const QSqlDatabase& db, const QString& code, const QString& name,

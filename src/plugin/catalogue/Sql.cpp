@@ -213,12 +213,12 @@ bool Transaction::isPostgres() const {
     return zq::isPostgres(m_db);
 }
 
-QSet<QString> columnValues(const QSqlDatabase& db, const QString& sql) {
-    QSet<QString> values;
-    QSqlQuery query = runSql(db, sql);
+QSet<QString> columnValues(const QSqlDatabase& db, const QString& sql, const QVariantList& values) {
+    QSet<QString> column;
+    QSqlQuery query = runSql(db, sql, values);
     while (query.next())
-        values.insert(query.value(0).toString());
-    return values;
+        column.insert(query.value(0).toString());
+    return column;
 }
 
 } // namespace zq

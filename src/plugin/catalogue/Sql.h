@@ -18,7 +18,8 @@ QSqlQuery runSql(const QSqlDatabase& db, const QString& sql, const QVariantList&
 void runSqlBatch(const QSqlDatabase& db, const QString& sql, const QList<QVariantList>& columns);
 
 // Every value of the statement's first column, as a set.
-QSet<QString> columnValues(const QSqlDatabase& db, const QString& sql);
+QSet<QString> columnValues(const QSqlDatabase& db, const QString& sql,
+                           const QVariantList& values = {});
 
 // Runs a one-value query and gives that value, or an invalid variant when there is no row.
 QVariant sqlValue(const QSqlDatabase& db, const QString& sql, const QVariantList& values = {});

@@ -10,12 +10,16 @@
 
 namespace zq {
 
-qint64 insertTemplate(const QSqlDatabase& db, const TemplateRow& row) {
+void checkTemplateRow(const TemplateRow& row) {
     checkText(TextField::Caption, row.caption.trimmed());
     checkText(TextField::FileName, row.fileName);
     checkText(TextField::Memo, row.memo.trimmed());
     checkText(TextField::TypeName, row.typeName);
     checkText(TextField::KeyWord, row.keyWord);
+}
+
+qint64 insertTemplate(const QSqlDatabase& db, const TemplateRow& row) {
+    checkTemplateRow(row);
     Transaction transaction(db);
     requireClass(db, row.classCode);
     QSqlQuery query = runSql(db,

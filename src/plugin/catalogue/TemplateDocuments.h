@@ -19,6 +19,8 @@ struct TemplateRow {
     QString keyWord;
 };
 
+// Refuses, as insertTemplate does, a row whose texts the catalogue cannot store.
+void checkTemplateRow(const TemplateRow& row);
 // Inserts the row (caption and description without surrounding blanks) into its class, which
 // must exist, and returns the DocID the database gave that very row.
 qint64 insertTemplate(const QSqlDatabase& db, const TemplateRow& row);

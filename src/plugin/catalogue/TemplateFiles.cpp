@@ -168,6 +168,82 @@ qint64 binaryBigint(const PGresult* result, int column) {
     return qFromBigEndian<qint64>(PQgetvalue(result, 0, column));
 }
 
+template <typename Integer> QByteArray bigEndian(Integer value) {
+    QByteArray bytes(sizeof(Integer), Qt::Uninitialized);
+    qToBigEndian(value, bytes.data());
+    return bytes;
+}
+
+// A binary COPY into a table on libpq's connection, each row sent as it is added: many rows
+// in a few round trips. Left without finish(), the copy is abandoned and the statement fails.
+class PostgresCopy {
+public:
+    PostgresCopy(PGconn* pg, const QString& target)
+        : m_pg(pg) {
+        const QByteArray sql =
+            QStringLiteral("copy %1 from stdin (format binary)").arg(target).toUtf8();
+        const PostgresResult started(PQexec(pg, sql.constData()), &PQclear);
+        if (PQresultStatus(started.get()) != PGRES_COPY_IN)
+            throw failure();
+        m_open = true;
+        try {
+            // The signature, no flags, no header extension.
+            put(QByteArray("PGCOPY\n\377\r\n\0", 11) + bigEndian<qint32>(0) + bigEndian<qint32>(0));
+        } catch (const Error&) {
+            abandon();
+            throw;
+        }
+    }
+    ~PostgresCopy() { abandon(); }
+    PostgresCopy(const PostgresCopy&) = delete;
+    PostgresCopy& operator=(const PostgresCopy&) = delete;
+
+    void row(const QList<QByteArray>& fields) {
+        put(bigEndian<qint16>(qint16(fields.size())));
+        for (const QByteArray& field : fields) {
+            put(bigEndian<qint32>(qint32(field.size())));
+            put(field);
+        }
+    }
+
+    void finish() {
+        put(bigEndian<qint16>(-1));
+        m_open = false;
+        const bool ended = PQputCopyEnd(m_pg, nullptr) == 1;
+        const PostgresResult result(PQgetResult(m_pg), &PQclear);
+        const bool done = ended && PQresultStatus(result.get()) == PGRES_COMMAND_OK;
+        const Error error = failure();
+        drain();
+        if (!done)
+            throw error;
+    }
+
+private:
+    void put(const QByteArray& bytes) {
+        if (PQputCopyData(m_pg, bytes.constData(), int(bytes.size())) != 1)
+            throw failure();
+    }
+    void abandon() {
+        if (!m_open)
+            return;
+        m_open = false;
+        PQputCopyEnd(m_pg, "abandoned");
+        drain();
+    }
+    // Reads what the server still answers, so that the connection takes statements again.
+    void drain() {
+        while (PGresult* result = PQgetResult(m_pg))
+            PQclear(result);
+    }
+    Error failure() const {
+        return Error(QStringLiteral("数据库操作失败。"),
+                     QString::fromUtf8(PQerrorMessage(m_pg)).trimmed());
+    }
+
+    PGconn* m_pg;
+    bool m_open = false;
+};
+
 enum class Write { Insert, InsertIfAbsent, Upsert };
 
 // Puts the bytes of the local file into the database under the stored name.
@@ -306,6 +382,45 @@ void insertTemplateFile(const QSqlDatabase& db, const QString& folder, const QSt
 
 void replaceTemplateFile(const QSqlDatabase& db, const QString& folder, const QString& fileName) {
     writeTemplateFile(db, folder, fileName, Write::Upsert);
+}
+
+void insertTemplatesWithFiles(const QSqlDatabase& db, const QList<TemplateRow>& rows,
+                              const QString& folder, bool withFiles) {
+    ensureTemplateFileTable(db);
+    PGconn* pg = postgresConnection(db);
+    if (!pg) {
+        for (const TemplateRow& row : rows) {
+            insertTemplate(db, row);
+            if (withFiles)
+                insertTemplateFile(db, folder, row.fileName);
+        }
+        return;
+    }
+    PostgresCopy rowCopy(pg, QStringLiteral("ZQ_DocTempDetail(DocCaption, DocFileName, DocMemo, "
+                                            "DocSortID, DocTypeName, DocKeyWord)"));
+    for (const TemplateRow& row : rows)
+        rowCopy.row({row.caption.trimmed().toUtf8(), row.fileName.toUtf8(),
+                     row.memo.trimmed().toUtf8(), row.classCode.toUtf8(), row.typeName.toUtf8(),
+                     row.keyWord.toUtf8()});
+    rowCopy.finish();
+    if (!withFiles)
+        return;
+    // Compressing a document's bytes with pglz keeps the server busy several times longer than
+    // lz4 does, where the server has lz4.
+    runSql(db, QStringLiteral("select set_config('default_toast_compression', 'lz4', true) "
+                              "from pg_settings where name = 'default_toast_compression' "
+                              "and 'lz4' = any(enumvals)"));
+    PostgresCopy fileCopy(pg, QStringLiteral("ZQ_DocTemplateFile(DocFileName, FileContent, "
+                                             "FileSize, FileSha256, FileModified)"));
+    for (const TemplateRow& row : rows) {
+        if (!isBareName(row.fileName))
+            throw Error(QStringLiteral("“%1”不是模板文件夹中的文件名。").arg(row.fileName));
+        const QString path = withSlash(folder) + row.fileName;
+        const QByteArray bytes = readLocalFile(path);
+        fileCopy.row({row.fileName.toUtf8(), bytes, bigEndian<qint64>(bytes.size()),
+                      sha256Hex(bytes).toLatin1(), bigEndian(modifiedMsecs(QFileInfo(path)))});
+    }
+    fileCopy.finish();
 }
 
 qint64 addTemplateWithFile(const QSqlDatabase& db, const TemplateRow& row, const QString& folder) {

@@ -35,6 +35,15 @@ void insertTemplateFile(const QSqlDatabase& db, const QString& folder, const QSt
 // name (last writer wins). Call it in the transaction that inserts or updates the template row.
 void replaceTemplateFile(const QSqlDatabase& db, const QString& folder, const QString& fileName);
 
+// Inserts the template rows, each passed by checkTemplateRow and filed in a class the caller's
+// transaction holds (lockExistingClasses), and with `withFiles` their files' bytes from the
+// folder, as insertTemplate and insertTemplateFile do. Within the caller's transaction; when it
+// throws, roll back what it did. On PostgreSQL the rows, then the bytes, each go in one binary
+// COPY, every file read once; the server compresses the bytes with lz4 when it can, for the rest
+// of the transaction.
+void insertTemplatesWithFiles(const QSqlDatabase& db, const QList<TemplateRow>& rows,
+                              const QString& folder, bool withFiles);
+
 // Inserts the template row and its file's bytes in one transaction; gives the new DocID.
 qint64 addTemplateWithFile(const QSqlDatabase& db, const TemplateRow& row, const QString& folder);
 

@@ -16,6 +16,8 @@
 #include <QFileInfo>
 #include <QSet>
 #include <algorithm>
+#include <functional>
+#include <optional>
 
 namespace zq {
 
@@ -57,12 +59,23 @@ TemplateRow templateRow(const TemplateRecord& entry) {
             entry.classCode, entry.typeName, entry.keyWord};
 }
 
+QString templateLabel(const TemplateRecord& entry) {
+    return QStringLiteral("模板文件“%1”（%2）").arg(entry.caption, entry.fileName);
+}
+
+// Templates checked and waiting to be catalogued together: a few hundred, or fewer when their
+// files are large, so that progress keeps moving.
+constexpr qsizetype kBatchEntries = 256;
+constexpr qint64 kBatchBytes = 32 << 20;
+
 class Importer {
 public:
-    Importer(const QSqlDatabase& db, ImportReport& report, ImportMode mode)
+    Importer(const QSqlDatabase& db, ImportReport& report, ImportMode mode,
+             std::function<void()> entryDone)
         : m_db(db)
         , m_report(report)
         , m_mode(mode)
+        , m_entryDone(std::move(entryDone))
         , m_codes(columnValues(db, QStringLiteral("select DocSortID from ZQ_DocInfoMaster")))
         , m_files(columnValues(db, QStringLiteral("select DocFileName from ZQ_DocTempDetail"))) {}
 
@@ -70,25 +83,100 @@ public:
     // once the rows are committed: a crash before that leaves no store file without its row.
     QStringList toPlace;
 
+    // A class is catalogued at once, after the templates before it; a template that passes the
+    // checks waits for the others of its batch.
     void importEntry(const ManifestEntry& entry) {
-        const TemplateRecord& r = entry.record;
-        if (entry.kind == ManifestEntry::Kind::Class)
-            return importClass(r);
-        const QString label = QStringLiteral("模板文件“%1”（%2）").arg(r.caption, r.fileName);
+        if (entry.kind == ManifestEntry::Kind::Class) {
+            flush();
+            importClass(entry.record);
+            m_entryDone();
+            return;
+        }
+        if (!queueTemplate(entry.record))
+            m_entryDone();
+        else if (m_batch.size() >= kBatchEntries || m_batchBytes >= kBatchBytes)
+            flush();
+    }
+
+    // Catalogues the waiting templates: all in one go, or, when the database refuses that, each
+    // on its own, so that the refusal names the entry.
+    void flush() {
+        if (m_batch.isEmpty())
+            return;
+        const bool together = insertTogether();
+        for (const TemplateRecord& r : std::as_const(m_batch)) {
+            const Outcome outcome = together ? Outcome::Added : insertAlone(r);
+            if (outcome != Outcome::Refused)
+                m_files.insert(r.fileName);
+            if (outcome == Outcome::Present) {
+                ++m_report.templatesPresent;
+            } else if (outcome == Outcome::Added) {
+                toPlace.append(r.fileName);
+                ++m_report.templatesAdded;
+                m_report.added.append(templateLabel(r));
+            }
+            m_entryDone();
+        }
+        m_batch.clear();
+        m_batchFiles.clear();
+        m_batchBytes = 0;
+    }
+
+private:
+    enum class Outcome { Added, Present, Refused };
+
+    // Decides what the catalogue and the unpacked file tell about the entry; true when it
+    // waits to be inserted.
+    bool queueTemplate(const TemplateRecord& r) {
+        const QString label = templateLabel(r);
         if (!isBareName(r.fileName) || r.fileName == manifestFileName())
             return refuse(label, QStringLiteral("文件名不能用于模板库"));
+        // The same file twice: the first one decides what the second is.
+        if (m_batchFiles.contains(r.fileName))
+            flush();
         if (m_files.contains(r.fileName)) {
             ++m_report.templatesPresent;
-            return;
+            return false;
         }
         if (!r.classCode.isEmpty() && !m_codes.contains(r.classCode))
             return refuse(label, missingClassReason(r.classCode));
-        const QString source = unpackFolder() + r.fileName;
-        const QFileInfo file(source);
+        const QFileInfo file(unpackFolder() + r.fileName);
         if (!file.exists() && !file.isSymLink())
             return refuse(label, QStringLiteral("模板包中没有该文件"));
         if (file.isSymLink() || !file.isFile())
             return refuse(label, QStringLiteral("模板包中的该文件不是普通文件"));
+        try {
+            checkTemplateRow(templateRow(r));
+        } catch (const Error& e) {
+            return refuse(label, e.message());
+        }
+        m_batch.append(r);
+        m_batchFiles.insert(r.fileName);
+        m_batchBytes += file.size();
+        return true;
+    }
+
+    // The batch's classes are held once for the rest of the import; one deleted meanwhile
+    // leaves each of its templates to be refused on its own.
+    bool insertTogether() {
+        QList<TemplateRow> rows;
+        QStringList codes;
+        for (const TemplateRecord& r : std::as_const(m_batch)) {
+            rows.append(templateRow(r));
+            if (!r.classCode.isEmpty() && !m_held.contains(r.classCode) &&
+                !codes.contains(r.classCode))
+                codes.append(r.classCode);
+        }
+        m_held.unite(lockExistingClasses(m_db, codes));
+        if (std::any_of(codes.cbegin(), codes.cend(),
+                        [&](const QString& code) { return !m_held.contains(code); }))
+            return false;
+        return !failureOf([&] {
+            insertTemplatesWithFiles(m_db, rows, unpackFolder(), m_mode == ImportMode::Apply);
+        });
+    }
+
+    Outcome insertAlone(const TemplateRecord& r) {
         const auto step = [&] {
             insertTemplate(m_db, templateRow(r));
             if (m_mode == ImportMode::Apply)
@@ -100,33 +188,28 @@ public:
                             {r.fileName})
                 .isValid();
         };
-        const Outcome outcome = inSavepoint(label, step, added);
-        if (outcome == Outcome::Refused)
-            return;
-        m_files.insert(r.fileName);
-        if (outcome == Outcome::Present) {
-            ++m_report.templatesPresent;
-        } else {
-            toPlace.append(r.fileName);
-            ++m_report.templatesAdded;
-            m_report.added.append(label);
-        }
+        return inSavepoint(templateLabel(r), step, added);
     }
 
-private:
     void importClass(const TemplateRecord& r) {
         const QString label = QStringLiteral("模板分类“%1”（%2）").arg(r.caption, r.classCode);
-        if (r.classCode.isEmpty())
-            return refuse(label, QStringLiteral("分类编码为空"));
+        if (r.classCode.isEmpty()) {
+            refuse(label, QStringLiteral("分类编码为空"));
+            return;
+        }
         if (m_codes.contains(r.classCode)) {
             ++m_report.classesPresent;
             return;
         }
-        if (!isClassCode(r.classCode))
-            return refuse(label, badClassCodeMessage(r.classCode));
+        if (!isClassCode(r.classCode)) {
+            refuse(label, badClassCodeMessage(r.classCode));
+            return;
+        }
         if (const QString parent = parentClassCode(r.classCode);
-            !parent.isEmpty() && !m_codes.contains(parent))
-            return refuse(label, missingClassReason(parent));
+            !parent.isEmpty() && !m_codes.contains(parent)) {
+            refuse(label, missingClassReason(parent));
+            return;
+        }
         const auto added = [&] { return classExists(m_db, r.classCode); };
         const Outcome outcome = inSavepoint(
             label, [&] { insertClass(m_db, r.classCode, r.caption, r.memo); }, added);
@@ -136,42 +219,57 @@ private:
         if (outcome == Outcome::Present) {
             ++m_report.classesPresent;
         } else {
+            // Its row is this transaction's own: no one else deletes it.
+            m_held.insert(r.classCode);
             ++m_report.classesAdded;
             m_report.added.append(label);
         }
     }
 
-    enum class Outcome { Added, Present, Refused };
-
-    // Runs the step; a failure is rolled back to the savepoint and refuses the entry, unless
-    // another workstation added the same entry meanwhile: that one is present, for what comes
-    // below it too. A failure of the savepoint itself ends the import.
-    template <typename Step, typename Added>
-    Outcome inSavepoint(const QString& label, Step step, Added addedElsewhere) {
+    // Runs the step; a failure is rolled back to the savepoint and gives its reason. A failure
+    // of the savepoint itself ends the import.
+    template <typename Step> std::optional<QString> failureOf(Step step) {
         runSql(m_db, QStringLiteral("savepoint zq_entry"));
         try {
             step();
         } catch (const Error& e) {
             runSql(m_db, QStringLiteral("rollback to savepoint zq_entry"));
             runSql(m_db, QStringLiteral("release savepoint zq_entry"));
-            if (addedElsewhere())
-                return Outcome::Present;
-            refuse(label, e.message());
-            return Outcome::Refused;
+            return e.message();
         }
         runSql(m_db, QStringLiteral("release savepoint zq_entry"));
-        return Outcome::Added;
+        return std::nullopt;
     }
 
-    void refuse(const QString& label, const QString& reason) {
+    // Catalogues one entry; when the database refuses it, it is refused, unless another
+    // workstation added the same entry meanwhile: that one is present, for what comes below
+    // it too.
+    template <typename Step, typename Added>
+    Outcome inSavepoint(const QString& label, Step step, Added addedElsewhere) {
+        const std::optional<QString> failure = failureOf(step);
+        if (!failure)
+            return Outcome::Added;
+        if (addedElsewhere())
+            return Outcome::Present;
+        refuse(label, *failure);
+        return Outcome::Refused;
+    }
+
+    bool refuse(const QString& label, const QString& reason) {
         m_report.refused.append(label + QStringLiteral("：") + reason);
+        return false;
     }
 
     QSqlDatabase m_db;
     ImportReport& m_report;
     ImportMode m_mode;
+    std::function<void()> m_entryDone;
     QSet<QString> m_codes;
     QSet<QString> m_files;
+    QSet<QString> m_held; // classes this transaction keeps from being deleted
+    QList<TemplateRecord> m_batch;
+    QSet<QString> m_batchFiles;
+    qint64 m_batchBytes = 0;
 };
 
 } // namespace
@@ -218,7 +316,13 @@ ImportReport importPackage(const QSqlDatabase& db, const QString& packagePath,
         checkStoreRoom(db, store, unpackedBytes(manifest), unpack);
     }
     Transaction transaction(db);
-    Importer importer(db, report, mode);
+    const int total = int(manifest.entries.size());
+    int done = 0;
+    Importer importer(db, report, mode, [&] {
+        ++done;
+        if (progress)
+            progress(PackageStage::Cataloguing, done, total);
+    });
     const auto commitAndPlace = [&] {
         if (mode == ImportMode::DryRun)
             return;
@@ -236,13 +340,10 @@ ImportReport importPackage(const QSqlDatabase& db, const QString& packagePath,
             }
         }
     };
-    const int total = int(manifest.entries.size());
     try {
-        for (int i = 0; i < total; ++i) {
-            importer.importEntry(manifest.entries[i]);
-            if (progress)
-                progress(PackageStage::Cataloguing, i + 1, total);
-        }
+        for (const ManifestEntry& entry : manifest.entries)
+            importer.importEntry(entry);
+        importer.flush();
     } catch (...) {
         // What was imported before the failure stays; a dry run keeps nothing.
         try {

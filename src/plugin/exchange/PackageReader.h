@@ -25,7 +25,8 @@ struct ImportReport {
 // is. A class matches by code, a template by stored file name. The package is unpacked by the
 // host into the emptied unpack folder; a template's file must be a regular file there under a
 // bare name, and is moved into the template store once the rows are committed. One
-// transaction, a savepoint per entry: a refused entry leaves nothing behind. Throws
+// transaction; templates go in batches, each in a savepoint, and those of a batch the database
+// refuses go again one by one: a refused entry leaves nothing behind. Throws
 // PackageError for a missing package, an unpack folder that cannot be made or a failed
 // extraction, zq::Error for a manifest that cannot be read, a store without room for the
 // package (nothing is catalogued then) or a failure of the database (what was imported before
