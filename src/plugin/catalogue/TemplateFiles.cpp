@@ -1,5 +1,7 @@
 #include "catalogue/TemplateFiles.h"
 
+#include "catalogue/FileHashes.h"
+#include "catalogue/PostgresWire.h"
 #include "catalogue/Sql.h"
 #include "catalogue/StoreStaging.h"
 #include "catalogue/TemplateStore.h"
@@ -10,17 +12,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QHash>
 #include <QSaveFile>
 #include <QSet>
-#include <QSqlDriver>
 #include <QSysInfo>
 
-#include <QtEndian>
-
-#include <libpq-fe.h>
-#include <memory>
-#include <openssl/evp.h>
 #include <optional>
 
 namespace zq {
@@ -30,85 +25,8 @@ namespace {
 // Key of the advisory lock that serialises the choice of stored names.
 constexpr qint64 kStoredNameLock = 0x5A52;
 
-// SHA-256 by the system's crypto library, which uses the processor's hash instructions: on a
-// large template an order of magnitude faster than Qt's own.
-class Sha256 {
-public:
-    Sha256()
-        : m_context(EVP_MD_CTX_new()) {
-        if (!m_context || !EVP_DigestInit_ex(m_context, EVP_sha256(), nullptr))
-            throw Error(QStringLiteral("无法计算模板文件的校验值。"));
-    }
-    ~Sha256() { EVP_MD_CTX_free(m_context); }
-    Sha256(const Sha256&) = delete;
-    Sha256& operator=(const Sha256&) = delete;
-
-    void add(const QByteArray& bytes) {
-        EVP_DigestUpdate(m_context, bytes.constData(), size_t(bytes.size()));
-    }
-    QString hex() {
-        unsigned char digest[EVP_MAX_MD_SIZE];
-        unsigned int size = 0;
-        EVP_DigestFinal_ex(m_context, digest, &size);
-        return QString::fromLatin1(
-            QByteArray::fromRawData(reinterpret_cast<const char*>(digest), int(size)).toHex());
-    }
-
-private:
-    EVP_MD_CTX* m_context;
-};
-
-QString sha256Hex(const QByteArray& bytes) {
-    Sha256 hash;
-    hash.add(bytes);
-    return hash.hex();
-}
-
 QString withSlash(const QString& folder) {
     return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
-}
-
-qint64 modifiedMsecs(const QFileInfo& info) {
-    return info.lastModified().toMSecsSinceEpoch();
-}
-
-// The hashes of local copies, by path, valid while the file keeps its size and time, so that
-// opening a current copy reads nothing but the file's attributes.
-struct CachedHash {
-    qint64 size;
-    qint64 modified;
-    QString sha256;
-};
-
-QHash<QString, CachedHash>& hashCache() {
-    static QHash<QString, CachedHash> cache;
-    return cache;
-}
-
-void rememberHash(const QString& path, const QString& sha256) {
-    const QFileInfo info(path);
-    hashCache().insert(path, {info.size(), modifiedMsecs(info), sha256});
-}
-
-QString localHash(const QFileInfo& info) {
-    const QString path = info.absoluteFilePath();
-    const auto cached = hashCache().constFind(path);
-    if (cached != hashCache().cend() && cached->size == info.size() &&
-        cached->modified == modifiedMsecs(info))
-        return cached->sha256;
-    QFile file;
-    if (!openRegularFile(file, path))
-        return QString();
-    Sha256 hash;
-    while (!file.atEnd()) {
-        const QByteArray chunk = file.read(1 << 20);
-        if (chunk.isEmpty())
-            return QString();
-        hash.add(chunk);
-    }
-    const QString sha256 = hash.hex();
-    rememberHash(path, sha256);
-    return sha256;
 }
 
 // The bytes of a regular file, never of what a link points to: the file of any place on the
@@ -123,126 +41,6 @@ QByteArray readLocalFile(const QString& path) {
         throw Error(QStringLiteral("无法读取模板文件“%1”：%2").arg(path, file.errorString()));
     return bytes;
 }
-
-// On PostgreSQL the file's bytes travel in libpq's binary format on the driver's own
-// connection: Qt's driver sends a bytea as an escaped text literal and reads it back the same
-// way, ten times slower on a 1 MB template.
-PGconn* postgresConnection(const QSqlDatabase& db) {
-    const QVariant handle = db.driver()->handle();
-    // The handle's type is named after the struct behind libpq's typedef.
-    const bool libpq =
-        qstrcmp(handle.typeName(), "pg_conn*") == 0 || qstrcmp(handle.typeName(), "PGconn*") == 0;
-    return libpq ? *static_cast<PGconn* const*>(handle.constData()) : nullptr;
-}
-
-using PostgresResult = std::unique_ptr<PGresult, decltype(&PQclear)>;
-
-// Runs the statement ('?' for each value) with the values as text, except the one at
-// `binaryValue`, which goes as bytes; the results come in binary form.
-PostgresResult runPostgres(PGconn* pg, const QString& sql, const QList<QByteArray>& values,
-                           int binaryValue = -1) {
-    QString numbered;
-    int number = 0;
-    for (const QChar c : sql)
-        numbered += c == QLatin1Char('?') ? QStringLiteral("$%1").arg(++number) : QString(c);
-    QList<const char*> data;
-    QList<int> lengths;
-    QList<int> formats;
-    for (int i = 0; i < values.size(); ++i) {
-        data.append(values[i].constData());
-        lengths.append(int(values[i].size()));
-        formats.append(i == binaryValue ? 1 : 0);
-    }
-    PostgresResult result(PQexecParams(pg, numbered.toUtf8().constData(), int(values.size()),
-                                       nullptr, data.constData(), lengths.constData(),
-                                       formats.constData(), 1),
-                          &PQclear);
-    const ExecStatusType status = PQresultStatus(result.get());
-    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
-        throw Error(QStringLiteral("数据库操作失败。"),
-                    QString::fromUtf8(PQerrorMessage(pg)).trimmed());
-    return result;
-}
-
-qint64 binaryBigint(const PGresult* result, int column) {
-    return qFromBigEndian<qint64>(PQgetvalue(result, 0, column));
-}
-
-template <typename Integer> QByteArray bigEndian(Integer value) {
-    QByteArray bytes(sizeof(Integer), Qt::Uninitialized);
-    qToBigEndian(value, bytes.data());
-    return bytes;
-}
-
-// A binary COPY into a table on libpq's connection, each row sent as it is added: many rows
-// in a few round trips. Left without finish(), the copy is abandoned and the statement fails.
-class PostgresCopy {
-public:
-    PostgresCopy(PGconn* pg, const QString& target)
-        : m_pg(pg) {
-        const QByteArray sql =
-            QStringLiteral("copy %1 from stdin (format binary)").arg(target).toUtf8();
-        const PostgresResult started(PQexec(pg, sql.constData()), &PQclear);
-        if (PQresultStatus(started.get()) != PGRES_COPY_IN)
-            throw failure();
-        m_open = true;
-        try {
-            // The signature, no flags, no header extension.
-            put(QByteArray("PGCOPY\n\377\r\n\0", 11) + bigEndian<qint32>(0) + bigEndian<qint32>(0));
-        } catch (const Error&) {
-            abandon();
-            throw;
-        }
-    }
-    ~PostgresCopy() { abandon(); }
-    PostgresCopy(const PostgresCopy&) = delete;
-    PostgresCopy& operator=(const PostgresCopy&) = delete;
-
-    void row(const QList<QByteArray>& fields) {
-        put(bigEndian<qint16>(qint16(fields.size())));
-        for (const QByteArray& field : fields) {
-            put(bigEndian<qint32>(qint32(field.size())));
-            put(field);
-        }
-    }
-
-    void finish() {
-        put(bigEndian<qint16>(-1));
-        m_open = false;
-        const bool ended = PQputCopyEnd(m_pg, nullptr) == 1;
-        const PostgresResult result(PQgetResult(m_pg), &PQclear);
-        const bool done = ended && PQresultStatus(result.get()) == PGRES_COMMAND_OK;
-        const Error error = failure();
-        drain();
-        if (!done)
-            throw error;
-    }
-
-private:
-    void put(const QByteArray& bytes) {
-        if (PQputCopyData(m_pg, bytes.constData(), int(bytes.size())) != 1)
-            throw failure();
-    }
-    void abandon() {
-        if (!m_open)
-            return;
-        m_open = false;
-        PQputCopyEnd(m_pg, "abandoned");
-        drain();
-    }
-    // Reads what the server still answers, so that the connection takes statements again.
-    void drain() {
-        while (PGresult* result = PQgetResult(m_pg))
-            PQclear(result);
-    }
-    Error failure() const {
-        return Error(QStringLiteral("数据库操作失败。"),
-                     QString::fromUtf8(PQerrorMessage(m_pg)).trimmed());
-    }
-
-    PGconn* m_pg;
-    bool m_open = false;
-};
 
 enum class Write { Insert, InsertIfAbsent, Upsert };
 
@@ -473,7 +271,7 @@ bool deleteTemplateAndFile(const QSqlDatabase& db, qint64 docId) {
     const QString path = storedFilePath(fileName);
     if (unused && !path.isEmpty()) {
         QFile::remove(path);
-        hashCache().remove(path);
+        forgetHash(path);
     }
     return unused;
 }
@@ -527,7 +325,7 @@ QString ensureLocalCopy(const QSqlDatabase& db, const QString& folder, const QSt
         // Deleted on another workstation: its copy here is offered no more.
         if (!fileNameInUse(db, fileName)) {
             QFile::remove(path);
-            hashCache().remove(path);
+            forgetHash(path);
         }
         return path;
     }
