@@ -167,7 +167,7 @@ QSet<QString> lockExistingClasses(const QSqlDatabase& db, const QStringList& cod
     return columnValues(
         db,
         QStringLiteral("select DocSortID from ZQ_DocInfoMaster where DocSortID in (%1)")
-                .arg(QStringList(codes.size(), QStringLiteral("?")).join(QLatin1Char(','))) +
+                .arg(placeholders(codes.size())) +
             share,
         QVariantList(codes.cbegin(), codes.cend()));
 }

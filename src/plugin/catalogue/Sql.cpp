@@ -196,6 +196,10 @@ void Transaction::commit() {
     g_openTransactions.remove(m_db.connectionName());
 }
 
+QString placeholders(qsizetype count) {
+    return QStringList(count, QStringLiteral("?")).join(QLatin1Char(','));
+}
+
 bool isPostgres(const QSqlDatabase& db) {
     return db.driver()->dbmsType() == QSqlDriver::PostgreSQL;
 }

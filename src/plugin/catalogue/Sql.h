@@ -17,6 +17,9 @@ QSqlQuery runSql(const QSqlDatabase& db, const QString& sql, const QVariantList&
 // value of each run. Throws like runSql.
 void runSqlBatch(const QSqlDatabase& db, const QString& sql, const QList<QVariantList>& columns);
 
+// "?,?,…,?" with `count` marks, for a statement's "in (…)" or a row of values.
+QString placeholders(qsizetype count);
+
 // Every value of the statement's first column, as a set.
 QSet<QString> columnValues(const QSqlDatabase& db, const QString& sql,
                            const QVariantList& values = {});

@@ -345,12 +345,11 @@ QSet<QString> ensureLocalCopies(const QSqlDatabase& db, const QString& folder,
     constexpr qsizetype kNamesPerStatement = 500;
     for (qsizetype at = 0; at < fileNames.size(); at += kNamesPerStatement) {
         const QStringList names = fileNames.mid(at, kNamesPerStatement);
-        QStringList marks(names.size(), QStringLiteral("?"));
         QHash<QString, FileCheck> stored;
         QSqlQuery query = runSql(db,
                                  QStringLiteral("select DocFileName, FileSize, FileSha256 from "
                                                 "ZQ_DocTemplateFile where DocFileName in (%1)")
-                                     .arg(marks.join(QLatin1Char(','))),
+                                     .arg(placeholders(names.size())),
                                  QVariantList(names.cbegin(), names.cend()));
         while (query.next())
             stored.insert(query.value(0).toString(),
@@ -430,8 +429,7 @@ int uploadMissingFiles(const QSqlDatabase& db, const QString& folder,
     QString among;
     QVariantList values;
     if (names.size() <= kNamesAsked) {
-        among = QStringLiteral(" and d.DocFileName in (%1)")
-                    .arg(QStringList(names.size(), QStringLiteral("?")).join(QLatin1Char(',')));
+        among = QStringLiteral(" and d.DocFileName in (%1)").arg(placeholders(names.size()));
         values = QVariantList(names.cbegin(), names.cend());
     }
     QSqlQuery missing = runSql(db,

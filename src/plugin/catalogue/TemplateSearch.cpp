@@ -44,8 +44,7 @@ const QString kLike = QStringLiteral(" like ? escape '\\'");
 // tail".
 void insertInChunks(const QSqlDatabase& db, const QString& head, int columns,
                     const QVariantList& values, const QString& tail = {}) {
-    QStringList marks(columns, QStringLiteral("?"));
-    const QString row = QLatin1Char('(') + marks.join(QLatin1Char(',')) + QLatin1Char(')');
+    const QString row = QLatin1Char('(') + placeholders(columns) + QLatin1Char(')');
     const qsizetype chunk = qsizetype(kRowsPerInsert) * columns;
     for (qsizetype from = 0; from < values.size(); from += chunk) {
         const QVariantList part = values.mid(from, chunk);
