@@ -32,6 +32,7 @@ bool registrationBench(const Engine& engine);
 bool searchBench(const Engine& engine);
 bool crashBench(const Engine& engine);
 bool dialogMemoryBench(const Engine& engine);
+bool wholePackageBench(const Engine& engine);
 
 namespace {
 
@@ -41,11 +42,17 @@ struct Case {
 };
 
 const Case kCases[] = {
-    {"list-read", listReadBench}, {"move", moveBench},
-    {"check", checkBench},        {"package", packageBench},
-    {"manager", managerBench},    {"registration", registrationBench},
-    {"search", searchBench},      {"files", filesBench},
-    {"crash", crashBench},        {"dialog-memory", dialogMemoryBench},
+    {"list-read", listReadBench},
+    {"move", moveBench},
+    {"check", checkBench},
+    {"package", packageBench},
+    {"manager", managerBench},
+    {"registration", registrationBench},
+    {"search", searchBench},
+    {"files", filesBench},
+    {"crash", crashBench},
+    {"dialog-memory", dialogMemoryBench},
+    {"whole-package", wholePackageBench},
 };
 
 } // namespace
