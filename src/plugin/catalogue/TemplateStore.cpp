@@ -1,10 +1,8 @@
 #include "catalogue/TemplateStore.h"
 
 #include "catalogue/StoreStaging.h"
-#include "util/Error.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
@@ -77,8 +75,7 @@ QString copyToStore(const QString& sourcePath, const QString& folder,
     QString target = folder;
     if (!target.endsWith(QLatin1Char('/')))
         target += QLatin1Char('/');
-    if (!QDir().mkpath(target))
-        throw Error(QStringLiteral("无法创建模板文件夹“%1”。").arg(target));
+    makeStoreFolder(target);
 
     // The stored name must be a bare name on every platform, whatever the source is called here.
     QString fileName = QFileInfo(sourcePath).fileName();
