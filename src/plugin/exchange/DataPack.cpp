@@ -8,6 +8,7 @@
 #include "catalogue/TextRules.h"
 #include "exchange/PackageFolders.h"
 #include "exchange/PackageWriter.h"
+#include "exchange/UnpackedPackage.h"
 #include "platform/HostPlatform.h"
 #include "util/FileUtil.h"
 
@@ -21,10 +22,6 @@
 namespace zq {
 
 namespace {
-
-bool isTemplateFileName(const QString& name) {
-    return isBareName(name) && name != manifestFileName();
-}
 
 // The entries to write, one per key: a later entry with the same key takes the earlier one's
 // place, so that one pack never inserts a key twice.
@@ -54,8 +51,134 @@ QList<QVariantList> columnsOf(const QList<TemplateRecord>& rows, Fields... field
     return columns;
 }
 
-// A copy of the file beside its place in the store, put in place only when the catalogue
-// took the pack.
+// The pack's classes and templates that pass the text rules, each key once.
+struct PackRows {
+    QList<TemplateRecord> classes;
+    QList<TemplateRecord> templates;
+};
+
+PackRows checkedRows(const QList<ManifestEntry>& entries, const QString& source,
+                     QStringList& refused) {
+    PackRows rows;
+    QHash<QString, qsizetype> classAt;
+    QHash<QString, qsizetype> templateAt;
+    for (const ManifestEntry& entry : entries) {
+        TemplateRecord r = entry.record;
+        r.caption = r.caption.trimmed();
+        r.memo = r.memo.trimmed();
+        const QFileInfo file(source + r.fileName);
+        try {
+            if (entry.kind == ManifestEntry::Kind::Class) {
+                if (r.classCode.isEmpty())
+                    continue;
+                if (!isClassCode(r.classCode))
+                    throw Error(badClassCodeMessage(r.classCode));
+                checkText(TextField::ClassName, r.caption);
+                checkText(TextField::ClassMemo, r.memo);
+                keep(rows.classes, classAt, r, [](const TemplateRecord& c) { return c.classCode; });
+                continue;
+            }
+            if (!isPackageFileName(r.fileName) || file.isSymLink() || !file.isFile())
+                throw Error(QStringLiteral("数据包中没有该文件"));
+            for (const auto& [field, text] : {std::pair{TextField::Caption, r.caption},
+                                              {TextField::FileName, r.fileName},
+                                              {TextField::Memo, r.memo},
+                                              {TextField::TypeName, r.typeName},
+                                              {TextField::KeyWord, r.keyWord}})
+                checkText(field, text);
+            keep(rows.templates, templateAt, r, [](const TemplateRecord& t) { return t.fileName; });
+        } catch (const Error& e) {
+            refused.append(QStringLiteral("“%1”：%2").arg(r.caption, e.message()));
+        }
+    }
+    return rows;
+}
+
+// What is filed goes under the root or a class of the catalogue or of the pack, never under a
+// class that is nowhere; parents come before their children in code order.
+void dropHomeless(PackRows& rows, const QSet<QString>& codes, QStringList& refused) {
+    QSet<QString> known = codes;
+    const auto placeable = [&](const TemplateRecord& r, const QString& classCode) {
+        if (classCode.isEmpty() || known.contains(classCode))
+            return true;
+        refused.append(QStringLiteral("“%1”：分类“%2”既不在模板目录中，也不在数据包中")
+                           .arg(r.caption, classCode));
+        return false;
+    };
+    std::sort(
+        rows.classes.begin(), rows.classes.end(),
+        [](const TemplateRecord& a, const TemplateRecord& b) { return a.classCode < b.classCode; });
+    rows.classes.removeIf([&](const TemplateRecord& c) {
+        const QString parent = parentClassCode(c.classCode);
+        if (!placeable(c, parent))
+            return true;
+        known.insert(c.classCode);
+        return false;
+    });
+    rows.templates.removeIf([&](const TemplateRecord& t) { return !placeable(t, t.classCode); });
+}
+
+// Inserts what the catalogue lacks and updates what it has: classes by code, templates by
+// stored file name.
+void writeRows(const QSqlDatabase& db, const PackRows& rows, const QSet<QString>& codes,
+               const QSet<QString>& files) {
+    QList<TemplateRecord> newClasses;
+    QList<TemplateRecord> oldClasses;
+    for (const TemplateRecord& c : rows.classes)
+        (codes.contains(c.classCode) ? oldClasses : newClasses).append(c);
+    QList<TemplateRecord> newTemplates;
+    QList<TemplateRecord> oldTemplates;
+    for (const TemplateRecord& t : rows.templates)
+        (files.contains(t.fileName) ? oldTemplates : newTemplates).append(t);
+    using R = TemplateRecord;
+    runSqlBatch(db,
+                QStringLiteral("insert into ZQ_DocInfoMaster(DocSortID, DocSortName, DocSortMemo) "
+                               "values(?, ?, ?)"),
+                columnsOf(newClasses, &R::classCode, &R::caption, &R::memo));
+    runSqlBatch(db,
+                QStringLiteral("update ZQ_DocInfoMaster set DocSortName = ?, DocSortMemo = ? "
+                               "where DocSortID = ?"),
+                columnsOf(oldClasses, &R::caption, &R::memo, &R::classCode));
+    runSqlBatch(db,
+                QStringLiteral("insert into ZQ_DocTempDetail(DocCaption, DocFileName, DocMemo, "
+                               "DocSortID, DocTypeName, DocKeyWord) values(?, ?, ?, ?, ?, ?)"),
+                columnsOf(newTemplates, &R::caption, &R::fileName, &R::memo, &R::classCode,
+                          &R::typeName, &R::keyWord));
+    runSqlBatch(db,
+                QStringLiteral("update ZQ_DocTempDetail set DocCaption = ?, DocMemo = ?, "
+                               "DocSortID = ?, DocTypeName = ?, DocKeyWord = ? "
+                               "where DocFileName = ?"),
+                columnsOf(oldTemplates, &R::caption, &R::memo, &R::classCode, &R::typeName,
+                          &R::keyWord, &R::fileName));
+}
+
+// Takes the templates' files into the catalogue, commits, and only then puts them into the
+// store: the copies wait in the store's staging folder until the rows are committed.
+void storeFiles(const QSqlDatabase& db, Transaction& transaction, const QString& source,
+                const QList<TemplateRecord>& templates, QStringList& refused) {
+    const QString store = templateStorePath();
+    if (!templates.isEmpty()) {
+        qint64 bytes = 0;
+        for (const TemplateRecord& t : templates)
+            bytes += QFileInfo(source + t.fileName).size();
+        checkStoreRoom(db, store, bytes);
+    }
+    StoreStaging staging(store);
+    QStringList staged;
+    for (const TemplateRecord& t : templates) {
+        replaceTemplateFile(db, source, t.fileName);
+        staged.append(staging.stage(source + t.fileName));
+    }
+    transaction.commit();
+    for (qsizetype i = 0; i < templates.size(); ++i) {
+        try {
+            staging.place(staged[i], templates[i].fileName);
+        } catch (const Error& e) {
+            refused.append(e.message());
+        }
+    }
+}
+
 } // namespace
 
 QString dataPackFolder() {
@@ -83,18 +206,16 @@ QString exportDataPack(const QSqlDatabase& db, const SelectionNode& root) {
 }
 
 std::optional<QList<ManifestEntry>> readDataPack(const QString& packagePath) {
-    if (!QFileInfo(packagePath).isFile())
+    std::optional<UnpackedPackage> unpacked;
+    try {
+        unpacked.emplace(packagePath);
+    } catch (const PackageError&) {
         return std::nullopt;
-    const QString unpack = unpackFolder();
-    const WorkFolder held(unpack);
-    if (!held.isReady())
-        return std::nullopt;
-    if (hostPlatform().ExtractFile(packagePath, unpack).isEmpty())
-        return std::nullopt;
-    QList<ManifestEntry> entries = readManifest(unpack + manifestFileName()).entries;
+    }
+    QList<ManifestEntry> entries = unpacked->manifest().entries;
     entries.removeIf([](const ManifestEntry& entry) {
         return entry.kind == ManifestEntry::Kind::Template &&
-               !isTemplateFileName(entry.record.fileName);
+               !isPackageFileName(entry.record.fileName);
     });
     return entries;
 }
@@ -102,40 +223,7 @@ std::optional<QList<ManifestEntry>> readDataPack(const QString& packagePath) {
 DataPackReport importDataPack(const QSqlDatabase& db, const QList<ManifestEntry>& entries) {
     DataPackReport report;
     const QString source = dataPackFolder();
-    const QString store = templateStorePath();
-    QList<TemplateRecord> classes;
-    QList<TemplateRecord> templates;
-    QHash<QString, qsizetype> classAt;
-    QHash<QString, qsizetype> templateAt;
-    for (const ManifestEntry& entry : entries) {
-        TemplateRecord r = entry.record;
-        r.caption = r.caption.trimmed();
-        r.memo = r.memo.trimmed();
-        const QFileInfo file(source + r.fileName);
-        try {
-            if (entry.kind == ManifestEntry::Kind::Class) {
-                if (r.classCode.isEmpty())
-                    continue;
-                if (!isClassCode(r.classCode))
-                    throw Error(badClassCodeMessage(r.classCode));
-                checkText(TextField::ClassName, r.caption);
-                checkText(TextField::ClassMemo, r.memo);
-                keep(classes, classAt, r, [](const TemplateRecord& c) { return c.classCode; });
-                continue;
-            }
-            if (!isTemplateFileName(r.fileName) || file.isSymLink() || !file.isFile())
-                throw Error(QStringLiteral("数据包中没有该文件"));
-            for (const auto& [field, text] : {std::pair{TextField::Caption, r.caption},
-                                              {TextField::FileName, r.fileName},
-                                              {TextField::Memo, r.memo},
-                                              {TextField::TypeName, r.typeName},
-                                              {TextField::KeyWord, r.keyWord}})
-                checkText(field, text);
-            keep(templates, templateAt, r, [](const TemplateRecord& t) { return t.fileName; });
-        } catch (const Error& e) {
-            report.refused.append(QStringLiteral("“%1”：%2").arg(r.caption, e.message()));
-        }
-    }
+    PackRows rows = checkedRows(entries, source, report.refused);
     ensureTemplateFileTable(db);
     Transaction transaction(db);
     lockClassesFirst(db);
@@ -143,89 +231,19 @@ DataPackReport importDataPack(const QSqlDatabase& db, const QList<ManifestEntry>
         columnValues(db, QStringLiteral("select DocSortID from ZQ_DocInfoMaster"));
     const QSet<QString> files =
         columnValues(db, QStringLiteral("select DocFileName from ZQ_DocTempDetail"));
-    // What is filed goes under the root or a class of the catalogue or of the pack, never under a
-    // class that is nowhere; parents come before their children in code order.
-    QSet<QString> known = codes;
-    const auto placeable = [&](const TemplateRecord& r, const QString& classCode) {
-        if (classCode.isEmpty() || known.contains(classCode))
-            return true;
-        report.refused.append(QStringLiteral("“%1”：分类“%2”既不在模板目录中，也不在数据包中")
-                                  .arg(r.caption, classCode));
-        return false;
-    };
-    std::sort(classes.begin(), classes.end(), [](const TemplateRecord& a, const TemplateRecord& b) {
-        return a.classCode < b.classCode;
-    });
-    classes.removeIf([&](const TemplateRecord& c) {
-        const QString parent = parentClassCode(c.classCode);
-        if (!placeable(c, parent))
-            return true;
-        known.insert(c.classCode);
-        return false;
-    });
-    templates.removeIf([&](const TemplateRecord& t) { return !placeable(t, t.classCode); });
-    report.classes = int(classes.size());
-    report.templates = int(templates.size());
+    dropHomeless(rows, codes, report.refused);
+    report.classes = int(rows.classes.size());
+    report.templates = int(rows.templates.size());
     // A pack none of whose ticked templates (or, without templates, classes) can be catalogued
     // brought nothing that was asked for: a failure, never an empty success.
     const bool templatesAsked = std::any_of(entries.cbegin(), entries.cend(), [](const auto& e) {
         return e.kind == ManifestEntry::Kind::Template;
     });
-    if (templatesAsked ? templates.isEmpty() : !entries.isEmpty() && classes.isEmpty())
+    if (templatesAsked ? rows.templates.isEmpty() : !entries.isEmpty() && rows.classes.isEmpty())
         throw Error(QStringLiteral("勾选的条目都不能导入。"),
                     report.refused.join(QLatin1Char('\n')));
-    QList<TemplateRecord> newClasses;
-    QList<TemplateRecord> oldClasses;
-    for (const TemplateRecord& c : std::as_const(classes))
-        (codes.contains(c.classCode) ? oldClasses : newClasses).append(c);
-    QList<TemplateRecord> newTemplates;
-    QList<TemplateRecord> oldTemplates;
-    for (const TemplateRecord& t : std::as_const(templates))
-        (files.contains(t.fileName) ? oldTemplates : newTemplates).append(t);
-    using R = TemplateRecord;
-    runSqlBatch(db,
-                QStringLiteral("insert into ZQ_DocInfoMaster(DocSortID, DocSortName, DocSortMemo) "
-                               "values(?, ?, ?)"),
-                columnsOf(newClasses, &R::classCode, &R::caption, &R::memo));
-    runSqlBatch(db,
-                QStringLiteral("update ZQ_DocInfoMaster set DocSortName = ?, DocSortMemo = ? "
-                               "where DocSortID = ?"),
-                columnsOf(oldClasses, &R::caption, &R::memo, &R::classCode));
-    runSqlBatch(db,
-                QStringLiteral("insert into ZQ_DocTempDetail(DocCaption, DocFileName, DocMemo, "
-                               "DocSortID, DocTypeName, DocKeyWord) values(?, ?, ?, ?, ?, ?)"),
-                columnsOf(newTemplates, &R::caption, &R::fileName, &R::memo, &R::classCode,
-                          &R::typeName, &R::keyWord));
-    runSqlBatch(db,
-                QStringLiteral("update ZQ_DocTempDetail set DocCaption = ?, DocMemo = ?, "
-                               "DocSortID = ?, DocTypeName = ?, DocKeyWord = ? "
-                               "where DocFileName = ?"),
-                columnsOf(oldTemplates, &R::caption, &R::memo, &R::classCode, &R::typeName,
-                          &R::keyWord, &R::fileName));
-
-    if (!templates.isEmpty()) {
-        if (!QDir().mkpath(store))
-            throw Error(QStringLiteral("无法创建模板文件夹“%1”。").arg(store));
-        qint64 bytes = 0;
-        for (const TemplateRecord& t : std::as_const(templates))
-            bytes += QFileInfo(source + t.fileName).size();
-        checkStoreRoom(db, store, bytes);
-    }
-    // The copies wait in the store's staging folder until the rows are committed.
-    StoreStaging staging(store);
-    QStringList staged;
-    for (const TemplateRecord& t : std::as_const(templates)) {
-        replaceTemplateFile(db, source, t.fileName);
-        staged.append(staging.stage(source + t.fileName));
-    }
-    transaction.commit();
-    for (qsizetype i = 0; i < templates.size(); ++i) {
-        try {
-            staging.place(staged[i], templates[i].fileName);
-        } catch (const Error& e) {
-            report.refused.append(e.message());
-        }
-    }
+    writeRows(db, rows, codes, files);
+    storeFiles(db, transaction, source, rows.templates, report.refused);
     return report;
 }
 
