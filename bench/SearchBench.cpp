@@ -63,6 +63,22 @@ void setCriteria(SearchDialog& dialog, const SearchCase& c) {
         ->setChecked(true);
 }
 
+// Each search beside the bare SELECT that finds the same rows.
+QList<SearchCase> searchCases(const QSqlDatabase& db) {
+    const QString top = QStringLiteral("0001");
+    return {
+        {"fuzzy name", QStringLiteral("应收账款审计底稿12"), QString(), false,
+         QStringLiteral("DocCaption like ?"), QVariantList{QStringLiteral("%应收账款审计底稿12%")}},
+        {"fuzzy name, many", QStringLiteral("应收账款"), QString(), false,
+         QStringLiteral("DocCaption like ?"), QVariantList{QStringLiteral("%应收账款%")}},
+        {"pinyin initials", QStringLiteral("yszk"), QString(), false,
+         QStringLiteral("DocCaption like ?"), QVariantList{QStringLiteral("%应收账款%")}},
+        {"class subtree", QString(),
+         QStringLiteral("\\文档模板分类信息\\") + classNameOfCode(db, top), true,
+         subtreeCondition(), QVariantList{top.size(), top}},
+    };
+}
+
 } // namespace
 
 // False when a search shows other rows than the bare SELECT finds.
@@ -73,33 +89,7 @@ bool searchBench(const Engine& engine) {
     // bears any more.
     runSql(db, QStringLiteral("drop table if exists ZQ_DocPinyin"));
     generateCatalogue(db, kClasses, kTemplates);
-    const QString top = QStringLiteral("0001");
-    const QList<SearchCase> cases = {
-        {"fuzzy name",
-         QStringLiteral("应收账款审计底稿12"),
-         QString(),
-         false,
-         QStringLiteral("DocCaption like ?"),
-         {QStringLiteral("%应收账款审计底稿12%")}},
-        {"fuzzy name, many",
-         QStringLiteral("应收账款"),
-         QString(),
-         false,
-         QStringLiteral("DocCaption like ?"),
-         {QStringLiteral("%应收账款%")}},
-        {"pinyin initials",
-         QStringLiteral("yszk"),
-         QString(),
-         false,
-         QStringLiteral("DocCaption like ?"),
-         {QStringLiteral("%应收账款%")}},
-        {"class subtree",
-         QString(),
-         QStringLiteral("\\文档模板分类信息\\") + classNameOfCode(db, top),
-         true,
-         subtreeCondition(),
-         {top.size(), top}},
-    };
+    const QList<SearchCase> cases = searchCases(db);
 
     StatementCounter counter(db);
     TemplateEditing editing(nullptr, db);
