@@ -152,31 +152,25 @@ void writeRows(const QSqlDatabase& db, const PackRows& rows, const QSet<QString>
                           &R::keyWord, &R::fileName));
 }
 
-// Takes the templates' files into the catalogue, commits, and only then puts them into the
-// store: the copies wait in the store's staging folder until the rows are committed.
-void storeFiles(const QSqlDatabase& db, Transaction& transaction, const QString& source,
-                const QList<TemplateRecord>& templates, QStringList& refused) {
+// Takes the templates' files into the catalogue and the store and commits; gives the reasons
+// of the files that could not be placed.
+QStringList storeFiles(const QSqlDatabase& db, Transaction& transaction, const QString& source,
+                       const QList<TemplateRecord>& templates) {
     const QString store = templateStorePath();
     if (!templates.isEmpty()) {
         qint64 bytes = 0;
         for (const TemplateRecord& t : templates)
             bytes += QFileInfo(source + t.fileName).size();
-        checkStoreRoom(db, store, bytes);
+        checkStoreRoom(store, bytes);
     }
+    // The copies wait in the store's staging folder, on the store's file system.
     StoreStaging staging(store);
-    QStringList staged;
+    QList<std::pair<QString, QString>> placing;
     for (const TemplateRecord& t : templates) {
         replaceTemplateFile(db, source, t.fileName);
-        staged.append(staging.stage(source + t.fileName));
+        placing.append({staging.stage(source + t.fileName), t.fileName});
     }
-    transaction.commit();
-    for (qsizetype i = 0; i < templates.size(); ++i) {
-        try {
-            staging.place(staged[i], templates[i].fileName);
-        } catch (const Error& e) {
-            refused.append(e.message());
-        }
-    }
+    return staging.placeAndCommit(db, transaction, placing);
 }
 
 } // namespace
@@ -243,7 +237,7 @@ DataPackReport importDataPack(const QSqlDatabase& db, const QList<ManifestEntry>
         throw Error(QStringLiteral("勾选的条目都不能导入。"),
                     report.refused.join(QLatin1Char('\n')));
     writeRows(db, rows, codes, files);
-    storeFiles(db, transaction, source, rows.templates, report.refused);
+    report.refused += storeFiles(db, transaction, source, rows.templates);
     return report;
 }
 
