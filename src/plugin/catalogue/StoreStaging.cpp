@@ -25,10 +25,6 @@ namespace {
 const QString kStagingFolder = QStringLiteral(".zq-staging");
 const QString kJournal = QStringLiteral("pending");
 
-QString withSlash(const QString& folder) {
-    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
-}
-
 bool processRunning(qint64 pid) {
     return pid > 0 && (::kill(pid_t(pid), 0) == 0 || errno == EPERM);
 }

@@ -24,10 +24,6 @@ namespace {
 // Key of the advisory lock that serialises the choice of stored names.
 constexpr qint64 kStoredNameLock = 0x5A52;
 
-QString withSlash(const QString& folder) {
-    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
-}
-
 // The bytes of a regular file, never of what a link points to: the file of any place on the
 // machine would travel as a template.
 QByteArray readLocalFile(const QString& path) {

@@ -1,6 +1,7 @@
 #include "catalogue/TemplateStore.h"
 
 #include "catalogue/StoreStaging.h"
+#include "util/FileUtil.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -72,9 +73,7 @@ QString freeStoredName(const QString& folder, const QString& fileName,
 QString copyToStore(const QString& sourcePath, const QString& folder,
                     const std::function<bool(const QString& fileName)>& nameTaken,
                     StoreStaging* staging) {
-    QString target = folder;
-    if (!target.endsWith(QLatin1Char('/')))
-        target += QLatin1Char('/');
+    const QString target = withSlash(folder);
     makeStoreFolder(target);
 
     // The stored name must be a bare name on every platform, whatever the source is called here.

@@ -176,14 +176,12 @@ QStringList storeFiles(const QSqlDatabase& db, Transaction& transaction, const Q
 } // namespace
 
 QString dataPackFolder() {
-    QString folder = hostPlatform().GetZQTempPathY();
+    const QString folder = hostPlatform().GetZQTempPathY();
     // A folder built on an empty or relative base would land at the root of the file system or
     // wherever the host happens to run.
     if (folder.isEmpty() || QDir::isRelativePath(folder))
         throw Error(QStringLiteral("主程序没有提供有效的临时文件夹，无法处理数据包。"));
-    if (!folder.endsWith(QLatin1Char('/')))
-        folder += QLatin1Char('/');
-    return folder + QStringLiteral("~DocMod/");
+    return withSlash(folder) + QStringLiteral("~DocMod/");
 }
 
 QString dataPackFile() {
