@@ -45,6 +45,82 @@ int unnamedFiles(const QSqlDatabase& db, const QString& store) {
                              [&](const QString& name) { return !named.contains(name); }));
 }
 
+// A package of the bench's templates, their stored files removed again.
+void writeCrashPackage(const QSqlDatabase& db, const QString& package) {
+    QDir().mkpath(templateStorePath());
+    Transaction transaction(db);
+    insertClass(db, QStringLiteral("0001"), QStringLiteral("崩溃"), QString());
+    for (int i = 0; i < kTemplates; ++i) {
+        const QString name = kPrefix + QString::number(i) + QStringLiteral(".doc");
+        QFile file(storedFilePath(name));
+        file.open(QIODevice::WriteOnly);
+        file.write(QByteArray(8 * 1024, char('a' + i % 26)));
+        insertTemplate(
+            db, {name, name, QString(), QStringLiteral("0001"), QStringLiteral("WORD"), QString()});
+    }
+    transaction.commit();
+    QList<SelectionNode> tree = fillSelectionTree(db);
+    setChecked(tree[0], Qt::Checked);
+    writePackage(db, tree[0], package);
+    for (const QString& name : QDir(templateStorePath()).entryList({kPrefix + "*"}, QDir::Files))
+        QFile::remove(storedFilePath(name));
+}
+
+void startTool(QProcess& process, const Engine& engine, const QString& hostFolder,
+               QStringList arguments) {
+    arguments << QStringLiteral("--database") << engine.location << QStringLiteral("--host-folder")
+              << hostFolder;
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(QStringLiteral(ZQ_CATALOGUE_TOOL), arguments);
+    process.waitForStarted();
+}
+
+void freshCatalogue(QSqlDatabase& db) {
+    corvane::clearCatalogue(db);
+    runSql(db, QStringLiteral("delete from ZQ_DocTemplateFile"));
+}
+
+struct CrashCounts {
+    int killed = 0;
+    int unnamedBefore = 0;
+    int unnamedAfter = 0;
+    int foldersLeft = 0;
+    int checksClean = 0;
+};
+
+// Imports killed at random moments within the length of a whole import, each followed by a
+// start of the tool on the same installation.
+CrashCounts killedImports(const Engine& engine, const QString& package, double wholeMs) {
+    QSqlDatabase db = engine.db;
+    std::mt19937 random(20261211);
+    CrashCounts counts;
+    for (int run = 0; run < kRuns; ++run) {
+        freshCatalogue(db);
+        const QTemporaryDir hostFolder;
+        QProcess import;
+        startTool(import, engine, hostFolder.path(), {QStringLiteral("import"), package});
+        QThread::msleep(random() % quint32(wholeMs));
+        if (import.state() == QProcess::Running) {
+            import.kill();
+            ++counts.killed;
+        }
+        import.waitForFinished(-1);
+        const QString store = storeOf(hostFolder.path());
+        counts.unnamedBefore += unnamedFiles(db, store);
+
+        QProcess check;
+        startTool(check, engine, hostFolder.path(), {QStringLiteral("check")});
+        check.waitForFinished(-1);
+        counts.checksClean += check.exitStatus() == QProcess::NormalExit && check.exitCode() == 0;
+        counts.unnamedAfter += unnamedFiles(db, store);
+        counts.foldersLeft +=
+            QFileInfo::exists(hostFolder.path() +
+                              QStringLiteral("/~App~Temp/XTGL/DocUnZipTemplate")) +
+            QFileInfo::exists(store + QStringLiteral(".zq-staging"));
+    }
+    return counts;
+}
+
 } // namespace
 
 bool crashBench(const Engine& engine) {
@@ -55,92 +131,32 @@ bool crashBench(const Engine& engine) {
     const test::FakeHostScope scope(host);
     const QTemporaryDir work;
     const QString package = work.filePath(QStringLiteral("crash.TempFile"));
-    {
-        QDir().mkpath(templateStorePath());
-        Transaction transaction(db);
-        insertClass(db, QStringLiteral("0001"), QStringLiteral("崩溃"), QString());
-        for (int i = 0; i < kTemplates; ++i) {
-            const QString name = kPrefix + QString::number(i) + QStringLiteral(".doc");
-            QFile file(storedFilePath(name));
-            file.open(QIODevice::WriteOnly);
-            file.write(QByteArray(8 * 1024, char('a' + i % 26)));
-            insertTemplate(db, {name, name, QString(), QStringLiteral("0001"),
-                                QStringLiteral("WORD"), QString()});
-        }
-        transaction.commit();
-        QList<SelectionNode> tree = fillSelectionTree(db);
-        setChecked(tree[0], Qt::Checked);
-        writePackage(db, tree[0], package);
-        for (const QString& name :
-             QDir(templateStorePath()).entryList({kPrefix + "*"}, QDir::Files))
-            QFile::remove(storedFilePath(name));
-    }
-
-    const auto startTool = [&](QProcess& process, const QString& hostFolder,
-                               QStringList arguments) {
-        arguments << QStringLiteral("--database") << engine.location
-                  << QStringLiteral("--host-folder") << hostFolder;
-        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process.start(QStringLiteral(ZQ_CATALOGUE_TOOL), arguments);
-        process.waitForStarted();
-    };
-    const auto fresh = [&] {
-        corvane::clearCatalogue(db);
-        runSql(db, QStringLiteral("delete from ZQ_DocTemplateFile"));
-    };
+    writeCrashPackage(db, package);
 
     // A whole import, for the length of time the kills fall in.
-    fresh();
+    freshCatalogue(db);
     double wholeMs = 0;
     {
         const QTemporaryDir hostFolder;
         QProcess process;
         QElapsedTimer timer;
         timer.start();
-        startTool(process, hostFolder.path(), {QStringLiteral("import"), package});
+        startTool(process, engine, hostFolder.path(), {QStringLiteral("import"), package});
         process.waitForFinished(-1);
         wholeMs = double(timer.elapsed());
     }
-
-    std::mt19937 random(20261211);
-    int killed = 0;
-    int unnamedBefore = 0;
-    int unnamedAfter = 0;
-    int foldersLeft = 0;
-    int checksClean = 0;
-    for (int run = 0; run < kRuns; ++run) {
-        fresh();
-        const QTemporaryDir hostFolder;
-        QProcess import;
-        startTool(import, hostFolder.path(), {QStringLiteral("import"), package});
-        QThread::msleep(random() % quint32(wholeMs));
-        if (import.state() == QProcess::Running) {
-            import.kill();
-            ++killed;
-        }
-        import.waitForFinished(-1);
-        const QString store = storeOf(hostFolder.path());
-        unnamedBefore += unnamedFiles(db, store);
-
-        QProcess check;
-        startTool(check, hostFolder.path(), {QStringLiteral("check")});
-        check.waitForFinished(-1);
-        checksClean += check.exitStatus() == QProcess::NormalExit && check.exitCode() == 0;
-        unnamedAfter += unnamedFiles(db, store);
-        foldersLeft += QFileInfo::exists(hostFolder.path() +
-                                         QStringLiteral("/~App~Temp/XTGL/DocUnZipTemplate")) +
-                       QFileInfo::exists(store + QStringLiteral(".zq-staging"));
-    }
-    fresh();
+    const CrashCounts counts = killedImports(engine, package, wholeMs);
+    freshCatalogue(db);
 
     std::printf("Imports of %d templates killed at a random moment (%d runs; a whole import "
                 "%.0f ms)\n",
                 kTemplates, kRuns, wholeMs);
     std::printf("%-10s %8s %16s %16s %14s %12s\n", "engine", "killed", "unnamed at kill",
                 "unnamed, start", "folders left", "check clean");
-    std::printf("%-10s %8d %16d %16d %14d %9d/%d\n", engine.name, killed, unnamedBefore,
-                unnamedAfter, foldersLeft, checksClean, kRuns);
-    return unnamedAfter == 0 && foldersLeft == 0;
+    std::printf("%-10s %8d %16d %16d %14d %9d/%d\n", engine.name, counts.killed,
+                counts.unnamedBefore, counts.unnamedAfter, counts.foldersLeft, counts.checksClean,
+                kRuns);
+    return counts.unnamedAfter == 0 && counts.foldersLeft == 0;
 }
 
 } // namespace zq::bench

@@ -24,11 +24,13 @@ Rows naiveClassContents(const QSqlDatabase& db, const QString& code) {
     QSqlQuery query = runSql(
         db,
         QStringLiteral("select 0, DocSortID, DocSortName, DocSortMemo, 0, '', '' "
-                       "from ZQ_DocInfoMaster where substr(DocSortID, 1, ?) = ? "
-                       "and length(DocSortID) = ? "
-                       "union all select 1, DocSortID, DocCaption, DocMemo, DocID, DocFileName, "
-                       "DocTypeName from ZQ_DocTempDetail where DocSortID = ? order by 1, 5, 2"),
-        {code.size(), code, code.size() + 4, code});
+                       "from ZQ_DocInfoMaster where ") +
+            subtreeCondition() +
+            QStringLiteral(" and length(DocSortID) = ? "
+                           "union all select 1, DocSortID, DocCaption, DocMemo, DocID, "
+                           "DocFileName, DocTypeName from ZQ_DocTempDetail where DocSortID = ? "
+                           "order by 1, 5, 2"),
+        {code.size(), code, childCodeLength(code), code});
     // The listing is read to its end before the per-row statements run on the same connection.
     struct Listed {
         ClassContentRow row;

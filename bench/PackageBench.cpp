@@ -67,6 +67,77 @@ void removeStoreFiles() {
         QFile::remove(storedFilePath(name));
 }
 
+// The bench's templates in the catalogue and the store, their names listed in the file.
+void writeTemplates(const QSqlDatabase& db, QFile& list) {
+    QDir().mkpath(templateStorePath());
+    removeStoreFiles();
+    std::mt19937 random(20261210);
+    list.open(QIODevice::WriteOnly);
+    Transaction transaction(db);
+    insertClass(db, QStringLiteral("0001"), QStringLiteral("性能"), QString());
+    for (int i = 0; i < kTemplates; ++i) {
+        QFile file(storedFilePath(fileName(i)));
+        file.open(QIODevice::WriteOnly);
+        file.write(content(i, random));
+        insertTemplate(db, {fileName(i), fileName(i), QString(), QStringLiteral("0001"),
+                            QStringLiteral("WORD"), QString()});
+        list.write(fileName(i).toUtf8() + '\n');
+    }
+    transaction.commit();
+    list.close();
+}
+
+// The best of the runs of ours and of bsdtar's, and how many templates ours wrote and read.
+struct PackageTimes {
+    int written = 0;
+    int imported = 0;
+    double exportMs = std::numeric_limits<double>::max();
+    double bsdtarCreateMs = std::numeric_limits<double>::max();
+    double importMs = std::numeric_limits<double>::max();
+    double bsdtarExtractMs = std::numeric_limits<double>::max();
+};
+
+// Runs alternate between ours and bsdtar, each after the disk has written what is pending,
+// both writing on the same file system.
+void timeExports(const QSqlDatabase& db, const QString& package, const QString& zip,
+                 const QString& listPath, PackageTimes& times) {
+    for (int run = 0; run < kRuns; ++run) {
+        ::sync();
+        times.exportMs = std::min(times.exportMs, bestMs(1, [&] {
+                                      QList<SelectionNode> tree = fillSelectionTree(db);
+                                      setChecked(tree[0], Qt::Checked);
+                                      times.written = writePackage(db, tree[0], package).templates;
+                                  }));
+        QFile::remove(zip);
+        ::sync();
+        times.bsdtarCreateMs =
+            std::min(times.bsdtarCreateMs, bestMs(1, [&] {
+                         runTool({"-a", "-cf", zip, "-C", templateStorePath(), "-T", listPath});
+                     }));
+    }
+}
+
+// Each import starts from an empty catalogue and store; bsdtar unpacks beside the store.
+void timeImports(const QSqlDatabase& db, const QString& package, PackageTimes& times) {
+    const QString target = hostFolder() + QStringLiteral("bench-package-x/");
+    for (int run = 0; run < kRuns; ++run) {
+        runSql(db, QStringLiteral("delete from ZQ_DocTempDetail"));
+        runSql(db, QStringLiteral("delete from ZQ_DocTemplateFile"));
+        removeStoreFiles();
+        ::sync();
+        times.importMs = std::min(times.importMs, bestMs(1, [&] {
+                                      times.imported = importPackage(db, package).templatesAdded;
+                                  }));
+        deleteDirectoryTree(target);
+        QDir().mkpath(target);
+        ::sync();
+        times.bsdtarExtractMs = std::min(times.bsdtarExtractMs, bestMs(1, [&] {
+                                             runTool({"-xf", package, "-C", target});
+                                         }));
+    }
+    deleteDirectoryTree(target);
+}
+
 } // namespace
 
 bool packageBench(const Engine& engine) {
@@ -86,69 +157,15 @@ bool packageBench(const Engine& engine) {
     const test::FakeHostScope scope(host);
     const QTemporaryDir work;
 
-    QDir().mkpath(templateStorePath());
-    removeStoreFiles();
-    std::mt19937 random(20261210);
     QFile list(work.filePath(QStringLiteral("files.txt")));
-    list.open(QIODevice::WriteOnly);
-    {
-        Transaction transaction(db);
-        insertClass(db, QStringLiteral("0001"), QStringLiteral("性能"), QString());
-        for (int i = 0; i < kTemplates; ++i) {
-            QFile file(storedFilePath(fileName(i)));
-            file.open(QIODevice::WriteOnly);
-            file.write(content(i, random));
-            insertTemplate(db, {fileName(i), fileName(i), QString(), QStringLiteral("0001"),
-                                QStringLiteral("WORD"), QString()});
-            list.write(fileName(i).toUtf8() + '\n');
-        }
-        transaction.commit();
-    }
-    list.close();
+    writeTemplates(db, list);
 
-    // Runs alternate between ours and bsdtar, each after the disk has written what is pending,
-    // both writing on the same file system.
     const QString package = work.filePath(QStringLiteral("bench.TempFile"));
     const QString zip = work.filePath(QStringLiteral("baseline.zip"));
-    int written = 0;
-    double exportMs = std::numeric_limits<double>::max();
-    double bsdtarCreateMs = exportMs;
-    for (int run = 0; run < kRuns; ++run) {
-        ::sync();
-        exportMs = std::min(exportMs, bestMs(1, [&] {
-                                QList<SelectionNode> tree = fillSelectionTree(db);
-                                setChecked(tree[0], Qt::Checked);
-                                written = writePackage(db, tree[0], package).templates;
-                            }));
-        QFile::remove(zip);
-        ::sync();
-        bsdtarCreateMs = std::min(
-            bsdtarCreateMs, bestMs(1, [&] {
-                runTool({"-a", "-cf", zip, "-C", templateStorePath(), "-T", list.fileName()});
-            }));
-    }
-
-    // Each import starts from an empty catalogue and store; bsdtar unpacks beside the store.
-    const QString target = hostFolder() + QStringLiteral("bench-package-x/");
-    int imported = 0;
-    double importMs = std::numeric_limits<double>::max();
-    double bsdtarExtractMs = importMs;
-    for (int run = 0; run < kRuns; ++run) {
-        runSql(db, QStringLiteral("delete from ZQ_DocTempDetail"));
-        runSql(db, QStringLiteral("delete from ZQ_DocTemplateFile"));
-        removeStoreFiles();
-        ::sync();
-        importMs = std::min(
-            importMs, bestMs(1, [&] { imported = importPackage(db, package).templatesAdded; }));
-        deleteDirectoryTree(target);
-        QDir().mkpath(target);
-        ::sync();
-        bsdtarExtractMs = std::min(bsdtarExtractMs, bestMs(1, [&] {
-                                       runTool({"-xf", package, "-C", target});
-                                   }));
-    }
-    deleteDirectoryTree(target);
-    const bool whole = written == kTemplates && imported == kTemplates &&
+    PackageTimes times;
+    timeExports(db, package, zip, list.fileName(), times);
+    timeImports(db, package, times);
+    const bool whole = times.written == kTemplates && times.imported == kTemplates &&
                        QDir(templateStorePath()).entryList({kPrefix + "*"}).size() == kTemplates;
 
     std::printf("Template packages of %d templates of %d KB, half already compressed (best of %d; "
@@ -157,9 +174,9 @@ bool packageBench(const Engine& engine) {
     std::printf("%-10s %10s %10s %8s %10s %10s %8s %8s  %s\n", "engine", "export ms", "bsdtar -c",
                 "ratio", "import ms", "bsdtar -x", "ratio", "MB", "all there");
     std::printf("%-10s %10.1f %10.1f %7.2fx %10.1f %10.1f %7.2fx %8.1f  %s\n", engine.name,
-                exportMs, bsdtarCreateMs, exportMs / bsdtarCreateMs, importMs, bsdtarExtractMs,
-                importMs / bsdtarExtractMs, double(QFileInfo(package).size()) / (1 << 20),
-                whole ? "yes" : "NO");
+                times.exportMs, times.bsdtarCreateMs, times.exportMs / times.bsdtarCreateMs,
+                times.importMs, times.bsdtarExtractMs, times.importMs / times.bsdtarExtractMs,
+                double(QFileInfo(package).size()) / (1 << 20), whole ? "yes" : "NO");
     std::printf("%-10s %43s %8.1f (bsdtar's zip)\n", "", "",
                 double(QFileInfo(zip).size()) / (1 << 20));
     removeStoreFiles();

@@ -31,8 +31,8 @@ struct SearchCase {
     QString text; // the name searched for, or none
     QString path; // the class path, or none
     bool exact;
-    QString bareCondition; // on ZQ_DocTempDetail, one bound value
-    QString bareValue;
+    QString bareCondition; // on ZQ_DocTempDetail
+    QVariantList bareValues;
 };
 
 int bareSelect(const QSqlDatabase& db, const SearchCase& c) {
@@ -41,7 +41,7 @@ int bareSelect(const QSqlDatabase& db, const SearchCase& c) {
                                             "DocTypeName, DocFileName from ZQ_DocTempDetail "
                                             "where ") +
                                  c.bareCondition,
-                             {c.bareValue});
+                             c.bareValues);
     int rows = 0;
     QString sink;
     while (query.next()) {
@@ -63,6 +63,22 @@ void setCriteria(SearchDialog& dialog, const SearchCase& c) {
         ->setChecked(true);
 }
 
+// Each search beside the bare SELECT that finds the same rows.
+QList<SearchCase> searchCases(const QSqlDatabase& db) {
+    const QString top = QStringLiteral("0001");
+    return {
+        {"fuzzy name", QStringLiteral("应收账款审计底稿12"), QString(), false,
+         QStringLiteral("DocCaption like ?"), QVariantList{QStringLiteral("%应收账款审计底稿12%")}},
+        {"fuzzy name, many", QStringLiteral("应收账款"), QString(), false,
+         QStringLiteral("DocCaption like ?"), QVariantList{QStringLiteral("%应收账款%")}},
+        {"pinyin initials", QStringLiteral("yszk"), QString(), false,
+         QStringLiteral("DocCaption like ?"), QVariantList{QStringLiteral("%应收账款%")}},
+        {"class subtree", QString(),
+         QStringLiteral("\\文档模板分类信息\\") + classNameOfCode(db, top), true,
+         subtreeCondition(), QVariantList{top.size(), top}},
+    };
+}
+
 } // namespace
 
 // False when a search shows other rows than the bare SELECT finds.
@@ -73,18 +89,7 @@ bool searchBench(const Engine& engine) {
     // bears any more.
     runSql(db, QStringLiteral("drop table if exists ZQ_DocPinyin"));
     generateCatalogue(db, kClasses, kTemplates);
-    const QString top = QStringLiteral("0001");
-    const QList<SearchCase> cases = {
-        {"fuzzy name", QStringLiteral("应收账款审计底稿12"), QString(), false,
-         QStringLiteral("DocCaption like ?"), QStringLiteral("%应收账款审计底稿12%")},
-        {"fuzzy name, many", QStringLiteral("应收账款"), QString(), false,
-         QStringLiteral("DocCaption like ?"), QStringLiteral("%应收账款%")},
-        {"pinyin initials", QStringLiteral("yszk"), QString(), false,
-         QStringLiteral("DocCaption like ?"), QStringLiteral("%应收账款%")},
-        {"class subtree", QString(),
-         QStringLiteral("\\文档模板分类信息\\") + classNameOfCode(db, top), true,
-         QStringLiteral("substr(DocSortID, 1, 4) = ?"), top},
-    };
+    const QList<SearchCase> cases = searchCases(db);
 
     StatementCounter counter(db);
     TemplateEditing editing(nullptr, db);

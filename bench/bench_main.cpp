@@ -55,6 +55,33 @@ const Case kCases[] = {
     {"whole-package", wholePackageBench},
 };
 
+struct Options {
+    QStringList only;
+    QString engineName;
+    QString generated;
+    QString postgresUrl;
+};
+
+// The command line's options; --scale takes effect at once.
+Options parseOptions(const QStringList& args) {
+    Options options{{}, {}, {}, qEnvironmentVariable("ZQ_BENCH_DATABASE")};
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--only") && i + 1 < args.size()) {
+            options.only.append(args[++i]);
+        } else if (args[i] == QLatin1String("--scale") && i + 1 < args.size()) {
+            const QStringList sizes = args[++i].split(QLatin1Char(':'));
+            catalogueScale() = {sizes.value(0).toInt(), sizes.value(1).toInt()};
+        } else if (args[i] == QLatin1String("--engine") && i + 1 < args.size()) {
+            options.engineName = args[++i];
+        } else if (args[i] == QLatin1String("--generate") && i + 1 < args.size()) {
+            options.generated = args[++i];
+        } else {
+            options.postgresUrl = args[i];
+        }
+    }
+    return options;
+}
+
 } // namespace
 
 } // namespace zq::bench
@@ -66,25 +93,7 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    QStringList only;
-    QString engineName;
-    QString generated;
-    QString postgresUrl = qEnvironmentVariable("ZQ_BENCH_DATABASE");
-    const QStringList args = app.arguments().mid(1);
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        if (args[i] == QLatin1String("--only") && i + 1 < args.size()) {
-            only.append(args[++i]);
-        } else if (args[i] == QLatin1String("--scale") && i + 1 < args.size()) {
-            const QStringList sizes = args[++i].split(QLatin1Char(':'));
-            catalogueScale() = {sizes.value(0).toInt(), sizes.value(1).toInt()};
-        } else if (args[i] == QLatin1String("--engine") && i + 1 < args.size()) {
-            engineName = args[++i];
-        } else if (args[i] == QLatin1String("--generate") && i + 1 < args.size()) {
-            generated = args[++i];
-        } else {
-            postgresUrl = args[i];
-        }
-    }
+    const auto [only, engineName, generated, postgresUrl] = parseOptions(app.arguments().mid(1));
     try {
         if (!generated.isEmpty()) {
             const Engine engine{

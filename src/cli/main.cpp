@@ -106,6 +106,30 @@ QSqlDatabase openCatalogue(const QString& setting) {
     return corvane::openNamedDatabase(QStringLiteral("zqcatalogue"), database);
 }
 
+// Why the command's arguments and options do not fit it, or the empty text.
+QString misuse(const QCommandLineParser& parser, const QString& command, qsizetype arguments,
+               const QCommandLineOption& classCode) {
+    const auto rule =
+        std::find_if(commandRules().begin(), commandRules().end(),
+                     [&](const CommandRule& r) { return command == QLatin1String(r.name); });
+    if (rule == commandRules().end())
+        return QStringLiteral("unknown command \"%1\" (see zqcatalogue --help)").arg(command);
+    if (arguments != rule->arguments)
+        return QStringLiteral("%1 takes %2 argument(s), not %3 (see zqcatalogue --help)")
+            .arg(command)
+            .arg(rule->arguments)
+            .arg(arguments);
+    for (const QString& name : parser.optionNames()) {
+        if (name != QLatin1String("database") && name != QLatin1String("host-folder") &&
+            !rule->options.contains(name))
+            return QStringLiteral("option --%1 does not apply to %2 (see zqcatalogue --help)")
+                .arg(name, command);
+    }
+    if (command == QLatin1String("list") && parser.values(classCode).size() > 1)
+        return QStringLiteral("list takes one --class at most");
+    return {};
+}
+
 int run(const QStringList& arguments) {
     QCommandLineParser parser;
     const QCommandLineOption database(QStringLiteral("database"), {}, QStringLiteral("URL|FILE"));
@@ -128,24 +152,9 @@ int run(const QStringList& arguments) {
     if (positional.isEmpty())
         return fail(QStringLiteral("no command given (see zqcatalogue --help)"));
     const QString command = positional.takeFirst();
-    const auto rule =
-        std::find_if(commandRules().begin(), commandRules().end(),
-                     [&](const CommandRule& r) { return command == QLatin1String(r.name); });
-    if (rule == commandRules().end())
-        return fail(QStringLiteral("unknown command \"%1\" (see zqcatalogue --help)").arg(command));
-    if (positional.size() != rule->arguments)
-        return fail(QStringLiteral("%1 takes %2 argument(s), not %3 (see zqcatalogue --help)")
-                        .arg(command)
-                        .arg(rule->arguments)
-                        .arg(positional.size()));
-    for (const QString& name : parser.optionNames()) {
-        if (name != QLatin1String("database") && name != QLatin1String("host-folder") &&
-            !rule->options.contains(name))
-            return fail(QStringLiteral("option --%1 does not apply to %2 (see zqcatalogue --help)")
-                            .arg(name, command));
-    }
-    if (command == QLatin1String("list") && parser.values(classCode).size() > 1)
-        return fail(QStringLiteral("list takes one --class at most"));
+    if (const QString problem = misuse(parser, command, positional.size(), classCode);
+        !problem.isEmpty())
+        return fail(problem);
 
     if (parser.isSet(hostFolder)) {
         const QFileInfo folder(parser.value(hostFolder));

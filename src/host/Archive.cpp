@@ -330,27 +330,12 @@ QString compressFolder(const QString& folder, const QString& archivePath) {
     return archivePath;
 }
 
-// Everything is checked and inflated into a private staging folder first, so a refused archive
-// leaves the folder as it was; the files are then renamed into place, which replaces a link of
-// the same name instead of writing through it.
-QString extractArchive(const QString& archivePath, const QString& folder,
-                       const ExtractLimits& limits) {
-    const Utf8Locale utf8;
-    if (folder.isEmpty() || !QFileInfo(folder).isDir())
-        fail(QStringLiteral("no folder %1").arg(folder));
-    const QString target = withSlash(folder);
-    removeStaleStaging(target);
-    checkZipDirectory(archivePath, limits.entries);
-    // An extraction never fills the disk.
-    constexpr qint64 kFreeReserve = qint64(256) << 20;
-    ExtractLimits bounded = limits;
-    if (const qint64 free = QStorageInfo(target).bytesAvailable(); free >= 0)
-        bounded.bytes = std::min(limits.bytes, std::max<qint64>(0, free - kFreeReserve));
-    QTemporaryDir staging(target + kStagingPrefix + QString::number(::getpid()) +
-                          QStringLiteral("-XXXXXX"));
-    if (!staging.isValid())
-        fail(QStringLiteral("cannot unpack into %1").arg(target));
+namespace {
 
+// Inflates every entry of the archive into the staging folder under its flat name, refusing
+// the archive at the first entry that breaks a rule or a limit; gives the names.
+QStringList inflateAll(const QString& archivePath, const QTemporaryDir& staging,
+                       const ExtractLimits& limits, const ExtractLimits& bounded) {
     Reader reader;
     check(reader.a, archive_read_support_format_zip(reader.a));
     check(reader.a, archive_read_open_filename(reader.a, QFile::encodeName(archivePath), kBlock));
@@ -380,7 +365,11 @@ QString extractArchive(const QString& archivePath, const QString& folder,
     }
     if (status != ARCHIVE_EOF)
         fail(QString::fromLocal8Bit(archive_error_string(reader.a)));
+    return names;
+}
 
+// Renames the staged files into the target folder; a failure takes back those it added.
+void placeAll(const QStringList& names, const QTemporaryDir& staging, const QString& target) {
     // Only a file or a link gives way to an entry; a folder of that name refuses the archive
     // before anything is placed.
     for (const QString& name : std::as_const(names)) {
@@ -401,6 +390,32 @@ QString extractArchive(const QString& archivePath, const QString& folder,
         if (!existed)
             placed.append(name);
     }
+}
+
+} // namespace
+
+// Everything is checked and inflated into a private staging folder first, so a refused archive
+// leaves the folder as it was; the files are then renamed into place, which replaces a link of
+// the same name instead of writing through it.
+QString extractArchive(const QString& archivePath, const QString& folder,
+                       const ExtractLimits& limits) {
+    const Utf8Locale utf8;
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        fail(QStringLiteral("no folder %1").arg(folder));
+    const QString target = withSlash(folder);
+    removeStaleStaging(target);
+    checkZipDirectory(archivePath, limits.entries);
+    // An extraction never fills the disk.
+    constexpr qint64 kFreeReserve = qint64(256) << 20;
+    ExtractLimits bounded = limits;
+    if (const qint64 free = QStorageInfo(target).bytesAvailable(); free >= 0)
+        bounded.bytes = std::min(limits.bytes, std::max<qint64>(0, free - kFreeReserve));
+    QTemporaryDir staging(target + kStagingPrefix + QString::number(::getpid()) +
+                          QStringLiteral("-XXXXXX"));
+    if (!staging.isValid())
+        fail(QStringLiteral("cannot unpack into %1").arg(target));
+
+    placeAll(inflateAll(archivePath, staging, limits, bounded), staging, target);
     return target;
 }
 

@@ -67,6 +67,28 @@ private slots:
         QCOMPARE(parentClassCode(code), parent);
     }
 
+    // The rules written as SQL read each code as their C++ twins do, on either engine.
+    void codeRulesReadAlikeInSql() {
+        TestCatalogue catalogue;
+        const QStringList codes{"0001", "00010002", "000100021", "00AB", "０００１", "0001x"};
+        for (const QString& code : codes)
+            catalogue.addClass(code, "类" + code);
+        QSqlQuery query =
+            runSql(catalogue.db(),
+                   QStringLiteral("select DocSortID, %1, case when %2 then 1 else 0 end "
+                                  "from ZQ_DocInfoMaster where length(DocSortID) >= ?")
+                       .arg(parentCodeSql("DocSortID"), isClassCodeSql("DocSortID")),
+                   {classCodeLength(1)});
+        qsizetype seen = 0;
+        while (query.next()) {
+            const QString code = query.value(0).toString();
+            QCOMPARE(query.value(1).toString(), parentClassCode(code));
+            QCOMPARE(query.value(2).toInt() == 1, isClassCode(code));
+            ++seen;
+        }
+        QCOMPARE(seen, codes.size());
+    }
+
     void newChildClassCode_data() {
         QTest::addColumn<QStringList>("existing");
         QTest::addColumn<QString>("parent");

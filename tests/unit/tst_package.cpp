@@ -141,12 +141,53 @@ ManifestEntry templateEntry(const QString& caption, const QString& file, const Q
     return e;
 }
 
+// The tree, depth first, one line a node: a dash a level, then the caption ("根" for the root).
+void drawTree(const QList<SelectionNode>& nodes, int depth, QStringList& lines) {
+    for (const SelectionNode& node : nodes) {
+        lines.append(QString(depth, '-') +
+                     (node.record.docId == "-1" ? QString("根") : node.record.caption));
+        drawTree(node.children, depth + 1, lines);
+    }
+}
+
 } // namespace
 
 class TestPackage : public QObject {
     Q_OBJECT
 
 private slots:
+    // A package's entries hang under the first class before them with their parent's code (a
+    // template: its own); what finds none stands beside the root. Entries as "kind code caption".
+    void packageSelectionTree_data() {
+        QTest::addColumn<QStringList>("entries");
+        QTest::addColumn<QStringList>("tree");
+        QTest::newRow("nested") << QStringList{"C 0001 A", "C 00010001 A1", "T 00010001 a1", "T  r"}
+                                << QStringList{"根", "-A", "--A1", "---a1", "-r"};
+        QTest::newRow("parent missing")
+            << QStringList{"C 00020001 B1", "T 0009 x"} << QStringList{"根", "B1", "x"};
+        QTest::newRow("template before its class")
+            << QStringList{"T 0003 c", "C 0003 C"} << QStringList{"根", "-C", "c"};
+        QTest::newRow("same code twice") << QStringList{"C 0004 D", "C 0004 E", "T 0004 d"}
+                                         << QStringList{"根", "-D", "--d", "-E"};
+        QTest::newRow("empty") << QStringList{} << QStringList{"根"};
+    }
+    void packageSelectionTree() {
+        QFETCH(QStringList, entries);
+        QFETCH(QStringList, tree);
+        QList<ManifestEntry> list;
+        for (const QString& text : entries) {
+            const QStringList parts = text.split(' ');
+            TemplateRecord r;
+            r.classCode = parts[1];
+            r.caption = parts[2];
+            list.append(
+                {parts[0] == "C" ? ManifestEntry::Kind::Class : ManifestEntry::Kind::Template, r});
+        }
+        QStringList lines;
+        drawTree(zq::packageSelectionTree(list), 0, lines);
+        QCOMPARE(lines, tree);
+    }
+
     // What the ticks give, on A(0001) > A1(00010001) with templates a.doc in A and a1.doc,
     // a2.doc in A1, B(0002) empty, and r.doc under the empty code.
     void writePackage_data() {

@@ -18,14 +18,6 @@ namespace {
 
 using Kind = CatalogueFinding::Kind;
 
-// A code made of whole groups of four digits, tested by the database itself.
-const QString kWellFormedCode =
-    QStringLiteral("(length(%1) > 0 and length(%1) % 4 = 0 and ltrim(%1, '0123456789') = '')");
-
-QString wellFormed(const QString& column) {
-    return kWellFormedCode.arg(column);
-}
-
 // The store's entries other than folders, in one listing: its files, and apart from them the
 // links, which are never read as files.
 struct StoreListing {
@@ -55,6 +47,14 @@ QSet<QString> namedFiles(const QSqlDatabase& db) {
     while (query.next())
         names.insert(query.value(0).toString());
     return names;
+}
+
+void addFileFindings(QList<CatalogueFinding>& findings, Kind kind, const QStringList& names) {
+    for (const QString& name : names) {
+        CatalogueFinding finding(kind);
+        finding.fileName = name;
+        findings.append(finding);
+    }
 }
 
 // The template rows against the store and the catalogue's own copies of the files: names,
@@ -99,22 +99,11 @@ void checkStoredFiles(const QSqlDatabase& db, const QString& storeFolder, bool h
         if (!named.contains(name))
             unnamed.append(name);
     unnamed.sort();
-    for (const QString& name : std::as_const(unnamed)) {
-        CatalogueFinding finding(Kind::UnnamedFile);
-        finding.fileName = name;
-        findings.append(finding);
-    }
-    for (const QString& name : store.links) {
-        CatalogueFinding finding(Kind::StoreLink);
-        finding.fileName = name;
-        findings.append(finding);
-    }
+    addFileFindings(findings, Kind::UnnamedFile, unnamed);
+    addFileFindings(findings, Kind::StoreLink, store.links);
     // Only on request: it reads every byte the catalogue keeps.
-    for (const QString& name : hashKeptFiles ? damagedKeptFiles(db) : QStringList()) {
-        CatalogueFinding finding(Kind::DamagedFile);
-        finding.fileName = name;
-        findings.append(finding);
-    }
+    if (hashKeptFiles)
+        addFileFindings(findings, Kind::DamagedFile, damagedKeptFiles(db));
 
     for (auto it = rowsOfFile.cbegin(); it != rowsOfFile.cend(); ++it) {
         if (it.value().size() < 2)
@@ -129,7 +118,7 @@ void checkStoredFiles(const QSqlDatabase& db, const QString& storeFolder, bool h
 void checkClasses(const QSqlDatabase& db, QList<CatalogueFinding>& findings) {
     QSqlQuery bad = runSql(db, QStringLiteral("select DocSortID, DocSortName from "
                                               "ZQ_DocInfoMaster where not %1 order by DocSortID")
-                                   .arg(wellFormed(QStringLiteral("DocSortID"))));
+                                   .arg(isClassCodeSql(QStringLiteral("DocSortID"))));
     while (bad.next()) {
         CatalogueFinding finding(Kind::BadClassCode);
         finding.classCode = bad.value(0).toString();
@@ -148,12 +137,15 @@ void checkClasses(const QSqlDatabase& db, QList<CatalogueFinding>& findings) {
     }
 
     // Only well-formed codes have a parent to look for; the others are reported above.
-    QSqlQuery orphans = runSql(
-        db, QStringLiteral("select c.DocSortID, c.DocSortName from ZQ_DocInfoMaster c "
-                           "where length(c.DocSortID) > 4 and %1 and not exists ("
-                           "select 1 from ZQ_DocInfoMaster p where p.DocSortID = "
-                           "substr(c.DocSortID, 1, length(c.DocSortID) - 4)) order by c.DocSortID")
-                .arg(wellFormed(QStringLiteral("c.DocSortID"))));
+    const QString code = QStringLiteral("c.DocSortID");
+    QSqlQuery orphans =
+        runSql(db,
+               QStringLiteral("select c.DocSortID, c.DocSortName from ZQ_DocInfoMaster c "
+                              "where length(c.DocSortID) > ? and %1 and not exists ("
+                              "select 1 from ZQ_DocInfoMaster p where p.DocSortID = %2) "
+                              "order by c.DocSortID")
+                   .arg(isClassCodeSql(code), parentCodeSql(code)),
+               {classCodeLength(1)});
     while (orphans.next()) {
         CatalogueFinding finding(Kind::MissingParent);
         finding.classCode = orphans.value(0).toString();
@@ -311,10 +303,10 @@ int fileTemplatesOfMissingClasses(const QSqlDatabase& db) {
         return 0;
     QString code = sqlValue(db,
                             QStringLiteral("select DocSortID from ZQ_DocInfoMaster where "
-                                           "DocSortName = ? and length(DocSortID) = 4 and %1 "
+                                           "DocSortName = ? and length(DocSortID) = ? and %1 "
                                            "order by DocSortID")
-                                .arg(wellFormed(QStringLiteral("DocSortID"))),
-                            {unclassifiedClassName()})
+                                .arg(isClassCodeSql(QStringLiteral("DocSortID"))),
+                            {unclassifiedClassName(), classCodeLength(1)})
                        .toString();
     if (code.isEmpty())
         code =

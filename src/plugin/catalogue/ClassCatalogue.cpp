@@ -16,8 +16,6 @@ constexpr int kLastNumber = 9999;
 constexpr int kInsertAttempts = 5;
 constexpr int kChildCodeLock = 0x5A51; // first key of the advisory locks on child codes
 
-const QString kSubtreeCondition = QStringLiteral("substr(DocSortID, 1, ?) = ?");
-
 int groupNumber(const QString& code, qsizetype from) {
     bool ok = false;
     const int number = code.mid(from, kGroup).toInt(&ok);
@@ -42,12 +40,13 @@ void insertClassRow(const QSqlDatabase& db, const QString& code, const QString& 
 // The first free number among the children past the given one. The children lie in one range
 // of the code's index, so only they and their sub-classes are read, never the whole table.
 QString firstFreeChildCode(const QSqlDatabase& db, const QString& parentCode, int after) {
-    QSqlQuery query = runSql(db,
-                             QStringLiteral("select DocSortID from ZQ_DocInfoMaster where "
-                                            "DocSortID >= ? and DocSortID <= ? and "
-                                            "length(DocSortID) = ? order by DocSortID"),
-                             {childClassCode(parentCode, after + 1),
-                              childClassCode(parentCode, kLastNumber), parentCode.size() + kGroup});
+    QSqlQuery query =
+        runSql(db,
+               QStringLiteral("select DocSortID from ZQ_DocInfoMaster where "
+                              "DocSortID >= ? and DocSortID <= ? and "
+                              "length(DocSortID) = ? order by DocSortID"),
+               {childClassCode(parentCode, after + 1), childClassCode(parentCode, kLastNumber),
+                childCodeLength(parentCode)});
     const qsizetype from = parentCode.size();
     int last = after;
     while (query.next()) {
@@ -63,6 +62,14 @@ QString firstFreeChildCode(const QSqlDatabase& db, const QString& parentCode, in
 
 int classCodeDepth(const QString& code) {
     return int(code.size() / kGroup);
+}
+
+qsizetype classCodeLength(qsizetype depth) {
+    return depth * kGroup;
+}
+
+qsizetype childCodeLength(const QString& parentCode) {
+    return parentCode.size() + kGroup;
 }
 
 QString rootClassName() {
@@ -133,8 +140,22 @@ QString childClassCode(const QString& parentCode, int number) {
     return parentCode + QStringLiteral("%1").arg(number, kGroup, 10, QLatin1Char('0'));
 }
 
+QString codePrefixSql(const QString& column) {
+    return QStringLiteral("substr(%1, 1, ?)").arg(column);
+}
+
+QString parentCodeSql(const QString& column) {
+    return QStringLiteral("substr(%1, 1, length(%1) - %2)").arg(column, QString::number(kGroup));
+}
+
+QString isClassCodeSql(const QString& column) {
+    return QStringLiteral("(length(%1) > 0 and length(%1) % %2 = 0 and "
+                          "ltrim(%1, '0123456789') = '')")
+        .arg(column, QString::number(kGroup));
+}
+
 QString subtreeCondition() {
-    return kSubtreeCondition;
+    return codePrefixSql() + QStringLiteral(" = ?");
 }
 
 void lockChildClassCodes(const QSqlDatabase& db, const QString& parentCode) {
@@ -239,7 +260,7 @@ QString classNameOfCode(const QSqlDatabase& db, const QString& code) {
 bool classTreeHasTemplates(const QSqlDatabase& db, const QString& code) {
     return sqlValue(db,
                     QStringLiteral("select count(*) from ZQ_DocTempDetail where ") +
-                        kSubtreeCondition,
+                        subtreeCondition(),
                     {code.size(), code})
                .toInt() > 0;
 }
@@ -261,7 +282,7 @@ ClassTreeDeletion deleteEmptyClassTree(const QSqlDatabase& db, const QString& co
             return ClassTreeDeletion::NoSuchClass;
         if (classTreeHasTemplates(db, code))
             return ClassTreeDeletion::HasTemplates;
-        runSql(db, QStringLiteral("delete from ZQ_DocInfoMaster where ") + kSubtreeCondition,
+        runSql(db, QStringLiteral("delete from ZQ_DocInfoMaster where ") + subtreeCondition(),
                {code.size(), code});
         transaction.commit();
         return ClassTreeDeletion::Deleted;

@@ -12,6 +12,10 @@ namespace zq {
 
 // Depth of a class code: whole groups of four characters.
 int classCodeDepth(const QString& code);
+// The length of a code at the depth (the root's, depth 0, is empty).
+qsizetype classCodeLength(qsizetype depth);
+// The length of the codes of the class's children.
+qsizetype childCodeLength(const QString& parentCode);
 // The name of the catalogue's root, the class with the empty code.
 QString rootClassName();
 // A class code is one or more whole groups of four ASCII digits; the root has the empty code.
@@ -36,6 +40,13 @@ QList<int> classTreeParents(const QList<ClassRecord>& rows);
 QString newChildClassCode(const QSqlDatabase& db, const QString& parentCode);
 // The code of the parent's child with that number (from 1); throws past 9999.
 QString childClassCode(const QString& parentCode, int number);
+// The same rules as SQL text over a code column:
+// the first characters of the code, as many as the bound length;
+QString codePrefixSql(const QString& column = QStringLiteral("DocSortID"));
+// the code without its last group;
+QString parentCodeSql(const QString& column);
+// true when the code is well formed (isClassCode).
+QString isClassCodeSql(const QString& column);
 // A condition on DocSortID that holds for the subtree of a code; bind the code's length, then
 // the code.
 QString subtreeCondition();

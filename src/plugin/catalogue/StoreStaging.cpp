@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <QStorageInfo>
 #include <cerrno>
 #include <csignal>
@@ -23,10 +24,6 @@ namespace {
 
 const QString kStagingFolder = QStringLiteral(".zq-staging");
 const QString kJournal = QStringLiteral("pending");
-
-QString withSlash(const QString& folder) {
-    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
-}
 
 bool processRunning(qint64 pid) {
     return pid > 0 && (::kill(pid_t(pid), 0) == 0 || errno == EPERM);
@@ -54,8 +51,7 @@ QString StoreStaging::folder() {
         const QString folder = m_store + kStagingFolder + QLatin1Char('/') +
                                QString::number(::getpid()) + QLatin1Char('-') +
                                QString::number(serial.fetchAndAddRelaxed(1)) + QLatin1Char('/');
-        if (!QDir().mkpath(folder))
-            throw Error(QStringLiteral("无法创建模板文件夹“%1”。").arg(folder));
+        makeStoreFolder(folder);
         m_folder = folder;
     }
     return m_folder;
@@ -132,6 +128,25 @@ QStringList StoreStaging::placeAndCommit(const QSqlDatabase& db, Transaction& tr
     return failures;
 }
 
+void makeStoreFolder(const QString& folder) {
+    if (!QDir().mkpath(folder))
+        throw Error(QStringLiteral("无法创建模板文件夹“%1”。").arg(folder));
+}
+
+void writeStoreFile(const QString& path, const QByteArray& bytes, const QDateTime& modified) {
+    if (QFileInfo(path).isSymLink())
+        QFile::remove(path);
+    QSaveFile file(path);
+    const auto fail = [&] {
+        return Error(QStringLiteral("无法写入模板文件“%1”：%2").arg(path, file.errorString()));
+    };
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        throw fail();
+    file.setFileTime(modified, QFileDevice::FileModificationTime);
+    if (!file.commit())
+        throw fail();
+}
+
 void sweepStaleStaging(const QSqlDatabase& db, const QString& store) {
     const QString root = withSlash(store) + kStagingFolder;
     QDir staging(root);
@@ -156,6 +171,7 @@ void sweepStaleStaging(const QSqlDatabase& db, const QString& store) {
 }
 
 void checkStoreRoom(const QString& store, qint64 bytes, const QString& movedFrom) {
+    makeStoreFolder(store);
     const QString storePath = QDir(store).absolutePath();
     if (::access(QFile::encodeName(storePath).constData(), W_OK) != 0)
         throw Error(QStringLiteral("模板库文件夹只读"),

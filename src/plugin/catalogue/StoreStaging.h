@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QList>
 #include <QSqlDatabase>
 #include <QString>
@@ -53,14 +54,23 @@ private:
     int m_staged = 0;
 };
 
+// Makes the folder of the store (or one inside it) when it is missing; throws when it cannot.
+void makeStoreFolder(const QString& folder);
+
+// Writes the bytes as the store's file at the path, with that modification time: the file
+// appears whole or not at all, and a link in its place is replaced, never written through.
+// Throws when it cannot be written.
+void writeStoreFile(const QString& path, const QByteArray& bytes, const QDateTime& modified);
+
 // Clears what staging work of processes that are no longer running left in the store: their
 // copies, and each journalled store file that no row of the catalogue names. Cheap when there
 // is nothing to clear; run it when a tool starts.
 void sweepStaleStaging(const QSqlDatabase& db, const QString& store);
 
-// Throws, naming the cause, when the store cannot take `bytes` more of template files: a
-// read-only folder ("模板库文件夹只读"), or too little free space on the store's file system
-// ("模板库所在磁盘空间不足"), unless they are moved there from `movedFrom` on the same one.
+// Makes the store when it is missing, then throws, naming the cause, when it cannot take
+// `bytes` more of template files: a read-only folder ("模板库文件夹只读"), or too little free
+// space on the store's file system ("模板库所在磁盘空间不足"), unless they are moved there from
+// `movedFrom` on the same one.
 void checkStoreRoom(const QString& store, qint64 bytes, const QString& movedFrom = {});
 
 } // namespace zq

@@ -65,12 +65,14 @@ QString typeCaptionOf(const QSqlDatabase& db, const QString& typeName) {
 
 QList<ClassContentRow> readClassContents(const QSqlDatabase& db, const QString& classCode) {
     QList<ClassContentRow> rows;
-    QSqlQuery classes = runSql(db,
-                               QStringLiteral("select DocSortID, DocSortName, DocSortMemo "
-                                              "from ZQ_DocInfoMaster where substr(DocSortID, 1, ?) "
-                                              "= ? and DocSortID <> ? and length(DocSortID) = ? "
-                                              "order by DocSortID"),
-                               {classCode.size(), classCode, classCode, classCode.size() + 4});
+    QSqlQuery classes =
+        runSql(db,
+               QStringLiteral("select DocSortID, DocSortName, DocSortMemo "
+                              "from ZQ_DocInfoMaster where ") +
+                   subtreeCondition() +
+                   QStringLiteral(" and DocSortID <> ? and length(DocSortID) = ? "
+                                  "order by DocSortID"),
+               {classCode.size(), classCode, classCode, childCodeLength(classCode)});
     while (classes.next())
         rows.append({classes.value(1).toString(), classes.value(2).toString(), QString(),
                      classes.value(0).toString(), QString(), QStringLiteral(" "), kClassImage});

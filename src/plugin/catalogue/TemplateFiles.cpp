@@ -12,7 +12,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSet>
 #include <QSysInfo>
 
@@ -24,10 +23,6 @@ namespace {
 
 // Key of the advisory lock that serialises the choice of stored names.
 constexpr qint64 kStoredNameLock = 0x5A52;
-
-QString withSlash(const QString& folder) {
-    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
-}
 
 // The bytes of a regular file, never of what a link points to: the file of any place on the
 // machine would travel as a template.
@@ -324,22 +319,9 @@ bool fetchLocalCopy(const QSqlDatabase& db, const QString& folder, const QString
     if (bytes.size() != content->size || sha256Hex(bytes) != content->sha256)
         return false;
 
-    if (!QDir().mkpath(folder))
-        throw Error(QStringLiteral("无法创建模板文件夹“%1”。").arg(folder));
+    makeStoreFolder(folder);
     const QString path = withSlash(folder) + fileName;
-    // A link in the store's place is replaced, never written through.
-    if (QFileInfo(path).isSymLink())
-        QFile::remove(path);
-    QSaveFile file(path);
-    const auto fail = [&] {
-        return Error(QStringLiteral("无法写入模板文件“%1”：%2").arg(path, file.errorString()));
-    };
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        throw fail();
-    file.setFileTime(QDateTime::fromMSecsSinceEpoch(content->modified, Qt::UTC),
-                     QFileDevice::FileModificationTime);
-    if (!file.commit())
-        throw fail();
+    writeStoreFile(path, bytes, QDateTime::fromMSecsSinceEpoch(content->modified, Qt::UTC));
     rememberHash(path, content->sha256);
     return true;
 }

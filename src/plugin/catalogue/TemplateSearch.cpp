@@ -145,8 +145,8 @@ void addClassCondition(WhereBuilder& where, const QSqlDatabase& db,
     QStringList probes;
     QVariantList values;
     for (const qsizetype length : std::as_const(sorted)) {
-        probes.append(
-            QStringLiteral("substr(d.DocSortID, 1, ?) in (select Code from %1)").arg(kCodeTable));
+        probes.append(codePrefixSql(QStringLiteral("d.DocSortID")) +
+                      QStringLiteral(" in (select Code from %1)").arg(kCodeTable));
         values.append(length);
     }
     where.add(QLatin1Char('(') + probes.join(QStringLiteral(" or ")) + QLatin1Char(')'), values);
@@ -235,14 +235,13 @@ QStringList classCodesOfPath(const QSqlDatabase& db, const QString& path, MatchM
     const qsizetype last = names.size() - 1;
     WhereBuilder where;
     // Every name between the root's and the last fixes the code of one level.
+    const QString named =
+        codePrefixSql() + QStringLiteral(" in (select DocSortID from "
+                                         "ZQ_DocInfoMaster where DocSortName = ?)");
     for (qsizetype level = 1; level < last; ++level)
-        where.add(QStringLiteral("substr(DocSortID, 1, ?) in (select DocSortID from "
-                                 "ZQ_DocInfoMaster where DocSortName = ?)"),
-                  {level * 4, names[level]});
+        where.add(named, {classCodeLength(level), names[level]});
     if (mode == MatchMode::Exact)
-        where.add(QStringLiteral("substr(DocSortID, 1, ?) in (select DocSortID from "
-                                 "ZQ_DocInfoMaster where DocSortName = ?)"),
-                  {last * 4, names[last]});
+        where.add(named, {classCodeLength(last), names[last]});
     else
         where.add(QStringLiteral("DocSortName") + kLike,
                   {containsPattern(names[last], QStringLiteral("模板分类"))});

@@ -1,10 +1,9 @@
 #include "catalogue/TemplateStore.h"
 
 #include "catalogue/StoreStaging.h"
-#include "util/Error.h"
+#include "util/FileUtil.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
@@ -74,11 +73,8 @@ QString freeStoredName(const QString& folder, const QString& fileName,
 QString copyToStore(const QString& sourcePath, const QString& folder,
                     const std::function<bool(const QString& fileName)>& nameTaken,
                     StoreStaging* staging) {
-    QString target = folder;
-    if (!target.endsWith(QLatin1Char('/')))
-        target += QLatin1Char('/');
-    if (!QDir().mkpath(target))
-        throw Error(QStringLiteral("无法创建模板文件夹“%1”。").arg(target));
+    const QString target = withSlash(folder);
+    makeStoreFolder(target);
 
     // The stored name must be a bare name on every platform, whatever the source is called here.
     QString fileName = QFileInfo(sourcePath).fileName();

@@ -224,7 +224,7 @@ ZQ_EXPORT int32_t ZQPackage_Import(intptr_t application, intptr_t screen, intptr
         if (ticked.nodes == 0)
             return -2;
         // What was left out is told, with its reasons; the host hears only the outcome.
-        const QString title = QStringLiteral("系统提示");
+        const QString title = noticeTitle();
         try {
             const DataPackReport report = importDataPack(db, ticked.entries);
             if (!report.refused.isEmpty())

@@ -1,5 +1,6 @@
 #include "exchange/Manifest.h"
 
+#include "catalogue/TemplateStore.h"
 #include "util/Error.h"
 #include "util/Gb18030.h"
 
@@ -119,6 +120,18 @@ QString manifestFileName() {
     return QStringLiteral("模板文件信息.xml");
 }
 
+bool isPackageFileName(const QString& fileName) {
+    return isBareName(fileName) && fileName != manifestFileName();
+}
+
+QString templateLabel(const TemplateRecord& record) {
+    return QStringLiteral("模板文件“%1”（%2）").arg(record.caption, record.fileName);
+}
+
+QString classLabel(const TemplateRecord& record) {
+    return QStringLiteral("模板分类“%1”（%2）").arg(record.caption, record.classCode);
+}
+
 namespace {
 
 // What an entry says, for comparing what was written with what is read back.
@@ -194,7 +207,10 @@ void writeManifest(const QString& path, const QList<ManifestEntry>& entries) {
     writer.finish();
 }
 
-Manifest readManifest(const QString& path, const ManifestLimits& limits) {
+namespace {
+
+// The manifest's text as UTF-8 with a declaration that names no encoding.
+QByteArray manifestUtf8(const QString& path, const ManifestLimits& limits) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw Error(QStringLiteral("无法读取模板文件信息“%1”：%2").arg(path, file.errorString()));
@@ -209,8 +225,13 @@ Manifest readManifest(const QString& path, const ManifestLimits& limits) {
     QString text = decodeManifest(bytes);
     static const QRegularExpression declaration(QStringLiteral("^\\s*<\\?xml[^?]*\\?>"));
     text.replace(declaration, QStringLiteral("<?xml version=\"1.0\"?>"));
-    const QByteArray utf8 = text.toUtf8();
+    return text.toUtf8();
+}
 
+} // namespace
+
+Manifest readManifest(const QString& path, const ManifestLimits& limits) {
+    const QByteArray utf8 = manifestUtf8(path, limits);
     xmlInitParser();
     const std::unique_ptr<xmlTextReader, ReaderDeleter> reader(xmlReaderForMemory(
         utf8.constData(), int(utf8.size()), nullptr, "UTF-8",

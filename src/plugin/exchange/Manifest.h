@@ -16,6 +16,9 @@ namespace zq {
 // root, every value an attribute. Written in the declared encoding gb2312 (characters it lacks
 // as character references) and read as GB18030 whatever it declares.
 QString manifestFileName();
+// Whether a template's stored file name can travel in a package: a bare name other than the
+// manifest's.
+bool isPackageFileName(const QString& fileName);
 
 // One element. A class keeps its code in classCode, its name in caption and its description in
 // memo; a template uses every field but docId, which does not travel.
@@ -24,6 +27,11 @@ struct ManifestEntry {
     Kind kind;
     TemplateRecord record;
 };
+
+// How reports name an entry: a template by its caption and file name, a class by its name and
+// code.
+QString templateLabel(const TemplateRecord& record);
+QString classLabel(const TemplateRecord& record);
 
 // Writes a manifest one entry at a time, so that a large one need not be held in memory, and
 // reads it back when done. Throws zq::Error when the file cannot be made or written, or when

@@ -1,4 +1,5 @@
 #include "exchange/PackageReader.h"
+#include "exchange/UnpackedPackage.h"
 
 #include "catalogue/ClassCatalogue.h"
 #include "catalogue/Sql.h"
@@ -6,13 +7,9 @@
 #include "catalogue/TemplateDocuments.h"
 #include "catalogue/TemplateFiles.h"
 #include "catalogue/TemplateStore.h"
-#include "exchange/ArchiveProgress.h"
-#include "platform/HostPlatform.h"
 #include "util/CrashPoint.h"
 #include "util/FileUtil.h"
 
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QSet>
 #include <algorithm>
@@ -29,22 +26,6 @@ QString missingClassReason(const QString& code) {
     return QStringLiteral("分类“%1”既不在模板目录中，也不在模板包中").arg(code);
 }
 
-// What a quick look at a package the host would not unpack tells about it: the host's service
-// answers only with an empty text.
-QString packageDamage(const QString& packagePath) {
-    QFile file(packagePath);
-    if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("无法读取该文件。");
-    if (!file.read(4).startsWith("PK"))
-        return QStringLiteral("该文件不是 zip 格式的模板包。");
-    const qint64 tail = std::min<qint64>(file.size(), 22 + 0xFFFF);
-    file.seek(file.size() - tail);
-    if (!file.read(tail).contains(QByteArray("PK\x05\x06", 4)))
-        return QStringLiteral("模板包不完整（可能被截断）或已损坏。");
-    return QStringLiteral("模板包已损坏，或含有不能解包的条目（不安全的名称、链接、"
-                          "特殊文件），或超出解包的限制（条目数、大小、可用空间）。");
-}
-
 // The bytes the package's template files take once unpacked.
 qint64 unpackedBytes(const Manifest& manifest) {
     qint64 bytes = 0;
@@ -57,10 +38,6 @@ qint64 unpackedBytes(const Manifest& manifest) {
 TemplateRow templateRow(const TemplateRecord& entry) {
     return {entry.caption,   entry.fileName, entry.memo,
             entry.classCode, entry.typeName, entry.keyWord};
-}
-
-QString templateLabel(const TemplateRecord& entry) {
-    return QStringLiteral("模板文件“%1”（%2）").arg(entry.caption, entry.fileName);
 }
 
 // Templates checked and waiting to be catalogued together: a few hundred, or fewer when their
@@ -129,7 +106,7 @@ private:
     // waits to be inserted.
     bool queueTemplate(const TemplateRecord& r) {
         const QString label = templateLabel(r);
-        if (!isBareName(r.fileName) || r.fileName == manifestFileName())
+        if (!isPackageFileName(r.fileName))
             return refuse(label, QStringLiteral("文件名不能用于模板库"));
         // The same file twice: the first one decides what the second is.
         if (m_batchFiles.contains(r.fileName))
@@ -192,7 +169,7 @@ private:
     }
 
     void importClass(const TemplateRecord& r) {
-        const QString label = QStringLiteral("模板分类“%1”（%2）").arg(r.caption, r.classCode);
+        const QString label = classLabel(r);
         if (r.classCode.isEmpty()) {
             refuse(label, QStringLiteral("分类编码为空"));
             return;
@@ -286,35 +263,17 @@ QString ImportReport::summary() const {
 
 ImportReport importPackage(const QSqlDatabase& db, const QString& packagePath,
                            const PackageProgress& progress, ImportMode mode) {
-    if (!QFileInfo(packagePath).isFile())
-        throw PackageError(PackageError::Kind::MissingPackage, QStringLiteral("文件包不存在！"));
-    const QString unpack = unpackFolder();
-    const WorkFolder held(unpack);
-    if (!held.isReady())
-        throw PackageError(PackageError::Kind::UnpackFolder,
-                           QStringLiteral("创建文件临时解包文件夹失败！"), held.problem());
-    const auto extracting = [&](qint64 done, qint64 total) {
-        progress(PackageStage::Extracting, done, total);
-    };
-    if (runWithReadProgress([&] { return hostPlatform().ExtractFile(packagePath, unpack); },
-                            QFileInfo(packagePath).size(),
-                            progress ? extracting : std::function<void(qint64, qint64)>())
-            .isEmpty())
-        throw PackageError(PackageError::Kind::Extraction, QStringLiteral("导入模板文件失败！"),
-                           packageDamage(packagePath));
-
+    const UnpackedPackage unpacked(packagePath, progress);
+    const QString& unpack = unpacked.folder();
     crashPoint("import:unpacked");
-    const Manifest manifest = readManifest(unpack + manifestFileName());
+    const Manifest manifest = unpacked.manifest();
     ImportReport report;
     for (const QString& reason : manifest.skipped)
         report.refused.append(reason);
 
     const QString store = templateStorePath();
-    if (mode == ImportMode::Apply) {
-        if (!QDir().mkpath(store))
-            throw Error(QStringLiteral("无法创建模板文件夹“%1”。").arg(store));
+    if (mode == ImportMode::Apply)
         checkStoreRoom(store, unpackedBytes(manifest), unpack);
-    }
     Transaction transaction(db);
     const int total = int(manifest.entries.size());
     int done = 0;

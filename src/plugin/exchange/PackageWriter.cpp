@@ -46,15 +46,9 @@ bool stageFile(const QString& source, const QString& target) {
     return true;
 }
 
-QString templateName(const TemplateRecord& record) {
-    return QStringLiteral("模板文件“%1”（%2）").arg(record.caption, record.fileName);
-}
-
-QString entryName(const ManifestEntry& entry) {
-    return entry.kind == ManifestEntry::Kind::Class
-               ? QStringLiteral("模板分类“%1”（%2）")
-                     .arg(entry.record.caption, entry.record.classCode)
-               : templateName(entry.record);
+QString entryLabel(const ManifestEntry& entry) {
+    return entry.kind == ManifestEntry::Kind::Class ? classLabel(entry.record)
+                                                    : templateLabel(entry.record);
 }
 
 // The entry as the text rule lets it travel: a control character stored before the rule becomes
@@ -69,6 +63,49 @@ ManifestEntry travelling(ManifestEntry entry) {
     r.typeName = withControlsReplaced(TextField::TypeName, r.typeName);
     r.keyWord = withControlsReplaced(TextField::KeyWord, r.keyWord);
     return entry;
+}
+
+// Writes the entry as it travels, and names it when that changed a text.
+void addEntry(ManifestWriter& manifest, PackageResult& result, const ManifestEntry& entry) {
+    const ManifestEntry travels = travelling(entry);
+    if (travels.record.toList(TemplateRecord::Form::SevenFields) !=
+        entry.record.toList(TemplateRecord::Form::SevenFields))
+        result.altered.append(entryLabel(travels) + QStringLiteral("：控制字符已替换为空格"));
+    manifest.add(travels);
+}
+
+// Why a template is left out of the package, or the empty text when its file is staged: at
+// `target` when given, once for each file however many templates name it.
+QString leftOutReason(bool packable, bool damaged, const QFileInfo& source, const QString& target) {
+    if (!packable)
+        return QStringLiteral("文件名不能用于模板包");
+    if (damaged)
+        return QStringLiteral("数据库中的该文件已损坏（大小或校验值不符）");
+    if (source.isSymLink() || (source.exists() && !source.isFile()))
+        return QStringLiteral("模板库中的该文件不是普通文件（如链接）");
+    if (!source.isFile())
+        return QStringLiteral("模板库中没有该文件");
+    if (!target.isEmpty() && !stageFile(source.filePath(), target))
+        return QStringLiteral("无法复制该文件");
+    return {};
+}
+
+// Has the host pack the staging folder into the package file.
+void compress(const QString& staging, const QString& packagePath, qint64 stagedBytes,
+              const PackageProgress& progress) {
+    // A file left from before is no package of this run.
+    const QDateTime started = QDateTime::currentDateTime().addSecs(-1);
+    const auto compressing = [&](qint64 done, qint64 total) {
+        progress(PackageStage::Compressing, done, total);
+    };
+    const QString packed = runWithReadProgress(
+        [&] { return hostPlatform().CompressFile(staging, packagePath); }, stagedBytes,
+        progress ? compressing : std::function<void(qint64, qint64)>());
+    const QFileInfo package(packagePath);
+    if (packed.isEmpty() || !package.isFile() || package.size() == 0 ||
+        package.lastModified() < started)
+        throw PackageError(PackageError::Kind::Compression,
+                           QStringLiteral("模板文件包“%1”没有写成！").arg(packagePath));
 }
 
 } // namespace
@@ -97,42 +134,26 @@ PackageResult writePackage(const QSqlDatabase& db, const SelectionNode& root,
                 fileNames.append(entry.record.fileName);
         const QSet<QString> damaged = ensureLocalCopies(db, templateStorePath(), fileNames);
         for (const ManifestEntry& entry : std::as_const(batch)) {
-            const ManifestEntry travels = travelling(entry);
-            const auto write = [&] {
-                if (travels.record.toList(TemplateRecord::Form::SevenFields) !=
-                    entry.record.toList(TemplateRecord::Form::SevenFields))
-                    result.altered.append(entryName(travels) +
-                                          QStringLiteral("：控制字符已替换为空格"));
-                manifest.add(travels);
-            };
             if (entry.kind == ManifestEntry::Kind::Class) {
-                write();
+                addEntry(manifest, result, entry);
                 continue;
             }
             const QString& name = entry.record.fileName;
             const QFileInfo source(storedFilePath(name));
             const QString target = staging + name;
-            const bool packable = isBareName(name) && name != manifestFileName();
+            const bool packable = isPackageFileName(name);
             // Two templates may name one file: it is staged once.
             const bool first = packable && !QFileInfo::exists(target);
-            QString reason;
-            if (!packable)
-                reason = QStringLiteral("文件名不能用于模板包");
-            else if (damaged.contains(name))
-                reason = QStringLiteral("数据库中的该文件已损坏（大小或校验值不符）");
-            else if (source.isSymLink() || (source.exists() && !source.isFile()))
-                reason = QStringLiteral("模板库中的该文件不是普通文件（如链接）");
-            else if (!source.isFile())
-                reason = QStringLiteral("模板库中没有该文件");
-            else if (first && !stageFile(source.filePath(), target))
-                reason = QStringLiteral("无法复制该文件");
+            const QString reason =
+                leftOutReason(packable, damaged.contains(name), source, first ? target : QString());
             if (reason.isEmpty()) {
                 if (first)
                     stagedBytes += source.size();
-                write();
+                addEntry(manifest, result, entry);
                 ++result.templates;
             } else {
-                result.leftOut.append(templateName(travels.record) + QStringLiteral("：") + reason);
+                result.leftOut.append(templateLabel(travelling(entry).record) +
+                                      QStringLiteral("：") + reason);
             }
             if (progress)
                 progress(PackageStage::Staging, ++done, total);
@@ -147,19 +168,7 @@ PackageResult writePackage(const QSqlDatabase& db, const SelectionNode& root,
     writeBatch();
     manifest.finish();
 
-    // A file left from before is no package of this run.
-    const QDateTime started = QDateTime::currentDateTime().addSecs(-1);
-    const auto compressing = [&](qint64 done, qint64 total) {
-        progress(PackageStage::Compressing, done, total);
-    };
-    const QString packed = runWithReadProgress(
-        [&] { return hostPlatform().CompressFile(staging, packagePath); }, stagedBytes,
-        progress ? compressing : std::function<void(qint64, qint64)>());
-    const QFileInfo package(packagePath);
-    if (packed.isEmpty() || !package.isFile() || package.size() == 0 ||
-        package.lastModified() < started)
-        throw PackageError(PackageError::Kind::Compression,
-                           QStringLiteral("模板文件包“%1”没有写成！").arg(packagePath));
+    compress(staging, packagePath, stagedBytes, progress);
     return result;
 }
 

@@ -14,32 +14,57 @@ bool SelectionNode::isClass() const {
     return image == kClassImage;
 }
 
+namespace {
+
+// Folds a flat table into the nested tree: each node under the row its parent index names, an
+// earlier one, or at the top level when that is negative. From the last row back, so that no
+// node moves once a child holds it.
+QList<SelectionNode> foldTree(QList<SelectionNode> flat, const QList<qsizetype>& parents) {
+    QList<SelectionNode> topLevel;
+    for (qsizetype i = flat.size() - 1; i >= 0; --i)
+        (parents[i] < 0 ? topLevel : flat[parents[i]].children).prepend(std::move(flat[i]));
+    return topLevel;
+}
+
+} // namespace
+
 QList<SelectionNode> fillSelectionTree(const QSqlDatabase& db) {
     const QList<ClassRecord> rows = readClassRows(db);
-    const QList<int> parents = classTreeParents(rows);
-
-    // Built as a flat table first, then folded into the nested tree from the last row back, so
-    // that no node moves once a child holds it.
+    const QList<int> treeParents = classTreeParents(rows);
     QList<SelectionNode> flat(rows.size() + 1);
+    QList<qsizetype> parents{-1};
     for (qsizetype i = 0; i < flat.size(); ++i) {
         SelectionNode& node = flat[i];
         if (i > 0) {
             node.record.classCode = rows[i - 1].code;
             node.record.caption = rows[i - 1].name;
             node.record.memo = rows[i - 1].memo;
+            const int parent = treeParents[i - 1];
+            parents.append(parent == kTopLevel ? -1 : parent + 1);
         }
         node.image = kClassImage;
         node.templatesPending = true;
     }
-    QList<SelectionNode> topLevel;
-    for (qsizetype i = flat.size() - 1; i >= 0; --i) {
-        const int parent = i == 0 ? kTopLevel : parents[i - 1];
-        (parent == kTopLevel    ? topLevel
-         : parent == kUnderRoot ? flat[0].children
-                                : flat[parent + 1].children)
-            .prepend(std::move(flat[i]));
+    return foldTree(std::move(flat), parents);
+}
+
+QList<SelectionNode> packageSelectionTree(const QList<ManifestEntry>& entries) {
+    QList<SelectionNode> flat(1);
+    flat[0].record.docId = QStringLiteral("-1");
+    flat[0].image = kClassImage;
+    QList<qsizetype> parents{-1};
+    QHash<QString, qsizetype> classes{{QString(), 0}};
+    for (const ManifestEntry& entry : entries) {
+        const QString& code = entry.record.classCode;
+        const bool isClass = entry.kind == ManifestEntry::Kind::Class;
+        SelectionNode& node = flat.emplace_back();
+        node.record = entry.record;
+        node.image = isClass ? kClassImage : kTemplateImage;
+        parents.append(classes.value(isClass ? parentClassCode(code) : code, -1));
+        if (isClass && !classes.contains(code))
+            classes.insert(code, flat.size() - 1);
     }
-    return topLevel;
+    return foldTree(std::move(flat), parents);
 }
 
 void setChecked(SelectionNode& node, Qt::CheckState state) {

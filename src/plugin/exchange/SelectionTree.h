@@ -33,6 +33,11 @@ struct SelectionNode {
 // the root follow it at the top level. One statement whatever the catalogue's size.
 QList<SelectionNode> fillSelectionTree(const QSqlDatabase& db);
 
+// The tree of a package's entries under a root (image class, id "-1"): each entry under the first
+// class before it with its parent's code (a template: its own class code), or at the top level
+// beside the root when there is none.
+QList<SelectionNode> packageSelectionTree(const QList<ManifestEntry>& entries);
+
 // Gives the node and all its descendants the state, pending templates included.
 void setChecked(SelectionNode& node, Qt::CheckState state);
 

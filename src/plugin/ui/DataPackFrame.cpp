@@ -8,7 +8,6 @@
 #include "widgets/TreeNodes.h"
 
 #include <QHBoxLayout>
-#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -112,36 +111,7 @@ void DataPackFrame::showPackage(const QString& packagePath) {
     const std::optional<QList<ManifestEntry>> entries = readDataPack(packagePath);
     if (!entries)
         return;
-    // A flat table first, each entry with the first class node of its parent's code (a class
-    // comes before its content), or none for the top level; then folded into the tree.
-    struct Flat {
-        SelectionNode node;
-        qsizetype parent;
-    };
-    QList<Flat> flat;
-    flat.reserve(entries->size() + 1);
-    SelectionNode root;
-    root.record.docId = QStringLiteral("-1");
-    root.image = kClassImage;
-    flat.append({root, -1});
-    QHash<QString, qsizetype> classes{{QString(), 0}};
-    for (const ManifestEntry& entry : *entries) {
-        const QString& code = entry.record.classCode;
-        const bool isClass = entry.kind == ManifestEntry::Kind::Class;
-        SelectionNode node;
-        node.record = entry.record;
-        node.image = isClass ? kClassImage : kTemplateImage;
-        flat.append({node, classes.value(isClass ? code.chopped(qMin(code.size(), 4)) : code, -1)});
-        if (isClass && !classes.contains(code))
-            classes.insert(code, flat.size() - 1);
-    }
-    QList<QList<SelectionNode>> children(flat.size());
-    QList<SelectionNode> topLevel;
-    for (qsizetype i = flat.size() - 1; i >= 0; --i) {
-        flat[i].node.children = std::move(children[i]);
-        (flat[i].parent < 0 ? topLevel : children[flat[i].parent]).prepend(std::move(flat[i].node));
-    }
-    fillSelectionView(m_tree, topLevel, true);
+    fillSelectionView(m_tree, packageSelectionTree(*entries), true);
 }
 
 SelectionNode DataPackFrame::selection() const {

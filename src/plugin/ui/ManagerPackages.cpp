@@ -14,12 +14,6 @@
 
 namespace zq {
 
-namespace {
-
-const QString kTitle = QStringLiteral("系统提示");
-
-} // namespace
-
 ManagerPackages::ManagerPackages(ManagerView& view)
     : QObject(view.widget())
     , m_view(view) {
@@ -44,7 +38,7 @@ void ManagerPackages::importPackage() {
     if (path.isEmpty())
         return;
     if (!QFileInfo(path).isFile())
-        return dialogs().inform(m_view.widget(), kTitle, QStringLiteral("文件包不存在！"));
+        return dialogs().inform(m_view.widget(), noticeTitle(), QStringLiteral("文件包不存在！"));
 
     const QString hint = QStringLiteral("正在导入文档模板包...");
     SplashProcess process;
@@ -56,7 +50,7 @@ void ManagerPackages::importPackage() {
         process.stop();
         if (e.kind() == PackageError::Kind::Extraction)
             return dialogs().error(application(), QStringLiteral("提示"), e.message(), e.details());
-        return dialogs().error(m_view.widget(), kTitle, e.message(), e.details());
+        return dialogs().error(m_view.widget(), noticeTitle(), e.message(), e.details());
     }
     process.stop();
     m_view.loadTree();
@@ -64,9 +58,9 @@ void ManagerPackages::importPackage() {
 
     const QString message = QStringLiteral("模板文件导入成功！\n") + report.summary();
     if (report.refused.isEmpty())
-        dialogs().inform(m_view.widget(), kTitle, message);
+        dialogs().inform(m_view.widget(), noticeTitle(), message);
     else
-        dialogs().inform(m_view.widget(), kTitle, message, report.refused.join('\n'));
+        dialogs().inform(m_view.widget(), noticeTitle(), message, report.refused.join('\n'));
 }
 
 } // namespace zq

@@ -12,9 +12,9 @@
 #include "ui/TemplateEditing.h"
 #include "widgets/DialogService.h"
 #include "widgets/ListSorting.h"
+#include "widgets/OverrideCursor.h"
 #include "widgets/TreeNodes.h"
 #include "widgets/UiReferences.h"
-#include "widgets/WaitCursor.h"
 
 #include <QTreeWidget>
 
@@ -121,7 +121,7 @@ void ManagerTemplateOperations::openSelectedTemplate() {
 void ManagerTemplateOperations::openTemplate(const QTreeWidgetItem* row) {
     if (lacksStoredFile(m_view.widget(), row))
         return;
-    const WaitCursor wait;
+    const OverrideCursor wait(Qt::WaitCursor);
     m_view.editing().open(row->text(kColFullPath), row->text(kColMemo) + QStringLiteral(".模板"));
 }
 

@@ -16,12 +16,6 @@
 
 namespace zq {
 
-namespace {
-
-const QString kTitle = QStringLiteral("系统提示");
-
-} // namespace
-
 PackageExportDialog::PackageExportDialog(QWidget* owner, const QSqlDatabase& db)
     : QDialog(owner)
     , m_db(db) {
@@ -77,13 +71,13 @@ void PackageExportDialog::exportPackage() {
     } catch (const Error& e) {
         process.stop();
         m_exportState = ExportFailed;
-        dialogs().error(this, kTitle, e.message(), e.details());
+        dialogs().error(this, noticeTitle(), e.message(), e.details());
         return;
     }
     m_exportState = PackageWritten;
     process.stop();
     if (result.leftOut.isEmpty() && result.altered.isEmpty()) {
-        dialogs().inform(this, kTitle, QStringLiteral("模板文件导出成功！"));
+        dialogs().inform(this, noticeTitle(), QStringLiteral("模板文件导出成功！"));
     } else {
         // Not a plain success: what the package lacks or carries changed is said, and listed.
         QString text = QStringLiteral("模板文件包已写成，但与模板库不完全相同：");
@@ -93,7 +87,7 @@ void PackageExportDialog::exportPackage() {
         if (!result.altered.isEmpty())
             text += QStringLiteral("\n%1 项名称或说明中的控制字符已替换为空格。")
                         .arg(result.altered.size());
-        dialogs().warn(this, kTitle, text, (result.leftOut + result.altered).join('\n'));
+        dialogs().warn(this, noticeTitle(), text, (result.leftOut + result.altered).join('\n'));
     }
     accept();
 }

@@ -9,9 +9,9 @@
 #include "widgets/DialogService.h"
 #include "widgets/Icons.h"
 #include "widgets/ListSorting.h"
+#include "widgets/OverrideCursor.h"
 #include "widgets/TreeNodes.h"
 #include "widgets/UiReferences.h"
-#include "widgets/WaitCursor.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -270,7 +270,7 @@ void SearchDialog::openSelected() {
     // A row whose file name has no place in the store has no file to open.
     if (row->text(kResultFullPath).isEmpty())
         return dialogs().inform(this, applicationTitle(), QStringLiteral("该模板的文件不存在！"));
-    const WaitCursor wait;
+    const OverrideCursor wait(Qt::WaitCursor);
     m_editing.open(row->text(kResultFullPath), row->text(kResultCaption) + QStringLiteral(".模板"));
 }
 

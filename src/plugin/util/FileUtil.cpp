@@ -15,6 +15,10 @@ QString desktopFolder() {
     return QFileInfo(path).isDir() ? path : QString();
 }
 
+QString withSlash(const QString& folder) {
+    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+}
+
 bool openRegularFile(QFile& file, const QString& path) {
     // Not blocking: opening a FIFO for reading would wait for a writer.
     const int fd =

@@ -9,6 +9,9 @@ namespace zq {
 // The desktop folder, or the empty text when it does not exist.
 QString desktopFolder();
 
+// The folder's path with a trailing separator, whether it had one or not.
+QString withSlash(const QString& folder);
+
 // Removes the folder and everything in it, read-only and hidden entries and read-only
 // sub-folders included. A symbolic link inside is removed as a link; what it points to is never
 // touched, and a link given as the folder (with or without its separator) is left alone.

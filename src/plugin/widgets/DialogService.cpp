@@ -1,9 +1,9 @@
 #include "widgets/DialogService.h"
 
 #include "util/Error.h"
+#include "widgets/OverrideCursor.h"
 #include "widgets/UiReferences.h"
 
-#include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -11,15 +11,6 @@
 namespace zq {
 
 namespace {
-
-// One cursor shape for as long as the object lives.
-class OverrideCursor {
-public:
-    explicit OverrideCursor(Qt::CursorShape shape) { QApplication::setOverrideCursor(shape); }
-    ~OverrideCursor() { QApplication::restoreOverrideCursor(); }
-    OverrideCursor(const OverrideCursor&) = delete;
-    OverrideCursor& operator=(const OverrideCursor&) = delete;
-};
 
 // A person answering a box or filling a dialog sees the ordinary cursor, even while a handler
 // that shows the wait cursor is running.

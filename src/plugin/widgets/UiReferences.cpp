@@ -65,6 +65,10 @@ QString applicationTitle() {
     return application()->windowTitle();
 }
 
+QString noticeTitle() {
+    return QStringLiteral("系统提示");
+}
+
 QObject* findComponent(const QString& name) {
     return application()->findChild<QObject*>(name, Qt::FindChildrenRecursively);
 }

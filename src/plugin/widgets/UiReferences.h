@@ -31,6 +31,8 @@ void restoreOwnReferences();
 QWidget* application();
 // The title of the plug-in's message boxes: the application's.
 QString applicationTitle();
+// The title of the boxes that report on package and data-pack work.
+QString noticeTitle();
 // A long-lived object of the application, found by name at any depth.
 QObject* findComponent(const QString& name);
 
