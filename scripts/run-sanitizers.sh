@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 root=$PWD
 export BUILD_DIR=${BUILD_DIR:-$root/build-sanitizers}
-# The format check does not depend on the sanitizers: the plain run gives its verdict.
+# The format and clang-tidy verdicts do not depend on the sanitizers: the plain run gives them.
 export ZQ_SKIP_LINT=1
 
 bash scripts/setup-deps.sh

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages that building, running, testing and the format check need,
+# Installs the Debian 12 packages that building, running, testing and the style checks need,
 # skipping those already present. Runs as root, or through sudo otherwise.
 set -euo pipefail
 
@@ -10,7 +10,7 @@ packages=(
     fonts-wqy-microhei xvfb xauth
     postgresql python3
     libarchive-tools
-    clang-format
+    clang-format clang-tidy
 )
 
 missing=()
