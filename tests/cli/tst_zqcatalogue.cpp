@@ -451,7 +451,9 @@ private slots:
         QTest::newRow("unpacked") << "import:unpacked" << false;
         QTest::newRow("catalogued, not committed") << "import:catalogued" << false;
         QTest::newRow("committed, nothing placed") << "import:committed" << true;
-        QTest::newRow("one file placed") << "import:placing" << true;
+        // An embedded catalogue's files, its only copies, are placed before the commit.
+        QTest::newRow("one file placed")
+            << "import:placing" << !qEnvironmentVariableIsEmpty("ZQ_TEST_DATABASE");
     }
     void crashedImportLeavesNothingBehind() {
         QFETCH(QString, step);
@@ -481,7 +483,8 @@ private slots:
         QVERIFY2(check.status == 0, qPrintable(check.out + check.err));
         QVERIFY(!QFileInfo::exists(target.hostFolder() + "/~App~Temp/XTGL/DocUnZipTemplate"));
         QVERIFY(!QFileInfo::exists(target.store() + ".zq-staging"));
-        // Committed means whole: every template is catalogued, its bytes kept by the catalogue.
+        // Committed means whole: every template is catalogued, its file in the store or its
+        // bytes kept by the catalogue.
         QCOMPARE(listingsOf(target) == listings, committed);
 
         QCOMPARE(target.run({"import", package}).status, 0);

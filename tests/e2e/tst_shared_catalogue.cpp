@@ -1,7 +1,7 @@
 // Two workstations on one catalogue: the suite copies its own executable into two host folders
 // and runs each copy as a stand-in host with the plug-in loaded by name; each run works the
 // manager window through its actions and prints what it saw. The catalogue is the PostgreSQL
-// server of the test run, or else one SQLite file both hosts open.
+// server of the test run.
 
 #include "Archive.h"
 #include "HostCore.h"
@@ -266,7 +266,8 @@ private slots:
                                 hostFolder(workstation) + "tst_shared_catalogue"));
         }
         const QString url = qEnvironmentVariable("ZQ_TEST_DATABASE");
-        m_database = url.isEmpty() ? m_dir.filePath(QStringLiteral("catalogue.db")) : url;
+        QVERIFY2(!url.isEmpty(), "needs a PostgreSQL server in ZQ_TEST_DATABASE");
+        m_database = url;
         m_db = corvane::openHostDatabase(QStringLiteral("driver"), m_database, url);
         corvane::createHostSchema(m_db);
         corvane::clearCatalogue(m_db);

@@ -1,5 +1,5 @@
-// The stored files of a shared catalogue: two store folders stand for two workstations on one
-// catalogue database.
+// The stored files of a catalogue: on a shared one, two store folders stand for two workstations
+// on one catalogue database; an embedded one keeps each file once, in the store.
 
 #include "HostDatabase.h"
 #include "TestCatalogue.h"
@@ -52,6 +52,11 @@ QByteArray binaryContent(int size, quint32 seed) {
 
 } // namespace
 
+// The bytes travel between workstations only where the catalogue keeps them.
+#define REQUIRE_KEPT_BYTES(catalogue)                                                              \
+    if (!keepsFileBytes((catalogue).db()))                                                         \
+    QSKIP("an embedded catalogue keeps no bytes: one workstation")
+
 class TestTemplateFiles : public QObject {
     Q_OBJECT
 
@@ -79,6 +84,7 @@ private slots:
     // it is.
     void fileTravelsToSecondWorkstation() {
         TestCatalogue catalogue;
+        REQUIRE_KEPT_BYTES(catalogue);
         const QByteArray bytes = binaryContent(300 * 1024, 7);
         addOnFirst(catalogue, "计划.doc", bytes);
         QCOMPARE(catalogue.count("ZQ_DocTemplateFile"), 1);
@@ -133,6 +139,7 @@ private slots:
     void staleLocalCopyReplaced() {
         QFETCH(QByteArray, local);
         TestCatalogue catalogue;
+        REQUIRE_KEPT_BYTES(catalogue);
         addOnFirst(catalogue, "a.doc", "abcdefghij");
         writeFile(second() + "a.doc", local);
         QCOMPARE(readFile(ensureLocalCopy(catalogue.db(), second(), "a.doc")),
@@ -142,6 +149,7 @@ private slots:
     // Bytes in the database that do not match their hash are reported and never written.
     void corruptDatabaseCopyRefused() {
         TestCatalogue catalogue;
+        REQUIRE_KEPT_BYTES(catalogue);
         addOnFirst(catalogue, "a.doc", "abcdefghij");
         runSql(catalogue.db(), "update ZQ_DocTemplateFile set FileContent = ?",
                {QByteArray("abcdefghiX")});
@@ -166,6 +174,7 @@ private slots:
         QFETCH(QByteArray, stored);
         QFETCH(bool, damaged);
         TestCatalogue catalogue;
+        REQUIRE_KEPT_BYTES(catalogue);
         addOnFirst(catalogue, "a.doc", "abcdefghij");
         addOnFirst(catalogue, "b.doc", binaryContent(70000, 3));
         runSql(catalogue.db(),
@@ -195,6 +204,7 @@ private slots:
             Error,
             addTemplateWithFile(catalogue.db(), {"new", "new.doc", "", "", "WORD", ""}, first()));
         QCOMPARE(catalogue.count("ZQ_DocTemplateFile"), 1);
+        REQUIRE_KEPT_BYTES(catalogue);
         QCOMPARE(readFile(ensureLocalCopy(catalogue.db(), second(), "a.doc")),
                  QByteArray("version 1"));
         // The link in the first store is replaced by the catalogue's bytes, never written through.
@@ -208,6 +218,7 @@ private slots:
     // no-op.
     void editedCopyUploaded() {
         TestCatalogue catalogue;
+        REQUIRE_KEPT_BYTES(catalogue);
         addOnFirst(catalogue, "a.doc", "version 1");
         ensureLocalCopy(catalogue.db(), second(), "a.doc");
         QVERIFY(!uploadLocalCopy(catalogue.db(), second(), "a.doc"));
@@ -259,7 +270,7 @@ private slots:
             Error,
             addTemplateWithFile(catalogue.db(), {"t", fileName, "", "", "WORD", ""}, second()));
         QCOMPARE(catalogue.count("ZQ_DocTempDetail"), 1);
-        QCOMPARE(readFile(ensureLocalCopy(catalogue.db(), second(), "a.doc")), QByteArray("first"));
+        QCOMPARE(readFile(ensureLocalCopy(catalogue.db(), first(), "a.doc")), QByteArray("first"));
     }
 
     // A template added from a file: the copy takes a name free in the store and the catalogue,
@@ -309,10 +320,78 @@ private slots:
         QCOMPARE((QStringList{templates[0].caption, templates[0].fileName, templates[0].memo,
                               templates[0].typeName, templates[0].keyWord}),
                  (QStringList{"新模板", "a0.doc", "说明", "EXCEL", "关键字"}));
-        // The catalogue keeps the bytes: a workstation without the file gets them.
+        // Where the catalogue keeps the bytes, a workstation without the file gets them.
         QVERIFY(QDir().mkpath(m_second.filePath("copy")));
-        QCOMPARE(readFile(ensureLocalCopy(catalogue.db(), m_second.filePath("copy/"), "a0.doc")),
-                 QByteArray("new"));
+        const QString store = keepsFileBytes(catalogue.db()) ? m_second.filePath("copy/") : first();
+        QCOMPARE(readFile(ensureLocalCopy(catalogue.db(), store, "a0.doc")), QByteArray("new"));
+    }
+
+    // An embedded catalogue records a file's size and hash, never its bytes: the store's copy is
+    // the only one, and an edit there is what the catalogue records next.
+    void embeddedCatalogueKeepsBytesOnce() {
+        TestCatalogue catalogue;
+        if (keepsFileBytes(catalogue.db()))
+            QSKIP("a shared catalogue keeps the bytes");
+        const QByteArray bytes = binaryContent(300 * 1024, 5);
+        addOnFirst(catalogue, "a.doc", bytes);
+        const auto recorded = [&] {
+            QSqlQuery query =
+                runSql(catalogue.db(), "select FileContent is null, FileSize, FileSha256 "
+                                       "from ZQ_DocTemplateFile where DocFileName = 'a.doc'");
+            return query.next() ? QVariantList{query.value(0).toBool(), query.value(1).toLongLong(),
+                                               query.value(2).toString()}
+                                : QVariantList();
+        };
+        const auto sha = [](const QByteArray& b) {
+            return QString::fromLatin1(
+                QCryptographicHash::hash(b, QCryptographicHash::Sha256).toHex());
+        };
+        QCOMPARE(recorded(), (QVariantList{true, qint64(bytes.size()), sha(bytes)}));
+        QVERIFY(QFileInfo(catalogue.db().databaseName()).size() < bytes.size());
+
+        writeFile(first() + "a.doc", "edited in the store");
+        QCOMPARE(readFile(ensureLocalCopy(catalogue.db(), first(), "a.doc")),
+                 QByteArray("edited in the store"));
+        QVERIFY(uploadLocalCopy(catalogue.db(), first(), "a.doc"));
+        QCOMPARE(recorded(), (QVariantList{true, qint64(19), sha("edited in the store")}));
+        QCOMPARE(damagedKeptFiles(catalogue.db()), QStringList());
+    }
+
+    // An embedded catalogue from before kept the bytes in a column that could not be empty: it
+    // takes files without bytes from now on, and the bytes it kept still serve and are checked.
+    void olderEmbeddedCatalogueStillServes() {
+        if (!qEnvironmentVariableIsEmpty("ZQ_TEST_DATABASE"))
+            QSKIP("embedded catalogues only");
+        const QString file = m_second.filePath("older.db");
+        {
+            QSqlDatabase db = corvane::openHostDatabase("older", file, {});
+            runSql(db, "create table ZQ_DocTemplateFile (DocFileName varchar(260) not null "
+                       "primary key, FileContent blob not null, FileSize bigint not null, "
+                       "FileSha256 varchar(64) not null, FileModified bigint not null)");
+            const QByteArray sound = "sound bytes";
+            const QString soundSha = QString::fromLatin1(
+                QCryptographicHash::hash(sound, QCryptographicHash::Sha256).toHex());
+            runSql(db, "insert into ZQ_DocTemplateFile values(?, ?, ?, ?, 0), (?, ?, ?, ?, 0)",
+                   {"a.doc", sound, sound.size(), soundSha, "b.doc", QByteArray("cut"),
+                    sound.size(), soundSha});
+            runSql(db, "create table ZQ_DocTempDetail (DocID integer primary key, "
+                       "DocFileName varchar(260))");
+            runSql(db, "insert into ZQ_DocTempDetail(DocFileName) values('a.doc'), ('b.doc')");
+            db.close();
+        }
+        QSqlDatabase::removeDatabase("older");
+        const auto closeIt = qScopeGuard([] { QSqlDatabase::removeDatabase("older again"); });
+        QSqlDatabase db = corvane::openHostDatabase("older again", file, {});
+        QCOMPARE(readFile(ensureLocalCopy(db, first(), "a.doc")), QByteArray("sound bytes"));
+        QCOMPARE(damagedKeptFiles(db), QStringList{"b.doc"});
+        writeFile(first() + "c.doc", "new");
+        runSql(db, "insert into ZQ_DocTempDetail(DocFileName) values('c.doc')");
+        insertTemplateFile(db, first(), "c.doc");
+        QVERIFY(sqlValue(db, "select FileContent is null from ZQ_DocTemplateFile "
+                             "where DocFileName = 'c.doc'")
+                    .toBool());
+        db.close();
+        db = QSqlDatabase();
     }
 
     // A new stored file never takes a name the catalogue knows, even when this workstation's
@@ -351,6 +430,7 @@ private slots:
                 QFile::remove(first() + QStringLiteral("stray%1.doc").arg(i));
         });
         TestCatalogue catalogue;
+        REQUIRE_KEPT_BYTES(catalogue);
         addOnFirst(catalogue, "in-table.doc", "t");
         catalogue.addTemplate("old", "", "old.doc");
         catalogue.addTemplate("old twin", "", "old.doc");

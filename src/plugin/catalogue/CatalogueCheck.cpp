@@ -66,7 +66,8 @@ void checkStoredFiles(const QSqlDatabase& db, const QString& storeFolder, bool h
     const QSet<QString>& inStore = store.files;
     ensureTemplateFileTable(db);
     const QSet<QString> inCatalogue =
-        columnValues(db, QStringLiteral("select DocFileName from ZQ_DocTemplateFile"));
+        columnValues(db, QStringLiteral("select DocFileName from ZQ_DocTemplateFile "
+                                        "where FileContent is not null"));
     QSet<QString> named;
     QMap<QString, QList<qint64>> rowsOfFile;
     QList<CatalogueFinding> missing;

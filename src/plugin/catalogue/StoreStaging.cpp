@@ -3,6 +3,7 @@
 #include "catalogue/Sql.h"
 #include "catalogue/TemplateFiles.h"
 #include "catalogue/TemplateStore.h"
+#include "util/CrashPoint.h"
 #include "util/Error.h"
 #include "util/FileUtil.h"
 
@@ -81,13 +82,54 @@ void StoreStaging::place(const QString& source, const QString& fileName) {
     QFile::remove(source);
 }
 
-void StoreStaging::expect(const QString& fileName) {
+void StoreStaging::expect(const QStringList& fileNames) {
+    if (fileNames.isEmpty())
+        return;
     QFile journal(folder() + kJournal);
-    const QByteArray line = fileName.toUtf8() + '\n';
-    // On disk before the file appears, or a crash could leave the file without its note.
-    if (!journal.open(QIODevice::Append) || journal.write(line) != line.size() ||
+    const QByteArray lines = fileNames.join(QLatin1Char('\n')).toUtf8() + '\n';
+    // On disk before the files appear, or a crash could leave a file without its note.
+    if (!journal.open(QIODevice::Append) || journal.write(lines) != lines.size() ||
         !journal.flush() || ::fsync(journal.handle()) != 0)
-        throw placingError(fileName);
+        throw placingError(fileNames.first());
+}
+
+QStringList StoreStaging::placeAndCommit(const QSqlDatabase& db, Transaction& transaction,
+                                         const QList<std::pair<QString, QString>>& files) {
+    QStringList failures;
+    if (keepsFileBytes(db)) {
+        transaction.commit();
+        crashPoint("import:committed");
+        for (const auto& [source, fileName] : files) {
+            try {
+                place(source, fileName);
+                crashPoint("import:placing");
+            } catch (const Error& e) {
+                failures.append(e.message());
+            }
+        }
+        return failures;
+    }
+    QStringList names;
+    for (const auto& file : files)
+        names.append(file.second);
+    expect(names);
+    QStringList placedNew;
+    try {
+        for (const auto& [source, fileName] : files) {
+            const bool isNew = !QFileInfo::exists(m_store + fileName);
+            place(source, fileName);
+            if (isNew)
+                placedNew.append(fileName);
+            crashPoint("import:placing");
+        }
+        transaction.commit();
+    } catch (...) {
+        for (const QString& fileName : std::as_const(placedNew))
+            QFile::remove(m_store + fileName);
+        throw;
+    }
+    crashPoint("import:committed");
+    return failures;
 }
 
 void sweepStaleStaging(const QSqlDatabase& db, const QString& store) {
@@ -113,37 +155,19 @@ void sweepStaleStaging(const QSqlDatabase& db, const QString& store) {
     staging.rmdir(root);
 }
 
-void checkStoreRoom(const QSqlDatabase& db, const QString& store, qint64 bytes,
-                    const QString& movedFrom) {
+void checkStoreRoom(const QString& store, qint64 bytes, const QString& movedFrom) {
     const QString storePath = QDir(store).absolutePath();
     if (::access(QFile::encodeName(storePath).constData(), W_OK) != 0)
         throw Error(QStringLiteral("模板库文件夹只读"),
                     QStringLiteral("“%1”不能写入：%2").arg(storePath, qt_error_string(errno)));
-    struct Need {
-        QStorageInfo volume;
-        qint64 bytes;
-    };
-    QList<Need> needs;
-    const auto need = [&](const QString& path) {
-        const QStorageInfo volume(path);
-        if (!volume.isValid())
-            return;
-        for (Need& n : needs)
-            if (n.volume == volume)
-                return void(n.bytes += bytes);
-        needs.append({volume, bytes});
-    };
-    if (movedFrom.isEmpty() || QStorageInfo(movedFrom) != QStorageInfo(storePath))
-        need(storePath);
-    if (!isPostgres(db))
-        need(QFileInfo(db.databaseName()).absolutePath());
-    for (const Need& n : std::as_const(needs))
-        if (n.volume.bytesAvailable() < n.bytes)
-            throw Error(QStringLiteral("模板库所在磁盘空间不足"),
-                        QStringLiteral("“%1”还需要 %2 MB，可用 %3 MB。")
-                            .arg(n.volume.rootPath())
-                            .arg((n.bytes + (1 << 20) - 1) >> 20)
-                            .arg(n.volume.bytesAvailable() >> 20));
+    const QStorageInfo volume(storePath);
+    const bool moved = !movedFrom.isEmpty() && QStorageInfo(movedFrom) == volume;
+    if (!moved && volume.isValid() && volume.bytesAvailable() < bytes)
+        throw Error(QStringLiteral("模板库所在磁盘空间不足"),
+                    QStringLiteral("“%1”还需要 %2 MB，可用 %3 MB。")
+                        .arg(volume.rootPath())
+                        .arg((bytes + (1 << 20) - 1) >> 20)
+                        .arg(volume.bytesAvailable() >> 20));
 }
 
 } // namespace zq

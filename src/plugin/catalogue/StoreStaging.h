@@ -1,9 +1,14 @@
 #pragma once
 
+#include <QList>
 #include <QSqlDatabase>
 #include <QString>
+#include <QStringList>
+#include <utility>
 
 namespace zq {
+
+class Transaction;
 
 // Work that puts files into the template store, made safe against a crash: a folder of its own
 // inside the store (so a rename from it never crosses a file system) holds the copies waiting
@@ -28,8 +33,17 @@ public:
     // instead of writing through it. A file on another file system is staged first, so the
     // store never holds a half-written file. Throws when the file cannot be placed.
     void place(const QString& source, const QString& fileName);
-    // Notes, before the file appears, that the store file of this name has no committed row yet.
-    void expect(const QString& fileName);
+    // Notes, before the files appear, that the store files of these names have no committed row
+    // yet.
+    void expect(const QStringList& fileNames);
+
+    // Moves each file (source path, bare name) into the store and commits the transaction, in
+    // the order that survives a crash. Where the catalogue keeps the bytes: commit, then place;
+    // a file that cannot be placed is fetched from the catalogue when next needed, and the
+    // reasons are given. Where the store's file is the only copy: journal, place, then commit; a
+    // file that cannot be placed fails the whole, and the new files placed are taken back.
+    QStringList placeAndCommit(const QSqlDatabase& db, Transaction& transaction,
+                               const QList<std::pair<QString, QString>>& files);
 
 private:
     QString folder();
@@ -45,10 +59,8 @@ private:
 void sweepStaleStaging(const QSqlDatabase& db, const QString& store);
 
 // Throws, naming the cause, when the store cannot take `bytes` more of template files: a
-// read-only folder ("模板库文件夹只读"), or too little free space ("模板库所在磁盘空间不足")
-// where they go — the store's file system, unless they are moved there from `movedFrom` on the
-// same one, and an embedded catalogue's, which keeps the bytes as well.
-void checkStoreRoom(const QSqlDatabase& db, const QString& store, qint64 bytes,
-                    const QString& movedFrom = {});
+// read-only folder ("模板库文件夹只读"), or too little free space on the store's file system
+// ("模板库所在磁盘空间不足"), unless they are moved there from `movedFrom` on the same one.
+void checkStoreRoom(const QString& store, qint64 bytes, const QString& movedFrom = {});
 
 } // namespace zq

@@ -44,11 +44,13 @@ QByteArray readLocalFile(const QString& path) {
 
 enum class Write { Insert, InsertIfAbsent, Upsert };
 
-// Puts the bytes of the local file into the database under the stored name.
+// Records the local file under the stored name: its size and hash, and its bytes where the
+// catalogue keeps them.
 void writeFileRow(const QSqlDatabase& db, const QString& path, const QString& fileName,
                   Write mode) {
     const QByteArray bytes = readLocalFile(path);
     const QString sha256 = sha256Hex(bytes);
+    const qint64 size = bytes.size();
     const qint64 modified = modifiedMsecs(QFileInfo(path));
     const QString conflict = mode == Write::Insert ? QString()
                              : mode == Write::InsertIfAbsent
@@ -64,11 +66,12 @@ void writeFileRow(const QSqlDatabase& db, const QString& path, const QString& fi
         conflict;
     if (PGconn* pg = postgresConnection(db))
         runPostgres(pg, sql,
-                    {fileName.toUtf8(), bytes, QByteArray::number(bytes.size()), sha256.toLatin1(),
+                    {fileName.toUtf8(), bytes, QByteArray::number(size), sha256.toLatin1(),
                      QByteArray::number(modified)},
                     1);
-    else
-        runSql(db, sql, {fileName, bytes, qint64(bytes.size()), sha256, modified});
+    else // the store's copy is the only one
+        runSql(db, sql,
+               {fileName, QVariant(QMetaType::fromType<QByteArray>()), size, sha256, modified});
     rememberHash(path, sha256);
 }
 
@@ -82,18 +85,20 @@ struct StoredFile {
 struct FileCheck {
     qint64 size;
     QString sha256;
+    bool kept; // the catalogue holds the bytes
 };
 
 // The size and hash of the database's copy. The query is done with before the bytes are read
 // on the same connection.
 std::optional<FileCheck> storedCheck(const QSqlDatabase& db, const QString& fileName) {
-    QSqlQuery query = runSql(
-        db,
-        QStringLiteral("select FileSize, FileSha256 from ZQ_DocTemplateFile where DocFileName = ?"),
-        {fileName});
+    QSqlQuery query = runSql(db,
+                             QStringLiteral("select FileSize, FileSha256, FileContent is not null "
+                                            "from ZQ_DocTemplateFile where DocFileName = ?"),
+                             {fileName});
     if (!query.next())
         return std::nullopt;
-    return FileCheck{query.value(0).toLongLong(), query.value(1).toString()};
+    return FileCheck{query.value(0).toLongLong(), query.value(1).toString(),
+                     query.value(2).toBool()};
 }
 
 std::optional<StoredFile> readFileRow(const QSqlDatabase& db, const QString& fileName) {
@@ -115,7 +120,30 @@ std::optional<StoredFile> readFileRow(const QSqlDatabase& db, const QString& fil
                       query.value(2).toString(), query.value(3).toLongLong()};
 }
 
+// SQLite catalogues made before their bytes lived in the store alone had the column not null;
+// SQLite changes that only by making the table again. The bytes already kept stay.
+void allowFilesWithoutBytes(const QSqlDatabase& db, const QString& columns) {
+    const bool notNull = sqlValue(db, QStringLiteral("select \"notnull\" from "
+                                                     "pragma_table_info('ZQ_DocTemplateFile') "
+                                                     "where name = 'FileContent'"))
+                             .toBool();
+    if (!notNull)
+        return;
+    Transaction transaction(db);
+    runSql(db, QStringLiteral("create table ZQ_DocTemplateFile_new (%1)").arg(columns));
+    runSql(db, QStringLiteral("insert into ZQ_DocTemplateFile_new select DocFileName, "
+                              "FileContent, FileSize, FileSha256, FileModified "
+                              "from ZQ_DocTemplateFile"));
+    runSql(db, QStringLiteral("drop table ZQ_DocTemplateFile"));
+    runSql(db, QStringLiteral("alter table ZQ_DocTemplateFile_new rename to ZQ_DocTemplateFile"));
+    transaction.commit();
+}
+
 } // namespace
+
+bool keepsFileBytes(const QSqlDatabase& db) {
+    return isPostgres(db);
+}
 
 void ensureTemplateFileTable(const QSqlDatabase& db) {
     // Once per database a connection reaches; the statement itself is harmless when repeated.
@@ -125,13 +153,16 @@ void ensureTemplateFileTable(const QSqlDatabase& db) {
                         db.databaseName();
     if (ensured.contains(key))
         return;
-    runSql(db, QStringLiteral("create table if not exists ZQ_DocTemplateFile ("
-                              "DocFileName varchar(260) not null primary key, "
-                              "FileContent %1 not null, "
-                              "FileSize bigint not null, "
-                              "FileSha256 varchar(64) not null, "
-                              "FileModified bigint not null)")
-                   .arg(isPostgres(db) ? QStringLiteral("bytea") : QStringLiteral("blob")));
+    const QString columns =
+        QStringLiteral("DocFileName varchar(260) not null primary key, "
+                       "FileContent %1, "
+                       "FileSize bigint not null, "
+                       "FileSha256 varchar(64) not null, "
+                       "FileModified bigint not null")
+            .arg(isPostgres(db) ? QStringLiteral("bytea not null") : QStringLiteral("blob"));
+    runSql(db, QStringLiteral("create table if not exists ZQ_DocTemplateFile (%1)").arg(columns));
+    if (!isPostgres(db))
+        allowFilesWithoutBytes(db, columns);
     runSql(db, QStringLiteral("create table if not exists ZQ_DocTemplateSetting ("
                               "SettingName varchar(1000) not null primary key, "
                               "SettingValue varchar(200) not null)"));
@@ -153,8 +184,8 @@ QSet<QString> keptFileNamesOfClass(const QSqlDatabase& db, const QString& classC
     QSqlQuery kept =
         runSql(db,
                QStringLiteral("select distinct f.DocFileName from ZQ_DocTemplateFile f "
-                              "join ZQ_DocTempDetail d on d.DocFileName = "
-                              "f.DocFileName where d.DocSortID = ?"),
+                              "join ZQ_DocTempDetail d on d.DocFileName = f.DocFileName "
+                              "where d.DocSortID = ? and f.FileContent is not null"),
                {classCode});
     QSet<QString> names;
     while (kept.next())
@@ -244,7 +275,7 @@ qint64 addStoredTemplate(const QSqlDatabase& db, TemplateRow& row, const QString
         if (taken(row.fileName)) {
             const QString name = freeStoredName(withSlash(folder), row.fileName, taken);
             if (staging)
-                staging->expect(name);
+                staging->expect({name});
             if (!QFile::rename(withSlash(folder) + row.fileName, withSlash(folder) + name))
                 throw Error(QStringLiteral("无法写入模板文件“%1”。").arg(withSlash(folder) + name));
             row.fileName = name;
@@ -329,7 +360,8 @@ QString ensureLocalCopy(const QSqlDatabase& db, const QString& folder, const QSt
         }
         return path;
     }
-    if (!isCurrent(QFileInfo(path), *stored) && !fetchLocalCopy(db, folder, fileName))
+    if (stored->kept && !isCurrent(QFileInfo(path), *stored) &&
+        !fetchLocalCopy(db, folder, fileName))
         throw Error(QStringLiteral("数据库中的模板文件“%1”已损坏（大小或校验值不符），"
                                    "没有使用。")
                         .arg(fileName));
@@ -347,13 +379,14 @@ QSet<QString> ensureLocalCopies(const QSqlDatabase& db, const QString& folder,
         const QStringList names = fileNames.mid(at, kNamesPerStatement);
         QHash<QString, FileCheck> stored;
         QSqlQuery query = runSql(db,
-                                 QStringLiteral("select DocFileName, FileSize, FileSha256 from "
-                                                "ZQ_DocTemplateFile where DocFileName in (%1)")
+                                 QStringLiteral("select DocFileName, FileSize, FileSha256 "
+                                                "from ZQ_DocTemplateFile where DocFileName "
+                                                "in (%1) and FileContent is not null")
                                      .arg(placeholders(names.size())),
                                  QVariantList(names.cbegin(), names.cend()));
         while (query.next())
             stored.insert(query.value(0).toString(),
-                          {query.value(1).toLongLong(), query.value(2).toString()});
+                          {query.value(1).toLongLong(), query.value(2).toString(), true});
         for (const QString& fileName : names) {
             const auto found = stored.constFind(fileName);
             if (isBareName(fileName) && found != stored.cend() &&
@@ -372,8 +405,9 @@ QStringList damagedKeptFiles(const QSqlDatabase& db) {
         // Hashed on the server: the bytes never cross the network.
         QSqlQuery query =
             runSql(db, QStringLiteral("select DocFileName from ZQ_DocTemplateFile "
-                                      "where length(FileContent) <> FileSize "
-                                      "or encode(sha256(FileContent), 'hex') <> FileSha256 "
+                                      "where FileContent is not null and ("
+                                      "length(FileContent) <> FileSize "
+                                      "or encode(sha256(FileContent), 'hex') <> FileSha256) "
                                       "order by DocFileName"));
         while (query.next())
             damaged.append(query.value(0).toString());
@@ -381,6 +415,7 @@ QStringList damagedKeptFiles(const QSqlDatabase& db) {
     }
     QSqlQuery query = runSql(db, QStringLiteral("select DocFileName, FileContent, FileSize, "
                                                 "FileSha256 from ZQ_DocTemplateFile "
+                                                "where FileContent is not null "
                                                 "order by DocFileName"));
     while (query.next()) {
         const QByteArray bytes = query.value(1).toByteArray();
@@ -466,6 +501,8 @@ int uploadMissingFiles(const QSqlDatabase& db, const QString& folder,
 int uploadMissingFilesOnce(const QSqlDatabase& db, const QString& folder,
                            const std::function<void(int done, int total)>& progress) {
     ensureTemplateFileTable(db);
+    if (!keepsFileBytes(db))
+        return 0;
     // One mark per workstation's store: each holds its own files from before.
     const QString marker = QStringLiteral("StoreFilesUploaded|%1|%2")
                                .arg(QSysInfo::machineHostName(), QDir(folder).absolutePath());

@@ -10,10 +10,16 @@
 
 namespace zq {
 
-// A catalogue shared by several workstations keeps the bytes of every stored template file in
-// the database, beside the template rows (table ZQ_DocTemplateFile, keyed by the stored file
-// name). The store folder is this workstation's copy: it is brought up to date from the
-// database whenever a step needs a file, and local changes are sent back.
+// The catalogue records every stored template file (table ZQ_DocTemplateFile, keyed by the
+// stored file name) with its size and SHA-256. A catalogue shared by several workstations
+// (PostgreSQL) keeps the bytes too: the store folder is this workstation's copy, brought up to
+// date from the database whenever a step needs a file, and local changes are sent back. An
+// embedded catalogue (SQLite, one workstation) keeps no bytes: the store's file is the only
+// copy, so every template lives once on disk. Bytes kept by older embedded catalogues still
+// serve until their file is written again.
+
+// Whether files written from now on keep their bytes in the catalogue.
+bool keepsFileBytes(const QSqlDatabase& db);
 
 // Creates the table of stored files when it is missing. Every function below calls it.
 void ensureTemplateFileTable(const QSqlDatabase& db);
@@ -22,17 +28,17 @@ void ensureTemplateFileTable(const QSqlDatabase& db);
 // template row naming it), so that a new stored file may not take it.
 bool storedNameTaken(const QSqlDatabase& db, const QString& fileName);
 
-// The stored file names of the class's own templates whose bytes the database keeps, in one
+// The stored file names of the class's own templates whose bytes the catalogue keeps, in one
 // statement: such a file is not missing, wherever this workstation's copy is.
 QSet<QString> keptFileNamesOfClass(const QSqlDatabase& db, const QString& classCode);
 
-// Puts the bytes of the file `fileName` of the store folder into the database as a new stored
+// Records the file `fileName` of the store folder (and its bytes, where kept) as a new stored
 // file. Call it in the transaction that inserts the template row: when it throws (unreadable
 // file, name already in the database, database failure) nothing may be catalogued.
 void insertTemplateFile(const QSqlDatabase& db, const QString& folder, const QString& fileName);
 
-// Puts the bytes of the folder's file into the database in place of what is stored under its
-// name (last writer wins). Call it in the transaction that inserts or updates the template row.
+// Records the folder's file in place of what is stored under its name (last writer wins). Call it
+// in the transaction that inserts or updates the template row.
 void replaceTemplateFile(const QSqlDatabase& db, const QString& folder, const QString& fileName);
 
 // Inserts the template rows, each passed by checkTemplateRow and filed in a class the caller's
@@ -63,7 +69,8 @@ bool deleteTemplateAndFile(const QSqlDatabase& db, qint64 docId);
 
 // Makes the folder's copy of the stored file current and gives its full path: when it is
 // missing or differs from the database's (size and SHA-256), the database's bytes are checked
-// against their hash and written under a temporary name, then renamed over it. When the
+// against their hash and written under a temporary name, then renamed over it. Where the
+// catalogue keeps no bytes the folder's copy stands as it is. When the
 // database lacks the file, the folder's copy stands as it is if a template row names the file;
 // otherwise the template was deleted elsewhere and a copy left here is removed. Gives the empty
 // text only for a name that is no bare file name. Throws when the database's bytes do not
@@ -77,7 +84,7 @@ QString ensureLocalCopy(const QSqlDatabase& db, const QString& folder, const QSt
 QSet<QString> ensureLocalCopies(const QSqlDatabase& db, const QString& folder,
                                 const QStringList& fileNames);
 
-// The stored file names whose bytes in the database do not match their recorded size and
+// The stored file names whose bytes kept in the database do not match their recorded size and
 // SHA-256, by name. Reads every byte the catalogue keeps.
 QStringList damagedKeptFiles(const QSqlDatabase& db);
 
@@ -99,7 +106,8 @@ bool uploadLocalCopy(const QSqlDatabase& db, const QString& folder, const QStrin
 int uploadMissingFiles(const QSqlDatabase& db, const QString& folder,
                        const std::function<void(int done, int total)>& progress = {});
 
-// uploadMissingFiles once per catalogue and workstation's store, as the manager opens: a mark
+// uploadMissingFiles once per catalogue and workstation's store, as the manager opens, where the
+// catalogue keeps the bytes: a mark
 // in the catalogue tells that it was done, so later opens cost nothing that grows with the
 // store. Files put into the store behind the catalogue's back later are for
 // `zqcatalogue repair`.

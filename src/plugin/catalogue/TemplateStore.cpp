@@ -91,7 +91,7 @@ QString copyToStore(const QString& sourcePath, const QString& folder,
         staging = &own.emplace(target);
     const QString staged = staging->stage(sourcePath);
     fileName = freeStoredName(target, fileName, nameTaken);
-    staging->expect(fileName);
+    staging->expect({fileName});
     staging->place(staged, fileName);
     return target + fileName;
 }

@@ -209,23 +209,16 @@ DataPackReport importDataPack(const QSqlDatabase& db, const QList<ManifestEntry>
         qint64 bytes = 0;
         for (const TemplateRecord& t : std::as_const(templates))
             bytes += QFileInfo(source + t.fileName).size();
-        checkStoreRoom(db, store, bytes);
+        checkStoreRoom(store, bytes);
     }
-    // The copies wait in the store's staging folder until the rows are committed.
+    // The copies wait in the store's staging folder, on the store's file system.
     StoreStaging staging(store);
-    QStringList staged;
+    QList<std::pair<QString, QString>> placing;
     for (const TemplateRecord& t : std::as_const(templates)) {
         replaceTemplateFile(db, source, t.fileName);
-        staged.append(staging.stage(source + t.fileName));
+        placing.append({staging.stage(source + t.fileName), t.fileName});
     }
-    transaction.commit();
-    for (qsizetype i = 0; i < templates.size(); ++i) {
-        try {
-            staging.place(staged[i], templates[i].fileName);
-        } catch (const Error& e) {
-            report.refused.append(e.message());
-        }
-    }
+    report.refused += staging.placeAndCommit(db, transaction, placing);
     return report;
 }
 

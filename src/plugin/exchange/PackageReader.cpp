@@ -313,7 +313,7 @@ ImportReport importPackage(const QSqlDatabase& db, const QString& packagePath,
     if (mode == ImportMode::Apply) {
         if (!QDir().mkpath(store))
             throw Error(QStringLiteral("无法创建模板文件夹“%1”。").arg(store));
-        checkStoreRoom(db, store, unpackedBytes(manifest), unpack);
+        checkStoreRoom(store, unpackedBytes(manifest), unpack);
     }
     Transaction transaction(db);
     const int total = int(manifest.entries.size());
@@ -327,18 +327,11 @@ ImportReport importPackage(const QSqlDatabase& db, const QString& packagePath,
         if (mode == ImportMode::DryRun)
             return;
         crashPoint("import:catalogued");
-        transaction.commit();
-        crashPoint("import:committed");
-        // The rows and bytes are in the catalogue now: a file that cannot be placed here is
-        // fetched from there when it is next needed.
-        StoreStaging staging(store);
-        for (const QString& fileName : std::as_const(importer.toPlace)) {
-            try {
-                staging.place(unpack + fileName, fileName);
-                crashPoint("import:placing");
-            } catch (const Error&) {
-            }
-        }
+        QList<std::pair<QString, QString>> files;
+        for (const QString& fileName : std::as_const(importer.toPlace))
+            files.append({unpack + fileName, fileName});
+        // A file the catalogue keeps and that cannot be placed here is fetched when needed.
+        StoreStaging(store).placeAndCommit(db, transaction, files);
     };
     try {
         for (const ManifestEntry& entry : manifest.entries)
