@@ -134,7 +134,7 @@ void generateCatalogue(const QSqlDatabase& db, int classes, int templates, quint
             codes.isEmpty() || i % 100 == 0
                 ? QString()
                 : codes[below(i % 4 ? codes.size() : (codes.size() + 9) / 10)];
-        const QString word = kWords[below(kWords.size())];
+        const QString& word = kWords[below(kWords.size())];
         const QString fileName = i % 7 == 0 ? QString() : QStringLiteral("模板%1.doc").arg(i);
         templateRows.add({QStringLiteral("%1审计底稿%2").arg(word).arg(i), fileName,
                           QStringLiteral("%1的标准格式").arg(word), classCode,

@@ -54,7 +54,7 @@ void writeCrashPackage(const QSqlDatabase& db, const QString& package) {
         const QString name = kPrefix + QString::number(i) + QStringLiteral(".doc");
         QFile file(storedFilePath(name));
         file.open(QIODevice::WriteOnly);
-        file.write(QByteArray(8 * 1024, char('a' + i % 26)));
+        file.write(QByteArray(8192, char('a' + i % 26)));
         insertTemplate(
             db, {name, name, QString(), QStringLiteral("0001"), QStringLiteral("WORD"), QString()});
     }

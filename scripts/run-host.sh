@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the host and everything it loads, and starts the stand-in
 # host corvane with the template manager open on its embedded SQLite catalogue. Extra
-# arguments go to corvane (see README).
+# arguments go to corvane (see docs/user-guide.md).
 # BUILD_DIR picks the build folder (default: build/ in the repository).
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything with warnings as errors, starts a throwaway
-# PostgreSQL cluster for the catalogue tests and runs every test. Exits with ctest's status.
-# BUILD_DIR picks the build folder (default: build/ in the repository).
+# Installs what is missing, checks the formatting, builds everything with warnings as errors,
+# starts a throwaway PostgreSQL cluster for the catalogue tests, runs every test and then
+# clang-tidy. Fails when any of them fails.
+# BUILD_DIR picks the build folder (default: build/ in the repository); ZQ_SKIP_LINT=1 leaves
+# out the format check and clang-tidy (the sanitizer run does, having its own purpose).
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 root=$PWD
@@ -12,6 +14,14 @@ step() { printf '\n== %s\n' "$*"; }
 
 step "Dependencies"
 bash scripts/setup-deps.sh
+
+lint=1
+[[ ${ZQ_SKIP_LINT:-} == 1 ]] && lint=0
+status=0
+if ((lint)); then
+    step "Format"
+    bash scripts/check-format.sh || status=1
+fi
 
 step "PostgreSQL: throwaway cluster"
 # PostgreSQL refuses to run as root: as root, the cluster belongs to the postgres user.
@@ -86,7 +96,11 @@ cd "$build_dir"
 total=$(ctest -N | sed -n 's/^Total Tests: //p')
 postgres=$(ctest -N -R '_postgres$' | sed -n 's/^Total Tests: //p')
 step "Tests: $total, of which $postgres against PostgreSQL"
-status=0
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure --no-tests=error -j2 --timeout 600 ||
     status=$?
+
+if ((lint)); then
+    step "clang-tidy"
+    bash "$root/scripts/run-clang-tidy.sh" "$build_dir" || status=1
+fi
 exit "$status"

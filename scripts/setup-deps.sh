@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages that building, running and testing need, skipping those
-# already present. Runs as root, or through sudo otherwise.
+# Installs the Debian 12 packages that building, running, testing and the style checks need,
+# skipping those already present. Runs as root, or through sudo otherwise.
 set -euo pipefail
 
 packages=(
@@ -10,6 +10,7 @@ packages=(
     fonts-wqy-microhei xvfb xauth
     postgresql python3
     libarchive-tools
+    clang-format clang-tidy
 )
 
 missing=()

@@ -55,11 +55,11 @@ int listClassTree(const CommandContext& context) {
     }
     QString text;
     for (const ClassRecord& record : classes)
-        text +=
-            QStringLiteral("%1%2  %3  [%4]\n")
-                .arg(QString(2 * std::max(0, classCodeDepth(record.code) - 1), QLatin1Char(' ')),
-                     record.code, record.name)
-                .arg(counts.value(record.code));
+        text += QStringLiteral("%1%2  %3  [%4]\n")
+                    .arg(QString(qsizetype(2) * std::max(0, classCodeDepth(record.code) - 1),
+                                 QLatin1Char(' ')),
+                         record.code, record.name)
+                    .arg(counts.value(record.code));
     text += QStringLiteral("%1 classes, %2 templates (%3 filed under no class)\n")
                 .arg(classes.size())
                 .arg(total)

@@ -27,7 +27,7 @@ namespace corvane {
 
 namespace {
 
-constexpr qsizetype kBlock = 64 * 1024;
+constexpr qsizetype kBlock = qsizetype(64) * 1024;
 
 // libarchive converts entry names by the thread's locale: UTF-8 while it works.
 class Utf8Locale {

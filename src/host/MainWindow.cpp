@@ -46,7 +46,7 @@ QString packageResult(const QString& step, int result) {
 QStringList treeLines(const QTreeWidget* tree) {
     QStringList lines;
     for (QTreeWidgetItemIterator it(const_cast<QTreeWidget*>(tree)); *it; ++it) {
-        int depth = 0;
+        qsizetype depth = 0;
         for (const QTreeWidgetItem* up = (*it)->parent(); up; up = up->parent())
             ++depth;
         QString line = QString(depth * 2, QLatin1Char(' ')) + (*it)->text(0);

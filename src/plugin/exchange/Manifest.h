@@ -8,7 +8,7 @@
 #include <QStringList>
 #include <memory>
 
-struct _xmlTextWriter;
+struct _xmlTextWriter; // NOLINT(bugprone-reserved-identifier): libxml2's own name
 
 namespace zq {
 

@@ -38,7 +38,7 @@ namespace zq {
 
 namespace {
 
-QMenu* addSubmenu(QWidget* owner, QList<QAction*> actions) {
+QMenu* addSubmenu(QWidget* owner, const QList<QAction*>& actions) {
     auto* menu = new QMenu(QStringLiteral("添加"), owner);
     menu->setIcon(imageListIcon(13));
     menu->addActions(actions);
