@@ -12,6 +12,7 @@
 // FILE, for the stand-in host (corvane --database FILE).
 #include "Bench.h"
 #include "HostDatabase.h"
+#include "util/Error.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -133,6 +134,9 @@ int main(int argc, char** argv) {
             }
         }
         return agreed ? 0 : 1;
+    } catch (const zq::Error& e) {
+        std::fprintf(stderr, "zqbench: %s %s\n", qPrintable(e.message()), qPrintable(e.details()));
+        return 1;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "zqbench: %s\n", e.what());
         return 1;

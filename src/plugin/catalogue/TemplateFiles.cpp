@@ -213,11 +213,38 @@ void insertTemplatesWithFiles(const QSqlDatabase& db, const QList<TemplateRow>& 
     ensureTemplateFileTable(db);
     PGconn* pg = postgresConnection(db);
     if (!pg) {
+        // Each statement prepared once for the whole batch; an embedded catalogue records the
+        // files' size and hash, never their bytes.
+        QList<QVariantList> details(6);
+        QList<QVariantList> files(5);
         for (const TemplateRow& row : rows) {
-            insertTemplate(db, row);
-            if (withFiles)
-                insertTemplateFile(db, folder, row.fileName);
+            const QStringList values{row.caption.trimmed(), row.fileName, row.memo.trimmed(),
+                                     row.classCode,         row.typeName, row.keyWord};
+            // A batch binds a null text as NULL; the columns take the empty text.
+            for (qsizetype i = 0; i < values.size(); ++i)
+                details[i].append(values[i].isNull() ? QStringLiteral("") : values[i]);
+            if (!withFiles)
+                continue;
+            if (!isBareName(row.fileName))
+                throw Error(QStringLiteral("“%1”不是模板文件夹中的文件名。").arg(row.fileName));
+            const QString path = withSlash(folder) + row.fileName;
+            const QByteArray bytes = readLocalFile(path);
+            const QString sha256 = sha256Hex(bytes);
+            files[0].append(row.fileName);
+            files[1].append(QVariant(QMetaType::fromType<QByteArray>()));
+            files[2].append(qint64(bytes.size()));
+            files[3].append(sha256);
+            files[4].append(modifiedMsecs(QFileInfo(path)));
+            rememberHash(path, sha256);
         }
+        runSqlBatch(db,
+                    QStringLiteral("insert into ZQ_DocTempDetail(DocCaption, DocFileName, DocMemo, "
+                                   "DocSortID, DocTypeName, DocKeyWord) values(?, ?, ?, ?, ?, ?)"),
+                    details);
+        runSqlBatch(db,
+                    QStringLiteral("insert into ZQ_DocTemplateFile(DocFileName, FileContent, "
+                                   "FileSize, FileSha256, FileModified) values(?, ?, ?, ?, ?)"),
+                    files);
         return;
     }
     PostgresCopy rowCopy(pg, QStringLiteral("ZQ_DocTempDetail(DocCaption, DocFileName, DocMemo, "
