@@ -120,7 +120,7 @@ private slots:
         QFETCH(QString, className);
         Docs f;
         f.selectNode(code);
-        const int rowsBefore = f.list()->topLevelItemCount();
+        const int rowsBefore = f.rowCount();
         f.addThroughDialog(f.source("plan.doc"));
 
         const QString storedPath = storedFilePath(f.prefix + "plan.doc");
@@ -136,9 +136,9 @@ private slots:
         QCOMPARE(f.column(docId, "DocSortID").toString(), code);
         QCOMPARE(f.column(docId, "DocTypeName").toString(), QString("WORD"));
         QCOMPARE(f.column(docId, "DocKeyWord").toString(), QString("关键字"));
-        QCOMPARE(f.list()->topLevelItemCount(), rowsBefore + 1);
+        QCOMPARE(f.rowCount(), rowsBefore + 1);
         QCOMPARE(f.rows().last(), QString("名称|说明|%1|%2|Word文档|11").arg(className).arg(docId));
-        QCOMPARE(f.list()->topLevelItem(rowsBefore)->text(kColFullPath), storedPath);
+        QCOMPARE(f.cell(rowsBefore, kColFullPath), storedPath);
     }
 
     void hostRefusalLeavesNothing() {
@@ -189,12 +189,12 @@ private slots:
         Docs f;
         f.selectNode("0001");
         f.selectRow("00010001");
-        const int rowsBefore = f.list()->topLevelItemCount();
+        const int rowsBefore = f.rowCount();
         f.addThroughDialog(f.source("plan.doc"));
         QCOMPARE(sqlValue(f.catalogue.db(), "select DocSortID from ZQ_DocTempDetail").toString(),
                  QString("00010001"));
         QCOMPARE(f.host.calls.value(0).value(6), QString("文档模板分类信息\\A\\A1"));
-        QCOMPARE(f.list()->topLevelItemCount(), rowsBefore);
+        QCOMPARE(f.rowCount(), rowsBefore);
     }
 
     // A template whose stored file is gone is greyed and says so; one with its file is not,
@@ -207,10 +207,13 @@ private slots:
         insertTemplateFile(f.catalogue.db(), templateStorePath(), f.prefix + "kept.doc");
         QVERIFY(QFile::remove(storedFilePath(f.prefix + "kept.doc")));
         f.trigger("ActRefresh");
-        QCOMPARE(f.row(QString::number(missing))->toolTip(kColCaption), QString("模板文件不存在"));
-        QCOMPARE(imageIndex(f.row(QString::number(missing))), int(kTemplateImage));
-        QVERIFY(f.row(QString::number(present))->toolTip(kColCaption).isEmpty());
-        QVERIFY(f.row(QString::number(kept))->toolTip(kColCaption).isEmpty());
+        QCOMPARE(f.row(QString::number(missing)).data(Qt::ToolTipRole).toString(),
+                 QString("模板文件不存在"));
+        QCOMPARE(f.row(QString::number(missing)).data(kImageRole).toInt(), int(kTemplateImage));
+        QVERIFY(f.row(QString::number(present)).data(Qt::ToolTipRole).toString().isEmpty());
+        QVERIFY(f.row(QString::number(kept)).data(Qt::ToolTipRole).toString().isEmpty());
+        for (const auto& [doc, gone] : {std::pair{present, false}, {missing, true}, {kept, false}})
+            QCOMPARE(f.row(QString::number(doc)).data(ReportListModel::MissingRole).toBool(), gone);
     }
 
     void sameFileTwice() {
@@ -236,7 +239,7 @@ private slots:
         f.dialogs.answers.enqueue(true);
         f.trigger("ActDeleteDoc");
         QCOMPARE(f.dialogs.texts("ask"), QStringList{"确定删除该模板文件吗？"});
-        QVERIFY(!f.row(QString::number(gone)));
+        QVERIFY(!f.row(QString::number(gone)).isValid());
         QVERIFY(f.column(gone, "DocID").isNull());
         QVERIFY(f.dialogs.texts("error").isEmpty());
 
@@ -247,7 +250,7 @@ private slots:
         QCOMPARE(f.stored(), QStringList{f.prefix + "shared.doc"});
         f.selectRow(QString::number(second));
         f.trigger("ActDeleteDoc"); // cancelled
-        QVERIFY(f.row(QString::number(second)));
+        QVERIFY(f.row(QString::number(second)).isValid());
         f.dialogs.answers.enqueue(true);
         f.trigger("ActDeleteDoc");
         QVERIFY(f.stored().isEmpty());
@@ -285,7 +288,7 @@ private slots:
                {fileName, doc});
         f.trigger("ActRefresh");
         f.selectRow(QString::number(doc));
-        QCOMPARE(imageIndex(f.row(QString::number(doc))), 11);
+        QCOMPARE(f.row(QString::number(doc)).data(kImageRole).toInt(), 11);
         QVERIFY(f.act("ActeditDoc")->isEnabled());
 
         for (const char* action : {"ActeditDoc", "ActPreview", "ActReg"})
@@ -295,7 +298,7 @@ private slots:
 
         f.dialogs.answers.enqueue(true);
         f.trigger("ActDeleteDoc");
-        QVERIFY(!f.row(QString::number(doc)));
+        QVERIFY(!f.row(QString::number(doc)).isValid());
         QCOMPARE(f.catalogue.count("ZQ_DocTempDetail"), 0);
         QVERIFY(QFile::exists(victim));
     }
@@ -340,7 +343,7 @@ private slots:
         QCOMPARE(f.column(doc, "DocMemo").toString(), QString("新说明"));
         QCOMPARE(f.column(doc, "DocFileName").toString(), f.prefix + "keep.doc");
         QCOMPARE(f.stored(), QStringList{f.prefix + "keep.doc"});
-        QCOMPARE(f.row(QString::number(doc))->text(kColCaption), QString("新名"));
+        QCOMPARE(f.cell(f.row(QString::number(doc)).row(), kColCaption), QString("新名"));
 
         // A class row's code is no document number: nothing is offered, nothing changes.
         const qint64 numbered = f.catalogue.addTemplate("编号一", "");
@@ -398,7 +401,7 @@ private slots:
         f.window->show();
         QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
         const auto doubleClickRow = [&](const QString& id) {
-            const QPoint at = f.list()->visualItemRect(f.row(id)).center();
+            const QPoint at = f.list()->visualRect(f.row(id)).center();
             QTest::mouseClick(f.list()->viewport(), Qt::LeftButton, {}, at);
             QTest::mouseDClick(f.list()->viewport(), Qt::LeftButton, {}, at);
         };

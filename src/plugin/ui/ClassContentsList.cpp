@@ -3,52 +3,36 @@
 #include "catalogue/TemplateDocuments.h"
 #include "catalogue/TemplateFiles.h"
 #include "catalogue/TemplateStore.h"
-#include "ui/ManagerView.h"
-#include "widgets/Icons.h"
-#include "widgets/TreeNodes.h"
 
-#include <QApplication>
 #include <QFileInfo>
-#include <QPalette>
-#include <QTreeWidgetItem>
 
 namespace zq {
 
-namespace {
-
-// A template row whose stored file is gone: greyed, and saying why.
-void markMissingFile(QTreeWidgetItem* row) {
-    static const QIcon greyed(imageListIcon(kTemplateImage).pixmap(16, QIcon::Disabled));
-    row->setIcon(kColCaption, greyed);
-    for (int column : {kColCaption, kColMemo, kColClassName}) {
-        row->setForeground(column,
-                           QApplication::palette().brush(QPalette::Disabled, QPalette::Text));
-        row->setToolTip(column, QStringLiteral("模板文件不存在"));
-    }
-}
-
-} // namespace
-
-QList<QTreeWidgetItem*> classContentItems(const QSqlDatabase& db, const QString& classCode) {
+QList<ReportRow> classContentRows(const QSqlDatabase& db, const QString& classCode) {
     const QList<ClassContentRow> rows = readClassContents(db, classCode);
     const QSet<QString> kept = keptFileNamesOfClass(db, classCode);
     const QString store = templateStorePath();
-    QList<QTreeWidgetItem*> items;
-    items.reserve(rows.size());
+    QList<ReportRow> result;
+    result.reserve(rows.size());
     for (const ClassContentRow& row : rows) {
+        ReportRow listed;
+        listed.kind = row.image == kClassImage ? RowKind::Class : RowKind::Template;
+        listed.caption = row.caption;
+        listed.memo = row.memo;
+        listed.className = row.className;
+        if (listed.isClass())
+            listed.classCode = row.id;
+        else
+            listed.docId = row.id.toLongLong();
+        listed.typeCaption = row.typeCaption;
         // A class row carries the store and its blank, as the host has always seen it.
-        const QString path =
-            row.image == kClassImage ? store + row.fileName : storedFilePath(row.fileName);
-        auto* item = new QTreeWidgetItem(
-            QStringList{row.caption, row.memo, row.className, row.id, row.typeCaption, path});
-        setImageIndex(item, row.image);
+        listed.filePath = listed.isClass() ? store + row.fileName : storedFilePath(row.fileName);
         // Missing only when neither the catalogue nor this workstation has it.
-        if (row.image == kTemplateImage && !kept.contains(row.fileName) &&
-            !QFileInfo::exists(store + row.fileName))
-            markMissingFile(item);
-        items.append(item);
+        listed.missing = !listed.isClass() && !kept.contains(row.fileName) &&
+                         !QFileInfo::exists(store + row.fileName);
+        result.append(listed);
     }
-    return items;
+    return result;
 }
 
 } // namespace zq

@@ -31,10 +31,6 @@ int imageIndex(const QTreeWidgetItem* item) {
     return item ? item->data(0, kImageRole).toInt() : -1;
 }
 
-bool isClassRow(const QTreeWidgetItem* row) {
-    return imageIndex(row) == kClassImage;
-}
-
 QString rootNodeText() {
     return rootClassName();
 }
