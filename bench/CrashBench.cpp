@@ -64,8 +64,10 @@ bool crashBench(const Engine& engine) {
             QFile file(storedFilePath(name));
             file.open(QIODevice::WriteOnly);
             file.write(QByteArray(8 * 1024, char('a' + i % 26)));
-            insertTemplate(db, {name, name, QString(), QStringLiteral("0001"),
-                                QStringLiteral("WORD"), QString()});
+            insertTemplate(db, {.caption = name,
+                                .fileName = name,
+                                .typeName = QStringLiteral("WORD"),
+                                .classCode = QStringLiteral("0001")});
         }
         transaction.commit();
         QList<SelectionNode> tree = fillSelectionTree(db);

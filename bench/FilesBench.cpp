@@ -81,8 +81,10 @@ bool filesBench(const Engine& engine) {
     };
     const auto row = [](const QString& stored) {
         const QString name = QFileInfo(stored).fileName();
-        return TemplateRow{
-            name, name, QString(), QStringLiteral("0001"), QStringLiteral("WORD"), QString()};
+        return TemplateRecord{.caption = name,
+                              .fileName = name,
+                              .typeName = QStringLiteral("WORD"),
+                              .classCode = QStringLiteral("0001")};
     };
     const auto taken = [&](const QString& name) { return storedNameTaken(db, name); };
 

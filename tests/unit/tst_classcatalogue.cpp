@@ -155,7 +155,10 @@ private slots:
             [&] { addChildClass(db, "0001", "乙", "", shown); },
             [&] { insertClass(db, "00010001", "乙", ""); },
             [&] {
-                insertTemplate(db, {"模板", "a.doc", "", "0001", "WORD", ""});
+                insertTemplate(db, {.caption = "模板",
+                                    .fileName = "a.doc",
+                                    .typeName = "WORD",
+                                    .classCode = "0001"});
             },
         };
         for (const auto& add : adds) {
@@ -350,8 +353,12 @@ private slots:
             else if (target.startsWith("updateClass"))
                 updateClass(db, "0001", arg(".name"), arg(".memo"));
             else if (target.startsWith("insertTemplate"))
-                insertTemplate(db, {arg(".caption"), arg(".file"), arg(".memo"), "0001",
-                                    arg(".type"), arg(".keyword")});
+                insertTemplate(db, {.caption = arg(".caption"),
+                                    .fileName = arg(".file"),
+                                    .memo = arg(".memo"),
+                                    .typeName = arg(".type"),
+                                    .keyWord = arg(".keyword"),
+                                    .classCode = "0001"});
             else
                 updateTemplateText(db, doc, arg(".caption"), arg(".memo"));
             QFAIL("the text was accepted");
@@ -377,11 +384,15 @@ private slots:
         insertClass(db, "0001", name, memo);
         QCOMPARE(readClassRows(db)[0].name, name);
         QCOMPARE(readClassRows(db)[0].memo, memo);
-        const TemplateRow row{name,   QString(260, 'f'), memo,
-                              "0001", QString(100, 'T'), QString(500, 'k')};
+        const TemplateRecord row{.caption = name,
+                                 .fileName = QString(260, 'f'),
+                                 .memo = memo,
+                                 .typeName = QString(100, 'T'),
+                                 .keyWord = QString(500, 'k'),
+                                 .classCode = "0001"};
         const qint64 doc = insertTemplate(db, row);
         const TemplateRecord stored = readClassTemplates(db, "0001").value(0);
-        QCOMPARE(stored.docId, QString::number(doc));
+        QCOMPARE(stored.docId, doc);
         QCOMPARE((QStringList{stored.caption, stored.fileName, stored.memo, stored.typeName,
                               stored.keyWord}),
                  (QStringList{row.caption, row.fileName, row.memo, row.typeName, row.keyWord}));
@@ -424,10 +435,15 @@ private slots:
     void templateRowsCarryTheirTypeCaptionAndTheirOwnId() {
         TestCatalogue catalogue;
         catalogue.addClass("0001", "审计计划");
-        const qint64 first =
-            insertTemplate(catalogue.db(), {" 计划 ", "a.doc", " 说明 ", "0001", "WORD", "关键字"});
-        const qint64 second =
-            insertTemplate(catalogue.db(), {"表格", "b.xls", "", "0001", "未知类型", ""});
+        const qint64 first = insertTemplate(catalogue.db(), {.caption = " 计划 ",
+                                                             .fileName = "a.doc",
+                                                             .memo = " 说明 ",
+                                                             .typeName = "WORD",
+                                                             .keyWord = "关键字",
+                                                             .classCode = "0001"});
+        const qint64 second = insertTemplate(
+            catalogue.db(),
+            {.caption = "表格", .fileName = "b.xls", .typeName = "未知类型", .classCode = "0001"});
         QVERIFY(second != first);
         const QList<ClassContentRow> rows = readClassContents(catalogue.db(), "0001");
         QCOMPARE(rows.size(), 2);

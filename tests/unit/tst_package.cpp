@@ -137,7 +137,7 @@ ManifestEntry classEntry(const QString& code, const QString& name, const QString
 
 ManifestEntry templateEntry(const QString& caption, const QString& file, const QString& code) {
     ManifestEntry e{ManifestEntry::Kind::Template, {}};
-    e.record = {QString(), caption, file, "说明", "WORD", "关键字", code};
+    e.record = {0, caption, file, "说明", "WORD", "关键字", code};
     return e;
 }
 
@@ -564,8 +564,10 @@ private slots:
                     // and template 二.
                     if (stage == PackageStage::Cataloguing && done == 1) {
                         insertClass(other, "0002", "乙", "");
-                        addTemplateWithFile(other, {"二", x.p + "2.doc", "", "0001", "", ""},
-                                            elsewhere.path());
+                        addTemplateWithFile(
+                            other,
+                            {.caption = "二", .fileName = x.p + "2.doc", .classCode = "0001"},
+                            elsewhere.path());
                     }
                 });
             other.close();

@@ -10,7 +10,7 @@
 
 namespace zq {
 
-void checkTemplateRow(const TemplateRow& row) {
+void checkTemplateRow(const TemplateRecord& row) {
     checkText(TextField::Caption, row.caption.trimmed());
     checkText(TextField::FileName, row.fileName);
     checkText(TextField::Memo, row.memo.trimmed());
@@ -18,7 +18,7 @@ void checkTemplateRow(const TemplateRow& row) {
     checkText(TextField::KeyWord, row.keyWord);
 }
 
-qint64 insertTemplate(const QSqlDatabase& db, const TemplateRow& row) {
+qint64 insertTemplate(const QSqlDatabase& db, const TemplateRecord& row) {
     checkTemplateRow(row);
     Transaction transaction(db);
     requireClass(db, row.classCode);
@@ -114,7 +114,7 @@ namespace {
 QList<TemplateRecord> readTemplates(QSqlQuery query) {
     QList<TemplateRecord> templates;
     while (query.next())
-        templates.append({query.value(0).toString(), query.value(1).toString(),
+        templates.append({query.value(0).toLongLong(), query.value(1).toString(),
                           query.value(2).toString(), query.value(3).toString(),
                           query.value(4).toString(), query.value(5).toString(),
                           query.value(6).toString()});

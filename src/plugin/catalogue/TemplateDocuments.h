@@ -9,21 +9,12 @@
 
 namespace zq {
 
-// The values of a new template row.
-struct TemplateRow {
-    QString caption;
-    QString fileName;
-    QString memo;
-    QString classCode;
-    QString typeName;
-    QString keyWord;
-};
-
 // Refuses, as insertTemplate does, a row whose texts the catalogue cannot store.
-void checkTemplateRow(const TemplateRow& row);
+void checkTemplateRow(const TemplateRecord& row);
 // Inserts the row (caption and description without surrounding blanks) into its class, which
-// must exist, and returns the DocID the database gave that very row.
-qint64 insertTemplate(const QSqlDatabase& db, const TemplateRow& row);
+// must exist, and returns the DocID the database gave that very row; the record's own DocID
+// plays no part.
+qint64 insertTemplate(const QSqlDatabase& db, const TemplateRecord& row);
 void updateTemplateText(const QSqlDatabase& db, qint64 docId, const QString& caption,
                         const QString& memo);
 void deleteTemplateRow(const QSqlDatabase& db, qint64 docId);

@@ -182,12 +182,12 @@ void replaceTemplateFile(const QSqlDatabase& db, const QString& folder, const QS
     writeTemplateFile(db, folder, fileName, Write::Upsert);
 }
 
-void insertTemplatesWithFiles(const QSqlDatabase& db, const QList<TemplateRow>& rows,
+void insertTemplatesWithFiles(const QSqlDatabase& db, const QList<TemplateRecord>& rows,
                               const QString& folder, bool withFiles) {
     ensureTemplateFileTable(db);
     PGconn* pg = postgresConnection(db);
     if (!pg) {
-        for (const TemplateRow& row : rows) {
+        for (const TemplateRecord& row : rows) {
             insertTemplate(db, row);
             if (withFiles)
                 insertTemplateFile(db, folder, row.fileName);
@@ -196,7 +196,7 @@ void insertTemplatesWithFiles(const QSqlDatabase& db, const QList<TemplateRow>& 
     }
     PostgresCopy rowCopy(pg, QStringLiteral("ZQ_DocTempDetail(DocCaption, DocFileName, DocMemo, "
                                             "DocSortID, DocTypeName, DocKeyWord)"));
-    for (const TemplateRow& row : rows)
+    for (const TemplateRecord& row : rows)
         rowCopy.row({row.caption.trimmed().toUtf8(), row.fileName.toUtf8(),
                      row.memo.trimmed().toUtf8(), row.classCode.toUtf8(), row.typeName.toUtf8(),
                      row.keyWord.toUtf8()});
@@ -210,7 +210,7 @@ void insertTemplatesWithFiles(const QSqlDatabase& db, const QList<TemplateRow>& 
                               "and 'lz4' = any(enumvals)"));
     PostgresCopy fileCopy(pg, QStringLiteral("ZQ_DocTemplateFile(DocFileName, FileContent, "
                                              "FileSize, FileSha256, FileModified)"));
-    for (const TemplateRow& row : rows) {
+    for (const TemplateRecord& row : rows) {
         if (!isBareName(row.fileName))
             throw Error(QStringLiteral("“%1”不是模板文件夹中的文件名。").arg(row.fileName));
         const QString path = withSlash(folder) + row.fileName;
@@ -221,7 +221,8 @@ void insertTemplatesWithFiles(const QSqlDatabase& db, const QList<TemplateRow>& 
     fileCopy.finish();
 }
 
-qint64 addTemplateWithFile(const QSqlDatabase& db, const TemplateRow& row, const QString& folder) {
+qint64 addTemplateWithFile(const QSqlDatabase& db, const TemplateRecord& row,
+                           const QString& folder) {
     ensureTemplateFileTable(db);
     Transaction transaction(db);
     const qint64 docId = insertTemplate(db, row);
@@ -230,7 +231,7 @@ qint64 addTemplateWithFile(const QSqlDatabase& db, const TemplateRow& row, const
     return docId;
 }
 
-qint64 addStoredTemplate(const QSqlDatabase& db, TemplateRow& row, const QString& folder,
+qint64 addStoredTemplate(const QSqlDatabase& db, TemplateRecord& row, const QString& folder,
                          StoreStaging* staging) {
     ensureTemplateFileTable(db);
     return retryOnConflict(db, [&] {

@@ -121,7 +121,7 @@ void DataPackFrame::showPackage(const QString& packagePath) {
     QList<Flat> flat;
     flat.reserve(entries->size() + 1);
     SelectionNode root;
-    root.record.docId = QStringLiteral("-1");
+    root.record.docId = -1;
     root.image = kClassImage;
     flat.append({root, -1});
     QHash<QString, qsizetype> classes{{QString(), 0}};

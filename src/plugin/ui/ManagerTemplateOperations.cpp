@@ -58,15 +58,16 @@ void ManagerTemplateOperations::addTemplate() {
         return;
     const QSqlDatabase& db = m_view.database();
     AddTemplateDialog dialog(application());
-    TemplateRow added;
+    TemplateRecord added;
     qint64 docId = -1;
     // Stored while the dialog is open, so that a failure keeps what was typed. A refusal of
     // the host closes the dialog and catalogues nothing.
     dialog.setSave([&] {
         const QString classPath = classPathText(target).mid(1);
-        added = TemplateRow{dialog.name(), {}, dialog.memo(), nodeClassCode(target), {}, {}};
+        added = {
+            .caption = dialog.name(), .memo = dialog.memo(), .classCode = nodeClassCode(target)};
         docId = addTemplateFile(db, templateStorePath(), dialog.filePath(), added,
-                                [&classPath](TemplateRow& row, const QString& stored) {
+                                [&classPath](TemplateRecord& row, const QString& stored) {
                                     QString name = row.caption;
                                     QString memo = row.memo;
                                     return hostPlatform().ZQImportNewRes(name, row.typeName, memo,
