@@ -45,11 +45,14 @@ QStringList listTexts(const QTreeView* list) {
     return texts;
 }
 
-QStringList contentTexts(const QList<ClassContentRow>& rows) {
+QStringList contentTexts(const ClassContents& contents) {
     QStringList texts;
-    for (const ClassContentRow& row : rows)
-        texts.append(row.caption + '|' + row.memo + '|' + row.className + '|' + row.id + '|' +
-                     QString::number(row.image));
+    for (const ClassRecord& c : contents.classes)
+        texts.append(c.name + '|' + c.memo + '|' + '|' + c.code + '|' +
+                     QString::number(kClassImage));
+    for (const ListedTemplate& t : contents.templates)
+        texts.append(t.record.caption + '|' + t.record.memo + '|' + t.className + '|' +
+                     QString::number(t.record.docId) + '|' + QString::number(kTemplateImage));
     return texts;
 }
 

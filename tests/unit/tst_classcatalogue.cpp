@@ -173,7 +173,8 @@ private slots:
         QCOMPARE(catalogue.count("ZQ_DocInfoMaster"), 0);
         QCOMPARE(catalogue.count("ZQ_DocTempDetail"), 0);
         QCOMPARE(addChildClass(db, "", "丙", "", "0001"), QString("0001"));
-        QVERIFY(readClassContents(db, "0001").isEmpty());
+        const ClassContents contents = readClassContents(db, "0001");
+        QVERIFY(contents.classes.isEmpty() && contents.templates.isEmpty());
     }
 
     // Several workstations add under one parent at once: no error, no code twice, every add
@@ -215,7 +216,7 @@ private slots:
         QCOMPARE(codes.size(), workers * adds);
         QCOMPARE(QSet<QString>(codes.begin(), codes.end()).size(), codes.size());
         shared.run([&](QSqlDatabase& db) {
-            QCOMPARE(readClassContents(db, "0001").size(), workers * adds);
+            QCOMPARE(readClassContents(db, "0001").classes.size(), workers * adds);
         });
     }
 
@@ -426,9 +427,13 @@ private slots:
         catalogue.addTemplate("深处模板", "00010001");
 
         QStringList seen;
-        for (const ClassContentRow& row : readClassContents(catalogue.db(), code))
-            seen.append(
-                QStringList{row.caption, row.className, QString::number(row.image)}.join('|'));
+        const ClassContents contents = readClassContents(catalogue.db(), code);
+        for (const ClassRecord& listed : contents.classes)
+            seen.append(QStringList{listed.name, "", QString::number(kClassImage)}.join('|'));
+        for (const ListedTemplate& listed : contents.templates)
+            seen.append(QStringList{listed.record.caption, listed.className,
+                                    QString::number(kTemplateImage)}
+                            .join('|'));
         QCOMPARE(seen, rows);
     }
 
@@ -445,11 +450,13 @@ private slots:
             catalogue.db(),
             {.caption = "表格", .fileName = "b.xls", .typeName = "未知类型", .classCode = "0001"});
         QVERIFY(second != first);
-        const QList<ClassContentRow> rows = readClassContents(catalogue.db(), "0001");
+        const QList<ListedTemplate> rows = readClassContents(catalogue.db(), "0001").templates;
         QCOMPARE(rows.size(), 2);
-        QCOMPARE(rows[0].id, QString::number(first));
-        QCOMPARE(rows[0].caption, QString("计划"));
-        QCOMPARE(rows[0].memo, QString("说明"));
+        const TemplateRecord& record = rows[0].record;
+        QCOMPARE(record.docId, first);
+        QCOMPARE((QStringList{record.caption, record.fileName, record.memo, record.typeName,
+                              record.keyWord, record.classCode}),
+                 (QStringList{"计划", "a.doc", "说明", "WORD", "关键字", "0001"}));
         QCOMPARE(rows[0].typeCaption, QString("Word文档"));
         QCOMPARE(typeCaptionOf(catalogue.db(), "WORD"), QString("Word文档"));
         QCOMPARE(rows[1].typeCaption, QString());

@@ -9,30 +9,29 @@
 namespace zq {
 
 QList<ReportRow> classContentRows(const QSqlDatabase& db, const QString& classCode) {
-    const QList<ClassContentRow> rows = readClassContents(db, classCode);
+    const ClassContents contents = readClassContents(db, classCode);
     const QSet<QString> kept = keptFileNamesOfClass(db, classCode);
     const QString store = templateStorePath();
-    QList<ReportRow> result;
-    result.reserve(rows.size());
-    for (const ClassContentRow& row : rows) {
-        ReportRow listed;
-        listed.kind = row.image == kClassImage ? RowKind::Class : RowKind::Template;
-        listed.caption = row.caption;
-        listed.memo = row.memo;
-        listed.className = row.className;
-        if (listed.isClass())
-            listed.classCode = row.id;
-        else
-            listed.docId = row.id.toLongLong();
-        listed.typeCaption = row.typeCaption;
-        // A class row carries the store and its blank, as the host has always seen it.
-        listed.filePath = listed.isClass() ? store + row.fileName : storedFilePath(row.fileName);
-        // Missing only when neither the catalogue nor this workstation has it.
-        listed.missing = !listed.isClass() && !kept.contains(row.fileName) &&
-                         !QFileInfo::exists(store + row.fileName);
-        result.append(listed);
+    QList<ReportRow> rows;
+    rows.reserve(contents.classes.size() + contents.templates.size());
+    for (const ClassRecord& listed : contents.classes) {
+        ReportRow row;
+        row.kind = RowKind::Class;
+        row.caption = listed.name;
+        row.memo = listed.memo;
+        row.classCode = listed.code;
+        // The store and a blank, as the host has always seen it on a class row.
+        row.filePath = store + QLatin1Char(' ');
+        rows.append(row);
     }
-    return result;
+    for (const ListedTemplate& listed : contents.templates) {
+        ReportRow row = templateReportRow(listed);
+        // Missing only when neither the catalogue nor this workstation has it.
+        const QString& fileName = listed.record.fileName;
+        row.missing = !kept.contains(fileName) && !QFileInfo::exists(store + fileName);
+        rows.append(row);
+    }
+    return rows;
 }
 
 } // namespace zq

@@ -226,7 +226,7 @@ void SearchDialog::chooseClass() {
 void SearchDialog::search() {
     if (m_withinLast->isChecked() && m_resultRows->rowCount() == 0)
         return;
-    QList<ClassContentRow> rows;
+    QList<ListedTemplate> rows;
     try {
         rows = searchTemplates(m_db, criteria());
     } catch (const SearchRefused& refusal) {
@@ -240,16 +240,9 @@ void SearchDialog::search() {
     QList<qint64> ids;
     found.reserve(rows.size());
     ids.reserve(rows.size());
-    for (const ClassContentRow& row : std::as_const(rows)) {
-        ReportRow listed;
-        listed.caption = row.caption;
-        listed.memo = row.memo;
-        listed.className = row.className;
-        listed.docId = row.id.toLongLong();
-        listed.typeCaption = row.typeCaption;
-        listed.filePath = storedFilePath(row.fileName);
-        found.append(listed);
-        ids.append(listed.docId);
+    for (const ListedTemplate& listed : std::as_const(rows)) {
+        found.append(templateReportRow(listed));
+        ids.append(listed.record.docId);
     }
     m_sortColumn = -1;
     m_results->header()->setSortIndicatorShown(false);

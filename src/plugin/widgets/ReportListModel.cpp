@@ -1,6 +1,7 @@
 #include "widgets/ReportListModel.h"
 
 #include "catalogue/TemplateDocuments.h"
+#include "catalogue/TemplateStore.h"
 #include "widgets/DialogControls.h"
 #include "widgets/Icons.h"
 #include "widgets/ListSorting.h"
@@ -16,6 +17,17 @@ namespace zq {
 
 QString ReportRow::idText() const {
     return isClass() ? classCode : QString::number(docId);
+}
+
+ReportRow templateReportRow(const ListedTemplate& listed) {
+    ReportRow row;
+    row.caption = listed.record.caption;
+    row.memo = listed.record.memo;
+    row.className = listed.className;
+    row.docId = listed.record.docId;
+    row.typeCaption = listed.typeCaption;
+    row.filePath = storedFilePath(listed.record.fileName);
+    return row;
 }
 
 ReportListModel::ReportListModel(QList<ReportField> columns, QStringList headers, QObject* parent)

@@ -8,6 +8,8 @@ class QTreeView;
 
 namespace zq {
 
+struct ListedTemplate;
+
 enum class RowKind { Class, Template };
 
 // A row of a report list: a class, or a template with its class's name and its type's caption.
@@ -26,6 +28,10 @@ struct ReportRow {
     // The class code of a class row, the DocID of a template row.
     QString idText() const;
 };
+
+// The row of a template, with the full path of its file in the store (empty for a file name
+// that has no place there).
+ReportRow templateReportRow(const ListedTemplate& listed);
 
 // What a column of a report list shows.
 enum class ReportField { Caption, Memo, ClassName, Id, TypeCaption, FilePath };
