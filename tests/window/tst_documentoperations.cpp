@@ -466,7 +466,7 @@ private slots:
         test::ScriptedDialogs dialogs;
         test::ScriptedDialogsScope scope(dialogs);
         EditTemplateDialog dialog(nullptr);
-        dialog.setTemplate("7", "  ", "说明");
+        dialog.setTemplate(7, "  ", "说明");
         dialog.findChild<QPushButton*>("BtBtnOK")->click();
         QCOMPARE(dialogs.texts("inform"), QStringList{"模板文件名称不能为空，请重新输入！"});
         QCOMPARE(dialog.result(), int(QDialog::Rejected));

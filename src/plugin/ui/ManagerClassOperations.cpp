@@ -48,10 +48,10 @@ void ManagerClassOperations::renameClass() {
 void ManagerClassOperations::editClassNode(QTreeWidgetItem* node) {
     if (!node || !node->parent())
         return;
-    const QStringList record = nodeRecord(node);
+    const ClassRecord record = ClassRecord::fromList(nodeRecord(node));
     ClassDialog dialog(application());
     dialog.setWindowTitle(QStringLiteral("修改模板分类名称"));
-    dialog.setClass(record.value(0), record.value(1), record.value(2));
+    dialog.setClass(record.code, record.name, record.memo);
     dialog.setSave([&] {
         updateClass(m_view.database(), dialog.code(), dialog.name().trimmed(),
                     dialog.memo().trimmed());

@@ -80,7 +80,7 @@ void ManagerTemplateOperations::addTemplate() {
     ReportRow row;
     row.caption = dialog.name().trimmed();
     row.memo = dialog.memo().trimmed();
-    row.className = nodeRecord(node).value(1);
+    row.className = ClassRecord::fromList(nodeRecord(node)).name;
     row.docId = docId;
     row.typeCaption = typeCaptionOf(db, added.typeName);
     row.filePath = templateStorePath() + added.fileName;
@@ -107,7 +107,7 @@ void ManagerTemplateOperations::editTemplateDescription() {
         return;
     const qint64 docId = row->docId;
     EditTemplateDialog dialog(application());
-    dialog.setTemplate(QString::number(docId), row->caption, row->memo);
+    dialog.setTemplate(docId, row->caption, row->memo);
     dialog.setSave(
         [&] { updateTemplateText(m_view.database(), docId, dialog.name(), dialog.memo()); });
     if (dialogs().exec(&dialog) != QDialog::Accepted)

@@ -93,7 +93,8 @@ void loadClassTree(QTreeWidget* tree, const QSqlDatabase& db, ClassRecordForm fo
 
 QString nodeClassCode(const QTreeWidgetItem* item) {
     const QStringList record = nodeRecord(item);
-    return record.size() >= 7 ? record[6] : record.value(0);
+    return record.size() >= 7 ? TemplateRecord::fromList(record).classCode
+                              : ClassRecord::fromList(record).code;
 }
 
 QString classPathText(const QTreeWidgetItem* item) {
