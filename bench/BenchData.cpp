@@ -76,17 +76,22 @@ void generateLargeClass(const QSqlDatabase& db, const QString& code, int templat
     for (int i = 1; i <= 10; ++i) {
         const QString child = code + QStringLiteral("%1").arg(i, 4, 10, QLatin1Char('0'));
         insertClass(db, child, QStringLiteral("子分类%1").arg(i), QString());
-        insertTemplate(db,
-                       {QStringLiteral("子分类模板%1").arg(i), QStringLiteral("%1.doc").arg(child),
-                        QString(), child, QStringLiteral("WORD"), QString()});
+        insertTemplate(db, {.caption = QStringLiteral("子分类模板%1").arg(i),
+                            .fileName = QStringLiteral("%1.doc").arg(child),
+                            .typeName = QStringLiteral("WORD"),
+                            .classCode = child});
     }
     for (int i = 0; i < templates; ++i) {
         const QString caption = QStringLiteral("底稿模板%1-%2").arg(code).arg(i);
         // Every seventh template has no stored file: its row carries the class image.
         const QString fileName =
             i % 7 == 0 ? QString() : QStringLiteral("%1_%2.doc").arg(code).arg(i);
-        insertTemplate(db, {caption, fileName, QStringLiteral("说明 %1").arg(i), code,
-                            kTypes[i % kTypes.size()], QStringLiteral("关键字%1").arg(i % 13)});
+        insertTemplate(db, {.caption = caption,
+                            .fileName = fileName,
+                            .memo = QStringLiteral("说明 %1").arg(i),
+                            .typeName = kTypes[i % kTypes.size()],
+                            .keyWord = QStringLiteral("关键字%1").arg(i % 13),
+                            .classCode = code});
     }
     transaction.commit();
 }

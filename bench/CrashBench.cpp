@@ -55,8 +55,10 @@ void writeCrashPackage(const QSqlDatabase& db, const QString& package) {
         QFile file(storedFilePath(name));
         file.open(QIODevice::WriteOnly);
         file.write(QByteArray(8192, char('a' + i % 26)));
-        insertTemplate(
-            db, {name, name, QString(), QStringLiteral("0001"), QStringLiteral("WORD"), QString()});
+        insertTemplate(db, {.caption = name,
+                            .fileName = name,
+                            .typeName = QStringLiteral("WORD"),
+                            .classCode = QStringLiteral("0001")});
     }
     transaction.commit();
     QList<SelectionNode> tree = fillSelectionTree(db);

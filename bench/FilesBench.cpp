@@ -66,9 +66,12 @@ void resetStore(const QSqlDatabase& db, const QString& store) {
     QDir().mkpath(store);
 }
 
-TemplateRow row(const QString& stored) {
+TemplateRecord row(const QString& stored) {
     const QString name = QFileInfo(stored).fileName();
-    return {name, name, QString(), QStringLiteral("0001"), QStringLiteral("WORD"), QString()};
+    return {.caption = name,
+            .fileName = name,
+            .typeName = QStringLiteral("WORD"),
+            .classCode = QStringLiteral("0001")};
 }
 
 struct OpenTimes {

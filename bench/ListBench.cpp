@@ -15,7 +15,7 @@ namespace zq::bench {
 
 namespace {
 
-using Rows = QList<ClassContentRow>;
+using Rows = ClassContents;
 
 constexpr int kRuns = 3;
 constexpr int kSubClasses = 10; // made by generateLargeClass
@@ -32,39 +32,42 @@ Rows naiveClassContents(const QSqlDatabase& db, const QString& code) {
                            "order by 1, 5, 2"),
         {code.size(), code, childCodeLength(code), code});
     // The listing is read to its end before the per-row statements run on the same connection.
-    struct Listed {
-        ClassContentRow row;
-        QString classCode; // empty for a class row
-        QString typeName;
-    };
-    QList<Listed> listed;
-    while (query.next()) {
-        const bool isClass = query.value(0).toInt() == 0;
-        // A row is a class row because it came from the class half, whatever its file name.
-        const QString fileName = isClass ? QStringLiteral(" ") : query.value(5).toString();
-        const int image = isClass ? kClassImage : kTemplateImage;
-        listed.append(Listed{{query.value(2).toString(), query.value(3).toString(), QString(),
-                              query.value(isClass ? 1 : 4).toString(), QString(), fileName, image},
-                             isClass ? QString() : query.value(1).toString(),
-                             query.value(6).toString()});
-    }
     Rows rows;
-    for (Listed& item : listed) {
-        if (!item.classCode.isEmpty()) {
-            item.row.className = classNameOfCode(db, item.classCode);
-            item.row.typeCaption = typeCaptionOf(db, item.typeName);
-        }
-        rows.append(item.row);
+    while (query.next()) {
+        const auto text = [&query](int column) { return query.value(column).toString(); };
+        if (query.value(0).toInt() == 0)
+            rows.classes.append({text(1), text(2), text(3)});
+        else
+            rows.templates.append(ListedTemplate{
+                {query.value(4).toLongLong(), text(2), text(5), text(3), text(6), {}, text(1)},
+                {},
+                {}});
+    }
+    for (ListedTemplate& listed : rows.templates) {
+        listed.className = classNameOfCode(db, listed.record.classCode);
+        listed.typeCaption = typeCaptionOf(db, listed.record.typeName);
     }
     return rows;
 }
 
+qsizetype rowCount(const Rows& rows) {
+    return rows.classes.size() + rows.templates.size();
+}
+
+// The same rows as the list shows them.
 bool sameRows(const Rows& a, const Rows& b) {
-    const auto fields = [](const ClassContentRow& r) {
-        return std::tie(r.caption, r.memo, r.className, r.id, r.typeCaption, r.fileName, r.image);
+    const auto shown = [](const ListedTemplate& t) {
+        return std::tie(t.record.docId, t.record.caption, t.record.memo, t.record.fileName,
+                        t.className, t.typeCaption);
     };
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                      [&](const auto& x, const auto& y) { return fields(x) == fields(y); });
+    const auto sameClass = [](const ClassRecord& x, const ClassRecord& y) {
+        return x.toList() == y.toList();
+    };
+    return std::equal(a.classes.begin(), a.classes.end(), b.classes.begin(), b.classes.end(),
+                      sameClass) &&
+           std::equal(a.templates.begin(), a.templates.end(), b.templates.begin(),
+                      b.templates.end(),
+                      [&](const auto& x, const auto& y) { return shown(x) == shown(y); });
 }
 
 struct Measured {
@@ -102,10 +105,10 @@ bool listReadBench(const Engine& engine) {
         generateLargeClass(db, code, n);
         const Measured fast = measure(db, counter, readClassContents, code);
         const Measured naive = measure(db, counter, naiveClassContents, code);
-        const bool same = fast.rows.size() == n + kSubClasses && sameRows(fast.rows, naive.rows);
+        const bool same = rowCount(fast.rows) == n + kSubClasses && sameRows(fast.rows, naive.rows);
         allSame = allSame && same;
         std::printf("%-10s %6d %6lld %10.2f %12.2f %7.1fx %10s %10s  %s\n", engine.name, n,
-                    static_cast<long long>(fast.rows.size()), fast.bestMs, naive.bestMs,
+                    static_cast<long long>(rowCount(fast.rows)), fast.bestMs, naive.bestMs,
                     naive.bestMs / fast.bestMs, qPrintable(fast.statements),
                     qPrintable(naive.statements), same ? "yes" : "NO");
     }

@@ -17,6 +17,7 @@
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTreeView>
 #include <QTreeWidget>
 
 #include <memory>
@@ -31,22 +32,27 @@ const QString kClassTable =
     QStringLiteral("select DocSortID, DocSortName, DocSortMemo from ZQ_DocInfoMaster");
 
 // Each row of the list as its texts, in order.
-QStringList listTexts(const QTreeWidget* list) {
+QStringList listTexts(const QTreeView* list) {
+    const QAbstractItemModel* rows = list->model();
     QStringList texts;
-    for (int i = 0; i < list->topLevelItemCount(); ++i) {
-        const QTreeWidgetItem* item = list->topLevelItem(i);
-        texts.append(item->text(kColCaption) + '|' + item->text(kColMemo) + '|' +
-                     item->text(kColClassName) + '|' + item->text(kColRowId) + '|' +
-                     QString::number(imageIndex(item)));
+    for (int i = 0; i < rows->rowCount(); ++i) {
+        QStringList cells;
+        for (int column : {kColCaption, kColMemo, kColClassName, kColRowId})
+            cells.append(rows->index(i, column).data().toString());
+        cells.append(rows->index(i, 0).data(kImageRole).toString());
+        texts.append(cells.join('|'));
     }
     return texts;
 }
 
-QStringList contentTexts(const QList<ClassContentRow>& rows) {
+QStringList contentTexts(const ClassContents& contents) {
     QStringList texts;
-    for (const ClassContentRow& row : rows)
-        texts.append(row.caption + '|' + row.memo + '|' + row.className + '|' + row.id + '|' +
-                     QString::number(row.image));
+    for (const ClassRecord& c : contents.classes)
+        texts.append(c.name + '|' + c.memo + '|' + '|' + c.code + '|' +
+                     QString::number(kClassImage));
+    for (const ListedTemplate& t : contents.templates)
+        texts.append(t.record.caption + '|' + t.record.memo + '|' + t.className + '|' +
+                     QString::number(t.record.docId) + '|' + QString::number(kTemplateImage));
     return texts;
 }
 

@@ -79,8 +79,10 @@ void writeTemplates(const QSqlDatabase& db, QFile& list) {
         QFile file(storedFilePath(fileName(i)));
         file.open(QIODevice::WriteOnly);
         file.write(content(i, random));
-        insertTemplate(db, {fileName(i), fileName(i), QString(), QStringLiteral("0001"),
-                            QStringLiteral("WORD"), QString()});
+        insertTemplate(db, {.caption = fileName(i),
+                            .fileName = fileName(i),
+                            .typeName = QStringLiteral("WORD"),
+                            .classCode = QStringLiteral("0001")});
         list.write(fileName(i).toUtf8() + '\n');
     }
     transaction.commit();

@@ -14,7 +14,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <cstdio>
 
@@ -122,7 +122,7 @@ bool searchBench(const Engine& engine) {
         const double searchMs = bestMs(kRuns, [&] { searchTemplates(db, criteria); });
         int bareRows = 0;
         const double bareMs = bestMs(kRuns, [&] { bareRows = bareSelect(db, c); });
-        const int shown = dialog.resultList()->topLevelItemCount();
+        const int shown = dialog.resultList()->model()->rowCount();
         const bool same = shown == bareRows && shown == dialog.lastResultIds().size();
         allSame = allSame && same;
         std::printf("%-10s %-18s %6d %10.2f %10.2f %10.2f %7.1fx %6s  %s (first %.0f ms)\n",

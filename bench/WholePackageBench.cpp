@@ -122,7 +122,7 @@ bool wholePackageBench(const Engine& engine) {
     list.open(QIODevice::WriteOnly);
     {
         std::mt19937 random(20261211);
-        QList<TemplateRow> rows;
+        QList<TemplateRecord> rows;
         Transaction transaction(db);
         for (int c = 0; c < kClasses; ++c)
             insertClass(db, QStringLiteral("%1").arg(c + 1, 4, 10, QLatin1Char('0')),
@@ -132,9 +132,11 @@ bool wholePackageBench(const Engine& engine) {
             QFile file(sourceStore + name);
             file.open(QIODevice::WriteOnly);
             file.write(content(random));
-            rows.append({QStringLiteral("模板%1").arg(i), name, QString(),
-                         QStringLiteral("%1").arg(i % kClasses + 1, 4, 10, QLatin1Char('0')),
-                         QStringLiteral("WORD"), QString()});
+            rows.append(
+                {.caption = QStringLiteral("模板%1").arg(i),
+                 .fileName = name,
+                 .typeName = QStringLiteral("WORD"),
+                 .classCode = QStringLiteral("%1").arg(i % kClasses + 1, 4, 10, QLatin1Char('0'))});
             list.write(name.toUtf8() + '\n');
         }
         insertTemplatesWithFiles(db, rows, sourceStore, true);

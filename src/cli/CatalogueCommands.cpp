@@ -83,7 +83,7 @@ int listClassTemplates(const CommandContext& context, const QString& classCode) 
     if (context.json) {
         QJsonArray rows;
         for (const TemplateRecord& t : templates)
-            rows.append(QJsonObject{{"docId", t.docId.toLongLong()},
+            rows.append(QJsonObject{{"docId", t.docId},
                                     {"caption", t.caption},
                                     {"file", t.fileName},
                                     {"memo", t.memo},
@@ -95,7 +95,8 @@ int listClassTemplates(const CommandContext& context, const QString& classCode) 
     QString text = classCode.isEmpty() ? QStringLiteral("Templates filed under no class:\n")
                                        : QStringLiteral("%1  %2:\n").arg(owner.code, owner.name);
     for (const TemplateRecord& t : templates)
-        text += QStringLiteral("%1  %2  %3  %4\n").arg(t.docId, t.caption, t.fileName, t.typeName);
+        text += QStringLiteral("%1  %2  %3  %4\n")
+                    .arg(QString::number(t.docId), t.caption, t.fileName, t.typeName);
     text += QStringLiteral("%1 templates\n").arg(templates.size());
     print(text);
     return 0;

@@ -9,6 +9,7 @@
 #include "MainWindow.h"
 #include "PluginLibrary.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -100,9 +101,10 @@ public:
             print(f[1] + QStringLiteral(": ") + QString::fromUtf8(readFile(storePath(f[1]))));
         } else if (op == QLatin1String("rows")) {
             QStringList captions;
-            QTreeWidget* list = manager()->findChild<QTreeWidget*>(QStringLiteral("lvwLog"));
-            for (int i = 0; i < list->topLevelItemCount(); ++i)
-                captions.append(list->topLevelItem(i)->text(0));
+            const QAbstractItemModel* rows =
+                manager()->findChild<QAbstractItemView*>(QStringLiteral("lvwLog"))->model();
+            for (int i = 0; i < rows->rowCount(); ++i)
+                captions.append(rows->index(i, 0).data().toString());
             print(QStringLiteral("rows: ") + captions.join(QLatin1Char(',')));
         } else if (op == QLatin1String("refresh")) {
             trigger("ActRefresh");
@@ -158,11 +160,12 @@ private:
         manager()->findChild<QAction*>(QString::fromLatin1(name))->trigger();
     }
     bool selectRow(const QString& caption) {
-        QTreeWidget* list = manager()->findChild<QTreeWidget*>(QStringLiteral("lvwLog"));
-        const auto found = list->findItems(caption, Qt::MatchExactly);
+        auto* list = manager()->findChild<QAbstractItemView*>(QStringLiteral("lvwLog"));
+        const QModelIndexList found = list->model()->match(
+            list->model()->index(0, 0), Qt::DisplayRole, caption, 1, Qt::MatchExactly);
         if (found.isEmpty())
             return false;
-        list->setCurrentItem(found.first());
+        list->setCurrentIndex(found.first());
         return true;
     }
 
@@ -191,8 +194,8 @@ private:
             modal->findChild<QCheckBox*>(QStringLiteral("ChkBoxModeName"))->setChecked(true);
             modal->findChild<QLineEdit*>(QStringLiteral("edtModeName"))->setText(m_searchName);
             modal->findChild<QPushButton*>(QStringLiteral("BtnSerch"))->click();
-            auto* results = modal->findChild<QTreeWidget*>(QStringLiteral("lvwLog"));
-            results->setCurrentItem(results->topLevelItem(0));
+            auto* results = modal->findChild<QAbstractItemView*>(QStringLiteral("lvwLog"));
+            results->setCurrentIndex(results->model()->index(0, 0));
             modal->findChild<QAction*>(QStringLiteral("actActeditDoc"))->trigger();
             QMetaObject::invokeMethod(modal, "reject", Qt::QueuedConnection);
         } else if (auto* chooser = qobject_cast<QFileDialog*>(modal)) {

@@ -177,7 +177,10 @@ private slots:
             [&] { addChildClass(db, "0001", "乙", "", shown); },
             [&] { insertClass(db, "00010001", "乙", ""); },
             [&] {
-                insertTemplate(db, {"模板", "a.doc", "", "0001", "WORD", ""});
+                insertTemplate(db, {.caption = "模板",
+                                    .fileName = "a.doc",
+                                    .typeName = "WORD",
+                                    .classCode = "0001"});
             },
         };
         for (const auto& add : adds) {
@@ -192,7 +195,8 @@ private slots:
         QCOMPARE(catalogue.count("ZQ_DocInfoMaster"), 0);
         QCOMPARE(catalogue.count("ZQ_DocTempDetail"), 0);
         QCOMPARE(addChildClass(db, "", "丙", "", "0001"), QString("0001"));
-        QVERIFY(readClassContents(db, "0001").isEmpty());
+        const ClassContents contents = readClassContents(db, "0001");
+        QVERIFY(contents.classes.isEmpty() && contents.templates.isEmpty());
     }
 
     // Several workstations add under one parent at once: no error, no code twice, every add
@@ -234,7 +238,7 @@ private slots:
         QCOMPARE(codes.size(), workers * adds);
         QCOMPARE(QSet<QString>(codes.begin(), codes.end()).size(), codes.size());
         shared.run([&](QSqlDatabase& db) {
-            QCOMPARE(readClassContents(db, "0001").size(), workers * adds);
+            QCOMPARE(readClassContents(db, "0001").classes.size(), workers * adds);
         });
     }
 
@@ -372,8 +376,12 @@ private slots:
             else if (target.startsWith("updateClass"))
                 updateClass(db, "0001", arg(".name"), arg(".memo"));
             else if (target.startsWith("insertTemplate"))
-                insertTemplate(db, {arg(".caption"), arg(".file"), arg(".memo"), "0001",
-                                    arg(".type"), arg(".keyword")});
+                insertTemplate(db, {.caption = arg(".caption"),
+                                    .fileName = arg(".file"),
+                                    .memo = arg(".memo"),
+                                    .typeName = arg(".type"),
+                                    .keyWord = arg(".keyword"),
+                                    .classCode = "0001"});
             else
                 updateTemplateText(db, doc, arg(".caption"), arg(".memo"));
             QFAIL("the text was accepted");
@@ -399,11 +407,15 @@ private slots:
         insertClass(db, "0001", name, memo);
         QCOMPARE(readClassRows(db)[0].name, name);
         QCOMPARE(readClassRows(db)[0].memo, memo);
-        const TemplateRow row{name,   QString(260, 'f'), memo,
-                              "0001", QString(100, 'T'), QString(500, 'k')};
+        const TemplateRecord row{.caption = name,
+                                 .fileName = QString(260, 'f'),
+                                 .memo = memo,
+                                 .typeName = QString(100, 'T'),
+                                 .keyWord = QString(500, 'k'),
+                                 .classCode = "0001"};
         const qint64 doc = insertTemplate(db, row);
         const TemplateRecord stored = readClassTemplates(db, "0001").value(0);
-        QCOMPARE(stored.docId, QString::number(doc));
+        QCOMPARE(stored.docId, doc);
         QCOMPARE((QStringList{stored.caption, stored.fileName, stored.memo, stored.typeName,
                               stored.keyWord}),
                  (QStringList{row.caption, row.fileName, row.memo, row.typeName, row.keyWord}));
@@ -437,25 +449,36 @@ private slots:
         catalogue.addTemplate("深处模板", "00010001");
 
         QStringList seen;
-        for (const ClassContentRow& row : readClassContents(catalogue.db(), code))
-            seen.append(
-                QStringList{row.caption, row.className, QString::number(row.image)}.join('|'));
+        const ClassContents contents = readClassContents(catalogue.db(), code);
+        for (const ClassRecord& listed : contents.classes)
+            seen.append(QStringList{listed.name, "", QString::number(kClassImage)}.join('|'));
+        for (const ListedTemplate& listed : contents.templates)
+            seen.append(QStringList{listed.record.caption, listed.className,
+                                    QString::number(kTemplateImage)}
+                            .join('|'));
         QCOMPARE(seen, rows);
     }
 
     void templateRowsCarryTheirTypeCaptionAndTheirOwnId() {
         TestCatalogue catalogue;
         catalogue.addClass("0001", "审计计划");
-        const qint64 first =
-            insertTemplate(catalogue.db(), {" 计划 ", "a.doc", " 说明 ", "0001", "WORD", "关键字"});
-        const qint64 second =
-            insertTemplate(catalogue.db(), {"表格", "b.xls", "", "0001", "未知类型", ""});
+        const qint64 first = insertTemplate(catalogue.db(), {.caption = " 计划 ",
+                                                             .fileName = "a.doc",
+                                                             .memo = " 说明 ",
+                                                             .typeName = "WORD",
+                                                             .keyWord = "关键字",
+                                                             .classCode = "0001"});
+        const qint64 second = insertTemplate(
+            catalogue.db(),
+            {.caption = "表格", .fileName = "b.xls", .typeName = "未知类型", .classCode = "0001"});
         QVERIFY(second != first);
-        const QList<ClassContentRow> rows = readClassContents(catalogue.db(), "0001");
+        const QList<ListedTemplate> rows = readClassContents(catalogue.db(), "0001").templates;
         QCOMPARE(rows.size(), 2);
-        QCOMPARE(rows[0].id, QString::number(first));
-        QCOMPARE(rows[0].caption, QString("计划"));
-        QCOMPARE(rows[0].memo, QString("说明"));
+        const TemplateRecord& record = rows[0].record;
+        QCOMPARE(record.docId, first);
+        QCOMPARE((QStringList{record.caption, record.fileName, record.memo, record.typeName,
+                              record.keyWord, record.classCode}),
+                 (QStringList{"计划", "a.doc", "说明", "WORD", "关键字", "0001"}));
         QCOMPARE(rows[0].typeCaption, QString("Word文档"));
         QCOMPARE(typeCaptionOf(catalogue.db(), "WORD"), QString("Word文档"));
         QCOMPARE(rows[1].typeCaption, QString());

@@ -137,7 +137,7 @@ ManifestEntry classEntry(const QString& code, const QString& name, const QString
 
 ManifestEntry templateEntry(const QString& caption, const QString& file, const QString& code) {
     ManifestEntry e{ManifestEntry::Kind::Template, {}};
-    e.record = {QString(), caption, file, "说明", "WORD", "关键字", code};
+    e.record = {0, caption, file, "说明", "WORD", "关键字", code};
     return e;
 }
 
@@ -145,7 +145,7 @@ ManifestEntry templateEntry(const QString& caption, const QString& file, const Q
 void drawTree(const QList<SelectionNode>& nodes, int depth, QStringList& lines) {
     for (const SelectionNode& node : nodes) {
         lines.append(QString(depth, '-') +
-                     (node.record.docId == "-1" ? QString("根") : node.record.caption));
+                     (node.record.docId == -1 ? QString("根") : node.record.caption));
         drawTree(node.children, depth + 1, lines);
     }
 }
@@ -609,8 +609,10 @@ private slots:
                     // and template 二.
                     if (stage == PackageStage::Cataloguing && done == 1) {
                         insertClass(other, "0002", "乙", "");
-                        addTemplateWithFile(other, {"二", x.p + "2.doc", "", "0001", "", ""},
-                                            elsewhere.path());
+                        addTemplateWithFile(
+                            other,
+                            {.caption = "二", .fileName = x.p + "2.doc", .classCode = "0001"},
+                            elsewhere.path());
                     }
                 });
             other.close();

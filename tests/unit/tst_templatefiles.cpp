@@ -69,7 +69,8 @@ class TestTemplateFiles : public QObject {
     // the bytes in one transaction.
     qint64 addOnFirst(TestCatalogue& catalogue, const QString& name, const QByteArray& bytes) {
         writeFile(first() + name, bytes);
-        return addTemplateWithFile(catalogue.db(), {name, name, "", "", "WORD", ""}, first());
+        return addTemplateWithFile(
+            catalogue.db(), {.caption = name, .fileName = name, .typeName = "WORD"}, first());
     }
 
 private slots:
@@ -109,10 +110,10 @@ private slots:
         StoreStaging diedBeforeCommit(first());
         copyToStore(source, first(), {}, &diedBeforeCommit);
         StoreStaging diedAfterCommit(first());
-        TemplateRow row{
-            "t",    QFileInfo(copyToStore(source, first(), {}, &diedAfterCommit)).fileName(),
-            "",     "",
-            "WORD", ""};
+        TemplateRecord row{
+            .caption = "t",
+            .fileName = QFileInfo(copyToStore(source, first(), {}, &diedAfterCommit)).fileName(),
+            .typeName = "WORD"};
         addStoredTemplate(catalogue.db(), row, first(), &diedAfterCommit);
         const QString staging = first() + ".zq-staging/";
         const auto runsIn = [&] {
@@ -201,8 +202,9 @@ private slots:
         QVERIFY(!uploadLocalCopy(catalogue.db(), first(), "a.doc"));
         QCOMPARE(uploadMissingFiles(catalogue.db(), first()), 0);
         QVERIFY_THROWS_EXCEPTION(
-            Error,
-            addTemplateWithFile(catalogue.db(), {"new", "new.doc", "", "", "WORD", ""}, first()));
+            Error, addTemplateWithFile(
+                       catalogue.db(),
+                       {.caption = "new", .fileName = "new.doc", .typeName = "WORD"}, first()));
         QCOMPARE(catalogue.count("ZQ_DocTemplateFile"), 1);
         REQUIRE_KEPT_BYTES(catalogue);
         QCOMPARE(readFile(ensureLocalCopy(catalogue.db(), second(), "a.doc")),
@@ -267,8 +269,9 @@ private slots:
         if (writeLocal)
             writeFile(second() + fileName, "second");
         QVERIFY_THROWS_EXCEPTION(
-            Error,
-            addTemplateWithFile(catalogue.db(), {"t", fileName, "", "", "WORD", ""}, second()));
+            Error, addTemplateWithFile(catalogue.db(),
+                                       {.caption = "t", .fileName = fileName, .typeName = "WORD"},
+                                       second()));
         QCOMPARE(catalogue.count("ZQ_DocTempDetail"), 1);
         QCOMPARE(readFile(ensureLocalCopy(catalogue.db(), first(), "a.doc")), QByteArray("first"));
     }
@@ -291,9 +294,9 @@ private slots:
         catalogue.addClass("0001", "类");
         addOnFirst(catalogue, "a.doc", "first");
         writeFile(second() + "a.doc", "new");
-        TemplateRow row{"新模板", {}, "说明", classCode, {}, {}};
+        TemplateRecord row{.caption = "新模板", .memo = "说明", .classCode = classCode};
         QByteArray seen;
-        const auto admit = [&](TemplateRow& admittedRow, const QString& stored) {
+        const auto admit = [&](TemplateRecord& admittedRow, const QString& stored) {
             seen = readFile(stored);
             admittedRow.typeName = "EXCEL";
             admittedRow.keyWord = "关键字";
@@ -316,7 +319,7 @@ private slots:
             return;
         const QList<TemplateRecord> templates = readClassTemplates(catalogue.db(), "0001");
         QCOMPARE(templates.size(), 1);
-        QCOMPARE(templates[0].docId, QString::number(docId));
+        QCOMPARE(templates[0].docId, docId);
         QCOMPARE((QStringList{templates[0].caption, templates[0].fileName, templates[0].memo,
                               templates[0].typeName, templates[0].keyWord}),
                  (QStringList{"新模板", "a0.doc", "说明", "EXCEL", "关键字"}));
@@ -480,7 +483,9 @@ private slots:
                 for (int i = 0; i < adds; ++i) {
                     try {
                         const QString stored = copyToStore(source, store.path(), taken);
-                        TemplateRow row{"t", QFileInfo(stored).fileName(), "", "", "WORD", ""};
+                        TemplateRecord row{.caption = "t",
+                                           .fileName = QFileInfo(stored).fileName(),
+                                           .typeName = "WORD"};
                         addStoredTemplate(db, row, store.path());
                         if (!QFile::exists(store.filePath(row.fileName)))
                             failures[index].append(row.fileName + " left the store");

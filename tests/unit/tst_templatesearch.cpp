@@ -35,15 +35,15 @@ struct Catalogue : TestCatalogue {
 
     QStringList captions(const SearchCriteria& criteria) {
         QStringList result;
-        for (const ClassContentRow& row : searchTemplates(db(), criteria))
-            result.append(row.caption);
+        for (const ListedTemplate& listed : searchTemplates(db(), criteria))
+            result.append(listed.record.caption);
         result.sort();
         return result;
     }
     QList<qint64> ids(const SearchCriteria& criteria) {
         QList<qint64> result;
-        for (const ClassContentRow& row : searchTemplates(db(), criteria))
-            result.append(row.id.toLongLong());
+        for (const ListedTemplate& listed : searchTemplates(db(), criteria))
+            result.append(listed.record.docId);
         return result;
     }
 };

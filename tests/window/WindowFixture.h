@@ -4,6 +4,7 @@
 #include "ScriptedDialogs.h"
 #include "TestCatalogue.h"
 #include "ui/ManagerWindow.h"
+#include "widgets/ReportListModel.h"
 #include "widgets/TreeNodes.h"
 
 #include <QAction>
@@ -11,6 +12,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTreeView>
 #include <QTreeWidget>
 #include <memory>
 
@@ -30,7 +32,11 @@ struct WindowFixture {
         return *window;
     }
     QTreeWidget* tree() const { return window->classTree(); }
-    QTreeWidget* list() const { return window->docList(); }
+    QTreeView* list() const { return window->docList(); }
+    int rowCount() const { return list()->model()->rowCount(); }
+    QString cell(int row, int column) const {
+        return list()->model()->index(row, column).data().toString();
+    }
     // An action by its object name, the label the host and these tests know it by.
     QAction* act(const char* name) const {
         return window->findChild<QAction*>(QString::fromUtf8(name), Qt::FindDirectChildrenOnly);
@@ -49,23 +55,23 @@ struct WindowFixture {
         return item ? nodeClassCode(item) : QStringLiteral("<none>");
     }
     void selectNode(const QString& code) const { tree()->setCurrentItem(node(code)); }
-    QTreeWidgetItem* row(const QString& id) const {
-        for (int i = 0; i < list()->topLevelItemCount(); ++i)
-            if (list()->topLevelItem(i)->text(kColRowId) == id)
-                return list()->topLevelItem(i);
-        return nullptr;
+    // The first cell of the list's row of the class code or DocID; invalid when not listed.
+    QModelIndex row(const QString& id) const {
+        for (int i = 0; i < rowCount(); ++i)
+            if (cell(i, kColRowId) == id)
+                return list()->model()->index(i, 0);
+        return {};
     }
-    void selectRow(const QString& id) const { list()->setCurrentItem(row(id)); }
+    void selectRow(const QString& id) const { list()->setCurrentIndex(row(id)); }
 
     // Each row as "caption|memo|class|id|type caption|image".
     QStringList rows() const {
         QStringList result;
-        for (int i = 0; i < list()->topLevelItemCount(); ++i) {
-            const QTreeWidgetItem* item = list()->topLevelItem(i);
+        for (int i = 0; i < rowCount(); ++i) {
             QStringList texts;
             for (int column = 0; column < kColFullPath; ++column)
-                texts.append(item->text(column));
-            texts.append(QString::number(imageIndex(item)));
+                texts.append(cell(i, column));
+            texts.append(list()->model()->index(i, 0).data(kImageRole).toString());
             result.append(texts.join('|'));
         }
         return result;

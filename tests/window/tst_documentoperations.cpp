@@ -120,7 +120,7 @@ private slots:
         QFETCH(QString, className);
         Docs f;
         f.selectNode(code);
-        const int rowsBefore = f.list()->topLevelItemCount();
+        const int rowsBefore = f.rowCount();
         f.addThroughDialog(f.source("plan.doc"));
 
         const QString storedPath = storedFilePath(f.prefix + "plan.doc");
@@ -136,9 +136,9 @@ private slots:
         QCOMPARE(f.column(docId, "DocSortID").toString(), code);
         QCOMPARE(f.column(docId, "DocTypeName").toString(), QString("WORD"));
         QCOMPARE(f.column(docId, "DocKeyWord").toString(), QString("关键字"));
-        QCOMPARE(f.list()->topLevelItemCount(), rowsBefore + 1);
+        QCOMPARE(f.rowCount(), rowsBefore + 1);
         QCOMPARE(f.rows().last(), QString("名称|说明|%1|%2|Word文档|11").arg(className).arg(docId));
-        QCOMPARE(f.list()->topLevelItem(rowsBefore)->text(kColFullPath), storedPath);
+        QCOMPARE(f.cell(rowsBefore, kColFullPath), storedPath);
     }
 
     void hostRefusalLeavesNothing() {
@@ -189,12 +189,12 @@ private slots:
         Docs f;
         f.selectNode("0001");
         f.selectRow("00010001");
-        const int rowsBefore = f.list()->topLevelItemCount();
+        const int rowsBefore = f.rowCount();
         f.addThroughDialog(f.source("plan.doc"));
         QCOMPARE(sqlValue(f.catalogue.db(), "select DocSortID from ZQ_DocTempDetail").toString(),
                  QString("00010001"));
         QCOMPARE(f.host.calls.value(0).value(6), QString("文档模板分类信息\\A\\A1"));
-        QCOMPARE(f.list()->topLevelItemCount(), rowsBefore);
+        QCOMPARE(f.rowCount(), rowsBefore);
     }
 
     // A template whose stored file is gone is greyed and says so; one with its file is not,
@@ -207,11 +207,17 @@ private slots:
         insertTemplateFile(f.catalogue.db(), templateStorePath(), f.prefix + "kept.doc");
         QVERIFY(QFile::remove(storedFilePath(f.prefix + "kept.doc")));
         f.trigger("ActRefresh");
-        QCOMPARE(f.row(QString::number(missing))->toolTip(kColCaption), QString("模板文件不存在"));
-        QCOMPARE(imageIndex(f.row(QString::number(missing))), int(kTemplateImage));
-        QVERIFY(f.row(QString::number(present))->toolTip(kColCaption).isEmpty());
-        QCOMPARE(f.row(QString::number(kept))->toolTip(kColCaption),
-                 keepsFileBytes(f.catalogue.db()) ? QString() : QString("模板文件不存在"));
+        QCOMPARE(f.row(QString::number(missing)).data(Qt::ToolTipRole).toString(),
+                 QString("模板文件不存在"));
+        QCOMPARE(f.row(QString::number(missing)).data(kImageRole).toInt(), int(kTemplateImage));
+        QVERIFY(f.row(QString::number(present)).data(Qt::ToolTipRole).toString().isEmpty());
+        // Where the catalogue keeps no bytes, a file gone from the store is missing.
+        const bool keptGone = !keepsFileBytes(f.catalogue.db());
+        QCOMPARE(f.row(QString::number(kept)).data(Qt::ToolTipRole).toString(),
+                 keptGone ? QString("模板文件不存在") : QString());
+        for (const auto& [doc, gone] :
+             {std::pair{present, false}, {missing, true}, {kept, keptGone}})
+            QCOMPARE(f.row(QString::number(doc)).data(ReportListModel::MissingRole).toBool(), gone);
     }
 
     void sameFileTwice() {
@@ -237,7 +243,7 @@ private slots:
         f.dialogs.answers.enqueue(true);
         f.trigger("ActDeleteDoc");
         QCOMPARE(f.dialogs.texts("ask"), QStringList{"确定删除该模板文件吗？"});
-        QVERIFY(!f.row(QString::number(gone)));
+        QVERIFY(!f.row(QString::number(gone)).isValid());
         QVERIFY(f.column(gone, "DocID").isNull());
         QVERIFY(f.dialogs.texts("error").isEmpty());
 
@@ -248,7 +254,7 @@ private slots:
         QCOMPARE(f.stored(), QStringList{f.prefix + "shared.doc"});
         f.selectRow(QString::number(second));
         f.trigger("ActDeleteDoc"); // cancelled
-        QVERIFY(f.row(QString::number(second)));
+        QVERIFY(f.row(QString::number(second)).isValid());
         f.dialogs.answers.enqueue(true);
         f.trigger("ActDeleteDoc");
         QVERIFY(f.stored().isEmpty());
@@ -286,7 +292,7 @@ private slots:
                {fileName, doc});
         f.trigger("ActRefresh");
         f.selectRow(QString::number(doc));
-        QCOMPARE(imageIndex(f.row(QString::number(doc))), 11);
+        QCOMPARE(f.row(QString::number(doc)).data(kImageRole).toInt(), 11);
         QVERIFY(f.act("ActeditDoc")->isEnabled());
 
         for (const char* action : {"ActeditDoc", "ActPreview", "ActReg"})
@@ -296,7 +302,7 @@ private slots:
 
         f.dialogs.answers.enqueue(true);
         f.trigger("ActDeleteDoc");
-        QVERIFY(!f.row(QString::number(doc)));
+        QVERIFY(!f.row(QString::number(doc)).isValid());
         QCOMPARE(f.catalogue.count("ZQ_DocTempDetail"), 0);
         QVERIFY(QFile::exists(victim));
     }
@@ -341,7 +347,7 @@ private slots:
         QCOMPARE(f.column(doc, "DocMemo").toString(), QString("新说明"));
         QCOMPARE(f.column(doc, "DocFileName").toString(), f.prefix + "keep.doc");
         QCOMPARE(f.stored(), QStringList{f.prefix + "keep.doc"});
-        QCOMPARE(f.row(QString::number(doc))->text(kColCaption), QString("新名"));
+        QCOMPARE(f.cell(f.row(QString::number(doc)).row(), kColCaption), QString("新名"));
 
         // A class row's code is no document number: nothing is offered, nothing changes.
         const qint64 numbered = f.catalogue.addTemplate("编号一", "");
@@ -399,7 +405,7 @@ private slots:
         f.window->show();
         QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
         const auto doubleClickRow = [&](const QString& id) {
-            const QPoint at = f.list()->visualItemRect(f.row(id)).center();
+            const QPoint at = f.list()->visualRect(f.row(id)).center();
             QTest::mouseClick(f.list()->viewport(), Qt::LeftButton, {}, at);
             QTest::mouseDClick(f.list()->viewport(), Qt::LeftButton, {}, at);
         };
@@ -464,7 +470,7 @@ private slots:
         test::ScriptedDialogs dialogs;
         test::ScriptedDialogsScope scope(dialogs);
         EditTemplateDialog dialog(nullptr);
-        dialog.setTemplate("7", "  ", "说明");
+        dialog.setTemplate(7, "  ", "说明");
         dialog.findChild<QPushButton*>("BtBtnOK")->click();
         QCOMPARE(dialogs.texts("inform"), QStringList{"模板文件名称不能为空，请重新输入！"});
         QCOMPARE(dialog.result(), int(QDialog::Rejected));

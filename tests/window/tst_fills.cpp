@@ -36,19 +36,27 @@ qint64 statementsOf(int classes, int templates, const std::function<void(WindowF
     return counter.count();
 }
 
-// The icons on a tree's items, by image index: how many distinct ones each index has.
-QMap<int, QSet<qint64>> iconsByImage(const QList<QTreeWidgetItem*>& items) {
+// The icons in the first cells, by image index: how many distinct ones each index has.
+QMap<int, QSet<qint64>> iconsByImage(const QModelIndexList& cells) {
     QMap<int, QSet<qint64>> icons;
-    for (const QTreeWidgetItem* item : items)
-        icons[imageIndex(item)].insert(item->icon(0).cacheKey());
+    for (const QModelIndex& cell : cells)
+        icons[cell.data(kImageRole).toInt()].insert(
+            cell.data(Qt::DecorationRole).value<QIcon>().cacheKey());
     return icons;
 }
 
-QList<QTreeWidgetItem*> listRows(const QTreeWidget* list) {
-    QList<QTreeWidgetItem*> rows;
-    for (int i = 0; i < list->topLevelItemCount(); ++i)
-        rows.append(list->topLevelItem(i));
-    return rows;
+QModelIndexList treeCells(const QTreeWidget* tree) {
+    QModelIndexList cells;
+    for (const QTreeWidgetItem* item : treeItems(tree))
+        cells.append(tree->indexFromItem(item));
+    return cells;
+}
+
+QModelIndexList listCells(const QTreeView* list) {
+    QModelIndexList cells;
+    for (int i = 0; i < list->model()->rowCount(); ++i)
+        cells.append(list->model()->index(i, 0));
+    return cells;
 }
 
 } // namespace
@@ -146,12 +154,12 @@ private slots:
         WindowFixture f;
         bench::generateCatalogue(f.catalogue.db(), 300, 3000);
         f.open();
-        const QMap<int, QSet<qint64>> tree = iconsByImage(treeItems(f.tree()));
+        const QMap<int, QSet<qint64>> tree = iconsByImage(treeCells(f.tree()));
         QCOMPARE(tree.keys(), QList<int>{kClassImage});
         QCOMPARE(tree[kClassImage].size(), 1);
 
         f.tree()->setCurrentItem(f.tree()->topLevelItem(0)->child(0));
-        const QMap<int, QSet<qint64>> list = iconsByImage(listRows(f.list()));
+        const QMap<int, QSet<qint64>> list = iconsByImage(listCells(f.list()));
         QCOMPARE(list.keys(), (QList<int>{kClassImage, kTemplateImage}));
         QVERIFY(list[kTemplateImage].size() <= 2); // a stored file, or a greyed one gone
 
@@ -159,7 +167,7 @@ private slots:
 
         BatchRegisterDialog dialog(nullptr, f.catalogue.db());
         const QMap<int, QSet<qint64>> batch =
-            iconsByImage(treeItems(dialog.findChild<QTreeWidget*>()));
+            iconsByImage(treeCells(dialog.findChild<QTreeWidget*>()));
         QCOMPARE(batch.keys(), (QList<int>{kCatalogueTemplateImage, kClassImage}));
         QCOMPARE(batch[kCatalogueTemplateImage].size(), 1);
         QCOMPARE(batch[kClassImage], tree[kClassImage]);

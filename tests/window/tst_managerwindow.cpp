@@ -37,6 +37,10 @@ QPoint centreOf(QTreeWidget* view, QTreeWidgetItem* item) {
     return view->visualItemRect(item).center();
 }
 
+QPoint centreOf(QTreeView* view, const QModelIndex& item) {
+    return view->visualRect(item).center();
+}
+
 } // namespace
 
 class TestManagerWindow : public QObject {
@@ -73,15 +77,20 @@ private slots:
         expected.replaceInStrings("@blank", QString::number(f.aBlank));
         f.selectNode(code);
         QCOMPARE(f.rows(), expected);
-        for (int i = 0; i < f.list()->topLevelItemCount(); ++i) {
-            const QTreeWidgetItem* row = f.list()->topLevelItem(i);
-            const bool classRow = row->text(kColRowId).startsWith("000");
-            QCOMPARE(row->text(kColFullPath),
+        for (int i = 0; i < f.rowCount(); ++i) {
+            const bool classRow = f.cell(i, kColRowId).startsWith("000");
+            // The typed roles tell the same as the columns.
+            const QModelIndex first = f.list()->model()->index(i, 0);
+            QCOMPARE(first.data(ReportListModel::KindRole).value<RowKind>(),
+                     classRow ? RowKind::Class : RowKind::Template);
+            QCOMPARE(first.data(ReportListModel::IdRole).toString(), f.cell(i, kColRowId));
+            QCOMPARE(first.data(ReportListModel::FilePathRole).toString(), f.cell(i, kColFullPath));
+            QCOMPARE(f.cell(i, kColFullPath),
                      classRow ? templateStorePath() + " "
                               : storedFilePath(sqlValue(f.catalogue.db(),
                                                         "select DocFileName from ZQ_DocTempDetail "
                                                         "where DocID = ?",
-                                                        {row->text(kColRowId).toLongLong()})
+                                                        {f.cell(i, kColRowId).toLongLong()})
                                                    .toString()));
         }
     }
@@ -90,11 +99,11 @@ private slots:
     // contents of the class shown before.
     void readErrorClearsTheList() {
         Filled f;
-        QVERIFY(f.list()->topLevelItemCount() > 0);
+        QVERIFY(f.rowCount() > 0);
         runSql(f.catalogue.db(), "alter table ZQ_DocTempDetail rename to ZQ_DocTempDetail_away");
         f.selectNode("0001");
         runSql(f.catalogue.db(), "alter table ZQ_DocTempDetail_away rename to ZQ_DocTempDetail");
-        QCOMPARE(f.list()->topLevelItemCount(), 0);
+        QCOMPARE(f.rowCount(), 0);
         QCOMPARE(f.dialogs.texts("error"), QStringList{"无法读取模板目录：数据库操作失败。"});
         QVERIFY(f.dialogs.shown.last().details.contains("ZQ_DocTempDetail", Qt::CaseInsensitive));
     }
@@ -112,7 +121,7 @@ private slots:
         QVERIFY(f.node("00010001")->isExpanded()); // open nodes are opened again
         QVERIFY(!f.node("0002")->isExpanded());
         QVERIFY(f.node("0003"));
-        QVERIFY(f.row(QString::number(added)));
+        QVERIFY(f.row(QString::number(added)).isValid());
 
         // The selected class has gone: the last remembered open node still there is selected.
         runSql(f.catalogue.db(), "delete from ZQ_DocTempDetail where DocSortID like '00010001%'");
@@ -130,9 +139,7 @@ private slots:
         f.trigger("actUP");
         QCOMPARE(f.selectedCode(), QString());
 
-        const auto at = [&] {
-            return f.list()->indexOfTopLevelItem(f.list()->selectedItems().value(0));
-        };
+        const auto at = [&] { return f.list()->selectionModel()->selectedRows().value(0).row(); };
         f.trigger("ActPrevious"); // nothing selected: nothing
         QCOMPARE(at(), -1);
         f.trigger("ActNext");
@@ -155,7 +162,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
         auto* classMenu = f.window->findChild<QMenu*>("TBPpMenuClass");
         auto* docMenu = f.window->findChild<QMenu*>("TBPpMenuDoc");
-        const auto rightPress = [](QTreeWidget* view, QPoint at) {
+        const auto rightPress = [](QTreeView* view, QPoint at) {
             QTest::mousePress(view->viewport(), Qt::RightButton, {}, at);
         };
         const auto states = [&] {
@@ -195,7 +202,7 @@ private slots:
         classMenu->close();
         rightPress(f.list(), QPoint(5, f.list()->viewport()->height() - 5));
         QVERIFY(docMenu->isVisible());
-        QVERIFY(f.list()->selectedItems().isEmpty());
+        QVERIFY(!f.list()->selectionModel()->hasSelection());
         docMenu->close();
     }
 
@@ -239,7 +246,7 @@ private slots:
         QApplication::setActiveWindow(f.window.get());
         QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
         f.selectNode(node);
-        QTreeWidget* view = f.tree();
+        QTreeView* view = f.tree();
         if (!row.isEmpty()) {
             f.selectRow(QString::number(f.aDoc));
             view = f.list();
@@ -310,22 +317,27 @@ private slots:
         };
         const auto order = [&] {
             QStringList result;
-            for (int i = 0; i < f.list()->topLevelItemCount(); ++i) {
-                const QTreeWidgetItem* row = f.list()->topLevelItem(i);
-                const bool whole = row->text(kColMemo) == "说明" + row->text(kColCaption);
-                result.append(whole ? row->text(kColCaption) : QString("<torn row>"));
+            for (int i = 0; i < f.rowCount(); ++i) {
+                const bool whole = f.cell(i, kColMemo) == "说明" + f.cell(i, kColCaption);
+                result.append(whole ? f.cell(i, kColCaption) : QString("<torn row>"));
             }
             return result;
         };
+        // The selected row stays selected, wherever it goes.
+        const auto selectedCaption = [&] {
+            const QModelIndexList selected = f.list()->selectionModel()->selectedRows();
+            return selected.size() == 1 ? f.cell(selected[0].row(), kColCaption) : QString();
+        };
+        f.list()->setCurrentIndex(
+            f.list()->model()->match(f.list()->model()->index(0, 0), Qt::DisplayRole, "beta")[0]);
         const QStringList ascending{"Alpha", "alpha2", "beta", "中文", ""};
         QStringList descending = ascending;
         std::reverse(descending.begin(), descending.end());
-        clickCaption();
-        QCOMPARE(order(), ascending);
-        clickCaption();
-        QCOMPARE(order(), descending);
-        clickCaption();
-        QCOMPARE(order(), ascending);
+        for (const QStringList& expected : {ascending, descending, ascending}) {
+            clickCaption();
+            QCOMPARE(order(), expected);
+            QCOMPARE(selectedCaption(), QString("beta"));
+        }
     }
 
     void closingTheChildWindowFreesTheForm() {

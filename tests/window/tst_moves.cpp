@@ -31,9 +31,12 @@ struct Moves : WindowFixture {
     }
     bool shown() { return QTest::qWaitForWindowExposed(window.get()); }
 
-    QTreeWidget* view(const QString& name) const { return name == "tree" ? tree() : list(); }
-    QTreeWidgetItem* item(const QString& viewName, const QString& id) const {
-        return viewName == "tree" ? node(id) : row(id == "@plan" ? QString::number(planDoc) : id);
+    QTreeView* view(const QString& name) const {
+        return name == "tree" ? static_cast<QTreeView*>(tree()) : list();
+    }
+    QModelIndex item(const QString& viewName, const QString& id) const {
+        return viewName == "tree" ? tree()->indexFromItem(node(id))
+                                  : row(id == "@plan" ? QString::number(planDoc) : id);
     }
     // Answers the class picker: notes the classes it refuses, picks the target and confirms.
     void pickInPicker(const QString& target, QStringList* refused) {
@@ -59,10 +62,10 @@ struct Moves : WindowFixture {
     // it there when asked and accepted. Gives whether the target accepted.
     bool drag(const QString& from, const QString& id, const QString& to, const QString& targetId,
               bool drop = false) {
-        QTreeWidget* source = view(from);
-        source->setCurrentItem(item(from, id));
-        QTreeWidget* target = view(to);
-        const QPoint at = target->visualItemRect(item(to, targetId)).center();
+        QTreeView* source = view(from);
+        source->setCurrentIndex(item(from, id));
+        QTreeView* target = view(to);
+        const QPoint at = target->visualRect(item(to, targetId)).center();
         const std::unique_ptr<QMimeData> data(
             window->findChild<ManagerMoves*>()->dragData(source, item(from, id)));
         QDragEnterEvent enter(at, Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
@@ -181,8 +184,8 @@ private slots:
         QVERIFY(f.drag("list", "@plan", "list", "00010002", true));
         QCOMPARE(f.templateCode(f.planDoc), QString("00010002"));
         QCOMPARE(f.selectedCode(), QString("0001"));
-        QVERIFY(!f.row(QString::number(f.planDoc))); // gone from the list of 0001
-        QVERIFY(f.row("00010002"));
+        QVERIFY(!f.row(QString::number(f.planDoc)).isValid()); // gone from the list of 0001
+        QVERIFY(f.row("00010002").isValid());
         QVERIFY(f.dialogs.shown.isEmpty());
     }
 
@@ -203,8 +206,8 @@ private slots:
         // The drag selected the dragged class; it has a new code now, so the last open class
         // that still exists is selected, and the list shows it.
         QCOMPARE(f.selectedCode(), QString("0002"));
-        QVERIFY(f.row("00020001"));
-        QVERIFY(f.row("00020002"));
+        QVERIFY(f.row("00020001").isValid());
+        QVERIFY(f.row("00020002").isValid());
     }
 
     void aFailedMoveIsShownAndTheTreeReloaded() {
@@ -238,12 +241,12 @@ private slots:
         QCOMPARE(refused, (QStringList{"", "0001"}));
         QCOMPARE(f.templateCode(f.planDoc), QString("00020001"));
         QCOMPARE(f.selectedCode(), QString("0001"));
-        QVERIFY(!f.row(QString::number(f.planDoc)));
+        QVERIFY(!f.row(QString::number(f.planDoc)).isValid());
 
         f.trigger("ActUndoMove");
         QCOMPARE(f.templateCode(f.planDoc), QString("0001"));
         QCOMPARE(f.selectedCode(), QString("0001"));
-        QVERIFY(f.row(QString::number(f.planDoc)));
+        QVERIFY(f.row(QString::number(f.planDoc)).isValid());
         QVERIFY(f.dialogs.texts("error").isEmpty());
     }
 

@@ -224,7 +224,7 @@ private slots:
         FakeHost host;
         host.resTypeProcResult = accepted;
         host.registerDataExNResult = registered;
-        const TemplateRecord doc{"9", "标题", "t.doc", "说明", "WORD", "关键", {}};
+        const TemplateRecord doc{9, "标题", "t.doc", "说明", "WORD", "关键", {}};
         QCOMPARE(registerTemplateDoc(
                      host, doc, remembered ? ParentIdSource::Remembered : ParentIdSource::Fixed),
                  result);

@@ -64,18 +64,27 @@ void searchFor(SearchDialog& dialog, const QString& name) {
     child<QPushButton>(&dialog, "BtnSerch")->click();
 }
 
+QString cell(const SearchDialog& dialog, int row, int column) {
+    return dialog.resultList()->model()->index(row, column).data().toString();
+}
+
+int resultCount(const SearchDialog& dialog) {
+    return dialog.resultList()->model()->rowCount();
+}
+
 QStringList column(const SearchDialog& dialog, int column) {
     QStringList texts;
-    for (int i = 0; i < dialog.resultList()->topLevelItemCount(); ++i)
-        texts.append(dialog.resultList()->topLevelItem(i)->text(column));
+    for (int i = 0; i < resultCount(dialog); ++i)
+        texts.append(cell(dialog, i, column));
     return texts;
 }
 
-QTreeWidgetItem* resultRow(const SearchDialog& dialog, qint64 docId) {
-    for (int i = 0; i < dialog.resultList()->topLevelItemCount(); ++i)
-        if (dialog.resultList()->topLevelItem(i)->text(kResultDocId) == QString::number(docId))
-            return dialog.resultList()->topLevelItem(i);
-    return nullptr;
+// The first cell of the template's result row; invalid when not listed.
+QModelIndex resultRow(const SearchDialog& dialog, qint64 docId) {
+    for (int i = 0; i < resultCount(dialog); ++i)
+        if (cell(dialog, i, kResultDocId) == QString::number(docId))
+            return dialog.resultList()->model()->index(i, 0);
+    return {};
 }
 
 } // namespace
@@ -111,7 +120,7 @@ private slots:
             QCOMPARE(child<QLineEdit>(dialog, "edtModeClass")->isEnabled(), !path.isEmpty());
             QVERIFY(!child<QLineEdit>(dialog, "edtModeName")->isEnabled());
             child<QPushButton>(dialog, "BtnSerch")->click();
-            found = static_cast<SearchDialog*>(dialog)->resultList()->topLevelItemCount();
+            found = resultCount(*static_cast<SearchDialog*>(dialog));
         });
         f.trigger("ActSearch");
         // The root's path searches the whole catalogue.
@@ -133,11 +142,9 @@ private slots:
         searchFor(dialog, "审计");
         QCOMPARE(column(dialog, kResultCaption),
                  (QStringList{"审计报告模板", "审计计划", "审计计划副本"}));
-        QCOMPARE(dialog.resultList()->topLevelItem(0)->text(kResultClassName), QString("A1"));
-        QCOMPARE(dialog.resultList()->topLevelItem(1)->text(kResultTypeCaption),
-                 QString("Excel表格"));
-        QCOMPARE(dialog.resultList()->topLevelItem(0)->text(kResultFullPath),
-                 storedFilePath(f.prefix + "report.doc"));
+        QCOMPARE(cell(dialog, 0, kResultClassName), QString("A1"));
+        QCOMPARE(cell(dialog, 1, kResultTypeCaption), QString("Excel表格"));
+        QCOMPARE(cell(dialog, 0, kResultFullPath), storedFilePath(f.prefix + "report.doc"));
         QCOMPARE(dialog.lastResultIds(), (QList<qint64>{f.report, f.plan, f.copy}));
 
         // Nothing found: the message, and the results stay.
@@ -168,26 +175,26 @@ private slots:
         SearchDialog dialog(nullptr, f.catalogue.db(), f.editing);
         searchFor(dialog, "");
         QCOMPARE(dialog.lastResultIds(), (QList<qint64>{f.report, f.plan, f.copy, f.voucher}));
-        QTreeWidget* list = dialog.resultList();
+        QTreeView* list = dialog.resultList();
         list->header()->sectionClicked(kResultCaption);
         list->header()->sectionClicked(kResultCaption); // descending
         QCOMPARE(column(dialog, kResultCaption),
                  (QStringList{"审计计划副本", "审计计划", "审计报告模板", "会计凭证"}));
 
         QVERIFY(!dialog.action("actActDeleteDoc")->isEnabled());
-        list->setCurrentItem(resultRow(dialog, f.plan));
+        list->setCurrentIndex(resultRow(dialog, f.plan));
         dialog.action("actActDeleteDoc")->trigger(); // cancelled
-        QCOMPARE(list->topLevelItemCount(), 4);
+        QCOMPARE(resultCount(dialog), 4);
         f.dialogs.answers.enqueue(true);
         dialog.action("actActDeleteDoc")->trigger();
         QCOMPARE(f.dialogs.texts("ask"),
                  (QStringList{"确定删除该模板文件吗？", "确定删除该模板文件吗？"}));
         QCOMPARE(dialog.lastResultIds(), (QList<qint64>{f.report, f.copy, f.voucher}));
-        QVERIFY(!resultRow(dialog, f.plan));
+        QVERIFY(!resultRow(dialog, f.plan).isValid());
         QCOMPARE(f.catalogue.count("ZQ_DocTempDetail"), 3);
         QVERIFY(f.storedExists("plan.doc")); // the copy still names it
 
-        list->setCurrentItem(resultRow(dialog, f.copy));
+        list->setCurrentIndex(resultRow(dialog, f.copy));
         f.dialogs.answers.enqueue(true);
         dialog.action("actActDeleteDoc")->trigger();
         QVERIFY(!f.storedExists("plan.doc"));
@@ -197,7 +204,7 @@ private slots:
         searchFor(dialog, QString());
         QCOMPARE(column(dialog, kResultCaption), (QStringList{"审计报告模板", "会计凭证"}));
 
-        list->setCurrentItem(resultRow(dialog, f.report));
+        list->setCurrentIndex(resultRow(dialog, f.report));
         dialog.action("actActeditDoc")->trigger();
         QCOMPARE(f.host.calls,
                  (QList<QStringList>{{"ViewFile", storedFilePath(f.prefix + "report.doc"), "1",
@@ -239,16 +246,16 @@ private slots:
         Search f;
         f.open();
         f.selectNode("0001");
-        QVERIFY(f.row(QString::number(f.plan)));
+        QVERIFY(f.row(QString::number(f.plan)).isValid());
         f.dialogs.scripts.enqueue([&](QDialog* dialog) {
             auto* search = static_cast<SearchDialog*>(dialog);
             child<QPushButton>(dialog, "BtnSerch")->click();
-            search->resultList()->setCurrentItem(resultRow(*search, f.plan));
+            search->resultList()->setCurrentIndex(resultRow(*search, f.plan));
             f.dialogs.answers.enqueue(true);
             search->action("actActDeleteDoc")->trigger();
         });
         f.trigger("ActSearch");
-        QVERIFY(!f.row(QString::number(f.plan)));
+        QVERIFY(!f.row(QString::number(f.plan)).isValid());
         QCOMPARE(f.catalogue.count("ZQ_DocTempDetail"), 3);
     }
 };

@@ -15,16 +15,19 @@ struct ClassRecord {
     static ClassRecord fromList(const QStringList& fields);
 };
 
-// The record on a template node. Six fields in the registration trees, seven (with the class
-// code) in the selection trees.
+// A template: a row of the template table, and the record on a template node. On a node its
+// fields are texts, six in the registration trees, seven (with the class code) in the selection
+// trees; a record with no DocID (a new row, or a class node of a selection tree) gives the
+// empty text for it. Every field has an initializer, so that a record may name only the fields
+// it sets.
 struct TemplateRecord {
-    QString docId;
-    QString caption;
-    QString fileName;
-    QString memo;
-    QString typeName;
-    QString keyWord;
-    QString classCode;
+    qint64 docId = 0;
+    QString caption{};
+    QString fileName{};
+    QString memo{};
+    QString typeName{};
+    QString keyWord{};
+    QString classCode{};
 
     enum class Form { SixFields, SevenFields };
     QStringList toList(Form form) const;

@@ -11,7 +11,7 @@
 namespace zq {
 
 qint64 addTemplateFile(const QSqlDatabase& db, const QString& store, const QString& sourcePath,
-                       TemplateRow& row, const TemplateAdmission& admit) {
+                       TemplateRecord& row, const TemplateAdmission& admit) {
     StoreStaging staging(store);
     const QString stored = copyToStore(
         sourcePath, staging.store(),

@@ -10,7 +10,7 @@ namespace zq {
 
 // Whether a template may be catalogued, asked once its file is in the store (the host registers
 // a new resource there); may fill in the row's type name and keyword.
-using TemplateAdmission = std::function<bool(TemplateRow& row, const QString& storedPath)>;
+using TemplateAdmission = std::function<bool(TemplateRecord& row, const QString& storedPath)>;
 
 // Adds a template from a file: copies it into the store folder under a free name (row.fileName
 // follows) and catalogues the row, with the file's bytes, once `admit` allows it. Gives the new
@@ -19,6 +19,6 @@ using TemplateAdmission = std::function<bool(TemplateRow& row, const QString& st
 // row names. Throws when the file cannot be copied or the catalogue refuses the row (its class
 // was deleted meanwhile, say).
 qint64 addTemplateFile(const QSqlDatabase& db, const QString& store, const QString& sourcePath,
-                       TemplateRow& row, const TemplateAdmission& admit = {});
+                       TemplateRecord& row, const TemplateAdmission& admit = {});
 
 } // namespace zq

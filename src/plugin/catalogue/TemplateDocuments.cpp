@@ -10,7 +10,7 @@
 
 namespace zq {
 
-void checkTemplateRow(const TemplateRow& row) {
+void checkTemplateRow(const TemplateRecord& row) {
     checkText(TextField::Caption, row.caption.trimmed());
     checkText(TextField::FileName, row.fileName);
     checkText(TextField::Memo, row.memo.trimmed());
@@ -18,7 +18,7 @@ void checkTemplateRow(const TemplateRow& row) {
     checkText(TextField::KeyWord, row.keyWord);
 }
 
-qint64 insertTemplate(const QSqlDatabase& db, const TemplateRow& row) {
+qint64 insertTemplate(const QSqlDatabase& db, const TemplateRecord& row) {
     checkTemplateRow(row);
     Transaction transaction(db);
     requireClass(db, row.classCode);
@@ -63,8 +63,8 @@ QString typeCaptionOf(const QSqlDatabase& db, const QString& typeName) {
         .toString();
 }
 
-QList<ClassContentRow> readClassContents(const QSqlDatabase& db, const QString& classCode) {
-    QList<ClassContentRow> rows;
+ClassContents readClassContents(const QSqlDatabase& db, const QString& classCode) {
+    ClassContents contents;
     QSqlQuery classes =
         runSql(db,
                QStringLiteral("select DocSortID, DocSortName, DocSortMemo "
@@ -74,19 +74,19 @@ QList<ClassContentRow> readClassContents(const QSqlDatabase& db, const QString& 
                                   "order by DocSortID"),
                {classCode.size(), classCode, classCode, childCodeLength(classCode)});
     while (classes.next())
-        rows.append({classes.value(1).toString(), classes.value(2).toString(), QString(),
-                     classes.value(0).toString(), QString(), QStringLiteral(" "), kClassImage});
+        contents.classes.append({classes.value(0).toString(), classes.value(1).toString(),
+                                 classes.value(2).toString()});
 
-    rows += readTemplateRows(db, QStringLiteral("d.DocSortID = ?"), {classCode});
-    return rows;
+    contents.templates = readTemplateRows(db, QStringLiteral("d.DocSortID = ?"), {classCode});
+    return contents;
 }
 
 // Class name and type caption come with each row, so the rows cost one statement whatever
 // their number. PostgreSQL runs them as lateral joins: as subqueries of the select list it runs
 // them one row at a time after gathering the rows, several times slower on a large class.
 // SQLite has no lateral join and runs the subqueries as fast.
-QList<ClassContentRow> readTemplateRows(const QSqlDatabase& db, const QString& condition,
-                                        const QVariantList& values) {
+QList<ListedTemplate> readTemplateRows(const QSqlDatabase& db, const QString& condition,
+                                       const QVariantList& values) {
     const QString className = QStringLiteral(
         "select c.DocSortName from ZQ_DocInfoMaster c where c.DocSortID = d.DocSortID limit 1");
     const QString typeCaption = QStringLiteral(
@@ -97,17 +97,21 @@ QList<ClassContentRow> readTemplateRows(const QSqlDatabase& db, const QString& c
                              "left join lateral (%1) c on true left join lateral (%2) t on true")
                   .arg(className, typeCaption)
             : QStringLiteral("(%1), (%2) from ZQ_DocTempDetail d").arg(className, typeCaption);
-    QSqlQuery templates =
-        runSql(db,
-               QStringLiteral("select d.DocID, d.DocCaption, d.DocMemo, d.DocFileName, ") + names +
-                   (condition.isEmpty() ? QString() : QStringLiteral(" where ") + condition) +
-                   QStringLiteral(" order by d.DocID"),
-               values);
-    QList<ClassContentRow> rows;
-    while (templates.next())
-        rows.append({templates.value(1).toString(), templates.value(2).toString(),
-                     templates.value(4).toString(), templates.value(0).toString(),
-                     templates.value(5).toString(), templates.value(3).toString(), kTemplateImage});
+    QSqlQuery templates = runSql(
+        db,
+        QStringLiteral("select d.DocID, d.DocCaption, d.DocFileName, d.DocMemo, "
+                       "d.DocTypeName, d.DocKeyWord, d.DocSortID, ") +
+            names + (condition.isEmpty() ? QString() : QStringLiteral(" where ") + condition) +
+            QStringLiteral(" order by d.DocID"),
+        values);
+    QList<ListedTemplate> rows;
+    while (templates.next()) {
+        const auto text = [&templates](int column) { return templates.value(column).toString(); };
+        rows.append({{templates.value(0).toLongLong(), text(1), text(2), text(3), text(4), text(5),
+                      text(6)},
+                     text(7),
+                     text(8)});
+    }
     return rows;
 }
 
@@ -116,7 +120,7 @@ namespace {
 QList<TemplateRecord> readTemplates(QSqlQuery query) {
     QList<TemplateRecord> templates;
     while (query.next())
-        templates.append({query.value(0).toString(), query.value(1).toString(),
+        templates.append({query.value(0).toLongLong(), query.value(1).toString(),
                           query.value(2).toString(), query.value(3).toString(),
                           query.value(4).toString(), query.value(5).toString(),
                           query.value(6).toString()});

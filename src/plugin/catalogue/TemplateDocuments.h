@@ -9,21 +9,12 @@
 
 namespace zq {
 
-// The values of a new template row.
-struct TemplateRow {
-    QString caption;
-    QString fileName;
-    QString memo;
-    QString classCode;
-    QString typeName;
-    QString keyWord;
-};
-
 // Refuses, as insertTemplate does, a row whose texts the catalogue cannot store.
-void checkTemplateRow(const TemplateRow& row);
+void checkTemplateRow(const TemplateRecord& row);
 // Inserts the row (caption and description without surrounding blanks) into its class, which
-// must exist, and returns the DocID the database gave that very row.
-qint64 insertTemplate(const QSqlDatabase& db, const TemplateRow& row);
+// must exist, and returns the DocID the database gave that very row; the record's own DocID
+// plays no part.
+qint64 insertTemplate(const QSqlDatabase& db, const TemplateRecord& row);
 void updateTemplateText(const QSqlDatabase& db, qint64 docId, const QString& caption,
                         const QString& memo);
 void deleteTemplateRow(const QSqlDatabase& db, qint64 docId);
@@ -32,29 +23,32 @@ bool fileNameInUse(const QSqlDatabase& db, const QString& docFileName);
 // The display name of a data type, or the empty text.
 QString typeCaptionOf(const QSqlDatabase& db, const QString& typeName);
 
-// A row of the manager's list: a direct sub-class or a template filed in a class.
-struct ClassContentRow {
-    QString caption;     // template name, or class name
-    QString memo;        // description
-    QString className;   // the template's class name; empty for class rows
-    QString id;          // DocID, or the class code
-    QString typeCaption; // the template's type caption; empty for class rows
-    QString fileName;    // DocFileName; a single blank for class rows
-    int image;           // 11 for a template row, 10 for a class row, whatever its file name
+// A template as the lists show it: its record, its class's name and its type's caption.
+struct ListedTemplate {
+    TemplateRecord record;
+    QString className;
+    QString typeCaption;
 };
+
+// What a class holds directly.
+struct ClassContents {
+    QList<ClassRecord> classes;
+    QList<ListedTemplate> templates;
+};
+
 constexpr int kClassImage = 10;
 constexpr int kTemplateImage = 11;
 constexpr int kCatalogueTemplateImage = 0;
 
-// What a class holds, directly: its sub-classes (by code) then its templates (by DocID). The
+// What a class holds, directly: its sub-classes (by code) and its templates (by DocID). The
 // empty code is the root: top-level classes and the templates filed outside every class.
 // Always two statements, whatever the number of rows.
-QList<ClassContentRow> readClassContents(const QSqlDatabase& db, const QString& classCode);
+ClassContents readClassContents(const QSqlDatabase& db, const QString& classCode);
 
 // The templates of ZQ_DocTempDetail d that meet the condition (every one for the empty text),
-// by DocID, as list rows. Always one statement.
-QList<ClassContentRow> readTemplateRows(const QSqlDatabase& db, const QString& condition,
-                                        const QVariantList& values = {});
+// by DocID. Always one statement.
+QList<ListedTemplate> readTemplateRows(const QSqlDatabase& db, const QString& condition,
+                                       const QVariantList& values = {});
 
 // The templates filed directly in one class (the empty code: under no class), by DocID.
 QList<TemplateRecord> readClassTemplates(const QSqlDatabase& db, const QString& classCode);

@@ -208,7 +208,7 @@ void replaceTemplateFile(const QSqlDatabase& db, const QString& folder, const QS
     writeTemplateFile(db, folder, fileName, Write::Upsert);
 }
 
-void insertTemplatesWithFiles(const QSqlDatabase& db, const QList<TemplateRow>& rows,
+void insertTemplatesWithFiles(const QSqlDatabase& db, const QList<TemplateRecord>& rows,
                               const QString& folder, bool withFiles) {
     ensureTemplateFileTable(db);
     PGconn* pg = postgresConnection(db);
@@ -217,7 +217,7 @@ void insertTemplatesWithFiles(const QSqlDatabase& db, const QList<TemplateRow>& 
         // files' size and hash, never their bytes.
         QList<QVariantList> details(6);
         QList<QVariantList> files(5);
-        for (const TemplateRow& row : rows) {
+        for (const TemplateRecord& row : rows) {
             const QStringList values{row.caption.trimmed(), row.fileName, row.memo.trimmed(),
                                      row.classCode,         row.typeName, row.keyWord};
             // A batch binds a null text as NULL; the columns take the empty text.
@@ -249,7 +249,7 @@ void insertTemplatesWithFiles(const QSqlDatabase& db, const QList<TemplateRow>& 
     }
     PostgresCopy rowCopy(pg, QStringLiteral("ZQ_DocTempDetail(DocCaption, DocFileName, DocMemo, "
                                             "DocSortID, DocTypeName, DocKeyWord)"));
-    for (const TemplateRow& row : rows)
+    for (const TemplateRecord& row : rows)
         rowCopy.row({row.caption.trimmed().toUtf8(), row.fileName.toUtf8(),
                      row.memo.trimmed().toUtf8(), row.classCode.toUtf8(), row.typeName.toUtf8(),
                      row.keyWord.toUtf8()});
@@ -263,7 +263,7 @@ void insertTemplatesWithFiles(const QSqlDatabase& db, const QList<TemplateRow>& 
                               "and 'lz4' = any(enumvals)"));
     PostgresCopy fileCopy(pg, QStringLiteral("ZQ_DocTemplateFile(DocFileName, FileContent, "
                                              "FileSize, FileSha256, FileModified)"));
-    for (const TemplateRow& row : rows) {
+    for (const TemplateRecord& row : rows) {
         if (!isBareName(row.fileName))
             throw Error(QStringLiteral("“%1”不是模板文件夹中的文件名。").arg(row.fileName));
         const QString path = withSlash(folder) + row.fileName;
@@ -274,7 +274,8 @@ void insertTemplatesWithFiles(const QSqlDatabase& db, const QList<TemplateRow>& 
     fileCopy.finish();
 }
 
-qint64 addTemplateWithFile(const QSqlDatabase& db, const TemplateRow& row, const QString& folder) {
+qint64 addTemplateWithFile(const QSqlDatabase& db, const TemplateRecord& row,
+                           const QString& folder) {
     ensureTemplateFileTable(db);
     Transaction transaction(db);
     const qint64 docId = insertTemplate(db, row);
@@ -283,7 +284,7 @@ qint64 addTemplateWithFile(const QSqlDatabase& db, const TemplateRow& row, const
     return docId;
 }
 
-qint64 addStoredTemplate(const QSqlDatabase& db, TemplateRow& row, const QString& folder,
+qint64 addStoredTemplate(const QSqlDatabase& db, TemplateRecord& row, const QString& folder,
                          StoreStaging* staging) {
     ensureTemplateFileTable(db);
     return retryOnConflict(db, [&] {

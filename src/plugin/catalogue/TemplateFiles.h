@@ -47,11 +47,12 @@ void replaceTemplateFile(const QSqlDatabase& db, const QString& folder, const QS
 // throws, roll back what it did. On PostgreSQL the rows, then the bytes, each go in one binary
 // COPY, every file read once; the server compresses the bytes with lz4 when it can, for the rest
 // of the transaction.
-void insertTemplatesWithFiles(const QSqlDatabase& db, const QList<TemplateRow>& rows,
+void insertTemplatesWithFiles(const QSqlDatabase& db, const QList<TemplateRecord>& rows,
                               const QString& folder, bool withFiles);
 
 // Inserts the template row and its file's bytes in one transaction; gives the new DocID.
-qint64 addTemplateWithFile(const QSqlDatabase& db, const TemplateRow& row, const QString& folder);
+qint64 addTemplateWithFile(const QSqlDatabase& db, const TemplateRecord& row,
+                           const QString& folder);
 
 class StoreStaging;
 
@@ -59,7 +60,7 @@ class StoreStaging;
 // another workstation took that name meanwhile, the copy is renamed to the next free one
 // (row.fileName follows, and `staging` journals it) and added under it. The choice and the
 // insert are one step.
-qint64 addStoredTemplate(const QSqlDatabase& db, TemplateRow& row, const QString& folder,
+qint64 addStoredTemplate(const QSqlDatabase& db, TemplateRecord& row, const QString& folder,
                          StoreStaging* staging = nullptr);
 
 // Deletes the template row, and the file's bytes when no other row names the file, in one

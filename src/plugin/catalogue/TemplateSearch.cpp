@@ -270,9 +270,9 @@ SearchWhere buildSearchWhere(const QSqlDatabase& db, const SearchCriteria& crite
     return where.where();
 }
 
-QList<ClassContentRow> searchTemplates(const QSqlDatabase& db, const SearchCriteria& criteria) {
+QList<ListedTemplate> searchTemplates(const QSqlDatabase& db, const SearchCriteria& criteria) {
     const SearchWhere where = buildSearchWhere(db, criteria);
-    QList<ClassContentRow> rows = readTemplateRows(db, where.condition, where.values);
+    QList<ListedTemplate> rows = readTemplateRows(db, where.condition, where.values);
     if (!rows.isEmpty() || !criteria.byName || !isPinyinQuery(criteria.name))
         return rows;
 

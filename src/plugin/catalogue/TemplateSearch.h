@@ -59,6 +59,6 @@ SearchWhere buildSearchWhere(const QSqlDatabase& db, const SearchCriteria& crite
 
 // The templates that meet the criteria, by DocID. A Latin name that finds nothing literally is
 // tried as pinyin, full or initials.
-QList<ClassContentRow> searchTemplates(const QSqlDatabase& db, const SearchCriteria& criteria);
+QList<ListedTemplate> searchTemplates(const QSqlDatabase& db, const SearchCriteria& criteria);
 
 } // namespace zq

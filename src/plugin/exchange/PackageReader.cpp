@@ -35,11 +35,6 @@ qint64 unpackedBytes(const Manifest& manifest) {
     return bytes;
 }
 
-TemplateRow templateRow(const TemplateRecord& entry) {
-    return {entry.caption,   entry.fileName, entry.memo,
-            entry.classCode, entry.typeName, entry.keyWord};
-}
-
 // Templates checked and waiting to be catalogued together: a few hundred, or fewer when their
 // files are large, so that progress keeps moving.
 constexpr qsizetype kBatchEntries = 256;
@@ -123,7 +118,7 @@ private:
         if (file.isSymLink() || !file.isFile())
             return refuse(label, QStringLiteral("模板包中的该文件不是普通文件"));
         try {
-            checkTemplateRow(templateRow(r));
+            checkTemplateRow(r);
         } catch (const Error& e) {
             return refuse(label, e.message());
         }
@@ -136,10 +131,8 @@ private:
     // The batch's classes are held once for the rest of the import; one deleted meanwhile
     // leaves each of its templates to be refused on its own.
     bool insertTogether() {
-        QList<TemplateRow> rows;
         QStringList codes;
         for (const TemplateRecord& r : std::as_const(m_batch)) {
-            rows.append(templateRow(r));
             if (!r.classCode.isEmpty() && !m_held.contains(r.classCode) &&
                 !codes.contains(r.classCode))
                 codes.append(r.classCode);
@@ -149,13 +142,13 @@ private:
                         [&](const QString& code) { return !m_held.contains(code); }))
             return false;
         return !failureOf([&] {
-            insertTemplatesWithFiles(m_db, rows, unpackFolder(), m_mode == ImportMode::Apply);
+            insertTemplatesWithFiles(m_db, m_batch, unpackFolder(), m_mode == ImportMode::Apply);
         });
     }
 
     Outcome insertAlone(const TemplateRecord& r) {
         const auto step = [&] {
-            insertTemplate(m_db, templateRow(r));
+            insertTemplate(m_db, r);
             if (m_mode == ImportMode::Apply)
                 insertTemplateFile(m_db, unpackFolder(), r.fileName);
         };

@@ -50,7 +50,7 @@ QList<SelectionNode> fillSelectionTree(const QSqlDatabase& db) {
 
 QList<SelectionNode> packageSelectionTree(const QList<ManifestEntry>& entries) {
     QList<SelectionNode> flat(1);
-    flat[0].record.docId = QStringLiteral("-1");
+    flat[0].record.docId = -1;
     flat[0].image = kClassImage;
     QList<qsizetype> parents{-1};
     QHash<QString, qsizetype> classes{{QString(), 0}};

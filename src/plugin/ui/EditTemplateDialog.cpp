@@ -37,15 +37,10 @@ EditTemplateDialog::EditTemplateDialog(QWidget* owner)
     m_nameEdit->setFocus();
 }
 
-void EditTemplateDialog::setTemplate(const QString& docId, const QString& name,
-                                     const QString& memo) {
-    m_docIdEdit->setText(docId);
+void EditTemplateDialog::setTemplate(qint64 docId, const QString& name, const QString& memo) {
+    m_docIdEdit->setText(QString::number(docId));
     m_nameEdit->setText(name);
     m_memoEdit->setPlainText(memo);
-}
-
-QString EditTemplateDialog::docId() const {
-    return m_docIdEdit->text();
 }
 
 QString EditTemplateDialog::name() const {

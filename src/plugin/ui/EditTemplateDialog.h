@@ -14,8 +14,7 @@ class EditTemplateDialog : public SavingDialog {
 public:
     explicit EditTemplateDialog(QWidget* owner);
 
-    void setTemplate(const QString& docId, const QString& name, const QString& memo);
-    QString docId() const;
+    void setTemplate(qint64 docId, const QString& name, const QString& memo);
     QString name() const;
     QString memo() const;
 

@@ -4,6 +4,7 @@
 #include "ui/ClassDialog.h"
 #include "ui/ManagerView.h"
 #include "widgets/DialogService.h"
+#include "widgets/ReportListModel.h"
 #include "widgets/TreeNodes.h"
 #include "widgets/UiReferences.h"
 
@@ -21,7 +22,7 @@ ManagerClassOperations::ManagerClassOperations(ManagerView& view)
 }
 
 void ManagerClassOperations::addClass() {
-    QTreeWidgetItem* row = m_view.selectedRow();
+    const ReportRow* row = m_view.selectedRow();
     QTreeWidgetItem* node = m_view.selectedNode();
     if (!row && !node)
         return;
@@ -29,7 +30,7 @@ void ManagerClassOperations::addClass() {
     ClassDialog dialog(application());
     dialog.setWindowTitle(QStringLiteral("添加模板分类"));
     const QString parentCode =
-        row && isClassRow(row) ? row->text(kColRowId) : (node ? nodeClassCode(node) : QString());
+        row && row->isClass() ? row->classCode : (node ? nodeClassCode(node) : QString());
     const QSqlDatabase& db = m_view.database();
     dialog.setClass(newChildClassCode(db, parentCode));
     dialog.setSave(
@@ -47,10 +48,10 @@ void ManagerClassOperations::renameClass() {
 void ManagerClassOperations::editClassNode(QTreeWidgetItem* node) {
     if (!node || !node->parent())
         return;
-    const QStringList record = nodeRecord(node);
+    const ClassRecord record = ClassRecord::fromList(nodeRecord(node));
     ClassDialog dialog(application());
     dialog.setWindowTitle(QStringLiteral("修改模板分类名称"));
-    dialog.setClass(record.value(0), record.value(1), record.value(2));
+    dialog.setClass(record.code, record.name, record.memo);
     dialog.setSave([&] {
         updateClass(m_view.database(), dialog.code(), dialog.name().trimmed(),
                     dialog.memo().trimmed());

@@ -4,6 +4,7 @@
 #include "ui/ClassPickerDialog.h"
 #include "ui/ManagerView.h"
 #include "widgets/DialogService.h"
+#include "widgets/ReportListModel.h"
 #include "widgets/TreeNodes.h"
 #include "widgets/UiReferences.h"
 
@@ -11,6 +12,7 @@
 #include <QApplication>
 #include <QDrag>
 #include <QDropEvent>
+#include <QHeaderView>
 #include <QMenu>
 #include <QMimeData>
 #include <QRubberBand>
@@ -23,6 +25,15 @@ namespace {
 
 // A drag's payload: where it started, what it carries, and the class code or DocID.
 const QString kMoveMimeType = QStringLiteral("application/x-zq-catalogue-move");
+
+// The rectangle of the item's whole row, across the columns on show.
+QRect rowRect(const QTreeView* view, const QModelIndex& item) {
+    const QHeaderView* header = view->header();
+    const int first = header->logicalIndexAt(-header->offset());
+    const int last = header->logicalIndexAt(header->length() - header->offset() - 1);
+    return view->visualRect(item.siblingAtColumn(first)) |
+           view->visualRect(item.siblingAtColumn(last));
+}
 
 } // namespace
 
@@ -54,18 +65,20 @@ ManagerMoves::ManagerMoves(ManagerView& view)
         popup->addSeparator();
         popup->addActions({m_moveTo, m_undo});
     }
-    for (QTreeWidget* view : {m_tree, m_list}) {
-        connect(view, &QTreeWidget::itemSelectionChanged, this, &ManagerMoves::updateActions);
+    for (QTreeView* view : {static_cast<QTreeView*>(m_tree), m_list}) {
+        connect(view->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+                &ManagerMoves::updateActions);
         view->viewport()->setAcceptDrops(true);
         view->viewport()->installEventFilter(this);
     }
     updateActions();
 }
 
-QMimeData* ManagerMoves::dragData(const QTreeWidget* source, const QTreeWidgetItem* item) const {
+QMimeData* ManagerMoves::dragData(const QTreeView* source, const QModelIndex& item) const {
     const bool fromList = source == m_list;
-    const bool isClass = !fromList || isClassRow(item);
-    const QString id = fromList ? item->text(kColRowId) : nodeClassCode(item);
+    const ReportRow* row = fromList ? &m_view.docRows().row(item.row()) : nullptr;
+    const bool isClass = !row || row->isClass();
+    const QString id = row ? row->idText() : nodeClassCode(m_tree->itemFromIndex(item));
     auto* data = new QMimeData;
     data->setData(kMoveMimeType,
                   QStringList{fromList ? QStringLiteral("list") : QStringLiteral("tree"),
@@ -86,10 +99,10 @@ std::optional<ManagerMoves::Dragged> ManagerMoves::draggedOf(const QMimeData* da
 }
 
 std::optional<ManagerMoves::Dragged> ManagerMoves::selectedItem() const {
-    if (const QTreeWidgetItem* row = m_list->selectedItems().value(0)) {
-        if (isClassRow(row) && !m_view.findClassNodeOfRow(row))
+    if (const ReportRow* row = m_view.selectedRow()) {
+        if (row->isClass() && !m_view.findClassNodeOfRow(row))
             return std::nullopt;
-        return Dragged{true, isClassRow(row), row->text(kColRowId)};
+        return Dragged{true, row->isClass(), row->idText()};
     }
     const QTreeWidgetItem* node = m_tree->selectedItems().value(0);
     if (!node || !node->parent())
@@ -119,7 +132,7 @@ ManagerMoves::Move ManagerMoves::moveOnto(const Dragged& dragged, const QString&
 
 // The tree takes drops from both views on any class node; the list takes drops from itself on
 // a class row other than the dragged one.
-ManagerMoves::Move ManagerMoves::dropMove(QTreeWidget* view, const QMimeData* data,
+ManagerMoves::Move ManagerMoves::dropMove(QTreeView* view, const QMimeData* data,
                                           const QPoint& position) const {
     // While dragging no message can be answered: a catalogue that cannot be read refuses.
     try {
@@ -129,15 +142,16 @@ ManagerMoves::Move ManagerMoves::dropMove(QTreeWidget* view, const QMimeData* da
     }
 }
 
-ManagerMoves::Move ManagerMoves::targetMove(QTreeWidget* view, const QMimeData* data,
+ManagerMoves::Move ManagerMoves::targetMove(QTreeView* view, const QMimeData* data,
                                             const QPoint& position) const {
     const std::optional<Dragged> dragged = draggedOf(data);
-    QTreeWidgetItem* target = view->itemAt(position);
-    if (!dragged || !target)
+    const QModelIndex target = view->indexAt(position);
+    if (!dragged || !target.isValid())
         return {};
     if (view == m_tree)
-        return moveOnto(*dragged, nodeClassCode(target));
-    const QTreeWidgetItem* targetNode = m_view.findClassNodeOfRow(target);
+        return moveOnto(*dragged, nodeClassCode(m_tree->itemFromIndex(target)));
+    const QTreeWidgetItem* targetNode =
+        m_view.findClassNodeOfRow(&m_view.docRows().row(target.row()));
     if (!dragged->fromList || !targetNode)
         return {};
     const QString targetCode = nodeClassCode(targetNode);
@@ -149,16 +163,16 @@ ManagerMoves::Move ManagerMoves::targetMove(QTreeWidget* view, const QMimeData* 
 bool ManagerMoves::eventFilter(QObject* watched, QEvent* event) {
     // Compared with the viewports kept at the start: the filter also sees the events of a
     // viewport while its view is being destroyed, when the view can no longer be asked.
-    QTreeWidget* view = watched == m_treeViewport   ? m_tree
-                        : watched == m_listViewport ? m_list
-                                                    : nullptr;
+    QTreeView* view = watched == m_treeViewport   ? m_tree
+                      : watched == m_listViewport ? m_list
+                                                  : nullptr;
     if (!view)
         return QObject::eventFilter(watched, event);
     switch (event->type()) {
     case QEvent::MouseButtonPress: {
         auto* mouse = static_cast<QMouseEvent*>(event);
-        const bool onItem =
-            mouse->button() == Qt::LeftButton && view->itemAt(mouse->position().toPoint());
+        const bool onItem = mouse->button() == Qt::LeftButton &&
+                            view->indexAt(mouse->position().toPoint()).isValid();
         m_pressView = onItem ? view : nullptr;
         m_pressPosition = mouse->position().toPoint();
         return false;
@@ -178,19 +192,19 @@ bool ManagerMoves::eventFilter(QObject* watched, QEvent* event) {
     }
 }
 
-bool ManagerMoves::startDrag(QTreeWidget* view, QMouseEvent* event) {
+bool ManagerMoves::startDrag(QTreeView* view, QMouseEvent* event) {
     if (m_pressView != view || !(event->buttons() & Qt::LeftButton) ||
         (event->position().toPoint() - m_pressPosition).manhattanLength() <
             QApplication::startDragDistance())
         return false;
     m_pressView = nullptr;
     // The dragged item is the selected one; a class row whose class the tree lacks stays put.
-    QTreeWidgetItem* item = view->selectedItems().value(0);
-    if (!item || (view == m_list && isClassRow(item) && !m_view.findClassNodeOfRow(item)))
+    const QModelIndex item = view->selectionModel()->selectedRows().value(0);
+    if (!item.isValid() || (view == m_list && !selectedItem()))
         return false;
     auto* drag = new QDrag(view);
     drag->setMimeData(dragData(view, item));
-    const QRect rect = view->visualItemRect(item);
+    const QRect rect = rowRect(view, item);
     if (rect.isValid()) {
         drag->setPixmap(view->viewport()->grab(rect));
         drag->setHotSpot(m_pressPosition - rect.topLeft());
@@ -199,9 +213,9 @@ bool ManagerMoves::startDrag(QTreeWidget* view, QMouseEvent* event) {
     return true;
 }
 
-bool ManagerMoves::dragEvent(QTreeWidget* view, QEvent* event) {
+bool ManagerMoves::dragEvent(QTreeView* view, QEvent* event) {
     if (event->type() == QEvent::DragLeave) {
-        showTarget(view, nullptr, false);
+        showTarget(view, {}, false);
         return true;
     }
     auto* drag = static_cast<QDropEvent*>(event);
@@ -210,9 +224,9 @@ bool ManagerMoves::dragEvent(QTreeWidget* view, QEvent* event) {
         return true;
     }
     const QPoint position = drag->position().toPoint();
-    QTreeWidgetItem* target = view->itemAt(position);
+    const QModelIndex target = view->indexAt(position).siblingAtColumn(0);
     if (event->type() == QEvent::Drop) {
-        showTarget(view, nullptr, false);
+        showTarget(view, {}, false);
         // The drop asks again: the catalogue may have changed while dragging.
         const Move move = dropMove(view, drag->mimeData(), position);
         drag->setDropAction(Qt::MoveAction);
@@ -222,7 +236,7 @@ bool ManagerMoves::dragEvent(QTreeWidget* view, QEvent* event) {
             QTimer::singleShot(0, this, [this, move] { runMove(move); });
         return true;
     }
-    if (event->type() == QEvent::DragEnter || target != m_hovered || !target) {
+    if (event->type() == QEvent::DragEnter || m_hovered != target || !target.isValid()) {
         m_hovered = target;
         m_hoveredMove = dropMove(view, drag->mimeData(), position);
     }
@@ -233,8 +247,8 @@ bool ManagerMoves::dragEvent(QTreeWidget* view, QEvent* event) {
     return true;
 }
 
-void ManagerMoves::showTarget(QTreeWidget* view, QTreeWidgetItem* target, bool accepted) {
-    if (!target || !accepted) {
+void ManagerMoves::showTarget(QTreeView* view, const QModelIndex& target, bool accepted) {
+    if (!target.isValid() || !accepted) {
         if (m_highlight)
             m_highlight->hide();
         return;
@@ -243,7 +257,7 @@ void ManagerMoves::showTarget(QTreeWidget* view, QTreeWidgetItem* target, bool a
         delete m_highlight;
         m_highlight = new QRubberBand(QRubberBand::Rectangle, view->viewport());
     }
-    m_highlight->setGeometry(view->visualItemRect(target));
+    m_highlight->setGeometry(rowRect(view, target));
     m_highlight->show();
 }
 

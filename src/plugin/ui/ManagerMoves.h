@@ -3,6 +3,7 @@
 #include "catalogue/ClassMoves.h"
 
 #include <QObject>
+#include <QPersistentModelIndex>
 #include <QPoint>
 #include <QPointer>
 #include <functional>
@@ -12,8 +13,8 @@ class QAction;
 class QMimeData;
 class QMouseEvent;
 class QRubberBand;
+class QTreeView;
 class QTreeWidget;
-class QTreeWidgetItem;
 class QWidget;
 
 namespace zq {
@@ -29,7 +30,7 @@ public:
     explicit ManagerMoves(ManagerView& view);
 
     // What a drag from the view carries for the item: the tree's class node or the list's row.
-    QMimeData* dragData(const QTreeWidget* source, const QTreeWidgetItem* item) const;
+    QMimeData* dragData(const QTreeView* source, const QModelIndex& item) const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -49,11 +50,11 @@ private:
     std::function<bool(const QString&)> targetRule(const Dragged& dragged) const;
     // The move a drop of the dragged item on the class would make, or none when refused.
     Move moveOnto(const Dragged& dragged, const QString& targetCode) const;
-    Move dropMove(QTreeWidget* view, const QMimeData* data, const QPoint& position) const;
-    Move targetMove(QTreeWidget* view, const QMimeData* data, const QPoint& position) const;
-    bool dragEvent(QTreeWidget* view, QEvent* event);
-    bool startDrag(QTreeWidget* view, QMouseEvent* event);
-    void showTarget(QTreeWidget* view, QTreeWidgetItem* target, bool accepted);
+    Move dropMove(QTreeView* view, const QMimeData* data, const QPoint& position) const;
+    Move targetMove(QTreeView* view, const QMimeData* data, const QPoint& position) const;
+    bool dragEvent(QTreeView* view, QEvent* event);
+    bool startDrag(QTreeView* view, QMouseEvent* event);
+    void showTarget(QTreeView* view, const QModelIndex& target, bool accepted);
     // Runs the work, shows a failure, and reloads the tree keeping the view.
     void run(const std::function<void()>& work);
     void runMove(const Move& move);
@@ -63,17 +64,17 @@ private:
 
     ManagerView& m_view;
     QTreeWidget* m_tree;
-    QTreeWidget* m_list;
+    QTreeView* m_list;
     QWidget* m_treeViewport;
     QWidget* m_listViewport;
     QAction* m_moveTo;
     QAction* m_undo;
     QRubberBand* m_highlight = nullptr;
     // The item under the pointer during a drag and the move a drop there would make.
-    QTreeWidgetItem* m_hovered = nullptr;
+    QPersistentModelIndex m_hovered;
     Move m_hoveredMove;
     QPoint m_pressPosition;
-    QPointer<QTreeWidget> m_pressView;
+    QPointer<QTreeView> m_pressView;
     std::optional<CatalogueMove> m_lastMove;
 };
 

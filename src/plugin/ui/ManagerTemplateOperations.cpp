@@ -13,18 +13,19 @@
 #include "widgets/DialogService.h"
 #include "widgets/ListSorting.h"
 #include "widgets/OverrideCursor.h"
+#include "widgets/ReportListModel.h"
 #include "widgets/TreeNodes.h"
 #include "widgets/UiReferences.h"
 
-#include <QTreeWidget>
+#include <QTreeWidgetItem>
 
 namespace zq {
 
 namespace {
 
 // A template row whose file name is no bare name has no stored file; says so.
-bool lacksStoredFile(QWidget* parent, const QTreeWidgetItem* row) {
-    if (isClassRow(row) || !row->text(kColFullPath).isEmpty())
+bool lacksStoredFile(QWidget* parent, const ReportRow& row) {
+    if (row.isClass() || !row.filePath.isEmpty())
         return false;
     dialogs().inform(parent, applicationTitle(), QStringLiteral("该模板的文件不存在！"));
     return true;
@@ -51,22 +52,23 @@ void ManagerTemplateOperations::addTemplate() {
     if (!node)
         return;
     // With a class row selected (its popup), the template goes into that row's class.
-    const QTreeWidgetItem* selected = m_view.selectedRow();
+    const ReportRow* selected = m_view.selectedRow();
     QTreeWidgetItem* target =
-        selected && isClassRow(selected) ? m_view.findClassNodeOfRow(selected) : node;
+        selected && selected->isClass() ? m_view.findClassNodeOfRow(selected) : node;
     if (!target)
         return;
     const QSqlDatabase& db = m_view.database();
     AddTemplateDialog dialog(application());
-    TemplateRow added;
+    TemplateRecord added;
     qint64 docId = -1;
     // Stored while the dialog is open, so that a failure keeps what was typed. A refusal of
     // the host closes the dialog and catalogues nothing.
     dialog.setSave([&] {
         const QString classPath = classPathText(target).mid(1);
-        added = TemplateRow{dialog.name(), {}, dialog.memo(), nodeClassCode(target), {}, {}};
+        added = {
+            .caption = dialog.name(), .memo = dialog.memo(), .classCode = nodeClassCode(target)};
         docId = addTemplateFile(db, templateStorePath(), dialog.filePath(), added,
-                                [&classPath](TemplateRow& row, const QString& stored) {
+                                [&classPath](TemplateRecord& row, const QString& stored) {
                                     QString name = row.caption;
                                     QString memo = row.memo;
                                     return hostPlatform().ZQImportNewRes(name, row.typeName, memo,
@@ -76,63 +78,63 @@ void ManagerTemplateOperations::addTemplate() {
     });
     if (dialogs().exec(&dialog) != QDialog::Accepted || docId < 0 || target != node)
         return; // a template of a sub-class is not a row of this list
-    auto* row = new QTreeWidgetItem(m_view.docList(),
-                                    QStringList{dialog.name().trimmed(), dialog.memo().trimmed(),
-                                                nodeRecord(node).value(1), QString::number(docId),
-                                                typeCaptionOf(db, added.typeName),
-                                                templateStorePath() + added.fileName});
-    setImageIndex(row, kTemplateImage);
+    ReportRow row;
+    row.caption = dialog.name().trimmed();
+    row.memo = dialog.memo().trimmed();
+    row.className = ClassRecord::fromList(nodeRecord(node)).name;
+    row.docId = docId;
+    row.typeCaption = typeCaptionOf(db, added.typeName);
+    row.filePath = templateStorePath() + added.fileName;
+    m_view.docRows().appendRow(row);
     m_view.updateActions();
 }
 
 void ManagerTemplateOperations::deleteTemplate() {
-    QTreeWidgetItem* row = m_view.selectedRow();
-    if (!row || isClassRow(row))
+    const ReportRow* row = m_view.selectedRow();
+    if (!row || row->isClass())
         return m_classes.deleteClass();
+    const qint64 docId = row->docId;
     if (!dialogs().ask(m_view.widget(), applicationTitle(),
                        QStringLiteral("确定删除该模板文件吗？")))
         return;
-    deleteTemplateAndFile(m_view.database(), row->text(kColRowId).toLongLong());
-    delete row;
+    deleteTemplateAndFile(m_view.database(), docId);
+    m_view.docRows().removeTemplate(docId);
     m_view.updateActions();
 }
 
 void ManagerTemplateOperations::editTemplateDescription() {
-    QTreeWidgetItem* row = m_view.selectedRow();
-    if (!row || isClassRow(row) || row->text(kColCaption).isEmpty())
+    const ReportRow* row = m_view.selectedRow();
+    if (!row || row->isClass() || row->caption.isEmpty())
         return;
+    const qint64 docId = row->docId;
     EditTemplateDialog dialog(application());
-    dialog.setTemplate(row->text(kColRowId), row->text(kColCaption), row->text(kColMemo));
-    dialog.setSave([&] {
-        updateTemplateText(m_view.database(), dialog.docId().trimmed().toLongLong(), dialog.name(),
-                           dialog.memo());
-    });
+    dialog.setTemplate(docId, row->caption, row->memo);
+    dialog.setSave(
+        [&] { updateTemplateText(m_view.database(), docId, dialog.name(), dialog.memo()); });
     if (dialogs().exec(&dialog) != QDialog::Accepted)
         return;
-    row->setText(kColCaption, dialog.name().trimmed());
-    row->setText(kColMemo, dialog.memo().trimmed());
+    m_view.docRows().setTemplateTexts(docId, dialog.name().trimmed(), dialog.memo().trimmed());
 }
 
 void ManagerTemplateOperations::openSelectedTemplate() {
-    if (const QTreeWidgetItem* row = m_view.selectedRow(); row && !isClassRow(row))
-        openTemplate(row);
+    if (const ReportRow* row = m_view.selectedRow(); row && !row->isClass())
+        openTemplate(*row);
 }
 
-void ManagerTemplateOperations::openTemplate(const QTreeWidgetItem* row) {
+void ManagerTemplateOperations::openTemplate(const ReportRow& row) {
     if (lacksStoredFile(m_view.widget(), row))
         return;
     const OverrideCursor wait(Qt::WaitCursor);
-    m_view.editing().open(row->text(kColFullPath), row->text(kColMemo) + QStringLiteral(".模板"));
+    m_view.editing().open(row.filePath, row.memo + QStringLiteral(".模板"));
 }
 
 void ManagerTemplateOperations::registerSelectedRow() {
-    const QTreeWidgetItem* row = m_view.selectedRow();
-    if (!row || lacksStoredFile(m_view.widget(), row))
+    const ReportRow* row = m_view.selectedRow();
+    if (!row || lacksStoredFile(m_view.widget(), *row))
         return;
     registerListRow(hostPlatform(),
-                    isClassRow(row) ? row->text(kColFullPath)
-                                    : m_view.editing().currentFile(row->text(kColFullPath)),
-                    row->text(kColMemo));
+                    row->isClass() ? row->filePath : m_view.editing().currentFile(row->filePath),
+                    row->memo);
 }
 
 } // namespace zq

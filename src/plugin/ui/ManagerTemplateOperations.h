@@ -2,12 +2,11 @@
 
 #include <QObject>
 
-class QTreeWidgetItem;
-
 namespace zq {
 
 class ManagerClassOperations;
 class ManagerView;
+struct ReportRow;
 
 // The manager window's work on templates: adding one from a file to the selected class,
 // deleting one, editing its description, opening its file and handing it to the host.
@@ -16,7 +15,7 @@ public:
     // A delete with a class row selected deletes that class through `classes`.
     ManagerTemplateOperations(ManagerView& view, ManagerClassOperations& classes);
 
-    void openTemplate(const QTreeWidgetItem* row);
+    void openTemplate(const ReportRow& row);
 
 private:
     void addTemplate();

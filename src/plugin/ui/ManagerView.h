@@ -5,12 +5,15 @@
 #include <QSqlDatabase>
 
 class QMenu;
+class QTreeView;
 class QTreeWidget;
 class QTreeWidgetItem;
 class QWidget;
 
 namespace zq {
 
+class ReportListModel;
+struct ReportRow;
 class TemplateEditing;
 
 // Columns of the list: the row's caption and its sub-items 1 to 5; the last three are hidden.
@@ -21,7 +24,6 @@ enum DocListColumn {
     kColRowId,       // DocID of a template, code of a class
     kColTypeCaption, // the template's type caption
     kColFullPath,    // the stored file's full path
-    kDocListColumns
 };
 
 // What the manager window offers the helpers that do its jobs (class and template operations,
@@ -32,7 +34,8 @@ public:
     // The window itself: the owner of the helpers and the parent of their messages.
     virtual QWidget* widget() = 0;
     virtual QTreeWidget* classTree() const = 0;
-    virtual QTreeWidget* docList() const = 0;
+    virtual QTreeView* docList() const = 0;
+    virtual ReportListModel& docRows() const = 0;
     virtual const QSqlDatabase& database() const = 0;
     virtual const ManagerActions& actions() const = 0;
     virtual QMenu* classMenu() const = 0;
@@ -40,12 +43,13 @@ public:
     // Templates opened from the window or its search.
     virtual TemplateEditing& editing() = 0;
 
-    virtual QTreeWidgetItem* selectedRow() const = 0;
+    // The list's selected row, or nullptr; good until the list changes.
+    virtual const ReportRow* selectedRow() const = 0;
     virtual QTreeWidgetItem* selectedNode() const = 0;
     // The class an action on classes works on: the selected class row's node, else the node.
     virtual QTreeWidgetItem* classTarget() const = 0;
     // The tree's node of a class row of the list, or nullptr.
-    virtual QTreeWidgetItem* findClassNodeOfRow(const QTreeWidgetItem* row) const = 0;
+    virtual QTreeWidgetItem* findClassNodeOfRow(const ReportRow* row) const = 0;
 
     virtual void fillDocList(QTreeWidgetItem* node) = 0;
     virtual void saveTreeState() = 0;

@@ -17,6 +17,7 @@
 #include "widgets/DialogService.h"
 #include "widgets/Icons.h"
 #include "widgets/ListSorting.h"
+#include "widgets/ReportListModel.h"
 #include "widgets/TreeNodes.h"
 #include "widgets/UiReferences.h"
 
@@ -147,23 +148,17 @@ void ManagerWindow::createViews() {
     m_classTree->setSelectionMode(QAbstractItemView::SingleSelection);
     keepSelectionVisible(m_classTree);
 
-    m_docList = new QTreeWidget;
-    m_docList->setObjectName(QStringLiteral("lvwLog"));
-    m_docList->setRootIsDecorated(false);
-    m_docList->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_docList->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_docList->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_docList->setAllColumnsShowFocus(true);
-    m_docList->setColumnCount(kDocListColumns);
-    m_docList->setHeaderLabels(
+    using enum ReportField;
+    m_docRows = new ReportListModel(
+        {Caption, Memo, ClassName, Id, TypeCaption, FilePath},
         {QStringLiteral("模板名称"), QStringLiteral("模板说明"), QStringLiteral("模板分类")});
+    m_docList = newReportList(m_docRows);
+    m_docList->setObjectName(QStringLiteral("lvwLog"));
     m_docList->setColumnWidth(kColCaption, 120);
     m_docList->setColumnWidth(kColMemo, 130);
     m_docList->setColumnWidth(kColClassName, 161);
     for (int column : {kColRowId, kColTypeCaption, kColFullPath})
         m_docList->setColumnHidden(column, true);
-    m_docList->header()->setSectionsClickable(true);
-    keepSelectionVisible(m_docList);
 }
 
 void ManagerWindow::createLayout() {
@@ -200,14 +195,15 @@ void ManagerWindow::connectViews() {
     connect(m_classTree, &QTreeWidget::itemClicked, this,
             [this] { guarded(this, [&] { onClassTreeClicked(); }); });
     connect(m_classTree, &QTreeWidget::itemSelectionChanged, this, &ManagerWindow::updateActions);
-    connect(m_docList, &QTreeWidget::itemSelectionChanged, this, &ManagerWindow::updateActions);
-    connect(m_docList, &QTreeWidget::itemDoubleClicked, this,
+    connect(m_docList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &ManagerWindow::updateActions);
+    connect(m_docList, &QTreeView::doubleClicked, this,
             [this] { guarded(this, [&] { onDocListDoubleClicked(); }); });
     connect(m_docList->header(), &QHeaderView::sectionClicked, this,
             [this](int column) { guarded(this, [&] { sortDocList(column); }); });
     m_classTree->viewport()->installEventFilter(this);
     m_docList->viewport()->installEventFilter(this);
-    for (QTreeWidget* view : {m_classTree, m_docList}) {
+    for (QTreeView* view : {static_cast<QTreeView*>(m_classTree), m_docList}) {
         view->installEventFilter(this);
         // The pane with the keyboard focus stands out.
         view->setStyleSheet(
@@ -218,7 +214,7 @@ void ManagerWindow::connectViews() {
 
 bool ManagerWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress && (watched == m_classTree || watched == m_docList))
-        return viewKeyPress(static_cast<QTreeWidget*>(watched), static_cast<QKeyEvent*>(event));
+        return viewKeyPress(static_cast<QTreeView*>(watched), static_cast<QKeyEvent*>(event));
     if (event->type() == QEvent::ToolTip) {
         if (watched == m_classTree->viewport())
             return showCutOffText(m_classTree, static_cast<QHelpEvent*>(event));
@@ -237,8 +233,9 @@ bool ManagerWindow::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-QTreeWidgetItem* ManagerWindow::selectedRow() const {
-    return m_docList->selectedItems().value(0);
+const ReportRow* ManagerWindow::selectedRow() const {
+    const int row = selectedRowIndex(m_docList);
+    return row < 0 ? nullptr : &m_docRows->row(row);
 }
 
 QTreeWidgetItem* ManagerWindow::selectedNode() const {
@@ -246,19 +243,19 @@ QTreeWidgetItem* ManagerWindow::selectedNode() const {
 }
 
 QTreeWidgetItem* ManagerWindow::classTarget() const {
-    if (QTreeWidgetItem* row = selectedRow())
+    if (const ReportRow* row = selectedRow())
         return findClassNodeOfRow(row);
     return selectedNode();
 }
 
 void ManagerWindow::updateActions() {
     QTreeWidgetItem* node = selectedNode();
-    QTreeWidgetItem* row = selectedRow();
-    const bool templateRow = row && !isClassRow(row);
+    const ReportRow* row = selectedRow();
+    const bool templateRow = row && !row->isClass();
     const QTreeWidgetItem* target = classTarget();
     const bool classChangeable = target && target->parent(); // never the root
-    const int rows = m_docList->topLevelItemCount();
-    const int rowIndex = row ? m_docList->indexOfTopLevelItem(row) : -1;
+    const int rows = m_docRows->rowCount();
+    const int rowIndex = selectedRowIndex(m_docList);
 
     using enum ManagerAction;
     const auto enable = [this](ManagerAction which, bool enabled) {
@@ -269,7 +266,7 @@ void ManagerWindow::updateActions() {
     enable(DeleteClass, classChangeable);
     enable(RenameClass, classChangeable);
     enable(DeleteTemplate, templateRow || classChangeable);
-    enable(EditDescription, templateRow && !row->text(kColCaption).isEmpty());
+    enable(EditDescription, templateRow && !row->caption.isEmpty());
     enable(EditTemplate, templateRow);
     enable(Preview, templateRow);
     enable(Register, row);
@@ -285,22 +282,19 @@ void ManagerWindow::fillDocList(QTreeWidgetItem* node) {
     m_sortColumn = -1;
     m_docList->header()->setSortIndicatorShown(false);
     if (!node) {
-        m_docList->clear();
+        m_docRows->setRows({});
         return;
     }
-    QList<QTreeWidgetItem*> items;
+    QList<ReportRow> rows;
     try {
-        items = classContentItems(m_db, nodeClassCode(node));
+        rows = classContentRows(m_db, nodeClassCode(node));
     } catch (const Error& e) {
         // Never leave another class's contents on show.
-        m_docList->clear();
+        m_docRows->setRows({});
         updateActions();
         throw Error(QStringLiteral("无法读取模板目录：") + e.message(), e.details());
     }
-    m_docList->setUpdatesEnabled(false);
-    m_docList->clear();
-    m_docList->addTopLevelItems(items);
-    m_docList->setUpdatesEnabled(true);
+    m_docRows->setRows(std::move(rows));
     updateActions();
 }
 
@@ -316,10 +310,10 @@ void ManagerWindow::loadTree() {
     }
 }
 
-QTreeWidgetItem* ManagerWindow::findClassNodeOfRow(const QTreeWidgetItem* row) const {
-    if (!row || !isClassRow(row))
+QTreeWidgetItem* ManagerWindow::findClassNodeOfRow(const ReportRow* row) const {
+    if (!row || !row->isClass())
         return nullptr;
-    return m_treeState->node(row->text(kColRowId));
+    return m_treeState->node(row->classCode);
 }
 
 // A reload of the tree that keeps the view; the list is filled once, for the final selection.
@@ -368,7 +362,7 @@ bool ManagerWindow::docListMousePress(QMouseEvent* event) {
     if (event->button() != Qt::RightButton)
         return false;
     guarded(this, [&] {
-        openDocListPopup(m_docList->itemAt(event->position().toPoint()),
+        openDocListPopup(m_docList->indexAt(event->position().toPoint()),
                          event->globalPosition().toPoint());
     });
     return true;
@@ -383,20 +377,20 @@ void ManagerWindow::openClassTreePopup(QTreeWidgetItem* node, const QPoint& at) 
     m_classMenu->popup(at);
 }
 
-void ManagerWindow::openDocListPopup(QTreeWidgetItem* row, const QPoint& at) {
-    if (row) {
-        m_docList->setCurrentItem(row);
+void ManagerWindow::openDocListPopup(const QModelIndex& row, const QPoint& at) {
+    if (row.isValid()) {
+        m_docList->setCurrentIndex(row);
     } else {
         m_docList->clearSelection();
-        m_docList->setCurrentItem(nullptr);
+        m_docList->setCurrentIndex({});
     }
     updateActions();
-    (row && isClassRow(row) ? m_classMenu : m_docMenu)->popup(at);
+    (row.isValid() && m_docRows->row(row.row()).isClass() ? m_classMenu : m_docMenu)->popup(at);
 }
 
 // Keys of the two views: Enter opens the row (as a double-click does), and the context-menu
 // key or Shift+F10 opens the view's popup at its current item.
-bool ManagerWindow::viewKeyPress(QTreeWidget* view, QKeyEvent* event) {
+bool ManagerWindow::viewKeyPress(QTreeView* view, QKeyEvent* event) {
     const int key = event->key();
     const bool enter = (key == Qt::Key_Return || key == Qt::Key_Enter) && view == m_docList;
     const bool popup =
@@ -406,12 +400,11 @@ bool ManagerWindow::viewKeyPress(QTreeWidget* view, QKeyEvent* event) {
     guarded(this, [&] {
         if (enter)
             return onDocListDoubleClicked();
-        QTreeWidgetItem* item = view->selectedItems().value(0);
-        const QRect rect = item ? view->visualItemRect(item) : QRect();
-        const QPoint at =
-            view->viewport()->mapToGlobal(item ? rect.bottomLeft() + QPoint(8, 0) : QPoint(8, 8));
+        const QModelIndex item = view->selectionModel()->selectedRows().value(0);
+        const QPoint at = view->viewport()->mapToGlobal(
+            item.isValid() ? view->visualRect(item).bottomLeft() + QPoint(8, 0) : QPoint(8, 8));
         if (view == m_classTree)
-            openClassTreePopup(item, at);
+            openClassTreePopup(m_classTree->itemFromIndex(item), at);
         else
             openDocListPopup(item, at);
     });
@@ -419,11 +412,11 @@ bool ManagerWindow::viewKeyPress(QTreeWidget* view, QKeyEvent* event) {
 }
 
 void ManagerWindow::onDocListDoubleClicked() {
-    QTreeWidgetItem* row = selectedRow();
+    const ReportRow* row = selectedRow();
     if (!row)
         return;
-    if (!isClassRow(row))
-        return m_templates->openTemplate(row);
+    if (!row->isClass())
+        return m_templates->openTemplate(*row);
     if (QTreeWidgetItem* node = findClassNodeOfRow(row)) {
         m_classTree->setCurrentItem(node);
         m_classTree->setFocus();
@@ -459,11 +452,11 @@ void ManagerWindow::goUp() {
 }
 
 void ManagerWindow::selectRow(int index) {
-    QTreeWidgetItem* row = m_docList->topLevelItem(index);
-    if (!row)
+    const QModelIndex row = m_docRows->index(index, 0);
+    if (!row.isValid())
         return;
-    m_docList->setCurrentItem(row);
-    m_docList->scrollToItem(row);
+    m_docList->setCurrentIndex(row);
+    m_docList->scrollTo(row);
 }
 
 void ManagerWindow::selectFirstRow() {
@@ -471,17 +464,17 @@ void ManagerWindow::selectFirstRow() {
 }
 
 void ManagerWindow::selectPreviousRow() {
-    if (QTreeWidgetItem* row = selectedRow())
-        selectRow(m_docList->indexOfTopLevelItem(row) - 1);
+    if (const int row = selectedRowIndex(m_docList); row >= 0)
+        selectRow(row - 1);
 }
 
 void ManagerWindow::selectNextRow() {
-    QTreeWidgetItem* row = selectedRow();
-    selectRow(row ? m_docList->indexOfTopLevelItem(row) + 1 : 0);
+    const int row = selectedRowIndex(m_docList);
+    selectRow(row >= 0 ? row + 1 : 0);
 }
 
 void ManagerWindow::selectLastRow() {
-    selectRow(m_docList->topLevelItemCount() - 1);
+    selectRow(m_docRows->rowCount() - 1);
 }
 
 // The search starts in the class selected in the tree, or in the class row selected in the
@@ -489,7 +482,7 @@ void ManagerWindow::selectLastRow() {
 void ManagerWindow::search() {
     SearchDialog dialog(application(), m_db, *m_editing);
     QString path = classPathText(selectedNode());
-    if (QTreeWidgetItem* row = selectedRow())
+    if (const ReportRow* row = selectedRow())
         path = classPathText(findClassNodeOfRow(row));
     dialog.setClassPath(path);
     dialogs().exec(&dialog);

@@ -9,6 +9,7 @@
 class QKeyEvent;
 class QMenuBar;
 class QMouseEvent;
+class QModelIndex;
 class QToolBar;
 
 namespace zq {
@@ -30,16 +31,17 @@ public:
 
     QWidget* widget() override { return this; }
     QTreeWidget* classTree() const override { return m_classTree; }
-    QTreeWidget* docList() const override { return m_docList; }
+    QTreeView* docList() const override { return m_docList; }
+    ReportListModel& docRows() const override { return *m_docRows; }
     const QSqlDatabase& database() const override { return m_db; }
     const ManagerActions& actions() const override { return m_actions; }
     QMenu* classMenu() const override { return m_classMenu; }
     QMenu* docMenu() const override { return m_docMenu; }
     TemplateEditing& editing() override { return *m_editing; }
-    QTreeWidgetItem* selectedRow() const override;
+    const ReportRow* selectedRow() const override;
     QTreeWidgetItem* selectedNode() const override;
     QTreeWidgetItem* classTarget() const override;
-    QTreeWidgetItem* findClassNodeOfRow(const QTreeWidgetItem* row) const override;
+    QTreeWidgetItem* findClassNodeOfRow(const ReportRow* row) const override;
     void fillDocList(QTreeWidgetItem* node) override;
     void saveTreeState() override;
     void loadTree() override;
@@ -66,8 +68,8 @@ private:
     bool classTreeMousePress(QMouseEvent* event);
     bool docListMousePress(QMouseEvent* event);
     void openClassTreePopup(QTreeWidgetItem* node, const QPoint& at);
-    void openDocListPopup(QTreeWidgetItem* row, const QPoint& at);
-    bool viewKeyPress(QTreeWidget* view, QKeyEvent* event);
+    void openDocListPopup(const QModelIndex& row, const QPoint& at);
+    bool viewKeyPress(QTreeView* view, QKeyEvent* event);
     void onDocListDoubleClicked();
 
     void refresh();
@@ -81,7 +83,8 @@ private:
     QSqlDatabase m_db;
     ManagerActions m_actions;
     QTreeWidget* m_classTree = nullptr;
-    QTreeWidget* m_docList = nullptr;
+    QTreeView* m_docList = nullptr;
+    ReportListModel* m_docRows = nullptr;
     QMenuBar* m_menuBar = nullptr;
     QToolBar* m_toolBar = nullptr;
     QMenu* m_classMenu = nullptr;

@@ -10,6 +10,7 @@
 #include "widgets/Icons.h"
 #include "widgets/ListSorting.h"
 #include "widgets/OverrideCursor.h"
+#include "widgets/ReportListModel.h"
 #include "widgets/TreeNodes.h"
 #include "widgets/UiReferences.h"
 
@@ -24,7 +25,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QToolBar>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 namespace zq {
@@ -153,35 +154,30 @@ void SearchDialog::createResults() {
     layout->addWidget(toolBar);
     layout->addWidget(m_results, 1);
 
-    connect(m_results, &QTreeWidget::itemSelectionChanged, this, &SearchDialog::updateActions);
+    connect(m_results->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &SearchDialog::updateActions);
     connect(m_results->header(), &QHeaderView::sectionClicked, this,
             [this](int clicked) { guarded(this, [&] { sortResults(clicked); }); });
     connect(m_results, &QWidget::customContextMenuRequested, this, [this, popup](QPoint at) {
-        if (QTreeWidgetItem* row = m_results->itemAt(at))
-            m_results->setCurrentItem(row);
+        if (const QModelIndex row = m_results->indexAt(at); row.isValid())
+            m_results->setCurrentIndex(row);
         popup->popup(m_results->viewport()->mapToGlobal(at));
     });
 }
 
 void SearchDialog::createResultList() {
-    m_results = new QTreeWidget;
+    using enum ReportField;
+    m_resultRows = new ReportListModel({Id, Caption, Memo, ClassName, TypeCaption, FilePath},
+                                       {QStringLiteral("模板编号"), QStringLiteral("模板名称"),
+                                        QStringLiteral("模板说明"), QStringLiteral("模板分类"),
+                                        QStringLiteral("资料类型")});
+    m_results = newReportList(m_resultRows);
     m_results->setObjectName(QStringLiteral("lvwLog"));
-    m_results->setRootIsDecorated(false);
-    m_results->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_results->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_results->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_results->setAllColumnsShowFocus(true);
-    m_results->setColumnCount(kResultColumns);
-    m_results->setHeaderLabels({QStringLiteral("模板编号"), QStringLiteral("模板名称"),
-                                QStringLiteral("模板说明"), QStringLiteral("模板分类"),
-                                QStringLiteral("资料类型")});
     int column = 0;
     for (const int width : {80, 120, 130, 80, 59})
         m_results->setColumnWidth(column++, width);
     m_results->setColumnHidden(kResultFullPath, true);
-    m_results->header()->setSectionsClickable(true);
     m_results->setContextMenuPolicy(Qt::CustomContextMenu);
-    keepSelectionVisible(m_results);
 }
 
 void SearchDialog::setClassPath(const QString& path) {
@@ -229,9 +225,9 @@ void SearchDialog::chooseClass() {
 }
 
 void SearchDialog::search() {
-    if (m_withinLast->isChecked() && m_results->topLevelItemCount() == 0)
+    if (m_withinLast->isChecked() && m_resultRows->rowCount() == 0)
         return;
-    QList<ClassContentRow> rows;
+    QList<ListedTemplate> rows;
     try {
         rows = searchTemplates(m_db, criteria());
     } catch (const SearchRefused& refusal) {
@@ -241,49 +237,43 @@ void SearchDialog::search() {
     if (rows.isEmpty())
         return dialogs().inform(this, applicationTitle(), QStringLiteral("没有查找到指定的信息！"));
 
-    QList<QTreeWidgetItem*> items;
+    QList<ReportRow> found;
     QList<qint64> ids;
-    items.reserve(rows.size());
+    found.reserve(rows.size());
     ids.reserve(rows.size());
-    for (const ClassContentRow& row : std::as_const(rows)) {
-        auto* item =
-            new QTreeWidgetItem(QStringList{row.id, row.caption, row.memo, row.className,
-                                            row.typeCaption, storedFilePath(row.fileName)});
-        setImageIndex(item, row.image);
-        items.append(item);
-        ids.append(row.id.toLongLong());
+    for (const ListedTemplate& listed : std::as_const(rows)) {
+        found.append(templateReportRow(listed));
+        ids.append(listed.record.docId);
     }
     m_sortColumn = -1;
     m_results->header()->setSortIndicatorShown(false);
-    m_results->setUpdatesEnabled(false);
-    m_results->clear();
-    m_results->addTopLevelItems(items);
-    m_results->setUpdatesEnabled(true);
+    m_resultRows->setRows(std::move(found));
     m_lastResultIds = ids;
     updateActions();
 }
 
 void SearchDialog::openSelected() {
-    const QTreeWidgetItem* row = m_results->selectedItems().value(0);
-    if (!row)
+    const int selected = selectedRowIndex(m_results);
+    if (selected < 0)
         return;
+    const ReportRow& row = m_resultRows->row(selected);
     // A row whose file name has no place in the store has no file to open.
-    if (row->text(kResultFullPath).isEmpty())
+    if (row.filePath.isEmpty())
         return dialogs().inform(this, applicationTitle(), QStringLiteral("该模板的文件不存在！"));
     const OverrideCursor wait(Qt::WaitCursor);
-    m_editing.open(row->text(kResultFullPath), row->text(kResultCaption) + QStringLiteral(".模板"));
+    m_editing.open(row.filePath, row.caption + QStringLiteral(".模板"));
 }
 
 void SearchDialog::deleteSelected() {
-    QTreeWidgetItem* row = m_results->selectedItems().value(0);
-    if (!row)
+    const int selected = selectedRowIndex(m_results);
+    if (selected < 0)
         return;
+    const qint64 docId = m_resultRows->row(selected).docId;
     if (!dialogs().ask(this, applicationTitle(), QStringLiteral("确定删除该模板文件吗？")))
         return;
-    const qint64 docId = row->text(kResultDocId).toLongLong();
     deleteTemplateAndFile(m_db, docId);
     m_lastResultIds.removeAll(docId);
-    delete row;
+    m_resultRows->removeTemplate(docId);
     updateActions();
 }
 
@@ -294,7 +284,7 @@ void SearchDialog::sortResults(int column) {
 }
 
 void SearchDialog::updateActions() {
-    const bool selected = !m_results->selectedItems().isEmpty();
+    const bool selected = selectedRowIndex(m_results) >= 0;
     m_open->setEnabled(selected);
     m_remove->setEnabled(selected);
 }

@@ -10,10 +10,11 @@ class QComboBox;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
-class QTreeWidget;
+class QTreeView;
 
 namespace zq {
 
+class ReportListModel;
 struct SearchCriteria;
 class TemplateEditing;
 
@@ -25,7 +26,6 @@ enum SearchResultColumn {
     kResultClassName,
     kResultTypeCaption,
     kResultFullPath,
-    kResultColumns
 };
 
 // The search dialog: finds templates by name (also as pinyin), data type and class, exactly
@@ -40,7 +40,7 @@ public:
     // empty.
     void setClassPath(const QString& path);
     QAction* action(const QString& name) const;
-    QTreeWidget* resultList() const { return m_results; }
+    QTreeView* resultList() const { return m_results; }
     // The DocID of every result row, in the order the rows were added.
     const QList<qint64>& lastResultIds() const { return m_lastResultIds; }
 
@@ -72,7 +72,8 @@ private:
     QRadioButton* m_exact = nullptr;
     QCheckBox* m_withinLast = nullptr;
     QPushButton* m_searchButton = nullptr;
-    QTreeWidget* m_results = nullptr;
+    QTreeView* m_results = nullptr;
+    ReportListModel* m_resultRows = nullptr;
     QAction* m_open = nullptr;
     QAction* m_remove = nullptr;
 

@@ -3,10 +3,10 @@
 #include "util/Gb18030.h"
 
 #include <QHeaderView>
-#include <QSignalBlocker>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <algorithm>
+#include <numeric>
 
 namespace zq {
 
@@ -22,32 +22,29 @@ QByteArray sortKey(const QString& text) {
 
 } // namespace
 
-void sortReportRows(QTreeWidget* list, int column, bool ascending) {
-    QTreeWidgetItem* selected = list->selectedItems().value(0);
-    QList<std::pair<QByteArray, QTreeWidgetItem*>> rows;
-    {
-        const QSignalBlocker blocker(list);
-        while (list->topLevelItemCount() > 0) {
-            QTreeWidgetItem* row = list->takeTopLevelItem(0);
-            rows.append({sortKey(row->text(column)), row});
-        }
-    }
-    const auto before = [](const auto& a, const auto& b) {
-        if (a.first.isEmpty() != b.first.isEmpty())
-            return b.first.isEmpty();
-        return a.first < b.first;
+QList<qsizetype> reportOrder(const QStringList& texts, bool ascending) {
+    QList<QByteArray> keys;
+    keys.reserve(texts.size());
+    for (const QString& text : texts)
+        keys.append(sortKey(text));
+    const auto before = [&keys](qsizetype a, qsizetype b) {
+        if (keys[a].isEmpty() != keys[b].isEmpty())
+            return keys[b].isEmpty();
+        return keys[a] < keys[b];
     };
-    std::stable_sort(rows.begin(), rows.end(), [&](const auto& a, const auto& b) {
+    QList<qsizetype> order(texts.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
         return ascending ? before(a, b) : before(b, a);
     });
-    QList<QTreeWidgetItem*> items;
-    for (const auto& row : rows)
-        items.append(row.second);
-    list->addTopLevelItems(items);
-    if (selected)
-        list->setCurrentItem(selected);
+    return order;
+}
+
+void sortReportRows(QTreeView* list, int column, bool ascending) {
+    const Qt::SortOrder order = ascending ? Qt::AscendingOrder : Qt::DescendingOrder;
+    list->model()->sort(column, order);
     list->header()->setSortIndicatorShown(true);
-    list->header()->setSortIndicator(column, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+    list->header()->setSortIndicator(column, order);
 }
 
 } // namespace zq

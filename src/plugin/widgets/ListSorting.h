@@ -1,12 +1,19 @@
 #pragma once
 
-class QTreeWidget;
+#include <QList>
+#include <QStringList>
+
+class QTreeView;
 
 namespace zq {
 
-// Sorts the rows of a report list by one column's text: its GB18030 bytes compared byte by
-// byte, a-z taken as capitals, empty texts last; descending is the exact reverse. The selected
-// row stays selected and the header shows the order.
-void sortReportRows(QTreeWidget* list, int column, bool ascending);
+// The order of a report list's rows by one column's texts: their GB18030 bytes compared byte by
+// byte, a-z taken as capitals, empty texts last; descending is the exact reverse. Gives the
+// positions of the texts in their new order; equal texts keep theirs.
+QList<qsizetype> reportOrder(const QStringList& texts, bool ascending);
+
+// Sorts the rows of a report list by one column in that order: the selected row stays selected
+// and the header shows the order.
+void sortReportRows(QTreeView* list, int column, bool ascending);
 
 } // namespace zq

@@ -31,10 +31,6 @@ int imageIndex(const QTreeWidgetItem* item) {
     return item ? item->data(0, kImageRole).toInt() : -1;
 }
 
-bool isClassRow(const QTreeWidgetItem* row) {
-    return imageIndex(row) == kClassImage;
-}
-
 QString rootNodeText() {
     return rootClassName();
 }
@@ -97,7 +93,8 @@ void loadClassTree(QTreeWidget* tree, const QSqlDatabase& db, ClassRecordForm fo
 
 QString nodeClassCode(const QTreeWidgetItem* item) {
     const QStringList record = nodeRecord(item);
-    return record.size() >= 7 ? record[6] : record.value(0);
+    return record.size() >= 7 ? TemplateRecord::fromList(record).classCode
+                              : ClassRecord::fromList(record).code;
 }
 
 QString classPathText(const QTreeWidgetItem* item) {

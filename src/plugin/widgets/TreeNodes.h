@@ -19,8 +19,6 @@ QStringList nodeRecord(const QTreeWidgetItem* item);
 bool hasNodeRecord(const QTreeWidgetItem* item);
 void setImageIndex(QTreeWidgetItem* item, int index);
 int imageIndex(const QTreeWidgetItem* item);
-// Whether a row of a list of class contents stands for a class.
-bool isClassRow(const QTreeWidgetItem* row);
 
 // The text of the root node of every class tree.
 QString rootNodeText();
