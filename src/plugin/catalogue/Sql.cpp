@@ -196,6 +196,19 @@ void Transaction::commit() {
     g_openTransactions.remove(m_db.connectionName());
 }
 
+MemoryTempStore::MemoryTempStore(const QSqlDatabase& db)
+    : m_db(db) {
+    if (zq::isPostgres(m_db) || inTransaction(m_db))
+        return;
+    m_previous = sqlValue(m_db, QStringLiteral("pragma temp_store"));
+    runSql(m_db, QStringLiteral("pragma temp_store = memory"));
+}
+
+MemoryTempStore::~MemoryTempStore() {
+    if (m_previous.isValid() && !inTransaction(m_db))
+        QSqlQuery(m_db).exec(QStringLiteral("pragma temp_store = %1").arg(m_previous.toInt()));
+}
+
 QString placeholders(qsizetype count) {
     return QStringList(count, QStringLiteral("?")).join(QLatin1Char(','));
 }

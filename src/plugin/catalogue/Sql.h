@@ -80,4 +80,19 @@ private:
     bool m_joined = false;
 };
 
+// For the length of a bulk write on SQLite: statement journals in memory. A bulk import runs each
+// batch in a savepoint, whose journal SQLite otherwise writes page by page to a temporary file.
+// Changing the setting drops the connection's temporary tables, which every user recreates.
+class MemoryTempStore {
+public:
+    explicit MemoryTempStore(const QSqlDatabase& db);
+    ~MemoryTempStore();
+    MemoryTempStore(const MemoryTempStore&) = delete;
+    MemoryTempStore& operator=(const MemoryTempStore&) = delete;
+
+private:
+    QSqlDatabase m_db;
+    QVariant m_previous;
+};
+
 } // namespace zq

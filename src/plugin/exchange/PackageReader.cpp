@@ -267,6 +267,7 @@ ImportReport importPackage(const QSqlDatabase& db, const QString& packagePath,
     const QString store = templateStorePath();
     if (mode == ImportMode::Apply)
         checkStoreRoom(store, unpackedBytes(manifest), unpack);
+    const MemoryTempStore tempStore(db);
     Transaction transaction(db);
     const int total = int(manifest.entries.size());
     int done = 0;
