@@ -64,98 +64,90 @@ QStringList expandedCodes(const QTreeWidget* tree) {
     return codes;
 }
 
-} // namespace
+std::unique_ptr<ManagerWindow> openPainted(const QSqlDatabase& db) {
+    auto window = std::make_unique<ManagerWindow>(nullptr, db);
+    showPainted(window.get());
+    return window;
+}
 
-bool managerBench(const Engine& engine) {
-    useLargeCatalogue(engine);
-    const QSqlDatabase& db = engine.db;
-    const double classBaseline = bareSelectMs(db, kClassTable);
-    printGoalHeader(engine, "Manager window and host tree");
-    bool allAgree = true;
-    std::unique_ptr<ManagerWindow> window;
-
-    // Open the window: the tree and the root's list shown.
+double openWindowMs(const QSqlDatabase& db, std::unique_ptr<ManagerWindow>& window) {
     resetPeakMemory();
-    double ms = bestMs(
-        kRuns, [&] { window.reset(); },
-        [&] {
-            window = std::make_unique<ManagerWindow>(nullptr, db);
-            showPainted(window.get());
-        });
-    const QByteArray managerTree = treeDigest(window->classTree());
-    bool agrees = contentTexts(readClassContents(db, QString())) == listTexts(window->docList());
-    allAgree = allAgree && agrees;
-    printGoalRow("open the manager window", ms, classBaseline, 30, agrees);
+    return bestMs(
+        kRuns, [&] { window.reset(); }, [&] { window = openPainted(db); });
+}
 
-    // Open again with a file in the store for every template, each kept by the catalogue too
-    // (as after an import): opening lists nothing of the store, so it costs what it did.
-    {
-        const QTemporaryDir host;
-        setHostFolder(host.path());
-        const auto back = qScopeGuard([] { setHostFolder({}); });
-        const QString store = templateStorePath();
-        QDir().mkpath(store);
-        QSqlQuery names = runSql(db, QStringLiteral("select DocFileName from ZQ_DocTempDetail"));
-        int written = 0;
-        while (names.next()) {
-            const QString name = names.value(0).toString();
-            QFile file(storedFilePath(name));
-            if (!isBareName(name) || !file.open(QIODevice::WriteOnly))
-                continue;
-            file.write(name.toUtf8());
-            ++written;
-        }
-        uploadMissingFilesOnce(db, store);
-        resetPeakMemory();
-        const double full = bestMs(
-            kRuns, [&] { window.reset(); },
-            [&] {
-                window = std::make_unique<ManagerWindow>(nullptr, db);
-                showPainted(window.get());
-            });
-        const bool same = treeDigest(window->classTree()) == managerTree;
-        allAgree = allAgree && same;
-        printGoalRow(qPrintable(QStringLiteral("open with %1 files in the store").arg(written)),
-                     full, classBaseline, 10, same);
-        window.reset();
-        runSql(db, QStringLiteral("delete from ZQ_DocTemplateFile"));
-        runSql(db, QStringLiteral("delete from ZQ_DocTemplateSetting"));
+// A file in the store for every template, each kept by the catalogue too (as after an
+// import); answers how many were written.
+int fillStore(const QSqlDatabase& db) {
+    const QString store = templateStorePath();
+    QDir().mkpath(store);
+    QSqlQuery names = runSql(db, QStringLiteral("select DocFileName from ZQ_DocTempDetail"));
+    int written = 0;
+    while (names.next()) {
+        const QString name = names.value(0).toString();
+        QFile file(storedFilePath(name));
+        if (!isBareName(name) || !file.open(QIODevice::WriteOnly))
+            continue;
+        file.write(name.toUtf8());
+        ++written;
     }
-    window = std::make_unique<ManagerWindow>(nullptr, db);
+    uploadMissingFilesOnce(db, store);
+    return written;
+}
 
-    // GetDocList into a host tree: the same whole tree as the window's.
+// Open again with a file in the store for every template: opening lists nothing of the
+// store, so it costs what it did.
+bool openWithStoreFiles(const QSqlDatabase& db, std::unique_ptr<ManagerWindow>& window,
+                        double classBaseline, const QByteArray& managerTree) {
+    const QTemporaryDir host;
+    setHostFolder(host.path());
+    const auto back = qScopeGuard([] { setHostFolder({}); });
+    const int written = fillStore(db);
+    const double ms = openWindowMs(db, window);
+    const bool agrees = treeDigest(window->classTree()) == managerTree;
+    printGoalRow(qPrintable(QStringLiteral("open with %1 files in the store").arg(written)), ms,
+                 classBaseline, 10, agrees);
+    window.reset();
+    runSql(db, QStringLiteral("delete from ZQ_DocTemplateFile"));
+    runSql(db, QStringLiteral("delete from ZQ_DocTemplateSetting"));
+    return agrees;
+}
+
+// GetDocList into a host tree: the same whole tree as the window's.
+bool hostTree(const QSqlDatabase& db, double classBaseline, const QByteArray& managerTree) {
     resetPeakMemory();
-    std::unique_ptr<QTreeWidget> hostTree;
-    ms = bestMs(
-        kRuns, [&] { hostTree = std::make_unique<QTreeWidget>(); },
+    std::unique_ptr<QTreeWidget> tree;
+    const double ms = bestMs(
+        kRuns, [&] { tree = std::make_unique<QTreeWidget>(); },
         [&] {
-            loadClassTree(hostTree.get(), db);
-            showPainted(hostTree.get());
+            loadClassTree(tree.get(), db);
+            showPainted(tree.get());
         });
-    agrees = treeDigest(hostTree.get()) == managerTree &&
-             treeItems(hostTree.get()).size() == catalogueScale().classes + 12;
-    allAgree = allAgree && agrees;
-    hostTree.reset();
+    const bool agrees = treeDigest(tree.get()) == managerTree &&
+                        treeItems(tree.get()).size() == catalogueScale().classes + 12;
+    tree.reset();
     printGoalRow("GetDocList into a host tree", ms, classBaseline, 10, agrees);
+    return agrees;
+}
 
-    // Refresh keeping the view with every node open: the same tree, open the same way.
+// Refresh keeping the view with every node open: the same tree, open the same way.
+bool refreshAllOpen(ManagerWindow* window, double classBaseline, const QByteArray& managerTree) {
     resetPeakMemory();
     window->classTree()->expandAll();
     QApplication::processEvents();
     const QStringList open = expandedCodes(window->classTree());
-    ms = bestMs(kRuns, [&] {
+    const double ms = bestMs(kRuns, [&] {
         window->action(ManagerAction::Refresh)->trigger();
-        showPainted(window.get());
+        showPainted(window);
     });
-    agrees = treeDigest(window->classTree()) == managerTree &&
-             expandedCodes(window->classTree()) == open;
-    allAgree = allAgree && agrees;
+    const bool agrees = treeDigest(window->classTree()) == managerTree &&
+                        expandedCodes(window->classTree()) == open;
     printGoalRow("refresh, every node open", ms, classBaseline, 40, agrees);
+    return agrees;
+}
 
-    // The list of the large class, from a mouse click on its node until painted.
-    window.reset();
-    window = std::make_unique<ManagerWindow>(nullptr, db);
-    showPainted(window.get());
+// The list of the large class, from a mouse click on its node until painted.
+bool clickLargeClass(const QSqlDatabase& db, ManagerWindow* window) {
     QTreeWidget* tree = window->classTree();
     QTreeWidgetItem* root = tree->topLevelItem(0);
     QTreeWidgetItem* large = nullptr;
@@ -169,7 +161,7 @@ bool managerBench(const Engine& engine) {
         {kLargeClassCode});
     resetPeakMemory();
     StatementCounter counter(db);
-    ms = bestMs(
+    const double ms = bestMs(
         kRuns,
         [&] {
             tree->setCurrentItem(root);
@@ -184,14 +176,38 @@ bool managerBench(const Engine& engine) {
             window->docList()->repaint();
         });
     const QString clickStatements = counter.text();
-    agrees = tree->currentItem() == large &&
-             contentTexts(readClassContents(db, kLargeClassCode)) == listTexts(window->docList());
-    allAgree = allAgree && agrees;
+    const bool agrees =
+        tree->currentItem() == large &&
+        contentTexts(readClassContents(db, kLargeClassCode)) == listTexts(window->docList());
     printGoalRow(qPrintable(QStringLiteral("list of a class of %1, by click (%2 stmts)")
                                 .arg(kLargeClassTemplates)
                                 .arg(clickStatements)),
                  ms, listBaseline, 10, agrees);
-    return allAgree;
+    return agrees;
+}
+
+} // namespace
+
+bool managerBench(const Engine& engine) {
+    useLargeCatalogue(engine);
+    const QSqlDatabase& db = engine.db;
+    const double classBaseline = bareSelectMs(db, kClassTable);
+    printGoalHeader(engine, "Manager window and host tree");
+
+    // Open the window: the tree and the root's list shown.
+    std::unique_ptr<ManagerWindow> window;
+    const double ms = openWindowMs(db, window);
+    const QByteArray managerTree = treeDigest(window->classTree());
+    bool allAgree = contentTexts(readClassContents(db, QString())) == listTexts(window->docList());
+    printGoalRow("open the manager window", ms, classBaseline, 30, allAgree);
+
+    allAgree = openWithStoreFiles(db, window, classBaseline, managerTree) && allAgree;
+    window = std::make_unique<ManagerWindow>(nullptr, db);
+    allAgree = hostTree(db, classBaseline, managerTree) && allAgree;
+    allAgree = refreshAllOpen(window.get(), classBaseline, managerTree) && allAgree;
+    window.reset();
+    window = openPainted(db);
+    return clickLargeClass(db, window.get()) && allAgree;
 }
 
 } // namespace zq::bench

@@ -83,6 +83,22 @@ int fail(const QString& message) {
     return 1;
 }
 
+// One pass of the data-pack cycle, its outcome printed; the screenshot is of its frame dialog.
+int runDataPackCycle(corvane::MainWindow& window, const Command& command) {
+    try {
+        const auto outcome =
+            command.exportPack.isEmpty()
+                ? window.importPackFrom(command.importPack, command.ticks, command.screenshot)
+                : window.exportPackTo(command.exportPack, command.ticks, command.screenshot);
+        for (const QString& line : outcome.nodes + QStringList{outcome.text})
+            std::printf("%s\n", line.toUtf8().constData());
+        return outcome.done ? 0 : 1;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "corvane: %s\n", e.what());
+        return 1;
+    }
+}
+
 // The window and its plug-in: the window (and every plug-in object it owns) goes first.
 int run(QApplication& app, const Command& command) {
     std::unique_ptr<corvane::PluginLibrary> plugin;
@@ -98,21 +114,8 @@ int run(QApplication& app, const Command& command) {
         QTimer::singleShot(0, &window, [&window] { window.runApp(1); });
     int status = 0;
     if (!command.exportPack.isEmpty() || !command.importPack.isEmpty()) {
-        // One pass of the data-pack cycle; the screenshot is of its frame dialog.
         QTimer::singleShot(0, &window, [&] {
-            try {
-                const auto outcome = command.exportPack.isEmpty()
-                                         ? window.importPackFrom(command.importPack, command.ticks,
-                                                                 command.screenshot)
-                                         : window.exportPackTo(command.exportPack, command.ticks,
-                                                               command.screenshot);
-                for (const QString& line : outcome.nodes + QStringList{outcome.text})
-                    std::printf("%s\n", line.toUtf8().constData());
-                status = outcome.done ? 0 : 1;
-            } catch (const std::exception& e) {
-                std::fprintf(stderr, "corvane: %s\n", e.what());
-                status = 1;
-            }
+            status = runDataPackCycle(window, command);
             app.quit();
         });
     } else if (!command.screenshot.isEmpty()) {

@@ -228,6 +228,16 @@ QByteArray manifestUtf8(const QString& path, const ManifestLimits& limits) {
     return text.toUtf8();
 }
 
+// Refuses an element no manifest holds where it stands.
+void checkElementPlace(const QString& name, int depth, const ManifestLimits& limits) {
+    // Anything else read as a manifest would import nothing and call it a success.
+    if (depth == 0 && name != QString::fromUtf8(kRootElement))
+        throw Error(
+            QStringLiteral("模板文件信息不是模板文件数据包（根元素为“%1”），不予读取。").arg(name));
+    if (depth > limits.depth)
+        throw Error(QStringLiteral("模板文件信息的嵌套超过 %1 层，不予读取。").arg(limits.depth));
+}
+
 } // namespace
 
 Manifest readManifest(const QString& path, const ManifestLimits& limits) {
@@ -251,13 +261,7 @@ Manifest readManifest(const QString& path, const ManifestLimits& limits) {
         const int depth = xmlTextReaderDepth(reader.get());
         const QString name =
             QString::fromUtf8(reinterpret_cast<const char*>(xmlTextReaderConstName(reader.get())));
-        // Anything else read as a manifest would import nothing and call it a success.
-        if (depth == 0 && name != QString::fromUtf8(kRootElement))
-            throw Error(QStringLiteral("模板文件信息不是模板文件数据包（根元素为“%1”），不予读取。")
-                            .arg(name));
-        if (depth > limits.depth)
-            throw Error(
-                QStringLiteral("模板文件信息的嵌套超过 %1 层，不予读取。").arg(limits.depth));
+        checkElementPlace(name, depth, limits);
         if (depth != 1)
             continue;
         if (++entries > limits.entries)
