@@ -361,7 +361,7 @@ private slots:
         QTest::addColumn<QString>("how");
         QTest::addColumn<bool>("zip64");
         QTest::addColumn<double>("movesPast");
-        // Read, the package is a tenth of the work here; written, the files five sixths.
+        // Here the package read is a tenth of the work, and with the files written five sixths.
         QTest::newRow("the host unpacks") << "host" << false << 0.0;
         QTest::newRow("files written by quarters") << "write" << false << 0.2;
         QTest::newRow("files written by quarters, ZIP64 end records") << "write" << true << 0.2;
@@ -393,7 +393,8 @@ private slots:
         const qint64 size = QFileInfo(archive).size();
 
         const QString target = newFolder(QStringLiteral("progress-") + tag);
-        const QString aside = how == "place" ? newFolder(target + ".aside") : target;
+        const QString aside =
+            how == "place" ? newFolder(QStringLiteral("progress-%1/.aside").arg(tag)) : target;
         const QStringList names = QDir(source).entryList(QDir::Files);
         const auto pauseAfterQuarter = [&](qsizetype i) {
             if ((i + 1) % (names.size() / 4) == 0)
@@ -411,7 +412,8 @@ private slots:
                 pauseAfterQuarter(i);
             }
             for (qsizetype i = 0; aside != target && i < names.size(); ++i) {
-                QFile::rename(aside + names[i], target + names[i]);
+                if (!QFile::rename(aside + names[i], target + names[i]))
+                    return QString();
                 pauseAfterQuarter(i);
             }
             return target;
