@@ -250,7 +250,7 @@ int runExport(const CommandContext& context, const QString& packagePath,
 
 int runImport(const CommandContext& context, const QString& packagePath, bool dryRun) {
     const ImportReport report =
-        withProgress(QStringLiteral("Importing"), [&](const PackageProgress& progress) {
+        withProgress(QStringLiteral("Cataloguing"), [&](const PackageProgress& progress) {
             return importPackage(context.db, packagePath, progress,
                                  dryRun ? ImportMode::DryRun : ImportMode::Apply);
         });

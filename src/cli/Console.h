@@ -40,7 +40,7 @@ template <typename Work> auto withProgress(const QString& label, Work work) {
     return work(PackageProgress([&](PackageStage stage, qint64 done, qint64 total) {
         if (stage == PackageStage::Compressing || stage == PackageStage::Extracting)
             progress.update(stage == PackageStage::Compressing ? QStringLiteral("Packing (MB)")
-                                                               : QStringLiteral("Unpacking (MB)"),
+                                                               : QStringLiteral("Extracting (MB)"),
                             (done + (1 << 20) - 1) >> 20, (total + (1 << 20) - 1) >> 20);
         else
             progress.update(label, done, total);

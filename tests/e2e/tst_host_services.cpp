@@ -6,14 +6,18 @@
 #include "ProjectStore.h"
 #include "TestFiles.h"
 #include "catalogue/Sql.h"
+#include "exchange/ArchiveProgress.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QtTest>
+#include <algorithm>
 #include <cstdlib>
 
 using zq::test::entriesOf;
@@ -51,6 +55,48 @@ QList<quint16> zipEntryFlags(const QByteArray& zip) {
     for (qsizetype at = zip.indexOf("PK\x03\x04"); at >= 0; at = zip.indexOf("PK\x03\x04", at + 4))
         flags.append(quint8(zip[at + 6]) | quint16(quint8(zip[at + 7]) << 8));
     return flags;
+}
+
+// The archive with ZIP64 end records in place of its end record, as a large archive has them;
+// the deltas put a wrong entry count, directory offset or record offset in them.
+QByteArray withZip64EndRecords(const QByteArray& zip, qint64 countDelta = 0,
+                               qint64 directoryDelta = 0, qint64 recordDelta = 0) {
+    auto le = [&](qsizetype at, int size) {
+        quint64 value = 0;
+        for (int i = size - 1; i >= 0; --i)
+            value = value << 8 | quint8(zip[at + i]);
+        return value;
+    };
+    auto put = [](QByteArray& bytes, quint64 value, int size) {
+        for (int i = 0; i < size; ++i, value >>= 8)
+            bytes.append(char(value & 0xFF));
+    };
+    const qsizetype end = zip.size() - 22;
+    const quint64 count = le(end + 10, 2);
+    const quint64 size = le(end + 12, 4);
+    const quint64 offset = le(end + 16, 4);
+    QByteArray records("PK\x06\x06", 4);
+    put(records, 44, 8);
+    put(records, 45, 2);
+    put(records, 45, 2);
+    put(records, 0, 4);
+    put(records, 0, 4);
+    put(records, quint64(qint64(count) + countDelta), 8);
+    put(records, quint64(qint64(count) + countDelta), 8);
+    put(records, size, 8);
+    put(records, quint64(qint64(offset) + directoryDelta), 8);
+    records.append("PK\x06\x07", 4);
+    put(records, 0, 4);
+    put(records, quint64(end + recordDelta), 8);
+    put(records, 1, 4);
+    QByteArray tail("PK\x05\x06", 4);
+    put(tail, 0, 4);
+    put(tail, 0xFFFF, 2);
+    put(tail, 0xFFFF, 2);
+    put(tail, 0xFFFFFFFF, 4);
+    put(tail, 0xFFFFFFFF, 4);
+    put(tail, 0, 2);
+    return zip.left(end) + records + tail;
 }
 
 } // namespace
@@ -291,45 +337,11 @@ private slots:
             writeFile(source + QLatin1String(name), name);
         const QString plain = path(QStringLiteral("zip64-plain.zip"));
         QCOMPARE(compress(source, plain), plain);
-        QByteArray zip = readFile(plain);
-        QVERIFY(zip.right(22).startsWith("PK\x05\x06"));
-        auto le = [&](qsizetype at, int size) {
-            quint64 value = 0;
-            for (int i = size - 1; i >= 0; --i)
-                value = value << 8 | quint8(zip[at + i]);
-            return value;
-        };
-        auto put = [](QByteArray& bytes, quint64 value, int size) {
-            for (int i = 0; i < size; ++i, value >>= 8)
-                bytes.append(char(value & 0xFF));
-        };
-        const qsizetype end = zip.size() - 22;
-        const quint64 count = le(end + 10, 2);
-        const quint64 size = le(end + 12, 4);
-        const quint64 offset = le(end + 16, 4);
-        QCOMPARE(count, 3u);
-        QByteArray records("PK\x06\x06", 4);
-        put(records, 44, 8);
-        put(records, 45, 2);
-        put(records, 45, 2);
-        put(records, 0, 4);
-        put(records, 0, 4);
-        put(records, quint64(qint64(count) + countDelta), 8);
-        put(records, quint64(qint64(count) + countDelta), 8);
-        put(records, size, 8);
-        put(records, quint64(qint64(offset) + directoryDelta), 8);
-        records.append("PK\x06\x07", 4);
-        put(records, 0, 4);
-        put(records, quint64(end + recordDelta), 8);
-        put(records, 1, 4);
-        QByteArray tail("PK\x05\x06", 4);
-        put(tail, 0, 4);
-        put(tail, 0xFFFF, 2);
-        put(tail, 0xFFFF, 2);
-        put(tail, 0xFFFFFFFF, 4);
-        put(tail, 0xFFFFFFFF, 4);
-        put(tail, 0, 2);
-        zip = zip.left(end) + records + tail;
+        const QByteArray plainZip = readFile(plain);
+        QVERIFY(plainZip.right(22).startsWith("PK\x05\x06"));
+        QCOMPARE(quint8(plainZip[plainZip.size() - 22 + 10]), quint8(3)); // the entries counted
+        const QByteArray zip =
+            withZip64EndRecords(plainZip, countDelta, directoryDelta, recordDelta);
         const QString archive = path(QStringLiteral("zip64-%1.zip").arg(QTest::currentDataTag()));
         writeFile(archive, zip);
 
@@ -343,6 +355,86 @@ private slots:
             QCOMPARE(extract(archive, target), QString());
             QCOMPARE(entriesOf(target), QStringList());
         }
+    }
+
+    void extractionProgress_data() {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<bool>("zip64");
+        QTest::addColumn<double>("movesPast");
+        // Here the package read is a tenth of the work, and with the files written five sixths.
+        QTest::newRow("the host unpacks") << "host" << false << 0.0;
+        QTest::newRow("files written by quarters") << "write" << false << 0.2;
+        QTest::newRow("files written by quarters, ZIP64 end records") << "write" << true << 0.2;
+        QTest::newRow("files written aside, placed by quarters") << "place" << false << 0.86;
+    }
+
+    // The plug-in's view of an extraction, in bytes of the package: from none to all of them,
+    // never back. It moves on as the files are written and as they arrive in the folder, not
+    // only as the package is read (the zip directory, ZIP64 or not, tells how many and how
+    // large they are).
+    void extractionProgress() {
+        QFETCH(QString, how);
+        QFETCH(bool, zip64);
+        QFETCH(double, movesPast);
+        const QString tag = QString::fromLatin1(QTest::currentDataTag());
+        const QString source = newFolder(QStringLiteral("progress-source"));
+        for (int i = 0; i < 4; ++i) {
+            QByteArray bytes(256 << 10, Qt::Uninitialized); // random: stored, not deflated
+            QRandomGenerator(i).fillRange(reinterpret_cast<quint32*>(bytes.data()),
+                                          bytes.size() / 4);
+            writeFile(source + QStringLiteral("%1.bin").arg(i), bytes);
+        }
+        for (int i = 0; i < 200; ++i)
+            writeFile(source + QStringLiteral("t%1.txt").arg(i), "t");
+        const QString plain = path(QStringLiteral("progress.zip"));
+        QCOMPARE(compress(source, plain), plain);
+        const QString archive = path(QStringLiteral("progress-%1.zip").arg(tag));
+        writeFile(archive, zip64 ? withZip64EndRecords(readFile(plain)) : readFile(plain));
+        const qint64 size = QFileInfo(archive).size();
+
+        const QString target = newFolder(QStringLiteral("progress-") + tag);
+        const QString aside =
+            how == "place" ? newFolder(QStringLiteral("progress-%1/.aside").arg(tag)) : target;
+        const QStringList names = QDir(source).entryList(QDir::Files);
+        const auto pauseAfterQuarter = [&](qsizetype i) {
+            if ((i + 1) % (names.size() / 4) == 0)
+                QThread::msleep(300);
+        };
+        const auto unpack = [&] {
+            if (how == "host")
+                return extract(archive, target);
+            readFile(archive);
+            for (qsizetype i = 0; i < names.size(); ++i) {
+                QFile file(aside + names[i]);
+                if (!file.open(QIODevice::WriteOnly) || file.write(readFile(source + names[i])) < 0)
+                    return QString();
+                file.close();
+                pauseAfterQuarter(i);
+            }
+            for (qsizetype i = 0; aside != target && i < names.size(); ++i) {
+                if (!QFile::rename(aside + names[i], target + names[i]))
+                    return QString();
+                pauseAfterQuarter(i);
+            }
+            return target;
+        };
+        QList<std::pair<qint64, qint64>> seen;
+        QCOMPARE(zq::runWithExtractProgress(unpack, archive, target,
+                                            [&](qint64 done, qint64 total) {
+                                                seen.append({done, total});
+                                            }),
+                 target);
+        QCOMPARE(QDir(target).entryList(QDir::Files), names);
+        QCOMPARE(seen.first(), std::pair(qint64(0), size));
+        QCOMPARE(seen.last(), std::pair(size, size));
+        for (qsizetype i = 1; i < seen.size(); ++i) {
+            QCOMPARE(seen[i].second, size);
+            QVERIFY2(seen[i].first >= seen[i - 1].first, qPrintable(QString::number(i)));
+        }
+        if (how != "host")
+            QVERIFY(std::any_of(seen.cbegin(), seen.cend(), [&](const auto& step) {
+                return step.first > size * movesPast && step.first < size;
+            }));
     }
 
     void importNewResTypes_data() {

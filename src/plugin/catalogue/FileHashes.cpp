@@ -104,4 +104,18 @@ void forgetHash(const QString& path) {
     hashCache().remove(path);
 }
 
+LocalFile readLocalFile(const QString& path) {
+    QFile file;
+    if (!openRegularFile(file, path))
+        throw Error(QStringLiteral("无法读取模板文件“%1”：该文件不存在，或不是普通文件（如链接）。")
+                        .arg(path));
+    LocalFile local{file.readAll(), QString(), 0};
+    if (file.error() != QFileDevice::NoError)
+        throw Error(QStringLiteral("无法读取模板文件“%1”：%2").arg(path, file.errorString()));
+    local.sha256 = sha256Hex(local.bytes);
+    local.modified = modifiedMsecs(QFileInfo(path));
+    rememberHash(path, local.sha256);
+    return local;
+}
+
 } // namespace zq

@@ -19,4 +19,16 @@ void forgetHash(const QString& path);
 // cannot be read.
 QString localHash(const QFileInfo& info);
 
+// A file of the store as the catalogue records it: its bytes, read once from a regular file
+// (never from what a link points to), their SHA-256 and its modification time.
+struct LocalFile {
+    QByteArray bytes;
+    QString sha256;
+    qint64 modified;
+};
+
+// Reads the file and remembers its hash. Throws when it is missing, no regular file or cannot
+// be read: the file of any place on the machine would otherwise travel as a template.
+LocalFile readLocalFile(const QString& path);
+
 } // namespace zq

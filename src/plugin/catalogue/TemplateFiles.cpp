@@ -1,6 +1,7 @@
 #include "catalogue/TemplateFiles.h"
 
 #include "catalogue/FileHashes.h"
+#include "catalogue/LocalCopies.h"
 #include "catalogue/PostgresWire.h"
 #include "catalogue/Sql.h"
 #include "catalogue/StoreStaging.h"
@@ -24,29 +25,13 @@ namespace {
 // Key of the advisory lock that serialises the choice of stored names.
 constexpr qint64 kStoredNameLock = 0x5A52;
 
-// The bytes of a regular file, never of what a link points to: the file of any place on the
-// machine would travel as a template.
-QByteArray readLocalFile(const QString& path) {
-    QFile file;
-    if (!openRegularFile(file, path))
-        throw Error(QStringLiteral("无法读取模板文件“%1”：该文件不存在，或不是普通文件（如链接）。")
-                        .arg(path));
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw Error(QStringLiteral("无法读取模板文件“%1”：%2").arg(path, file.errorString()));
-    return bytes;
-}
-
 enum class Write { Insert, InsertIfAbsent, Upsert };
 
 // Records the local file under the stored name: its size and hash, and its bytes where the
 // catalogue keeps them.
 void writeFileRow(const QSqlDatabase& db, const QString& path, const QString& fileName,
                   Write mode) {
-    const QByteArray bytes = readLocalFile(path);
-    const QString sha256 = sha256Hex(bytes);
-    const qint64 size = bytes.size();
-    const qint64 modified = modifiedMsecs(QFileInfo(path));
+    const LocalFile file = readLocalFile(path);
     const QString conflict = mode == Write::Insert ? QString()
                              : mode == Write::InsertIfAbsent
                                  ? QStringLiteral(" on conflict(DocFileName) do nothing")
@@ -61,58 +46,13 @@ void writeFileRow(const QSqlDatabase& db, const QString& path, const QString& fi
         conflict;
     if (PGconn* pg = postgresConnection(db))
         runPostgres(pg, sql,
-                    {fileName.toUtf8(), bytes, QByteArray::number(size), sha256.toLatin1(),
-                     QByteArray::number(modified)},
+                    {fileName.toUtf8(), file.bytes, QByteArray::number(file.bytes.size()),
+                     file.sha256.toLatin1(), QByteArray::number(file.modified)},
                     1);
     else // the store's copy is the only one
         runSql(db, sql,
-               {fileName, QVariant(QMetaType::fromType<QByteArray>()), size, sha256, modified});
-    rememberHash(path, sha256);
-}
-
-struct StoredFile {
-    QByteArray content;
-    qint64 size;
-    QString sha256;
-    qint64 modified;
-};
-
-struct FileCheck {
-    qint64 size;
-    QString sha256;
-    bool kept; // the catalogue holds the bytes
-};
-
-// The size and hash of the database's copy. The query is done with before the bytes are read
-// on the same connection.
-std::optional<FileCheck> storedCheck(const QSqlDatabase& db, const QString& fileName) {
-    QSqlQuery query = runSql(db,
-                             QStringLiteral("select FileSize, FileSha256, FileContent is not null "
-                                            "from ZQ_DocTemplateFile where DocFileName = ?"),
-                             {fileName});
-    if (!query.next())
-        return std::nullopt;
-    return FileCheck{query.value(0).toLongLong(), query.value(1).toString(),
-                     query.value(2).toBool()};
-}
-
-std::optional<StoredFile> readFileRow(const QSqlDatabase& db, const QString& fileName) {
-    const QString sql = QStringLiteral("select FileContent, FileSize, FileSha256, FileModified "
-                                       "from ZQ_DocTemplateFile where DocFileName = ?");
-    if (PGconn* pg = postgresConnection(db)) {
-        const PostgresResult result = runPostgres(pg, sql, {fileName.toUtf8()});
-        if (PQntuples(result.get()) == 0)
-            return std::nullopt;
-        return StoredFile{
-            QByteArray(PQgetvalue(result.get(), 0, 0), PQgetlength(result.get(), 0, 0)),
-            binaryBigint(result.get(), 1), QString::fromLatin1(PQgetvalue(result.get(), 0, 2)),
-            binaryBigint(result.get(), 3)};
-    }
-    QSqlQuery query = runSql(db, sql, {fileName});
-    if (!query.next())
-        return std::nullopt;
-    return StoredFile{query.value(0).toByteArray(), query.value(1).toLongLong(),
-                      query.value(2).toString(), query.value(3).toLongLong()};
+               {fileName, QVariant(QMetaType::fromType<QByteArray>()), qint64(file.bytes.size()),
+                file.sha256, file.modified});
 }
 
 // SQLite catalogues made before their bytes lived in the store alone had the column not null;
@@ -190,12 +130,17 @@ QSet<QString> keptFileNamesOfClass(const QSqlDatabase& db, const QString& classC
 
 namespace {
 
+// The folder's file of the stored name; throws for a name that is no bare file name.
+QString fileOfFolder(const QString& folder, const QString& fileName) {
+    if (!isBareName(fileName))
+        throw Error(QStringLiteral("“%1”不是模板文件夹中的文件名。").arg(fileName));
+    return withSlash(folder) + fileName;
+}
+
 void writeTemplateFile(const QSqlDatabase& db, const QString& folder, const QString& fileName,
                        Write mode) {
     ensureTemplateFileTable(db);
-    if (!isBareName(fileName))
-        throw Error(QStringLiteral("“%1”不是模板文件夹中的文件名。").arg(fileName));
-    writeFileRow(db, withSlash(folder) + fileName, fileName, mode);
+    writeFileRow(db, fileOfFolder(folder, fileName), fileName, mode);
 }
 
 } // namespace
@@ -225,17 +170,12 @@ void insertTemplatesWithFiles(const QSqlDatabase& db, const QList<TemplateRecord
                 details[i].append(values[i].isNull() ? QStringLiteral("") : values[i]);
             if (!withFiles)
                 continue;
-            if (!isBareName(row.fileName))
-                throw Error(QStringLiteral("“%1”不是模板文件夹中的文件名。").arg(row.fileName));
-            const QString path = withSlash(folder) + row.fileName;
-            const QByteArray bytes = readLocalFile(path);
-            const QString sha256 = sha256Hex(bytes);
+            const LocalFile file = readLocalFile(fileOfFolder(folder, row.fileName));
             files[0].append(row.fileName);
             files[1].append(QVariant(QMetaType::fromType<QByteArray>()));
-            files[2].append(qint64(bytes.size()));
-            files[3].append(sha256);
-            files[4].append(modifiedMsecs(QFileInfo(path)));
-            rememberHash(path, sha256);
+            files[2].append(qint64(file.bytes.size()));
+            files[3].append(file.sha256);
+            files[4].append(file.modified);
         }
         runSqlBatch(db,
                     QStringLiteral("insert into ZQ_DocTempDetail(DocCaption, DocFileName, DocMemo, "
@@ -264,12 +204,9 @@ void insertTemplatesWithFiles(const QSqlDatabase& db, const QList<TemplateRecord
     PostgresCopy fileCopy(pg, QStringLiteral("ZQ_DocTemplateFile(DocFileName, FileContent, "
                                              "FileSize, FileSha256, FileModified)"));
     for (const TemplateRecord& row : rows) {
-        if (!isBareName(row.fileName))
-            throw Error(QStringLiteral("“%1”不是模板文件夹中的文件名。").arg(row.fileName));
-        const QString path = withSlash(folder) + row.fileName;
-        const QByteArray bytes = readLocalFile(path);
-        fileCopy.row({row.fileName.toUtf8(), bytes, bigEndian<qint64>(bytes.size()),
-                      sha256Hex(bytes).toLatin1(), bigEndian(modifiedMsecs(QFileInfo(path)))});
+        const LocalFile file = readLocalFile(fileOfFolder(folder, row.fileName));
+        fileCopy.row({row.fileName.toUtf8(), file.bytes, bigEndian<qint64>(file.bytes.size()),
+                      file.sha256.toLatin1(), bigEndian(file.modified)});
     }
     fileCopy.finish();
 }
@@ -330,84 +267,6 @@ bool deleteTemplateAndFile(const QSqlDatabase& db, qint64 docId) {
     return unused;
 }
 
-namespace {
-
-bool isCurrent(const QFileInfo& local, const FileCheck& stored) {
-    return local.isFile() && !local.isSymLink() && local.size() == stored.size &&
-           localHash(local) == stored.sha256;
-}
-
-// Writes the database's bytes over the folder's copy when they match their size and hash;
-// false, the copy left as it is, when they do not.
-bool fetchLocalCopy(const QSqlDatabase& db, const QString& folder, const QString& fileName) {
-    const std::optional<StoredFile> content = readFileRow(db, fileName);
-    if (!content)
-        throw Error(QStringLiteral("模板文件“%1”已被其他工作站删除。").arg(fileName));
-    const QByteArray& bytes = content->content;
-    if (bytes.size() != content->size || sha256Hex(bytes) != content->sha256)
-        return false;
-
-    makeStoreFolder(folder);
-    const QString path = withSlash(folder) + fileName;
-    writeStoreFile(path, bytes, QDateTime::fromMSecsSinceEpoch(content->modified, Qt::UTC));
-    rememberHash(path, content->sha256);
-    return true;
-}
-
-} // namespace
-
-QString ensureLocalCopy(const QSqlDatabase& db, const QString& folder, const QString& fileName) {
-    ensureTemplateFileTable(db);
-    if (!isBareName(fileName))
-        return QString();
-    const QString path = withSlash(folder) + fileName;
-    const std::optional<FileCheck> stored = storedCheck(db, fileName);
-    if (!stored) {
-        // Deleted on another workstation: its copy here is offered no more.
-        if (!fileNameInUse(db, fileName)) {
-            QFile::remove(path);
-            forgetHash(path);
-        }
-        return path;
-    }
-    if (stored->kept && !isCurrent(QFileInfo(path), *stored) &&
-        !fetchLocalCopy(db, folder, fileName))
-        throw Error(QStringLiteral("数据库中的模板文件“%1”已损坏（大小或校验值不符），"
-                                   "没有使用。")
-                        .arg(fileName));
-    return path;
-}
-
-QSet<QString> ensureLocalCopies(const QSqlDatabase& db, const QString& folder,
-                                const QStringList& fileNames) {
-    ensureTemplateFileTable(db);
-    QSet<QString> damaged;
-    // The database's side of a few hundred files at a time: neither the whole file table nor
-    // a statement per file.
-    constexpr qsizetype kNamesPerStatement = 500;
-    for (qsizetype at = 0; at < fileNames.size(); at += kNamesPerStatement) {
-        const QStringList names = fileNames.mid(at, kNamesPerStatement);
-        QHash<QString, FileCheck> stored;
-        QSqlQuery query = runSql(db,
-                                 QStringLiteral("select DocFileName, FileSize, FileSha256 "
-                                                "from ZQ_DocTemplateFile where DocFileName "
-                                                "in (%1) and FileContent is not null")
-                                     .arg(placeholders(names.size())),
-                                 QVariantList(names.cbegin(), names.cend()));
-        while (query.next())
-            stored.insert(query.value(0).toString(),
-                          {query.value(1).toLongLong(), query.value(2).toString(), true});
-        for (const QString& fileName : names) {
-            const auto found = stored.constFind(fileName);
-            if (isBareName(fileName) && found != stored.cend() &&
-                !isCurrent(QFileInfo(withSlash(folder) + fileName), *found) &&
-                !fetchLocalCopy(db, folder, fileName))
-                damaged.insert(fileName);
-        }
-    }
-    return damaged;
-}
-
 QStringList damagedKeptFiles(const QSqlDatabase& db) {
     ensureTemplateFileTable(db);
     QStringList damaged;
@@ -441,17 +300,13 @@ QString localFileSha256(const QString& path) {
     return info.isFile() ? localHash(info) : QString();
 }
 
-QString localTemplateFile(const QSqlDatabase& db, const QString& fileName) {
-    return ensureLocalCopy(db, templateStorePath(), fileName);
-}
-
 bool uploadLocalCopy(const QSqlDatabase& db, const QString& folder, const QString& fileName) {
     ensureTemplateFileTable(db);
     const QFileInfo local(withSlash(folder) + fileName);
     if (!isBareName(fileName) || local.isSymLink() || !local.isFile())
         return false;
-    const std::optional<FileCheck> stored = storedCheck(db, fileName);
-    if (stored && stored->size == local.size() && stored->sha256 == localHash(local))
+    const std::optional<StoredFileCheck> stored = storedFileCheck(db, fileName);
+    if (stored && matchesStored(local, *stored))
         return false;
     // A template deleted meanwhile is not brought back by its local copy.
     if (!fileNameInUse(db, fileName))

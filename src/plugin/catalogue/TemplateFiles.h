@@ -1,5 +1,6 @@
 #pragma once
 
+#include "catalogue/LocalCopies.h" // the workstation's copies, part of every file step
 #include "catalogue/TemplateDocuments.h"
 
 #include <QSet>
@@ -68,30 +69,9 @@ qint64 addStoredTemplate(const QSqlDatabase& db, TemplateRecord& row, const QStr
 // place in the store loses its row only. True when the file is no longer used.
 bool deleteTemplateAndFile(const QSqlDatabase& db, qint64 docId);
 
-// Makes the folder's copy of the stored file current and gives its full path: when it is
-// missing or differs from the database's (size and SHA-256), the database's bytes are checked
-// against their hash and written under a temporary name, then renamed over it. Where the
-// catalogue keeps no bytes the folder's copy stands as it is. When the
-// database lacks the file, the folder's copy stands as it is if a template row names the file;
-// otherwise the template was deleted elsewhere and a copy left here is removed. Gives the empty
-// text only for a name that is no bare file name. Throws when the database's bytes do not
-// match their hash or the copy cannot be written.
-QString ensureLocalCopy(const QSqlDatabase& db, const QString& folder, const QString& fileName);
-
-// ensureLocalCopy for many stored files (an export), with one statement for the database's side
-// of each 500 files. A file the database lacks is left as it is. Gives the names whose bytes in
-// the database do not match their size and hash and whose copy here differs from them: no sound
-// copy could be made, and what is here is left as it is.
-QSet<QString> ensureLocalCopies(const QSqlDatabase& db, const QString& folder,
-                                const QStringList& fileNames);
-
 // The stored file names whose bytes kept in the database do not match their recorded size and
 // SHA-256, by name. Reads every byte the catalogue keeps.
 QStringList damagedKeptFiles(const QSqlDatabase& db);
-
-// ensureLocalCopy in this installation's template store: the one way every step gets the file
-// of a template row.
-QString localTemplateFile(const QSqlDatabase& db, const QString& fileName);
 
 // The SHA-256 of a local file in hex, cached by its size and modification time; empty when it
 // cannot be read.

@@ -5,11 +5,20 @@
 
 namespace zq {
 
-// Runs one of the host's archive calls, which give no word until they end, on a thread of its
-// own, and meanwhile tells a few times a second how many bytes of `totalBytes` that thread has
-// read: the package while it is unpacked, the staged files while they are packed. Without a
-// progress callback the call runs here, as it is.
+// The host's archive calls give no word until they end. These run one on a thread of its own
+// and meanwhile tell a few times a second how far it is, from what the kernel counts of that
+// thread's reads and writes, never going back, and the total at the end. Without a progress
+// callback the call runs here, as it is.
+
+// How many bytes of `totalBytes` the thread has read: the staged files while they are packed.
 QString runWithReadProgress(const std::function<QString()>& call, qint64 totalBytes,
                             const std::function<void(qint64 done, qint64 total)>& progress);
+
+// How far unpacking the package into the folder is, in bytes of the package (its total): the
+// package read, the bytes of its entries written, and a file made and placed in the folder for
+// each entry, as its zip directory counts them, each weighed by its share of the time.
+QString runWithExtractProgress(const std::function<QString()>& call, const QString& packagePath,
+                               const QString& folder,
+                               const std::function<void(qint64 done, qint64 total)>& progress);
 
 } // namespace zq

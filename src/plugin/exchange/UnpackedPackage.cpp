@@ -40,9 +40,9 @@ UnpackedPackage::UnpackedPackage(const QString& packagePath, const PackageProgre
     const auto extracting = [&](qint64 done, qint64 total) {
         progress(PackageStage::Extracting, done, total);
     };
-    if (runWithReadProgress([&] { return hostPlatform().ExtractFile(packagePath, m_folder); },
-                            QFileInfo(packagePath).size(),
-                            progress ? extracting : std::function<void(qint64, qint64)>())
+    if (runWithExtractProgress([&] { return hostPlatform().ExtractFile(packagePath, m_folder); },
+                               packagePath, m_folder,
+                               progress ? extracting : std::function<void(qint64, qint64)>())
             .isEmpty())
         throw PackageError(PackageError::Kind::Extraction, QStringLiteral("导入模板文件失败！"),
                            packageDamage(packagePath));
