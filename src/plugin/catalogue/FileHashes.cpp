@@ -1,4 +1,5 @@
 #include "catalogue/FileHashes.h"
+#include "catalogue/TemplateStore.h"
 
 #include "util/Error.h"
 #include "util/FileUtil.h"
@@ -48,13 +49,21 @@ QString sha256Hex(const QByteArray& bytes) {
     return hash.hex();
 }
 
+namespace {
+
+qint64 modifiedMsecs(const struct stat& status) {
+    return qint64(status.st_mtim.tv_sec) * 1000 + status.st_mtim.tv_nsec / 1000000;
+}
+
+} // namespace
+
 // Read from the file system itself: QFileInfo gives the time as local time, and the conversion
 // reads the time zone file at every call, twice the cost of the stat on a large import.
 qint64 modifiedMsecs(const QFileInfo& info) {
     struct stat status {};
-    if (::stat(QFile::encodeName(info.filePath()).constData(), &status) != 0)
-        return 0;
-    return qint64(status.st_mtim.tv_sec) * 1000 + status.st_mtim.tv_nsec / 1000000;
+    return ::stat(QFile::encodeName(info.filePath()).constData(), &status) == 0
+               ? modifiedMsecs(status)
+               : 0;
 }
 
 namespace {
@@ -109,12 +118,15 @@ LocalFile readLocalFile(const QString& path) {
     if (!openRegularFile(file, path))
         throw Error(QStringLiteral("无法读取模板文件“%1”：该文件不存在，或不是普通文件（如链接）。")
                         .arg(path));
+    struct stat status {};
     LocalFile local{file.readAll(), QString(), 0};
-    if (file.error() != QFileDevice::NoError)
+    if (file.error() != QFileDevice::NoError || ::fstat(file.handle(), &status) != 0)
         throw Error(QStringLiteral("无法读取模板文件“%1”：%2").arg(path, file.errorString()));
     local.sha256 = sha256Hex(local.bytes);
-    local.modified = modifiedMsecs(QFileInfo(path));
-    rememberHash(path, local.sha256);
+    local.modified = modifiedMsecs(status);
+    // Only a copy in the store is opened again by its path; an import's unpacked files move.
+    if (path.startsWith(templateStorePath()))
+        hashCache().insert(path, {qint64(status.st_size), local.modified, local.sha256});
     return local;
 }
 

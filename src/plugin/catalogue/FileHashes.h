@@ -27,8 +27,9 @@ struct LocalFile {
     qint64 modified;
 };
 
-// Reads the file and remembers its hash. Throws when it is missing, no regular file or cannot
-// be read: the file of any place on the machine would otherwise travel as a template.
+// Reads the file and, for a file of the store, remembers its hash. Throws when it is missing, no
+// regular file or cannot be read: the file of any place on the machine would otherwise travel as
+// a template.
 LocalFile readLocalFile(const QString& path);
 
 } // namespace zq
