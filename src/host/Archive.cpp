@@ -3,6 +3,7 @@
 #include "HostCore.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -309,8 +310,12 @@ QString compressFolder(const QString& folder, const QString& archivePath) {
     const QDir dir(folder);
     if (folder.isEmpty() || !dir.exists())
         fail(QStringLiteral("no folder %1").arg(folder));
-    const QFileInfoList files =
-        dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::NoSymLinks, QDir::Name);
+    // Names only, in name order: a whole catalogue is a hundred thousand files, and a file's
+    // details are needed only while it is written.
+    QStringList names;
+    for (QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::NoSymLinks); it.hasNext();)
+        names.append(it.nextFileInfo().fileName());
+    names.sort();
     // Written beside the target and renamed at the end: a failure leaves no half archive.
     const QString part = archivePath + QStringLiteral(".part");
     try {
@@ -318,8 +323,8 @@ QString compressFolder(const QString& folder, const QString& archivePath) {
         check(writer.a, archive_write_set_format_zip(writer.a));
         check(writer.a, archive_write_set_options(writer.a, "zip:hdrcharset=UTF-8"));
         check(writer.a, archive_write_open_filename(writer.a, QFile::encodeName(part)));
-        for (const QFileInfo& file : files)
-            writeFileEntry(writer.a, file);
+        for (const QString& name : std::as_const(names))
+            writeFileEntry(writer.a, QFileInfo(dir, name));
         check(writer.a, archive_write_close(writer.a));
         if (std::rename(QFile::encodeName(part), QFile::encodeName(archivePath)) != 0)
             fail(QStringLiteral("cannot write %1").arg(archivePath));
