@@ -12,10 +12,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QSet>
 #include <QStorageInfo>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <optional>
 #include <unistd.h>
 
 namespace zq {
@@ -153,15 +155,24 @@ void sweepStaleStaging(const QSqlDatabase& db, const QString& store) {
     if (!staging.exists())
         return;
     const QStringList runs = staging.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
+    // The names the catalogue knows, read once: a journal may list a whole import.
+    std::optional<QSet<QString>> taken;
     for (const QString& run : runs) {
         if (processRunning(run.section(QLatin1Char('-'), 0, 0).toLongLong()))
             continue;
         QFile journal(staging.filePath(run) + QLatin1Char('/') + kJournal);
         if (journal.open(QIODevice::ReadOnly)) {
+            if (!taken) {
+                ensureTemplateFileTable(db);
+                taken =
+                    columnValues(db, QStringLiteral("select DocFileName from ZQ_DocTemplateFile "
+                                                    "union select DocFileName from "
+                                                    "ZQ_DocTempDetail"));
+            }
             const QList<QByteArray> names = journal.readAll().split('\n');
             for (const QByteArray& line : names) {
                 const QString name = QString::fromUtf8(line);
-                if (isBareName(name) && !storedNameTaken(db, name))
+                if (isBareName(name) && !taken->contains(name))
                     QFile::remove(withSlash(store) + name);
             }
         }
