@@ -116,11 +116,14 @@ bool storedNameTaken(const QSqlDatabase& db, const QString& fileName) {
 
 QSet<QString> keptFileNamesOfClass(const QSqlDatabase& db, const QString& classCode) {
     ensureTemplateFileTable(db);
+    // One look-up by key per template of the class: as a join, PostgreSQL hashes the whole file
+    // table once a class holds a few hundred templates, a cost that grows with the catalogue.
     QSqlQuery kept =
         runSql(db,
-               QStringLiteral("select distinct f.DocFileName from ZQ_DocTemplateFile f "
-                              "join ZQ_DocTempDetail d on d.DocFileName = f.DocFileName "
-                              "where d.DocSortID = ? and f.FileContent is not null"),
+               QStringLiteral("select distinct d.DocFileName from ZQ_DocTempDetail d "
+                              "where d.DocSortID = ? and (select 1 from ZQ_DocTemplateFile f "
+                              "where f.DocFileName = d.DocFileName and f.FileContent is not null "
+                              "limit 1) is not null"),
                {classCode});
     QSet<QString> names;
     while (kept.next())
