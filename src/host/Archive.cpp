@@ -231,22 +231,29 @@ void checkZipDirectory(const QString& archivePath, qint64 maxEntries) {
 // left by an interrupted extraction.
 const QString kStagingPrefix = QStringLiteral(".corvane-unpack-");
 
-void removeStaleStaging(const QString& target) {
-    const QFileInfoList entries = QDir(target).entryInfoList(
-        {kStagingPrefix + QLatin1Char('*')}, QDir::AllEntries | QDir::Hidden | QDir::System);
-    for (const QFileInfo& entry : entries) {
+// Removes the staging folders whose process is gone; tells whether the folder holds nothing
+// but staging folders.
+bool removeStaleStaging(const QString& target) {
+    const QStringList entries = QDir(target).entryList(QDir::AllEntries | QDir::Hidden |
+                                                       QDir::System | QDir::NoDotAndDotDot);
+    bool onlyStaging = true;
+    for (const QString& entry : entries) {
+        if (!entry.startsWith(kStagingPrefix)) {
+            onlyStaging = false;
+            continue;
+        }
         bool numbered = false;
-        const qint64 pid = entry.fileName()
-                               .mid(kStagingPrefix.size())
-                               .section(QLatin1Char('-'), 0, 0)
-                               .toLongLong(&numbered);
+        const qint64 pid =
+            entry.mid(kStagingPrefix.size()).section(QLatin1Char('-'), 0, 0).toLongLong(&numbered);
         if (numbered && pid > 0 && (::kill(pid_t(pid), 0) == 0 || errno != ESRCH))
             continue;
-        if (entry.isDir() && !entry.isSymLink())
-            QDir(entry.filePath()).removeRecursively();
+        const QFileInfo info(target + entry);
+        if (info.isDir() && !info.isSymLink())
+            QDir(info.filePath()).removeRecursively();
         else
-            QFile::remove(entry.filePath());
+            QFile::remove(info.filePath());
     }
+    return onlyStaging;
 }
 
 void writeFileEntry(archive* a, const QFileInfo& file) {
@@ -269,17 +276,34 @@ void writeFileEntry(archive* a, const QFileInfo& file) {
     }
 }
 
-// Inflates the current entry into a new file. Stops as soon as the entry inflates beyond the
-// ratio allowed to what it occupies in the archive, or the extraction beyond its bytes.
-void inflateEntry(archive* a, const QString& path, qint64& bytes, const ExtractLimits& limits) {
-    const int fd = ::open(QFile::encodeName(path), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0644);
-    if (fd < 0)
-        fail(QStringLiteral("cannot write %1").arg(path));
-    QFile file;
-    if (!file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        fail(QStringLiteral("cannot write %1").arg(path));
+// Closes a descriptor as it goes out of scope.
+class Fd {
+public:
+    explicit Fd(int fd)
+        : m_fd(fd) {}
+    ~Fd() {
+        if (m_fd >= 0)
+            ::close(m_fd);
     }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+int openFolder(const QString& folder) {
+    const int fd = ::open(QFile::encodeName(folder), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        fail(QStringLiteral("cannot unpack into %1").arg(folder));
+    return fd;
+}
+
+// Inflates the current entry into the open file. Stops as soon as the entry inflates beyond the
+// ratio allowed to what it occupies in the archive, or the extraction beyond its bytes.
+void inflateEntry(archive* a, int fd, const QString& name, qint64& bytes,
+                  const ExtractLimits& limits) {
     const la_int64_t start = archive_filter_bytes(a, -1);
     qint64 entryBytes = 0;
     QByteArray block(kBlock, Qt::Uninitialized);
@@ -296,10 +320,14 @@ void inflateEntry(archive* a, const QString& path, qint64& bytes, const ExtractL
         const qint64 stored = std::max<qint64>(1, archive_filter_bytes(a, -1) - start);
         if (entryBytes > limits.ratioFrom && entryBytes / stored >= limits.ratio)
             fail(QStringLiteral("entry %1 inflates more than %2 times its size")
-                     .arg(path)
+                     .arg(name)
                      .arg(limits.ratio));
-        if (file.write(block.constData(), n) != n)
-            fail(file.errorString());
+        for (la_ssize_t done = 0; done < n;) {
+            const ssize_t written = ::write(fd, block.constData() + done, size_t(n - done));
+            if (written < 0 && errno != EINTR)
+                fail(QStringLiteral("cannot write %1: %2").arg(name, qt_error_string(errno)));
+            done += std::max<ssize_t>(written, 0);
+        }
     }
 }
 
@@ -337,15 +365,15 @@ QString compressFolder(const QString& folder, const QString& archivePath) {
 
 namespace {
 
-// Inflates every entry of the archive into the staging folder under its flat name, refusing
-// the archive at the first entry that breaks a rule or a limit; gives the names.
-QStringList inflateAll(const QString& archivePath, const QTemporaryDir& staging,
-                       const ExtractLimits& limits, const ExtractLimits& bounded) {
+// Inflates every entry of the archive into the folder under its flat name, as a new file that
+// no link or file already there stands for, refusing the archive at the first entry that breaks
+// a rule or a limit. `created` gets each file as it is made, for taking them back.
+void inflateAll(const QString& archivePath, int folder, const ExtractLimits& limits,
+                const ExtractLimits& bounded, QStringList& created) {
     Reader reader;
     check(reader.a, archive_read_support_format_zip(reader.a));
     check(reader.a, archive_read_open_filename(reader.a, QFile::encodeName(archivePath), kBlock));
 
-    QStringList names;
     QSet<QString> seen;
     qint64 entries = 0;
     qint64 bytes = 0;
@@ -365,62 +393,108 @@ QStringList inflateAll(const QString& archivePath, const QTemporaryDir& staging,
         if (name.isEmpty() || seen.contains(name))
             fail(QStringLiteral("unsafe or repeated entry name \"%1\"").arg(path));
         seen.insert(name);
-        names.append(name);
-        inflateEntry(reader.a, staging.filePath(name), bytes, bounded);
+        const Fd file(::openat(folder, QFile::encodeName(name),
+                               O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+        if (file.get() < 0)
+            fail(QStringLiteral("cannot write %1: %2").arg(name, qt_error_string(errno)));
+        created.append(name);
+        inflateEntry(reader.a, file.get(), name, bytes, bounded);
     }
     if (status != ARCHIVE_EOF)
         fail(QString::fromLocal8Bit(archive_error_string(reader.a)));
-    return names;
 }
 
-// Renames the staged files into the target folder; a failure takes back those it added.
-void placeAll(const QStringList& names, const QTemporaryDir& staging, const QString& target) {
-    // Only a file or a link gives way to an entry; a folder of that name refuses the archive
-    // before anything is placed.
-    for (const QString& name : std::as_const(names)) {
-        const QFileInfo existing(target + name);
-        if (existing.isDir() && !existing.isSymLink())
-            fail(QStringLiteral("cannot place %1 in %2: a folder has that name").arg(name, target));
-    }
+void removeAll(int folder, const QStringList& names) {
+    for (const QString& name : names)
+        ::unlinkat(folder, QFile::encodeName(name), 0);
+}
+
+// Renames the staged files into the target folder. A name already taken there waits for a
+// second round, once every new name is placed: a folder of that name refuses the archive and
+// takes back what was placed, before anything is replaced; a file or a link gives way.
+void placeAll(const QStringList& names, int staging, const QString& target) {
+    const Fd folder(openFolder(target));
     QStringList placed;
-    for (const QString& name : std::as_const(names)) {
-        const bool existed =
-            QFileInfo(target + name).exists() || QFileInfo(target + name).isSymLink();
-        if (std::rename(QFile::encodeName(staging.filePath(name)),
-                        QFile::encodeName(target + name)) != 0) {
-            for (const QString& added : std::as_const(placed))
-                QFile::remove(target + added);
-            fail(QStringLiteral("cannot place %1 in %2").arg(name, target));
-        }
-        if (!existed)
+    QStringList taken;
+    const auto refuse = [&](const QString& why) {
+        removeAll(folder.get(), placed);
+        fail(why);
+    };
+    for (const QString& name : names) {
+        const QByteArray file = QFile::encodeName(name);
+        if (::renameat2(staging, file, folder.get(), file, RENAME_NOREPLACE) == 0)
+            placed.append(name);
+        else if (errno == EEXIST || errno == EINVAL) // EINVAL: a file system without NOREPLACE
+            taken.append(name);
+        else
+            refuse(QStringLiteral("cannot place %1 in %2").arg(name, target));
+    }
+    QSet<QString> added;
+    for (const QString& name : std::as_const(taken)) {
+        struct stat there {};
+        if (::fstatat(folder.get(), QFile::encodeName(name), &there, AT_SYMLINK_NOFOLLOW) != 0)
+            added.insert(name);
+        else if (S_ISDIR(there.st_mode))
+            refuse(
+                QStringLiteral("cannot place %1 in %2: a folder has that name").arg(name, target));
+    }
+    for (const QString& name : std::as_const(taken)) {
+        const QByteArray file = QFile::encodeName(name);
+        if (::renameat(staging, file, folder.get(), file) != 0)
+            refuse(QStringLiteral("cannot place %1 in %2").arg(name, target));
+        if (added.contains(name))
             placed.append(name);
     }
 }
 
+// Into a folder that holds nothing else, the files are made in place; a refusal removes every
+// one made.
+void inflateInto(const QString& archivePath, const QString& target, const ExtractLimits& limits,
+                 const ExtractLimits& bounded) {
+    const Fd folder(openFolder(target));
+    QStringList created;
+    try {
+        inflateAll(archivePath, folder.get(), limits, bounded, created);
+    } catch (...) {
+        removeAll(folder.get(), created);
+        throw;
+    }
+}
+
+// Otherwise into a private staging folder first, then renamed into place, which replaces a link
+// of the same name instead of writing through it.
+void inflateAside(const QString& archivePath, const QString& target, const ExtractLimits& limits,
+                  const ExtractLimits& bounded) {
+    const QTemporaryDir staging(target + kStagingPrefix + QString::number(::getpid()) +
+                                QStringLiteral("-XXXXXX"));
+    if (!staging.isValid())
+        fail(QStringLiteral("cannot unpack into %1").arg(target));
+    const Fd folder(openFolder(staging.path()));
+    QStringList names;
+    inflateAll(archivePath, folder.get(), limits, bounded, names);
+    placeAll(names, folder.get(), target);
+}
+
 } // namespace
 
-// Everything is checked and inflated into a private staging folder first, so a refused archive
-// leaves the folder as it was; the files are then renamed into place, which replaces a link of
-// the same name instead of writing through it.
+// Everything is checked before it is kept, so a refused archive leaves the folder as it was.
 QString extractArchive(const QString& archivePath, const QString& folder,
                        const ExtractLimits& limits) {
     const Utf8Locale utf8;
     if (folder.isEmpty() || !QFileInfo(folder).isDir())
         fail(QStringLiteral("no folder %1").arg(folder));
     const QString target = withSlash(folder);
-    removeStaleStaging(target);
+    const bool empty = removeStaleStaging(target);
     checkZipDirectory(archivePath, limits.entries);
     // An extraction never fills the disk.
     constexpr qint64 kFreeReserve = qint64(256) << 20;
     ExtractLimits bounded = limits;
     if (const qint64 free = QStorageInfo(target).bytesAvailable(); free >= 0)
         bounded.bytes = std::min(limits.bytes, std::max<qint64>(0, free - kFreeReserve));
-    QTemporaryDir staging(target + kStagingPrefix + QString::number(::getpid()) +
-                          QStringLiteral("-XXXXXX"));
-    if (!staging.isValid())
-        fail(QStringLiteral("cannot unpack into %1").arg(target));
-
-    placeAll(inflateAll(archivePath, staging, limits, bounded), staging, target);
+    if (empty)
+        inflateInto(archivePath, target, limits, bounded);
+    else
+        inflateAside(archivePath, target, limits, bounded);
     return target;
 }
 

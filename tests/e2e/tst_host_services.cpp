@@ -190,16 +190,21 @@ private slots:
     }
 
     // A refused archive gives the empty result and leaves the folder (and its parent) exactly
-    // as they were, without even its harmless entries.
+    // as they were, without even its harmless entries: a folder holding a file, and an empty
+    // one, which the files are inflated straight into.
     void hostileArchiveRefused() {
         QFETCH(QString, archive);
         const QString parent = newFolder(QStringLiteral("hostile-") + archive);
         const QString target = newFolder(QStringLiteral("hostile-") + archive + "/inner");
+        const QString empty = newFolder(QStringLiteral("hostile-") + archive + "/empty");
         writeFile(target + QStringLiteral("keep.txt"), "mine");
 
         QCOMPARE(extract(fixture(archive), target), QString());
+        QCOMPARE(extract(fixture(archive), empty), QString());
         QCOMPARE(entriesOf(target), QStringList{QStringLiteral("keep.txt")});
-        QCOMPARE(entriesOf(parent), QStringList{QStringLiteral("inner")});
+        QCOMPARE(entriesOf(empty), QStringList());
+        QCOMPARE(entriesOf(parent),
+                 QStringList({QStringLiteral("empty"), QStringLiteral("inner")}));
         QCOMPARE(readFile(target + QStringLiteral("keep.txt")), QByteArray("mine"));
         QVERIFY(!QFileInfo::exists(QStringLiteral("/tmp/corvane-evil.txt")));
     }
