@@ -1,6 +1,5 @@
 #include "exchange/ArchiveProgress.h"
 
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
@@ -147,33 +146,21 @@ QString runWithReadProgress(const std::function<QString()>& call, qint64 totalBy
 }
 
 QString runWithExtractProgress(const std::function<QString()>& call, const QString& packagePath,
-                               const QString& folder,
                                const std::function<void(qint64 done, qint64 total)>& progress) {
-    // Making an entry's file, and placing it in the folder, take about as long as unpacking
-    // this many bytes.
-    constexpr qint64 kMadeBytes = qint64(32) << 10;
-    constexpr qint64 kPlacedBytes = qint64(8) << 10;
+    // Making an entry's file takes about as long as unpacking this many bytes.
+    constexpr qint64 kMadeBytes = qint64(40) << 10;
     const qint64 package = QFileInfo(packagePath).size();
     const UnpackWork work = unpackWork(packagePath).value_or(UnpackWork());
-    const double whole = double(package) + double(work.bytes) +
-                         double(work.entries) * double(kMadeBytes + kPlacedBytes);
-    const auto placed = [&] {
-        qint64 files = 0;
-        for (QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System); it.hasNext();
-             it.next())
-            ++files;
-        return files;
-    };
+    const double whole =
+        double(package) + double(work.bytes) + double(work.entries) * double(kMadeBytes);
     return runWatched(
         call, package,
         [&](const ThreadIo& since) {
-            // The package may be read more than once; a small file takes one write. The folder is
-            // looked at only once every byte is written: a look is no small cost.
-            double done = double(std::min(since.read, package)) +
-                          double(std::min(since.written, work.bytes)) +
-                          double(std::min(since.writeCalls, work.entries)) * double(kMadeBytes);
-            if (since.written >= work.bytes)
-                done += double(std::min(placed(), work.entries)) * double(kPlacedBytes);
+            // The package may be read more than once; a small file takes one write.
+            const double done =
+                double(std::min(since.read, package)) +
+                double(std::min(since.written, work.bytes)) +
+                double(std::min(since.writeCalls, work.entries)) * double(kMadeBytes);
             return whole > 0 ? qint64(done / whole * double(package)) : 0;
         },
         progress);

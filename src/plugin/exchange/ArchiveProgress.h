@@ -14,11 +14,11 @@ namespace zq {
 QString runWithReadProgress(const std::function<QString()>& call, qint64 totalBytes,
                             const std::function<void(qint64 done, qint64 total)>& progress);
 
-// How far unpacking the package into the folder is, in bytes of the package (its total): the
-// package read, the bytes of its entries written, and a file made and placed in the folder for
-// each entry, as its zip directory counts them, each weighed by its share of the time.
+// How far unpacking the package into an empty folder is, in bytes of the package (its total):
+// the package read, the bytes of its entries written, and a file made for each entry, as its zip
+// directory counts them, each weighed by its share of the time. The host writes the files of an
+// empty folder in place, so that writing them is the whole of the work.
 QString runWithExtractProgress(const std::function<QString()>& call, const QString& packagePath,
-                               const QString& folder,
                                const std::function<void(qint64 done, qint64 total)>& progress);
 
 } // namespace zq

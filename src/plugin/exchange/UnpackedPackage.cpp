@@ -41,7 +41,7 @@ UnpackedPackage::UnpackedPackage(const QString& packagePath, const PackageProgre
         progress(PackageStage::Extracting, done, total);
     };
     if (runWithExtractProgress([&] { return hostPlatform().ExtractFile(packagePath, m_folder); },
-                               packagePath, m_folder,
+                               packagePath,
                                progress ? extracting : std::function<void(qint64, qint64)>())
             .isEmpty())
         throw PackageError(PackageError::Kind::Extraction, QStringLiteral("导入模板文件失败！"),
