@@ -445,19 +445,24 @@ private slots:
     // An import killed at any step leaves, once a tool has started again, a catalogue that
     // check finds clean: no store file without its row, no unpack or staging folder; the same
     // import then completes.
+    // Into an empty store the unpacked folder becomes the store in one step; into one in use
+    // each file is placed on its own.
     void crashedImportLeavesNothingBehind_data() {
         QTest::addColumn<QString>("step");
         QTest::addColumn<bool>("committed");
-        QTest::newRow("unpacked") << "import:unpacked" << false;
-        QTest::newRow("catalogued, not committed") << "import:catalogued" << false;
-        QTest::newRow("committed, nothing placed") << "import:committed" << true;
+        QTest::addColumn<bool>("storeInUse");
+        QTest::newRow("unpacked") << "import:unpacked" << false << false;
+        QTest::newRow("catalogued, not committed") << "import:catalogued" << false << false;
+        QTest::newRow("committed, nothing placed") << "import:committed" << true << false;
         // An embedded catalogue's files, its only copies, are placed before the commit.
-        QTest::newRow("one file placed")
-            << "import:placing" << !qEnvironmentVariableIsEmpty("ZQ_TEST_DATABASE");
+        const bool placedAfterCommit = !qEnvironmentVariableIsEmpty("ZQ_TEST_DATABASE");
+        QTest::newRow("all placed at once") << "import:placing" << placedAfterCommit << false;
+        QTest::newRow("one file placed") << "import:placing" << placedAfterCommit << true;
     }
     void crashedImportLeavesNothingBehind() {
         QFETCH(QString, step);
         QFETCH(bool, committed);
+        QFETCH(bool, storeInUse);
         QTemporaryDir out;
         const QString package = out.path() + "/all.TempFile";
         QStringList listings;
@@ -474,6 +479,8 @@ private slots:
         }
         Installation target;
         target.catalogue();
+        if (storeInUse)
+            QVERIFY(QDir().mkpath(target.store() + "kept"));
         qputenv("ZQ_CRASH_AT", step.toUtf8());
         const Run crashed = target.run({"import", package});
         qunsetenv("ZQ_CRASH_AT");

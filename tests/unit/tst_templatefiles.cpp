@@ -3,6 +3,7 @@
 
 #include "HostDatabase.h"
 #include "TestCatalogue.h"
+#include "catalogue/FileHashes.h"
 #include "catalogue/Sql.h"
 #include "catalogue/StoreStaging.h"
 #include "catalogue/TemplateAdding.h"
@@ -358,6 +359,49 @@ private slots:
         QVERIFY(uploadLocalCopy(catalogue.db(), first(), "a.doc"));
         QCOMPARE(recorded(), (QVariantList{true, qint64(19), sha("edited in the store")}));
         QCOMPARE(damagedKeptFiles(catalogue.db()), QStringList());
+    }
+
+    // Facts read as a file was written serve only while it is the same file, unchanged.
+    void earlyFactsServeOnlyUnchangedFiles_data() {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<bool>("served");
+        QTest::newRow("unchanged") << "" << true;
+        QTest::newRow("rewritten, another size") << "rewrite" << false;
+        QTest::newRow("replaced by a file of the same size") << "replace" << false;
+        QTest::newRow("same bytes, another time") << "touch" << false;
+        QTest::newRow("replaced by a link") << "link" << false;
+        QTest::newRow("never read") << "unread" << false;
+    }
+    void earlyFactsServeOnlyUnchangedFiles() {
+        QFETCH(QString, change);
+        QFETCH(bool, served);
+        const QString path = first() + "a.doc";
+        writeFile(path, "first bytes");
+        KnownFiles known(first());
+        if (change != "unread")
+            known.read("a.doc");
+        if (change == "rewrite") {
+            writeFile(path, "other bytes, longer");
+        } else if (change == "replace") {
+            writeFile(first() + "b.doc", "other bytes");
+            QVERIFY(QFile::remove(path) && QFile::rename(first() + "b.doc", path));
+        } else if (change == "touch") {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(60),
+                                     QFileDevice::FileModificationTime));
+        } else if (change == "link") {
+            writeFile(first() + "b.doc", "first bytes");
+            QVERIFY(QFile::remove(path) && QFile::link(first() + "b.doc", path));
+        }
+        const std::optional<FileFacts> facts = known.find("a.doc");
+        QCOMPARE(facts.has_value(), served);
+        if (served) {
+            const LocalFile file = readLocalFile(path);
+            QCOMPARE(facts->size, qint64(file.bytes.size()));
+            QCOMPARE(facts->sha256, file.sha256);
+            QCOMPARE(facts->modified, file.modified);
+        }
     }
 
     // An embedded catalogue from before kept the bytes in a column that could not be empty: it

@@ -29,13 +29,13 @@ public:
     void add(const QByteArray& bytes) {
         EVP_DigestUpdate(m_context, bytes.constData(), size_t(bytes.size()));
     }
-    QString hex() {
+    QByteArray digest() {
         unsigned char digest[EVP_MAX_MD_SIZE];
         unsigned int size = 0;
         EVP_DigestFinal_ex(m_context, digest, &size);
-        return QString::fromLatin1(
-            QByteArray::fromRawData(reinterpret_cast<const char*>(digest), int(size)).toHex());
+        return QByteArray(reinterpret_cast<const char*>(digest), int(size));
     }
+    QString hex() { return QString::fromLatin1(digest().toHex()); }
 
 private:
     EVP_MD_CTX* m_context;
@@ -53,6 +53,10 @@ namespace {
 
 qint64 modifiedMsecs(const struct stat& status) {
     return qint64(status.st_mtim.tv_sec) * 1000 + status.st_mtim.tv_nsec / 1000000;
+}
+
+qint64 modifiedNs(const struct stat& status) {
+    return qint64(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec;
 }
 
 } // namespace
@@ -128,6 +132,37 @@ LocalFile readLocalFile(const QString& path) {
     if (path.startsWith(templateStorePath()))
         hashCache().insert(path, {qint64(status.st_size), local.modified, local.sha256});
     return local;
+}
+
+KnownFiles::KnownFiles(const QString& folder)
+    : m_folder(withSlash(folder)) {
+}
+
+void KnownFiles::read(const QString& name) {
+    QFile file;
+    if (!openRegularFile(file, m_folder + name))
+        return;
+    const QByteArray bytes = file.readAll();
+    struct stat status {};
+    if (file.error() != QFileDevice::NoError || ::fstat(file.handle(), &status) != 0 ||
+        bytes.size() != status.st_size)
+        return;
+    Sha256 hash;
+    hash.add(bytes);
+    m_known.insert(
+        name, {quint64(status.st_ino), qint64(status.st_size), modifiedNs(status), hash.digest()});
+}
+
+std::optional<FileFacts> KnownFiles::find(const QString& name) const {
+    const auto known = m_known.constFind(name);
+    struct stat status {};
+    if (known == m_known.cend() ||
+        ::lstat(QFile::encodeName(m_folder + name).constData(), &status) != 0 ||
+        !S_ISREG(status.st_mode) || quint64(status.st_ino) != known->inode ||
+        qint64(status.st_size) != known->size || modifiedNs(status) != known->modifiedNs)
+        return std::nullopt;
+    return FileFacts{known->size, QString::fromLatin1(known->sha256.toHex()),
+                     modifiedMsecs(status)};
 }
 
 } // namespace zq

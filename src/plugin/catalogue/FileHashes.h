@@ -2,7 +2,9 @@
 
 #include <QByteArray>
 #include <QFileInfo>
+#include <QHash>
 #include <QString>
+#include <optional>
 
 namespace zq {
 
@@ -31,5 +33,33 @@ struct LocalFile {
 // regular file or cannot be read: the file of any place on the machine would otherwise travel as
 // a template.
 LocalFile readLocalFile(const QString& path);
+
+// What the catalogue records of a file besides its bytes.
+struct FileFacts {
+    qint64 size;
+    QString sha256;
+    qint64 modified;
+};
+
+// The facts of the files of one folder, read while they were still in the page cache (as soon
+// as they were written), each valid while its file keeps its inode, size and time.
+class KnownFiles {
+public:
+    explicit KnownFiles(const QString& folder);
+    // Reads the folder's regular file of that name and notes its facts; nothing when it cannot.
+    void read(const QString& name);
+    // The facts of the folder's file of that name, when they were read and it is unchanged.
+    std::optional<FileFacts> find(const QString& name) const;
+
+private:
+    struct Known {
+        quint64 inode;
+        qint64 size;
+        qint64 modifiedNs;
+        QByteArray sha256; // raw: a third of a hex text's memory on a whole catalogue
+    };
+    QString m_folder;
+    QHash<QString, Known> m_known;
+};
 
 } // namespace zq

@@ -5,6 +5,7 @@
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <utility>
 
 namespace zq {
@@ -48,8 +49,18 @@ public:
 
 private:
     QString folder();
+    // The folder of this run's copies and journal, inside the staging folder of `parent`.
+    QString runFolder(const QString& parent) const;
+    // Into a store that holds nothing yet, the folder the files sit in becomes the store: one
+    // rename instead of one per file, the journal inside it. What else the folder holds is
+    // removed first. False, the store unchanged, when the store is not empty, not this
+    // process's, or on another file system.
+    bool adopt(const QString& from, const QStringList& fileNames);
+    // Moves each file into the store, noting those whose names were free.
+    void placeEach(const QList<std::pair<QString, QString>>& files, QStringList& placedNew);
 
     QString m_store;
+    QString m_run;
     QString m_folder;
     int m_staged = 0;
 };
@@ -68,9 +79,10 @@ void writeStoreFile(const QString& path, const QByteArray& bytes, const QDateTim
 void sweepStaleStaging(const QSqlDatabase& db, const QString& store);
 
 // Makes the store when it is missing, then throws, naming the cause, when it cannot take
-// `bytes` more of template files: a read-only folder ("模板库文件夹只读"), or too little free
+// `bytes()` more of template files: a read-only folder ("模板库文件夹只读"), or too little free
 // space on the store's file system ("模板库所在磁盘空间不足"), unless they are moved there from
-// `movedFrom` on the same one.
-void checkStoreRoom(const QString& store, qint64 bytes, const QString& movedFrom = {});
+// `movedFrom` on the same one (then `bytes` is not called).
+void checkStoreRoom(const QString& store, const std::function<qint64()>& bytes,
+                    const QString& movedFrom = {});
 
 } // namespace zq

@@ -156,8 +156,20 @@ void replaceTemplateFile(const QSqlDatabase& db, const QString& folder, const QS
     writeTemplateFile(db, folder, fileName, Write::Upsert);
 }
 
+namespace {
+
+FileFacts factsOf(const QString& folder, const QString& fileName, const KnownFiles* known) {
+    if (known)
+        if (std::optional<FileFacts> facts = known->find(fileName))
+            return *facts;
+    const LocalFile file = readLocalFile(fileOfFolder(folder, fileName));
+    return {file.bytes.size(), file.sha256, file.modified};
+}
+
+} // namespace
+
 void insertTemplatesWithFiles(const QSqlDatabase& db, const QList<TemplateRecord>& rows,
-                              const QString& folder, bool withFiles) {
+                              const QString& folder, bool withFiles, const KnownFiles* known) {
     ensureTemplateFileTable(db);
     PGconn* pg = postgresConnection(db);
     if (!pg) {
@@ -173,10 +185,10 @@ void insertTemplatesWithFiles(const QSqlDatabase& db, const QList<TemplateRecord
                 details[i].append(values[i].isNull() ? QStringLiteral("") : values[i]);
             if (!withFiles)
                 continue;
-            const LocalFile file = readLocalFile(fileOfFolder(folder, row.fileName));
+            const FileFacts file = factsOf(folder, row.fileName, known);
             files[0].append(row.fileName);
             files[1].append(QVariant(QMetaType::fromType<QByteArray>()));
-            files[2].append(qint64(file.bytes.size()));
+            files[2].append(file.size);
             files[3].append(file.sha256);
             files[4].append(file.modified);
         }

@@ -42,14 +42,18 @@ void insertTemplateFile(const QSqlDatabase& db, const QString& folder, const QSt
 // in the transaction that inserts or updates the template row.
 void replaceTemplateFile(const QSqlDatabase& db, const QString& folder, const QString& fileName);
 
+class KnownFiles;
+
 // Inserts the template rows, each passed by checkTemplateRow and filed in a class the caller's
 // transaction holds (lockExistingClasses), and with `withFiles` their files' bytes from the
 // folder, as insertTemplate and insertTemplateFile do. Within the caller's transaction; when it
 // throws, roll back what it did. On PostgreSQL the rows, then the bytes, each go in one binary
 // COPY, every file read once; the server compresses the bytes with lz4 when it can, for the rest
-// of the transaction.
+// of the transaction. On SQLite the facts of the files `known` (of the same folder) has read are
+// taken from it instead of reading the files again.
 void insertTemplatesWithFiles(const QSqlDatabase& db, const QList<TemplateRecord>& rows,
-                              const QString& folder, bool withFiles);
+                              const QString& folder, bool withFiles,
+                              const KnownFiles* known = nullptr);
 
 // Inserts the template row and its file's bytes in one transaction; gives the new DocID.
 qint64 addTemplateWithFile(const QSqlDatabase& db, const TemplateRecord& row,

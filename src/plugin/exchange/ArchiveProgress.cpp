@@ -36,11 +36,13 @@ ThreadIo threadIo(pid_t thread) {
 }
 
 // Runs the call on a thread of its own and hands `progress` what `measure` makes of the I/O
-// the thread has done since it began.
+// the thread has done since it began, a few times a second; `meanwhile` as
+// runWithExtractProgress says.
 QString runWatched(const std::function<QString()>& call, qint64 total,
                    const std::function<qint64(const ThreadIo& since)>& measure,
-                   const std::function<void(qint64 done, qint64 total)>& progress) {
-    if (!progress)
+                   const std::function<void(qint64 done, qint64 total)>& progress,
+                   const std::function<void(int waitMs)>& meanwhile = {}) {
+    if (!progress && !meanwhile)
         return call();
     std::atomic<pid_t> thread{0};
     ThreadIo before;
@@ -51,20 +53,33 @@ QString runWatched(const std::function<QString()>& call, qint64 total,
     });
     std::future<QString> result = task.get_future();
     std::thread worker(std::move(task));
+    constexpr auto kStep = std::chrono::milliseconds(200);
     qint64 shown = 0;
-    progress(shown, total);
-    while (result.wait_for(std::chrono::milliseconds(200)) != std::future_status::ready) {
-        if (const pid_t id = thread) {
-            const ThreadIo now = threadIo(id);
-            // Never back: the thread's counters go with it as it ends.
-            shown = std::clamp(measure({now.read - before.read, now.written - before.written,
-                                        now.writeCalls - before.writeCalls}),
-                               shown, std::max(shown, total));
-            progress(shown, total);
-        }
+    if (progress)
+        progress(shown, total);
+    auto nextShow = std::chrono::steady_clock::now() + kStep;
+    for (;;) {
+        if (meanwhile)
+            meanwhile(int(kStep.count()));
+        if (result.wait_for(meanwhile ? std::chrono::milliseconds(0) : kStep) ==
+            std::future_status::ready)
+            break;
+        const pid_t id = thread;
+        if (!progress || !id || std::chrono::steady_clock::now() < nextShow)
+            continue;
+        const ThreadIo now = threadIo(id);
+        // Never back: the thread's counters go with it as it ends.
+        shown = std::clamp(measure({now.read - before.read, now.written - before.written,
+                                    now.writeCalls - before.writeCalls}),
+                           shown, std::max(shown, total));
+        progress(shown, total);
+        nextShow = std::chrono::steady_clock::now() + kStep;
     }
     worker.join();
-    progress(total, total);
+    if (meanwhile)
+        meanwhile(0);
+    if (progress)
+        progress(total, total);
     return result.get();
 }
 
@@ -146,7 +161,8 @@ QString runWithReadProgress(const std::function<QString()>& call, qint64 totalBy
 }
 
 QString runWithExtractProgress(const std::function<QString()>& call, const QString& packagePath,
-                               const std::function<void(qint64 done, qint64 total)>& progress) {
+                               const std::function<void(qint64 done, qint64 total)>& progress,
+                               const std::function<void(int waitMs)>& meanwhile) {
     // Making an entry's file takes about as long as unpacking this many bytes.
     constexpr qint64 kMadeBytes = qint64(40) << 10;
     const qint64 package = QFileInfo(packagePath).size();
@@ -163,7 +179,7 @@ QString runWithExtractProgress(const std::function<QString()>& call, const QStri
                 double(std::min(since.writeCalls, work.entries)) * double(kMadeBytes);
             return whole > 0 ? qint64(done / whole * double(package)) : 0;
         },
-        progress);
+        progress, meanwhile);
 }
 
 } // namespace zq

@@ -157,12 +157,13 @@ void writeRows(const QSqlDatabase& db, const PackRows& rows, const QSet<QString>
 QStringList storeFiles(const QSqlDatabase& db, Transaction& transaction, const QString& source,
                        const QList<TemplateRecord>& templates) {
     const QString store = templateStorePath();
-    if (!templates.isEmpty()) {
-        qint64 bytes = 0;
-        for (const TemplateRecord& t : templates)
-            bytes += QFileInfo(source + t.fileName).size();
-        checkStoreRoom(store, bytes);
-    }
+    if (!templates.isEmpty())
+        checkStoreRoom(store, [&] {
+            qint64 bytes = 0;
+            for (const TemplateRecord& t : templates)
+                bytes += QFileInfo(source + t.fileName).size();
+            return bytes;
+        });
     // The copies wait in the store's staging folder, on the store's file system.
     StoreStaging staging(store);
     QList<std::pair<QString, QString>> placing;

@@ -42,11 +42,12 @@ constexpr qint64 kBatchBytes = 32 << 20;
 
 class Importer {
 public:
-    Importer(const QSqlDatabase& db, ImportReport& report, ImportMode mode,
+    Importer(const QSqlDatabase& db, ImportReport& report, ImportMode mode, const KnownFiles& known,
              std::function<void()> entryDone)
         : m_db(db)
         , m_report(report)
         , m_mode(mode)
+        , m_known(known)
         , m_entryDone(std::move(entryDone))
         , m_codes(columnValues(db, QStringLiteral("select DocSortID from ZQ_DocInfoMaster")))
         , m_files(columnValues(db, QStringLiteral("select DocFileName from ZQ_DocTempDetail"))) {}
@@ -142,7 +143,8 @@ private:
                         [&](const QString& code) { return !m_held.contains(code); }))
             return false;
         return !failureOf([&] {
-            insertTemplatesWithFiles(m_db, m_batch, unpackFolder(), m_mode == ImportMode::Apply);
+            insertTemplatesWithFiles(m_db, m_batch, unpackFolder(), m_mode == ImportMode::Apply,
+                                     &m_known);
         });
     }
 
@@ -233,6 +235,7 @@ private:
     QSqlDatabase m_db;
     ImportReport& m_report;
     ImportMode m_mode;
+    const KnownFiles& m_known;
     std::function<void()> m_entryDone;
     QSet<QString> m_codes;
     QSet<QString> m_files;
@@ -256,7 +259,9 @@ QString ImportReport::summary() const {
 
 ImportReport importPackage(const QSqlDatabase& db, const QString& packagePath,
                            const PackageProgress& progress, ImportMode mode) {
-    const UnpackedPackage unpacked(packagePath, progress);
+    // An embedded catalogue records each file's facts, which are best read as the host writes it.
+    const UnpackedPackage unpacked(packagePath, progress,
+                                   mode == ImportMode::Apply && !keepsFileBytes(db));
     const QString& unpack = unpacked.folder();
     crashPoint("import:unpacked");
     const Manifest manifest = unpacked.manifest();
@@ -266,12 +271,13 @@ ImportReport importPackage(const QSqlDatabase& db, const QString& packagePath,
 
     const QString store = templateStorePath();
     if (mode == ImportMode::Apply)
-        checkStoreRoom(store, unpackedBytes(manifest), unpack);
+        checkStoreRoom(
+            store, [&] { return unpackedBytes(manifest); }, unpack);
     const MemoryTempStore tempStore(db);
     Transaction transaction(db);
     const int total = int(manifest.entries.size());
     int done = 0;
-    Importer importer(db, report, mode, [&] {
+    Importer importer(db, report, mode, unpacked.knownFiles(), [&] {
         ++done;
         if (progress)
             progress(PackageStage::Cataloguing, done, total);
