@@ -3,6 +3,7 @@
 #include "catalogue/Sql.h"
 #include "ui/ClassPickerDialog.h"
 #include "ui/ManagerMoves.h"
+#include "widgets/DragPicture.h"
 
 #include <QDropEvent>
 #include <QMimeData>
@@ -175,6 +176,25 @@ private slots:
         // Dragging over changes nothing.
         QCOMPARE(readClassRows(f.catalogue.db()).size(), 5);
         QCOMPARE(f.templateCode(f.planDoc), QString("0001"));
+    }
+
+    // The dragged item follows the cursor as a small label, whatever the row's width.
+    void aDraggedItemShowsAsASmallLabel() {
+        Moves f;
+        const qint64 longDoc = f.catalogue.addTemplate(QString(200, QChar(0x5E95)), "0001");
+        f.window->resize(1200, 600);
+        QVERIFY(f.shown());
+        f.selectNode("0001");
+        QTreeView* list = f.list();
+        const QModelIndex row = f.row(QString::number(longDoc));
+        QVERIFY(row.isValid());
+        const QPixmap longLabel = dragPicture(row, list);
+        const QPixmap shortLabel = dragPicture(f.item("list", "@plan"), list);
+        const qreal ratio = longLabel.devicePixelRatio();
+        QVERIFY(!longLabel.isNull() && !shortLabel.isNull());
+        QVERIFY(longLabel.width() / ratio < 320);
+        QVERIFY(shortLabel.width() < longLabel.width());
+        QVERIFY(longLabel.height() / ratio < 3 * list->fontMetrics().height());
     }
 
     void templateRowDroppedOnAClassRow() {

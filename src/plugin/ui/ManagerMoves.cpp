@@ -4,6 +4,7 @@
 #include "ui/ClassPickerDialog.h"
 #include "ui/ManagerView.h"
 #include "widgets/DialogService.h"
+#include "widgets/DragPicture.h"
 #include "widgets/ReportListModel.h"
 #include "widgets/TreeNodes.h"
 #include "widgets/UiReferences.h"
@@ -204,11 +205,9 @@ bool ManagerMoves::startDrag(QTreeView* view, QMouseEvent* event) {
         return false;
     auto* drag = new QDrag(view);
     drag->setMimeData(dragData(view, item));
-    const QRect rect = rowRect(view, item);
-    if (rect.isValid()) {
-        drag->setPixmap(view->viewport()->grab(rect));
-        drag->setHotSpot(m_pressPosition - rect.topLeft());
-    }
+    drag->setPixmap(dragPicture(item.siblingAtColumn(0), view));
+    // Beside the cursor, not under it: the class it points at stays readable.
+    drag->setHotSpot(QPoint(-16, -8));
     drag->exec(Qt::MoveAction);
     return true;
 }
