@@ -129,7 +129,8 @@ private slots:
 
     // Cancelling the save dialog writes nothing and keeps the dialog open; a ticked template
     // without its stored file is left out, and a control character stored in a class name
-    // travels as a space: a warning says both and names them in its details.
+    // travels as a space: a warning says both, and that no template went, and names them in
+    // its details.
     void exportCancelledAndLeftOut() {
         Packages f;
         QFile::remove(storedFilePath(f.p + "乙.doc"));
@@ -150,7 +151,7 @@ private slots:
         QCOMPARE(f.host.callNames().count("SetOldParentID"), 2);
         QCOMPARE(f.dialogs.shown.last().kind, QString("warn"));
         QCOMPARE(f.dialogs.shown.last().text,
-                 QString("模板文件包已写成，但与模板库不完全相同：\n1 个模板没有导出（文件缺失、"
+                 QString("模板文件包已写成，但其中没有任何模板文件：\n1 个模板没有导出（文件缺失、"
                          "不是普通文件或已损坏）。\n1 项名称或说明中的控制字符已替换为空格。"));
         QCOMPARE(f.dialogs.shown.last().details, "模板文件“乙”（" + f.p +
                                                      "乙.doc）：模板库中没有该文件\n"

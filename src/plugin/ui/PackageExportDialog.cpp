@@ -80,7 +80,11 @@ void PackageExportDialog::exportPackage() {
         dialogs().inform(this, noticeTitle(), QStringLiteral("模板文件导出成功！"));
     } else {
         // Not a plain success: what the package lacks or carries changed is said, and listed.
-        QString text = QStringLiteral("模板文件包已写成，但与模板库不完全相同：");
+        QString text =
+            result.templates == 0
+                ? QStringLiteral("模板文件包已写成，但其中没有任何模板文件：")
+                : QStringLiteral("模板文件包已写成（含 %1 个模板），但与模板库不完全相同：")
+                      .arg(result.templates);
         if (!result.leftOut.isEmpty())
             text += QStringLiteral("\n%1 个模板没有导出（文件缺失、不是普通文件或已损坏）。")
                         .arg(result.leftOut.size());
