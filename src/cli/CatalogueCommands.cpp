@@ -144,7 +144,61 @@ QString listed(const QString& title, const QStringList& items) {
     return text;
 }
 
+QJsonObject historyJson(const HistoryEntry& entry) {
+    const HistoryChange& c = entry.change;
+    return {{"id", entry.id},
+            {"time", entry.when.toUTC().toString(Qt::ISODateWithMs)},
+            {"user", entry.user},
+            {"host", entry.host},
+            {"action", historyActionKey(c.action)},
+            {"classCode", c.classCode},
+            {"docId", c.docId},
+            {"name", c.name},
+            {"before", c.before},
+            {"after", c.after}};
+}
+
+QString historyLine(const HistoryEntry& entry) {
+    const HistoryChange& c = entry.change;
+    const QString object = c.docId != 0            ? QStringLiteral("模板 %1").arg(c.docId)
+                           : c.classCode.isEmpty() ? QStringLiteral("模板目录")
+                                                   : QStringLiteral("分类 %1").arg(c.classCode);
+    QString line = QStringLiteral("%1  %2@%3  %4  %5 “%6”")
+                       .arg(entry.when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), entry.user,
+                            entry.host, historyActionName(c.action), object, c.name);
+    if (!c.before.isEmpty() || !c.after.isEmpty())
+        line += QStringLiteral("：“%1” → “%2”").arg(c.before, c.after);
+    return line + QLatin1Char('\n');
+}
+
 } // namespace
+
+int runLog(const CommandContext& context, const HistoryFilter& filter) {
+    constexpr int kPage = 1000;
+    QJsonArray rows;
+    qint64 last = 0;
+    qsizetype count = 0;
+    for (;;) {
+        const QList<HistoryEntry> page = readHistory(context.db, filter, last, kPage);
+        QString text;
+        for (const HistoryEntry& entry : page) {
+            if (context.json)
+                rows.append(historyJson(entry));
+            else
+                text += historyLine(entry);
+        }
+        print(text);
+        count += page.size();
+        if (page.size() < kPage)
+            break;
+        last = page.last().id;
+    }
+    if (context.json)
+        printJson({{"history", rows}});
+    else
+        print(QStringLiteral("共 %1 条记录\n").arg(count));
+    return 0;
+}
 
 int runList(const CommandContext& context, const std::optional<QString>& classCode) {
     return classCode ? listClassTemplates(context, *classCode) : listClassTree(context);

@@ -1,5 +1,7 @@
 #include "TestCatalogue.h"
+#include "catalogue/ClassCatalogue.h"
 #include "catalogue/Sql.h"
+#include "catalogue/TemplateDocuments.h"
 #include "catalogue/TemplateFiles.h"
 
 #include <QCryptographicHash>
@@ -351,6 +353,37 @@ private slots:
         QVERIFY2(text.out.contains("  00010001  业务约定  [1]"), qPrintable(text.out));
     }
 
+    // The log filters by class (with its templates), template and date, newest first.
+    void logShowsTheHistory() {
+        Installation site;
+        TestCatalogue& catalogue = site.catalogue();
+        catalogue.addClass("0001", "审计准备");
+        catalogue.addClass("0002", "其他");
+        const qint64 plan = catalogue.addTemplate("审计计划", "0001", "plan.doc");
+        updateClass(catalogue.db(), "0001", "准备", "");
+        updateTemplateText(catalogue.db(), plan, "计划", "");
+        updateClass(catalogue.db(), "0002", "别的", "");
+
+        const auto actions = [&](const QStringList& options) {
+            const Run run = site.run(QStringList{"log", "--json"} + options);
+            QStringList seen;
+            for (const QJsonValue row : run.json().value("history").toArray())
+                seen.append(row["action"].toString() + ' ' + row["after"].toString());
+            return seen;
+        };
+        QCOMPARE(actions({}), QStringList({"rename 别的", "rename 计划", "rename 准备"}));
+        QCOMPARE(actions({"--class", "0001"}), QStringList({"rename 计划", "rename 准备"}));
+        QCOMPARE(actions({"--template", QString::number(plan)}), QStringList({"rename 计划"}));
+        QCOMPARE(actions({"--since", QDate::currentDate().addDays(1).toString(Qt::ISODate)}),
+                 QStringList());
+
+        const Run text = site.run({"log", "--class", "0002"});
+        QCOMPARE(text.status, 0);
+        QVERIFY2(text.out.contains("重命名  分类 0002 “别的”：“其他” → “别的”") &&
+                     text.out.endsWith("共 1 条记录\n"),
+                 qPrintable(text.out));
+    }
+
     void exportThenImportGivesTheSameCatalogue() {
         QTemporaryDir out;
         const QString package = out.path() + "/全部.TempFile";
@@ -514,6 +547,8 @@ private slots:
             << QStringList{"export", "/tmp/x.TempFile", "--class", "0042"};
         QTest::newRow("import of no package") << QStringList{"import", "/nonexistent.TempFile"};
         QTest::newRow("dry run of an export") << QStringList{"export", "x.TempFile", "--dry-run"};
+        QTest::newRow("log of a bad template id") << QStringList{"log", "--template", "x"};
+        QTest::newRow("log since no date") << QStringList{"log", "--since", "yesterday"};
     }
     void badArgumentsGiveOneLineAndAFailure() {
         QFETCH(QStringList, arguments);

@@ -238,4 +238,19 @@ QSet<QString> columnValues(const QSqlDatabase& db, const QString& sql, const QVa
     return column;
 }
 
+void ensureTablesOnce(const QSqlDatabase& db, const QString& tables,
+                      const std::function<void()>& make) {
+    static QMutex lock;
+    static QSet<QString> ensured;
+    const QString key = tables + QLatin1Char('\n') + db.connectionName() + QLatin1Char('\n') +
+                        db.hostName() + QLatin1Char('\n') + QString::number(db.port()) +
+                        QLatin1Char('\n') + db.databaseName();
+    const QMutexLocker locker(&lock);
+    if (ensured.contains(key))
+        return;
+    make();
+    if (!inTransaction(db))
+        ensured.insert(key);
+}
+
 } // namespace zq

@@ -5,6 +5,7 @@
 #include <QSqlDatabase>
 
 class QMenu;
+class QToolBar;
 class QTreeView;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -40,6 +41,7 @@ public:
     virtual const ManagerActions& actions() const = 0;
     virtual QMenu* classMenu() const = 0;
     virtual QMenu* docMenu() const = 0;
+    virtual QToolBar* toolBar() const = 0;
     // Templates opened from the window or its search.
     virtual TemplateEditing& editing() = 0;
 

@@ -6,6 +6,7 @@
 #include "ui/ClassContentsList.h"
 #include "ui/ClassTreeState.h"
 #include "ui/ManagerClassOperations.h"
+#include "ui/ManagerHistory.h"
 #include "ui/ManagerMoves.h"
 #include "ui/ManagerPackages.h"
 #include "ui/ManagerTemplateOperations.h"
@@ -71,6 +72,7 @@ ManagerWindow::ManagerWindow(QWidget* owner, const QSqlDatabase& db)
     m_classes = new ManagerClassOperations(*this);
     m_templates = new ManagerTemplateOperations(*this, *m_classes);
     new ManagerMoves(*this);
+    new ManagerHistory(*this);
     new ManagerPackages(*this);
 
     // FormCreate: the whole catalogue with the root selected, the list showing its contents.

@@ -37,6 +37,7 @@ public:
     const ManagerActions& actions() const override { return m_actions; }
     QMenu* classMenu() const override { return m_classMenu; }
     QMenu* docMenu() const override { return m_docMenu; }
+    QToolBar* toolBar() const override { return m_toolBar; }
     TemplateEditing& editing() override { return *m_editing; }
     const ReportRow* selectedRow() const override;
     QTreeWidgetItem* selectedNode() const override;

@@ -1,0 +1,136 @@
+// The history window from the manager: the toolbar's for the whole catalogue, the popups' for
+// the object clicked, its filters, and its pages.
+
+#include "WindowFixture.h"
+#include "catalogue/CatalogueHistory.h"
+#include "catalogue/ClassCatalogue.h"
+#include "catalogue/Sql.h"
+#include "catalogue/TemplateDocuments.h"
+#include "ui/HistoryWindow.h"
+
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QMenu>
+#include <QTest>
+#include <QToolBar>
+
+using namespace zq;
+using zq::test::WindowFixture;
+
+namespace {
+
+// Class 0001 renamed, its template described, class 0002 renamed.
+struct Changed : WindowFixture {
+    qint64 doc = 0;
+    Changed() {
+        catalogue.addClass("0001", "A");
+        catalogue.addClass("0002", "B");
+        doc = catalogue.addTemplate("模板", "0001");
+        updateClass(catalogue.db(), "0001", "甲", "");
+        updateTemplateText(catalogue.db(), doc, "模板", "说明");
+        updateClass(catalogue.db(), "0002", "乙", "");
+        open();
+    }
+};
+
+template <typename Control> Control* child(QDialog* dialog, const char* name) {
+    auto* control = dialog->findChild<Control*>(QString::fromUtf8(name));
+    if (!control)
+        qFatal("no control %s", name);
+    return control;
+}
+
+// The shown rows' "action name" columns, and the object filter the window opened with.
+struct Seen {
+    QString classCode;
+    QString docId;
+    QStringList rows;
+};
+
+Seen seenIn(QDialog* dialog) {
+    auto* list = child<QTreeWidget>(dialog, "lstHistory");
+    Seen seen{child<QLineEdit>(dialog, "edtClassCode")->text(),
+              child<QLineEdit>(dialog, "edtDocId")->text(),
+              {}};
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        seen.rows.append(list->topLevelItem(i)->text(3) + ' ' + list->topLevelItem(i)->text(5));
+    return seen;
+}
+
+} // namespace
+
+class TestHistory : public QObject {
+    Q_OBJECT
+
+private slots:
+    void openedFromToolbarAndPopups() {
+        Changed f;
+        QVERIFY(
+            f.window->findChild<QToolBar*>("TBToolbar2")->actions().contains(f.act("ActHistory")));
+        for (const char* menu : {"TBPpMenuClass", "TBPpMenuDoc"})
+            QVERIFY(
+                f.window->findChild<QMenu*>(menu)->actions().contains(f.act("ActObjectHistory")));
+        Seen seen;
+        const auto look = [&](const char* action) {
+            f.dialogs.scripts.enqueue([&](QDialog* dialog) {
+                QCOMPARE(dialog->windowTitle(), QString("历史记录"));
+                seen = seenIn(dialog);
+            });
+            f.trigger(action);
+        };
+
+        look("ActHistory");
+        QCOMPARE(seen.rows, QStringList({"重命名 乙", "修改说明 模板", "重命名 甲"}));
+        QCOMPARE(seen.classCode, QString());
+
+        // A class takes in its templates' changes.
+        f.selectNode("0001");
+        look("ActObjectHistory");
+        QCOMPARE(seen.classCode, QString("0001"));
+        QCOMPARE(seen.rows, QStringList({"修改说明 模板", "重命名 甲"}));
+
+        f.list()->setCurrentIndex(f.row(QString::number(f.doc)));
+        look("ActObjectHistory");
+        QCOMPARE(seen.docId, QString::number(f.doc));
+        QCOMPARE(seen.rows, QStringList({"修改说明 模板"}));
+    }
+
+    // A page at a time; the filters query again from the newest.
+    void pagesAndFilters() {
+        Changed f;
+        {
+            Transaction bulk(f.catalogue.db());
+            for (int i = 0; i < HistoryWindow::kPageRows + 50; ++i)
+                recordChange(f.catalogue.db(), {HistoryAction::Added, "0003", 0, "批量"});
+            bulk.commit();
+        }
+        HistoryWindow window(nullptr, f.catalogue.db());
+        auto* more = child<QPushButton>(&window, "btnMore");
+        QCOMPARE(seenIn(&window).rows.size(), HistoryWindow::kPageRows);
+        QVERIFY(more->isEnabled());
+        more->click();
+        QCOMPARE(seenIn(&window).rows.size(), HistoryWindow::kPageRows + 53);
+        QVERIFY(!more->isEnabled());
+
+        child<QLineEdit>(&window, "edtClassCode")->setText("0002");
+        child<QPushButton>(&window, "btnQuery")->click();
+        QCOMPARE(seenIn(&window).rows, QStringList({"重命名 乙"}));
+        child<QLineEdit>(&window, "edtClassCode")->clear();
+        child<QLineEdit>(&window, "edtUser")->setText("nobody");
+        child<QPushButton>(&window, "btnQuery")->click();
+        QCOMPARE(seenIn(&window).rows, QStringList());
+        child<QLineEdit>(&window, "edtUser")->clear();
+        child<QCheckBox>(&window, "chkSince")->setChecked(true);
+        child<QDateEdit>(&window, "dtSince")->setDate(QDate::currentDate().addDays(1));
+        child<QPushButton>(&window, "btnQuery")->click();
+        QCOMPARE(seenIn(&window).rows, QStringList());
+        child<QCheckBox>(&window, "chkUntil")->setChecked(true);
+        child<QDateEdit>(&window, "dtSince")->setDate(QDate::currentDate());
+        child<QDateEdit>(&window, "dtUntil")->setDate(QDate::currentDate());
+        child<QPushButton>(&window, "btnQuery")->click();
+        QCOMPARE(seenIn(&window).rows.size(), HistoryWindow::kPageRows);
+    }
+};
+
+QTEST_MAIN(TestHistory)
+#include "tst_history.moc"
