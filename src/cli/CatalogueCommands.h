@@ -30,5 +30,9 @@ int runImport(const CommandContext& context, const QString& packagePath, bool dr
 // The catalogue's history, newest first, of one class (with its templates), one template or
 // all, since the date or time when given; read a page at a time.
 int runLog(const CommandContext& context, const HistoryFilter& filter);
+// The recycle bin: "list"; "restore ITEM", to its old place or, when that is taken or gone,
+// under the class `into`; "empty", confirmed once with the count.
+int runBin(const CommandContext& context, const QStringList& arguments,
+           const std::optional<QString>& into);
 
 } // namespace zq::cli

@@ -384,6 +384,33 @@ private slots:
                  qPrintable(text.out));
     }
 
+    // The bin lists what was deleted, restores one item and empties the rest for good.
+    void binListsRestoresAndEmpties() {
+        Installation site;
+        TestCatalogue& catalogue = site.catalogue();
+        catalogue.addClass("0001", "审计准备");
+        catalogue.addClass("00010001", "业务约定");
+        const qint64 loose = catalogue.addTemplate("散件", "", "loose.doc");
+        QVERIFY(deleteTemplateAndFile(catalogue.db(), loose));
+        QCOMPARE(deleteEmptyClassTree(catalogue.db(), "0001"), ClassTreeDeletion::Deleted);
+
+        const QJsonArray items = site.run({"bin", "list", "--json"}).json()["items"].toArray();
+        QCOMPARE(items.size(), 2);
+        QCOMPARE(items[0]["classCode"].toString(), QString("0001"));
+        QCOMPARE(items[0]["classes"].toInt(), 2);
+        QCOMPARE(items[1]["docId"].toInteger(), loose);
+
+        const Run restore =
+            site.run({"bin", "restore", QString::number(items[0]["id"].toInteger())});
+        QCOMPARE(restore.status, 0);
+        QVERIFY2(restore.out.contains("分类已恢复为“0001”"), qPrintable(restore.out));
+        QCOMPARE(readClassRows(catalogue.db()).size(), 2);
+
+        const Run empty = site.run({"bin", "empty", "--yes"});
+        QVERIFY2(empty.out.contains("已永久删除 1 项"), qPrintable(empty.out));
+        QVERIFY(site.run({"bin", "list"}).out.contains("回收站中共 0 项"));
+    }
+
     void exportThenImportGivesTheSameCatalogue() {
         QTemporaryDir out;
         const QString package = out.path() + "/全部.TempFile";
@@ -549,6 +576,8 @@ private slots:
         QTest::newRow("dry run of an export") << QStringList{"export", "x.TempFile", "--dry-run"};
         QTest::newRow("log of a bad template id") << QStringList{"log", "--template", "x"};
         QTest::newRow("log since no date") << QStringList{"log", "--since", "yesterday"};
+        QTest::newRow("bin without a verb") << QStringList{"bin"};
+        QTest::newRow("restore of no such item") << QStringList{"bin", "restore", "424242"};
     }
     void badArgumentsGiveOneLineAndAFailure() {
         QFETCH(QStringList, arguments);
