@@ -115,7 +115,7 @@ private slots:
         QVERIFY(deleteClassTree(f.db(), "0001"));
         f.catalogue.addClass("0001", "新甲");
         const qint64 item = readBin(f.db()).at(0).id;
-        QVERIFY_THROWS_EXCEPTION(Error, restoreFromBin(f.db(), item));
+        QVERIFY_THROWS_EXCEPTION(BinPlaceTaken, restoreFromBin(f.db(), item));
         QCOMPARE(readBin(f.db()).size(), 1);
 
         const BinRestore restored = restoreFromBin(f.db(), item, QString("0002"));
@@ -139,7 +139,7 @@ private slots:
         const qint64 item = readBin(f.db()).at(1).id; // the template, deleted first
         f.add("新", "0002", "deep.xls", "NEWER");
 
-        QVERIFY_THROWS_EXCEPTION(Error, restoreFromBin(f.db(), item));
+        QVERIFY_THROWS_EXCEPTION(BinPlaceTaken, restoreFromBin(f.db(), item));
         const BinRestore restored = restoreFromBin(f.db(), item, QString("0001"));
         QCOMPARE(restored.classCode, QString("0001"));
         QCOMPARE(restored.renamedFiles.size(), 1);

@@ -6,7 +6,10 @@
 #include "catalogue/ClassCatalogue.h"
 #include "catalogue/Sql.h"
 #include "catalogue/TemplateDocuments.h"
+#include "catalogue/TemplateFiles.h"
+#include "ui/ClassPickerDialog.h"
 #include "ui/HistoryWindow.h"
+#include "widgets/TreeNodes.h"
 
 #include <QCheckBox>
 #include <QDateEdit>
@@ -129,6 +132,52 @@ private slots:
         child<QDateEdit>(&window, "dtUntil")->setDate(QDate::currentDate());
         child<QPushButton>(&window, "btnQuery")->click();
         QCOMPARE(seenIn(&window).rows.size(), HistoryWindow::kPageRows);
+    }
+
+    // The bin from the toolbar: a template back in its class, a class tree whose code was taken
+    // back under the class picked, then the rest emptied after one question with the count.
+    void recycleBinRestoresAndEmpties() {
+        Changed f;
+        QVERIFY(deleteTemplateAndFile(f.catalogue.db(), f.doc));
+        QCOMPARE(deleteEmptyClassTree(f.catalogue.db(), "0002"), ClassTreeDeletion::Deleted);
+        f.catalogue.addClass("0002", "新乙");
+        f.catalogue.addTemplate("另一个", "0001");
+        QVERIFY(deleteTemplateAndFile(f.catalogue.db(), f.catalogue.addTemplate("第三", "0001")));
+
+        f.dialogs.answers.enqueue(true);
+        f.dialogs.scripts.enqueue([&](QDialog* dialog) {
+            QCOMPARE(dialog->windowTitle(), QString("回收站"));
+            auto* items = child<QTreeWidget>(dialog, "lstBin");
+            QCOMPARE(items->topLevelItemCount(), 3);
+            QCOMPARE(items->topLevelItem(1)->text(3), QString("乙"));
+            // The class: its code is taken, so it goes where the picker says.
+            items->setCurrentItem(items->topLevelItem(1));
+            f.dialogs.scripts.enqueue([](QDialog* picker) {
+                auto* tree = static_cast<ClassPickerDialog*>(picker)->classTree();
+                for (QTreeWidgetItem* node : treeItems(tree))
+                    if (nodeClassCode(node) == "0001")
+                        tree->setCurrentItem(node);
+                picker->accept();
+            });
+            child<QPushButton>(dialog, "btnRestore")->click();
+            items->setCurrentItem(items->topLevelItem(1)); // the template
+            child<QPushButton>(dialog, "btnRestore")->click();
+            QCOMPARE(items->topLevelItemCount(), 1);
+            child<QPushButton>(dialog, "btnEmpty")->click();
+            QCOMPARE(items->topLevelItemCount(), 0);
+        });
+        f.trigger("ActRecycleBin");
+        const QStringList informed = f.dialogs.texts("inform");
+        QCOMPARE(informed.size(), 3);
+        QVERIFY2(informed[1].contains("00010001") && informed[1].contains("重新编码"),
+                 qPrintable(informed[1]));
+        QVERIFY2(informed[2].contains("0001"), qPrintable(informed[2]));
+        QVERIFY2(f.dialogs.texts("ask").value(0).contains("1 项"),
+                 qPrintable(f.dialogs.texts("ask").join('|')));
+        // The tree shows what came back.
+        QVERIFY(f.node("00010001"));
+        QCOMPARE(classNameOfCode(f.catalogue.db(), "00010001"), QString("乙"));
+        QCOMPARE(readTemplateRows(f.catalogue.db(), "d.DocID = ?", {f.doc}).size(), 1);
     }
 };
 

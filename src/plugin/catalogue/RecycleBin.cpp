@@ -160,8 +160,9 @@ QString classPlace(const QSqlDatabase& db, const QString& code, const std::optio
         return code;
     }
     if (!into)
-        throw Error(QStringLiteral("分类编码“%1”已被占用或其上级分类已不存在，请选择恢复到的分类。")
-                        .arg(code));
+        throw BinPlaceTaken(
+            QStringLiteral("分类编码“%1”已被占用或其上级分类已不存在，请选择恢复到的分类。")
+                .arg(code));
     requireClass(db, *into);
     result.renumbered = true;
     return reserveChildClassCode(db, *into);
@@ -174,7 +175,7 @@ QString templatePlace(const QSqlDatabase& db, const QString& code,
         return code;
     }
     if (!into)
-        throw Error(QStringLiteral("模板原来的分类已不存在，请选择恢复到的分类。"));
+        throw BinPlaceTaken(QStringLiteral("模板原来的分类已不存在，请选择恢复到的分类。"));
     requireClass(db, *into);
     return *into;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "util/Error.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QSqlDatabase>
@@ -50,6 +52,13 @@ struct BinRestore {
     bool renumbered = false;  // the class took another code than its old one
     QStringList renamedFiles; // "old → new", files whose name was taken meanwhile
     QString summary() const;
+};
+
+// Why an item cannot go back to its old place: its code is taken or its class gone. Given a
+// class to go into, the restore goes on.
+class BinPlaceTaken : public Error {
+public:
+    using Error::Error;
 };
 
 // Puts the item back where it was, in one transaction, and takes it out of the bin. A class whose

@@ -2,6 +2,7 @@
 
 #include "ui/HistoryWindow.h"
 #include "ui/ManagerView.h"
+#include "ui/RecycleBinWindow.h"
 #include "widgets/DialogService.h"
 #include "widgets/ReportListModel.h"
 #include "widgets/TreeNodes.h"
@@ -27,6 +28,12 @@ ManagerHistory::ManagerHistory(ManagerView& view)
         popup->addSeparator();
         popup->addAction(object);
     }
+    auto* bin = new QAction(QStringLiteral("回收站"), window);
+    bin->setObjectName(QStringLiteral("ActRecycleBin"));
+    view.toolBar()->addAction(bin);
+    view.classMenu()->addAction(bin);
+    connect(bin, &QAction::triggered, this,
+            [this] { guarded(m_view.widget(), [this] { showRecycleBin(); }); });
     connect(catalogue, &QAction::triggered, this,
             [this] { guarded(m_view.widget(), [this] { showCatalogueHistory(); }); });
     connect(object, &QAction::triggered, this,
@@ -51,6 +58,14 @@ void ManagerHistory::showObjectHistory() {
     }
     HistoryWindow window(application(), m_view.database(), filter);
     dialogs().exec(&window);
+}
+
+// What was restored shows at once; the view is kept.
+void ManagerHistory::showRecycleBin() {
+    RecycleBinWindow window(application(), m_view.database());
+    dialogs().exec(&window);
+    m_view.saveTreeState();
+    m_view.reloadKeepingView();
 }
 
 } // namespace zq

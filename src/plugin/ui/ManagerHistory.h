@@ -8,8 +8,9 @@ namespace zq {
 
 class ManagerView;
 
-// The history window from the manager: "历史记录" of the toolbar for the whole catalogue, and of
-// the class and template popup menus for the object clicked.
+// What keeps the manager's changes from being lost: the history window ("历史记录" of the
+// toolbar for the whole catalogue, of the class and template popup menus for the object
+// clicked) and the recycle bin ("回收站", on the toolbar and the class popup menu).
 class ManagerHistory : public QObject {
     Q_OBJECT
 public:
@@ -18,6 +19,7 @@ public:
 private:
     void showCatalogueHistory();
     void showObjectHistory();
+    void showRecycleBin();
 
     ManagerView& m_view;
 };
