@@ -4,6 +4,7 @@
 #include "WindowFixture.h"
 #include "catalogue/CatalogueHistory.h"
 #include "catalogue/ClassCatalogue.h"
+#include "catalogue/RecycleBin.h"
 #include "catalogue/Sql.h"
 #include "catalogue/TemplateDocuments.h"
 #include "catalogue/TemplateFiles.h"
@@ -18,6 +19,7 @@
 #include <QToolBar>
 
 using namespace zq;
+using zq::test::fillAndPress;
 using zq::test::WindowFixture;
 
 namespace {
@@ -178,6 +180,52 @@ private slots:
         QVERIFY(f.node("00010001"));
         QCOMPARE(classNameOfCode(f.catalogue.db(), "00010001"), QString("乙"));
         QCOMPARE(readTemplateRows(f.catalogue.db(), "d.DocID = ?", {f.doc}).size(), 1);
+    }
+
+    // Ctrl+Z undoes the last change of the window, whichever kind: a template's new texts, a
+    // template deleted into the bin, a class tree deleted.
+    void undoOfRenameAndDelete() {
+        Changed f;
+        f.catalogue.addClass("0003", "空");
+        f.trigger("ActRefresh");
+        QAction* undo = f.act("ActUndoMove");
+        QVERIFY(!undo->isEnabled());
+        const auto caption = [&] {
+            return sqlValue(f.catalogue.db(),
+                            "select DocCaption from ZQ_DocTempDetail "
+                            "where DocID = ?",
+                            {f.doc});
+        };
+
+        f.selectNode("0001");
+        f.selectRow(QString::number(f.doc));
+        f.dialogs.scripts.enqueue(fillAndPress({{"Edt_DocName", "新名"}}));
+        f.trigger("ActeditDocDes");
+        QCOMPARE(caption().toString(), QString("新名"));
+        QCOMPARE(undo->text(), QString("撤销重命名"));
+        QCOMPARE(undo->shortcut(), QKeySequence(QKeySequence::Undo));
+        f.trigger("ActUndoMove");
+        QCOMPARE(caption().toString(), QString("模板"));
+        QVERIFY(!undo->isEnabled());
+
+        f.selectRow(QString::number(f.doc));
+        f.dialogs.answers.enqueue(true);
+        f.trigger("ActDeleteDoc");
+        QVERIFY(!caption().isValid());
+        QCOMPARE(undo->text(), QString("撤销删除"));
+        f.trigger("ActUndoMove");
+        QCOMPARE(caption().toString(), QString("模板"));
+        QVERIFY(f.row(QString::number(f.doc)).isValid());
+
+        f.selectNode("0003");
+        f.dialogs.answers.enqueue(true);
+        f.trigger("ActDelete");
+        QVERIFY(!classExists(f.catalogue.db(), "0003"));
+        f.trigger("ActUndoMove");
+        QVERIFY(classExists(f.catalogue.db(), "0003"));
+        QVERIFY(f.node("0003"));
+        QCOMPARE(readBin(f.catalogue.db()).size(), 0);
+        QCOMPARE(f.dialogs.texts("error"), QStringList());
     }
 };
 

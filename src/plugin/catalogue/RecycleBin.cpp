@@ -329,6 +329,21 @@ bool deleteClassTree(const QSqlDatabase& db, const QString& code) {
     return true;
 }
 
+std::optional<qint64> newestBinItemOf(const QSqlDatabase& db, const QString& classCode,
+                                      qint64 docId) {
+    ensureRecycleBinTables(db);
+    const QVariant item = docId != 0
+                              ? sqlValue(db,
+                                         QStringLiteral("select max(ItemID) from ZQ_DocRecycleItem "
+                                                        "where DocID = ?"),
+                                         {docId})
+                              : sqlValue(db,
+                                         QStringLiteral("select max(ItemID) from ZQ_DocRecycleItem "
+                                                        "where DocID = 0 and ClassCode = ?"),
+                                         {classCode});
+    return item.isNull() ? std::nullopt : std::optional(item.toLongLong());
+}
+
 QList<BinItem> readBin(const QSqlDatabase& db) {
     ensureRecycleBinTables(db);
     QSqlQuery query = runSql(

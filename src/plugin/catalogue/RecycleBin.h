@@ -43,6 +43,11 @@ qint64 keepClassTreeInBin(const QSqlDatabase& db, const QString& code);
 // copies of the files no template names any more. False when there is no such class.
 bool deleteClassTree(const QSqlDatabase& db, const QString& code);
 
+// The newest item of the bin holding the template (docId), or else the class tree of the code;
+// none when the bin holds neither.
+std::optional<qint64> newestBinItemOf(const QSqlDatabase& db, const QString& classCode,
+                                      qint64 docId);
+
 // The bin's items, newest first.
 QList<BinItem> readBin(const QSqlDatabase& db);
 

@@ -3,6 +3,7 @@
 #include "ui/ManagerActions.h"
 
 #include <QSqlDatabase>
+#include <functional>
 
 class QMenu;
 class QToolBar;
@@ -61,6 +62,8 @@ public:
     virtual void reloadKeepingView() = 0;
     // Enables each action for what is selected now.
     virtual void updateActions() = 0;
+    // Makes the change just done the one Ctrl+Z undoes ("撤销" + what), in place of the last.
+    virtual void setUndo(const QString& what, std::function<void()> undo) = 0;
 
 protected:
     ~ManagerView() = default;

@@ -71,7 +71,7 @@ ManagerWindow::ManagerWindow(QWidget* owner, const QSqlDatabase& db)
     m_editing = new TemplateEditing(this, m_db);
     m_classes = new ManagerClassOperations(*this);
     m_templates = new ManagerTemplateOperations(*this, *m_classes);
-    new ManagerMoves(*this);
+    m_moves = new ManagerMoves(*this);
     new ManagerHistory(*this);
     new ManagerPackages(*this);
 
@@ -489,6 +489,10 @@ void ManagerWindow::search() {
     dialog.setClassPath(path);
     dialogs().exec(&dialog);
     fillDocList(selectedNode());
+}
+
+void ManagerWindow::setUndo(const QString& what, std::function<void()> undo) {
+    m_moves->setUndo(what, std::move(undo));
 }
 
 } // namespace zq
