@@ -10,11 +10,13 @@
 #include "catalogue/TemplateFiles.h"
 #include "catalogue/TemplateSearch.h"
 #include "catalogue/TemplateStore.h"
+#include "exchange/SelectionTree.h"
 #include "util/Error.h"
 
 #include <QDir>
 #include <QTest>
 #include <QUuid>
+#include <functional>
 
 using namespace zq;
 using zq::test::readFile;
@@ -86,6 +88,17 @@ private slots:
                  QStringList({"0002|丙|", QString::number(f.other) + "|别|other.doc|0002"}));
         QCOMPARE(f.fileRecords(), 1);
         QVERIFY(!QFileInfo::exists(storedFilePath(f.p + "top.doc")));
+        // What export and the data pack offer to tick: the root and the class left.
+        QStringList offered;
+        std::function<void(const SelectionNode&)> walk = [&](const SelectionNode& node) {
+            offered.append(node.record.classCode + '/' + node.record.caption);
+            for (const SelectionNode& child : node.children)
+                walk(child);
+        };
+        for (const SelectionNode& node : fillSelectionTree(f.db()))
+            walk(node);
+        QCOMPARE(offered.size(), 2);
+        QVERIFY2(offered[1].startsWith("0002/"), qPrintable(offered.join(',')));
         SearchCriteria byName;
         byName.byName = true;
         byName.name = "深";
