@@ -5,6 +5,7 @@
 #include "Console.h"
 
 #include "HostDatabase.h"
+#include "catalogue/RecycleBin.h"
 #include "catalogue/TemplateStore.h"
 #include "exchange/PackageFolders.h"
 #include "util/Error.h"
@@ -207,6 +208,7 @@ int run(const QStringList& arguments) {
         parser.isSet(database) ? parser.value(database) : qEnvironmentVariable("CORVANE_DATABASE");
     QSqlDatabase db = openCatalogue(setting);
     zq::sweepInterruptedWork(db);
+    zq::ensureRecycleBinTables(db);
     const CommandContext context{db, parser.isSet(json), parser.isSet(yes)};
     if (command == QLatin1String("list"))
         return runList(context, parser.isSet(classCode) ? std::optional(parser.value(classCode))

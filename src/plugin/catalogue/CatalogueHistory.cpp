@@ -110,7 +110,7 @@ QString historyActionKey(HistoryAction action) {
 }
 
 void ensureHistoryTable(const QSqlDatabase& db) {
-    ensureTablesOnce(db, QStringLiteral("history"), [&db] {
+    ensureTablesOnce(db, QStringLiteral("ZQ_DocTemplateHistory"), [&db] {
         const QString id = isPostgres(db) ? QStringLiteral("bigserial primary key")
                                           : QStringLiteral("integer primary key");
         runSql(db, QStringLiteral("create table if not exists ZQ_DocTemplateHistory ("

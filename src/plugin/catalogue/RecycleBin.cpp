@@ -214,7 +214,7 @@ void deleteItemRows(const QSqlDatabase& db, qint64 item) {
 void ensureRecycleBinTables(const QSqlDatabase& db) {
     ensureTemplateFileTable(db);
     ensureHistoryTable(db);
-    ensureTablesOnce(db, QStringLiteral("bin"), [&db] {
+    ensureTablesOnce(db, QStringLiteral("ZQ_DocRecycleFile"), [&db] {
         const bool pg = isPostgres(db);
         runSql(db, QStringLiteral("create table if not exists ZQ_DocRecycleItem ("
                                   "ItemID %1, HistoryID bigint not null, "

@@ -1,5 +1,6 @@
 #include "ui/ManagerWindow.h"
 
+#include "catalogue/RecycleBin.h"
 #include "catalogue/TemplateFiles.h"
 #include "catalogue/TemplateStore.h"
 #include "exchange/PackageFolders.h"
@@ -80,6 +81,8 @@ ManagerWindow::ManagerWindow(QWidget* owner, const QSqlDatabase& db)
     if (attempt(this, QStringLiteral("无法读取模板目录"), [this] { loadTree(); }))
         guarded(this, [this] {
             sweepInterruptedWork(m_db);
+            // Made or found here, outside every transaction, the tables cost no look-up later.
+            ensureRecycleBinTables(m_db);
             uploadStoreFiles();
         });
     updateActions();
