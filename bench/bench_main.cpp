@@ -25,6 +25,7 @@ namespace zq::bench {
 // Each case lives in its own file: it prints its table and answers whether its fills agreed.
 bool listReadBench(const Engine& engine);
 bool moveBench(const Engine& engine);
+bool historyBench(const Engine& engine);
 bool checkBench(const Engine& engine);
 bool packageBench(const Engine& engine);
 bool filesBench(const Engine& engine);
@@ -45,6 +46,7 @@ struct Case {
 const Case kCases[] = {
     {"list-read", listReadBench},
     {"move", moveBench},
+    {"history", historyBench},
     {"check", checkBench},
     {"package", packageBench},
     {"manager", managerBench},

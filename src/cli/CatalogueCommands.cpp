@@ -4,6 +4,7 @@
 
 #include "catalogue/CatalogueCheck.h"
 #include "catalogue/ClassCatalogue.h"
+#include "catalogue/RecycleBin.h"
 #include "catalogue/Sql.h"
 #include "catalogue/TemplateDocuments.h"
 #include "catalogue/TemplateFiles.h"
@@ -144,7 +145,116 @@ QString listed(const QString& title, const QStringList& items) {
     return text;
 }
 
+QJsonObject historyJson(const HistoryEntry& entry) {
+    const HistoryChange& c = entry.change;
+    return {{"id", entry.id},
+            {"time", entry.when.toUTC().toString(Qt::ISODateWithMs)},
+            {"user", entry.user},
+            {"host", entry.host},
+            {"action", historyActionKey(c.action)},
+            {"classCode", c.classCode},
+            {"docId", c.docId},
+            {"name", c.name},
+            {"before", c.before},
+            {"after", c.after}};
+}
+
+QString historyLine(const HistoryEntry& entry) {
+    const HistoryChange& c = entry.change;
+    const QString object = c.docId != 0            ? QStringLiteral("模板 %1").arg(c.docId)
+                           : c.classCode.isEmpty() ? QStringLiteral("模板目录")
+                                                   : QStringLiteral("分类 %1").arg(c.classCode);
+    QString line = QStringLiteral("%1  %2@%3  %4  %5 “%6”")
+                       .arg(entry.when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), entry.user,
+                            entry.host, historyActionName(c.action), object, c.name);
+    if (!c.before.isEmpty() || !c.after.isEmpty())
+        line += QStringLiteral("：“%1” → “%2”").arg(c.before, c.after);
+    return line + QLatin1Char('\n');
+}
+
 } // namespace
+
+int runLog(const CommandContext& context, const HistoryFilter& filter) {
+    constexpr int kPage = 1000;
+    QJsonArray rows;
+    qint64 last = 0;
+    qsizetype count = 0;
+    for (;;) {
+        const QList<HistoryEntry> page = readHistory(context.db, filter, last, kPage);
+        QString text;
+        for (const HistoryEntry& entry : page) {
+            if (context.json)
+                rows.append(historyJson(entry));
+            else
+                text += historyLine(entry);
+        }
+        print(text);
+        count += page.size();
+        if (page.size() < kPage)
+            break;
+        last = page.last().id;
+    }
+    if (context.json)
+        printJson({{"history", rows}});
+    else
+        print(QStringLiteral("共 %1 条记录\n").arg(count));
+    return 0;
+}
+
+int runBin(const CommandContext& context, const QStringList& arguments,
+           const std::optional<QString>& into) {
+    const QString verb = arguments.value(0);
+    if (verb == QLatin1String("list") && arguments.size() == 1) {
+        const QList<BinItem> items = readBin(context.db);
+        if (context.json) {
+            QJsonArray rows;
+            for (const BinItem& item : items)
+                rows.append(QJsonObject{{"id", item.id},
+                                        {"deletedAt", item.deletedAt.toUTC().toString(Qt::ISODate)},
+                                        {"user", item.user},
+                                        {"host", item.host},
+                                        {"classCode", item.classCode},
+                                        {"docId", item.docId},
+                                        {"name", item.name},
+                                        {"classes", item.classes},
+                                        {"templates", item.templates}});
+            printJson({{"items", rows}});
+            return 0;
+        }
+        QString text;
+        for (const BinItem& item : items)
+            text += QStringLiteral("%1  %2  %3@%4  %5 “%6”（分类 %7 个，模板 %8 个）\n")
+                        .arg(QString::number(item.id),
+                             item.deletedAt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                             item.user, item.host,
+                             item.docId != 0 ? QStringLiteral("模板 %1").arg(item.docId)
+                                             : QStringLiteral("分类 %1").arg(item.classCode),
+                             item.name)
+                        .arg(item.classes)
+                        .arg(item.templates);
+        print(text + QStringLiteral("回收站中共 %1 项\n").arg(items.size()));
+        return 0;
+    }
+    if (verb == QLatin1String("restore") && arguments.size() == 2) {
+        bool ok = false;
+        const qint64 item = arguments[1].toLongLong(&ok);
+        if (!ok)
+            throw Error(QStringLiteral("回收站项目编号“%1”无效").arg(arguments[1]));
+        print(restoreFromBin(context.db, item, into).summary() + QLatin1Char('\n'));
+        return 0;
+    }
+    if (verb == QLatin1String("empty") && arguments.size() == 1) {
+        const qsizetype count = readBin(context.db).size();
+        if (count == 0) {
+            print(QStringLiteral("回收站是空的。\n"));
+            return 0;
+        }
+        if (context.yes || confirm(QStringLiteral("永久删除回收站中的 %1 项及其文件？").arg(count)))
+            print(QStringLiteral("已永久删除 %1 项。\n").arg(emptyBin(context.db)));
+        return 0;
+    }
+    throw Error(QStringLiteral("bin takes list, restore ITEM [--class CODE] or empty [--yes]"));
+}
 
 int runList(const CommandContext& context, const std::optional<QString>& classCode) {
     return classCode ? listClassTemplates(context, *classCode) : listClassTree(context);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "catalogue/CatalogueHistory.h"
+
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
@@ -25,5 +27,12 @@ int runExport(const CommandContext& context, const QString& packagePath,
 // The add-only import; a dry run reports the same and changes nothing. Gives 1 when an entry
 // was refused.
 int runImport(const CommandContext& context, const QString& packagePath, bool dryRun);
+// The catalogue's history, newest first, of one class (with its templates), one template or
+// all, since the date or time when given; read a page at a time.
+int runLog(const CommandContext& context, const HistoryFilter& filter);
+// The recycle bin: "list"; "restore ITEM", to its old place or, when that is taken or gone,
+// under the class `into`; "empty", confirmed once with the count.
+int runBin(const CommandContext& context, const QStringList& arguments,
+           const std::optional<QString>& into);
 
 } // namespace zq::cli

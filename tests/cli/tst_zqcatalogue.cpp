@@ -1,5 +1,7 @@
 #include "TestCatalogue.h"
+#include "catalogue/ClassCatalogue.h"
 #include "catalogue/Sql.h"
+#include "catalogue/TemplateDocuments.h"
 #include "catalogue/TemplateFiles.h"
 
 #include <QCryptographicHash>
@@ -351,6 +353,64 @@ private slots:
         QVERIFY2(text.out.contains("  00010001  业务约定  [1]"), qPrintable(text.out));
     }
 
+    // The log filters by class (with its templates), template and date, newest first.
+    void logShowsTheHistory() {
+        Installation site;
+        TestCatalogue& catalogue = site.catalogue();
+        catalogue.addClass("0001", "审计准备");
+        catalogue.addClass("0002", "其他");
+        const qint64 plan = catalogue.addTemplate("审计计划", "0001", "plan.doc");
+        updateClass(catalogue.db(), "0001", "准备", "");
+        updateTemplateText(catalogue.db(), plan, "计划", "");
+        updateClass(catalogue.db(), "0002", "别的", "");
+
+        const auto actions = [&](const QStringList& options) {
+            const Run run = site.run(QStringList{"log", "--json"} + options);
+            QStringList seen;
+            for (const QJsonValue row : run.json().value("history").toArray())
+                seen.append(row["action"].toString() + ' ' + row["after"].toString());
+            return seen;
+        };
+        QCOMPARE(actions({}), QStringList({"rename 别的", "rename 计划", "rename 准备"}));
+        QCOMPARE(actions({"--class", "0001"}), QStringList({"rename 计划", "rename 准备"}));
+        QCOMPARE(actions({"--template", QString::number(plan)}), QStringList({"rename 计划"}));
+        QCOMPARE(actions({"--since", QDate::currentDate().addDays(1).toString(Qt::ISODate)}),
+                 QStringList());
+
+        const Run text = site.run({"log", "--class", "0002"});
+        QCOMPARE(text.status, 0);
+        QVERIFY2(text.out.contains("重命名  分类 0002 “别的”：“其他” → “别的”") &&
+                     text.out.endsWith("共 1 条记录\n"),
+                 qPrintable(text.out));
+    }
+
+    // The bin lists what was deleted, restores one item and empties the rest for good.
+    void binListsRestoresAndEmpties() {
+        Installation site;
+        TestCatalogue& catalogue = site.catalogue();
+        catalogue.addClass("0001", "审计准备");
+        catalogue.addClass("00010001", "业务约定");
+        const qint64 loose = catalogue.addTemplate("散件", "", "loose.doc");
+        QVERIFY(deleteTemplateAndFile(catalogue.db(), loose));
+        QCOMPARE(deleteEmptyClassTree(catalogue.db(), "0001"), ClassTreeDeletion::Deleted);
+
+        const QJsonArray items = site.run({"bin", "list", "--json"}).json()["items"].toArray();
+        QCOMPARE(items.size(), 2);
+        QCOMPARE(items[0]["classCode"].toString(), QString("0001"));
+        QCOMPARE(items[0]["classes"].toInt(), 2);
+        QCOMPARE(items[1]["docId"].toInteger(), loose);
+
+        const Run restore =
+            site.run({"bin", "restore", QString::number(items[0]["id"].toInteger())});
+        QCOMPARE(restore.status, 0);
+        QVERIFY2(restore.out.contains("分类已恢复为“0001”"), qPrintable(restore.out));
+        QCOMPARE(readClassRows(catalogue.db()).size(), 2);
+
+        const Run empty = site.run({"bin", "empty", "--yes"});
+        QVERIFY2(empty.out.contains("已永久删除 1 项"), qPrintable(empty.out));
+        QVERIFY(site.run({"bin", "list"}).out.contains("回收站中共 0 项"));
+    }
+
     void exportThenImportGivesTheSameCatalogue() {
         QTemporaryDir out;
         const QString package = out.path() + "/全部.TempFile";
@@ -521,6 +581,10 @@ private slots:
             << QStringList{"export", "/tmp/x.TempFile", "--class", "0042"};
         QTest::newRow("import of no package") << QStringList{"import", "/nonexistent.TempFile"};
         QTest::newRow("dry run of an export") << QStringList{"export", "x.TempFile", "--dry-run"};
+        QTest::newRow("log of a bad template id") << QStringList{"log", "--template", "x"};
+        QTest::newRow("log since no date") << QStringList{"log", "--since", "yesterday"};
+        QTest::newRow("bin without a verb") << QStringList{"bin"};
+        QTest::newRow("restore of no such item") << QStringList{"bin", "restore", "424242"};
     }
     void badArgumentsGiveOneLineAndAFailure() {
         QFETCH(QStringList, arguments);

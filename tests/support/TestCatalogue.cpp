@@ -1,6 +1,7 @@
 #include "TestCatalogue.h"
 
 #include "HostDatabase.h"
+#include "catalogue/RecycleBin.h"
 #include "catalogue/Sql.h"
 #include "catalogue/TemplateFiles.h"
 
@@ -17,6 +18,10 @@ TestCatalogue::TestCatalogue(const QString& sqliteFile)
     corvane::clearCatalogue(m_db);
     ensureTemplateFileTable(m_db);
     runSql(m_db, QStringLiteral("delete from ZQ_DocTemplateFile"));
+    ensureRecycleBinTables(m_db);
+    for (const char* table : {"ZQ_DocTemplateHistory", "ZQ_DocRecycleItem", "ZQ_DocRecycleClass",
+                              "ZQ_DocRecycleTemplate", "ZQ_DocRecycleFile"})
+        runSql(m_db, QStringLiteral("delete from ") + QLatin1String(table));
 }
 
 TestCatalogue::~TestCatalogue() {

@@ -4,6 +4,7 @@
 
 #include "HostDatabase.h"
 #include "PackageExchange.h"
+#include "catalogue/CatalogueHistory.h"
 #include "catalogue/TemplateFiles.h"
 #include "exchange/PackageReader.h"
 
@@ -54,6 +55,11 @@ private slots:
                                              "本地模板|" + x.p + "kept.doc|0002"}));
         QCOMPARE(readFile(storedFilePath(x.p + "kept.doc")), QByteArray("LOCAL"));
         QCOMPARE(readFile(storedFilePath(x.p + "orphan.doc")), QByteArray("NEW"));
+        // The import is one change of the history, with its counts.
+        const QList<HistoryEntry> history = readHistory(x.catalogue.db(), {});
+        QCOMPARE(history.size(), 1);
+        QCOMPARE(history[0].change.action, HistoryAction::PackageImported);
+        QCOMPARE(history[0].change.after, report.summary());
     }
 
     // Names that would leave the folder, links, folders and missing files are refused and

@@ -9,6 +9,7 @@
 #include "ScriptedDialogs.h"
 #include "TestCatalogue.h"
 #include "TestFiles.h"
+#include "catalogue/CatalogueHistory.h"
 #include "catalogue/Sql.h"
 #include "catalogue/TemplateStore.h"
 #include "exchange/Manifest.h"
@@ -288,6 +289,13 @@ private slots:
         };
         QCOMPARE(f.storedHash("甲"), sha(result == 1 ? QByteArray("甲") : QByteArray()));
         QCOMPARE(f.storedHash("乙"), sha(fileOfB == "old" ? QByteArray() : fileOfB));
+        // An import is one entry of the history, with its counts; a failed one leaves none.
+        const QList<HistoryEntry> history = readHistory(f.catalogue.db(), {});
+        QCOMPARE(history.size(), result == 1 ? 1 : 0);
+        if (result == 1) {
+            QCOMPARE(history[0].change.action, HistoryAction::DataPackImported);
+            QCOMPARE(history[0].change.after, QString("分类 3 个，模板 3 个"));
+        }
     }
 
     // The import tree follows the pack: classes under their parents, templates under their

@@ -1,5 +1,7 @@
 #include "catalogue/ClassCatalogue.h"
 
+#include "catalogue/CatalogueHistory.h"
+#include "catalogue/RecycleBin.h"
 #include "catalogue/Sql.h"
 #include "catalogue/TextRules.h"
 #include "util/Error.h"
@@ -221,6 +223,7 @@ QString addChildClass(const QSqlDatabase& db, const QString& parentCode, const Q
                                      !classExists(db, firstCode);
             code = shownIsFree ? firstCode : firstFreeChildCode(db, parentCode, after);
             insertClassRow(db, code, name, memo);
+            recordClass(db, HistoryAction::Added, code);
             transaction.commit();
             return code;
         } catch (const Error&) {
@@ -234,10 +237,13 @@ QString addChildClass(const QSqlDatabase& db, const QString& parentCode, const Q
 void updateClass(const QSqlDatabase& db, const QString& code, const QString& name,
                  const QString& memo) {
     checkClassTexts(name, memo);
+    Transaction transaction(db);
+    recordClassTexts(db, code, name, memo);
     runSql(db,
            QStringLiteral("update ZQ_DocInfoMaster set DocSortName = ?, DocSortMemo = ? "
                           "where DocSortID = ?"),
            {name.trimmed(), memo.trimmed(), code});
+    transaction.commit();
 }
 
 bool classExists(const QSqlDatabase& db, const QString& code) {
@@ -282,6 +288,7 @@ ClassTreeDeletion deleteEmptyClassTree(const QSqlDatabase& db, const QString& co
             return ClassTreeDeletion::NoSuchClass;
         if (classTreeHasTemplates(db, code))
             return ClassTreeDeletion::HasTemplates;
+        keepClassTreeInBin(db, code);
         runSql(db, QStringLiteral("delete from ZQ_DocInfoMaster where ") + subtreeCondition(),
                {code.size(), code});
         transaction.commit();

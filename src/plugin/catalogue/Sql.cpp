@@ -238,4 +238,27 @@ QSet<QString> columnValues(const QSqlDatabase& db, const QString& sql, const QVa
     return column;
 }
 
+void ensureTablesOnce(const QSqlDatabase& db, const QString& lastTable,
+                      const std::function<void()>& make) {
+    static QMutex lock;
+    static QSet<QString> ensured;
+    const QString key = lastTable + QLatin1Char('\n') + db.connectionName() + QLatin1Char('\n') +
+                        db.hostName() + QLatin1Char('\n') + QString::number(db.port()) +
+                        QLatin1Char('\n') + db.databaseName();
+    const QMutexLocker locker(&lock);
+    if (ensured.contains(key))
+        return;
+    if (!inTransaction(db)) {
+        make();
+        ensured.insert(key);
+        return;
+    }
+    const QString exists = isPostgres(db)
+                               ? QStringLiteral("select 1 where to_regclass(?) is not null")
+                               : QStringLiteral("select 1 from sqlite_master where type = 'table' "
+                                                "and name = ?");
+    if (!sqlValue(db, exists, {lastTable}).isValid())
+        make();
+}
+
 } // namespace zq

@@ -4,6 +4,7 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QVariantList>
+#include <functional>
 
 #include "util/Error.h"
 
@@ -46,6 +47,13 @@ public:
 
 // Whether a transaction is open on the connection.
 bool inTransaction(const QSqlDatabase& db);
+
+// Runs `make` (statements that create tables when missing, `lastTable` the last of them) unless
+// it already ran for this database and connection outside a transaction, where it is
+// remembered. Inside a transaction, which a rollback could take the tables away with, it asks
+// the database whether the last table is there first: one look-up, not every statement.
+void ensureTablesOnce(const QSqlDatabase& db, const QString& lastTable,
+                      const std::function<void()>& make);
 
 // Runs the operation (one transaction of its own) again when the engine ended it for a
 // deadlock or a serialization failure, a few times before the last failure goes to the caller.

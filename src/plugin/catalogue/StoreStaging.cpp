@@ -108,6 +108,12 @@ QString StoreStaging::stage(const QString& source) {
     return copy;
 }
 
+QString StoreStaging::stageBytes(const QByteArray& bytes, const QDateTime& modified) {
+    const QString copy = folder() + QString::number(m_staged++);
+    writeStoreFile(copy, bytes, modified);
+    return copy;
+}
+
 void StoreStaging::place(const QString& source, const QString& fileName) {
     if (!isBareName(fileName))
         throw placingError(fileName);

@@ -35,6 +35,8 @@ public:
     // instead of writing through it. A file on another file system is staged first, so the
     // store never holds a half-written file. Throws when the file cannot be placed.
     void place(const QString& source, const QString& fileName);
+    // Writes the bytes as a file of the staging folder and gives its path; throws when it cannot.
+    QString stageBytes(const QByteArray& bytes, const QDateTime& modified);
     // Notes, before the files appear, that the store files of these names have no committed row
     // yet.
     void expect(const QStringList& fileNames);

@@ -1,5 +1,6 @@
 #include "catalogue/TemplateDocuments.h"
 
+#include "catalogue/CatalogueHistory.h"
 #include "catalogue/ClassCatalogue.h"
 #include "catalogue/Sql.h"
 #include "catalogue/TemplateStore.h"
@@ -40,10 +41,13 @@ void updateTemplateText(const QSqlDatabase& db, qint64 docId, const QString& cap
                         const QString& memo) {
     checkText(TextField::Caption, caption.trimmed());
     checkText(TextField::Memo, memo.trimmed());
+    Transaction transaction(db);
+    recordTemplateTexts(db, docId, caption, memo);
     runSql(db,
            QStringLiteral("update ZQ_DocTempDetail set DocCaption = ?, DocMemo = ? "
                           "where DocID = ?"),
            {caption.trimmed(), memo.trimmed(), docId});
+    transaction.commit();
 }
 
 void deleteTemplateRow(const QSqlDatabase& db, qint64 docId) {

@@ -1,8 +1,10 @@
 #include "catalogue/TemplateFiles.h"
 
+#include "catalogue/CatalogueHistory.h"
 #include "catalogue/FileHashes.h"
 #include "catalogue/LocalCopies.h"
 #include "catalogue/PostgresWire.h"
+#include "catalogue/RecycleBin.h"
 #include "catalogue/Sql.h"
 #include "catalogue/StoreStaging.h"
 #include "catalogue/TemplateStore.h"
@@ -232,6 +234,7 @@ qint64 addTemplateWithFile(const QSqlDatabase& db, const TemplateRecord& row,
     Transaction transaction(db);
     const qint64 docId = insertTemplate(db, row);
     insertTemplateFile(db, folder, row.fileName);
+    recordTemplate(db, HistoryAction::Added, docId);
     transaction.commit();
     return docId;
 }
@@ -268,6 +271,7 @@ bool deleteTemplateAndFile(const QSqlDatabase& db, qint64 docId) {
         sqlValue(db, QStringLiteral("select DocFileName from ZQ_DocTempDetail where DocID = ?"),
                  {docId})
             .toString();
+    keepTemplateInBin(db, docId);
     deleteTemplateRow(db, docId);
     const bool unused = !fileName.trimmed().isEmpty() && !fileNameInUse(db, fileName);
     if (unused)
@@ -326,7 +330,10 @@ bool uploadLocalCopy(const QSqlDatabase& db, const QString& folder, const QStrin
     // A template deleted meanwhile is not brought back by its local copy.
     if (!fileNameInUse(db, fileName))
         return false;
+    Transaction transaction(db);
+    recordFileReplaced(db, fileName);
     writeFileRow(db, local.absoluteFilePath(), fileName, Write::Upsert);
+    transaction.commit();
     return true;
 }
 

@@ -1,5 +1,6 @@
 #include "exchange/DataPack.h"
 
+#include "catalogue/CatalogueHistory.h"
 #include "catalogue/ClassCatalogue.h"
 #include "catalogue/Sql.h"
 #include "catalogue/StoreStaging.h"
@@ -236,6 +237,13 @@ DataPackReport importDataPack(const QSqlDatabase& db, const QList<ManifestEntry>
         throw Error(QStringLiteral("勾选的条目都不能导入。"),
                     report.refused.join(QLatin1Char('\n')));
     writeRows(db, rows, codes, files);
+    recordChange(
+        db, {HistoryAction::DataPackImported,
+             {},
+             0,
+             {},
+             {},
+             QStringLiteral("分类 %1 个，模板 %2 个").arg(report.classes).arg(report.templates)});
     report.refused += storeFiles(db, transaction, source, rows.templates);
     return report;
 }

@@ -1,6 +1,7 @@
 #include "exchange/PackageReader.h"
 #include "exchange/UnpackedPackage.h"
 
+#include "catalogue/CatalogueHistory.h"
 #include "catalogue/ClassCatalogue.h"
 #include "catalogue/Sql.h"
 #include "catalogue/StoreStaging.h"
@@ -285,6 +286,12 @@ ImportReport importPackage(const QSqlDatabase& db, const QString& packagePath,
     const auto commitAndPlace = [&] {
         if (mode == ImportMode::DryRun)
             return;
+        recordChange(db, {HistoryAction::PackageImported,
+                          {},
+                          0,
+                          QFileInfo(packagePath).fileName(),
+                          {},
+                          report.summary()});
         crashPoint("import:catalogued");
         QList<std::pair<QString, QString>> files;
         for (const QString& fileName : std::as_const(importer.toPlace))

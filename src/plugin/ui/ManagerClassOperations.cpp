@@ -1,6 +1,7 @@
 #include "ui/ManagerClassOperations.h"
 
 #include "catalogue/ClassCatalogue.h"
+#include "catalogue/RecycleBin.h"
 #include "ui/ClassDialog.h"
 #include "ui/ManagerView.h"
 #include "widgets/DialogService.h"
@@ -62,6 +63,9 @@ void ManagerClassOperations::editClassNode(QTreeWidgetItem* node) {
     const QString memo = dialog.memo().trimmed();
     setNodeRecord(node, {dialog.code(), name, memo});
     node->setText(0, name);
+    m_view.setUndo(QStringLiteral("重命名"), [db = m_view.database(), record] {
+        updateClass(db, record.code, record.name, record.memo);
+    });
 }
 
 void ManagerClassOperations::deleteClass() {
@@ -87,6 +91,10 @@ void ManagerClassOperations::deleteClassNode(QTreeWidgetItem* node) {
         return dialogs().inform(window, applicationTitle(), refusal);
     if (result == ClassTreeDeletion::NoSuchClass)
         dialogs().inform(window, applicationTitle(), noSuchClassMessage());
+    else
+        m_view.setUndo(QStringLiteral("删除"), [db = m_view.database(), code] {
+            restoreFromBin(db, newestBinItemOf(db, code, 0).value_or(0));
+        });
     for (const QTreeWidgetItem* selected = m_view.selectedNode(); selected;
          selected = selected->parent()) {
         if (selected == node) {

@@ -282,23 +282,32 @@ void ManagerMoves::moveSelectedTo() {
         runMove(move);
 }
 
+void ManagerMoves::setUndo(const QString& what, std::function<void()> undo) {
+    m_lastUndo = std::move(undo);
+    m_undo->setText(QStringLiteral("撤销") + what);
+    updateActions();
+}
+
 void ManagerMoves::runMove(const Move& move) {
-    // What can be undone is the last move made; a failed one leaves nothing to undo.
-    m_lastMove.reset();
-    run([this, move] { m_lastMove = move(); });
+    // What can be undone is the last change made; a failed move leaves nothing to undo.
+    setUndo(QStringLiteral("移动"), {});
+    run([this, move] {
+        const CatalogueMove done = move();
+        setUndo(QStringLiteral("移动"), [db = m_view.database(), done] { undoMove(db, done); });
+    });
 }
 
 void ManagerMoves::undoLastMove() {
-    if (!m_lastMove)
+    if (!m_lastUndo)
         return;
-    const CatalogueMove last = *m_lastMove;
-    m_lastMove.reset();
-    run([this, &last] { undoMove(m_view.database(), last); });
+    const std::function<void()> undo = std::exchange(m_lastUndo, {});
+    updateActions();
+    run(undo);
 }
 
 void ManagerMoves::updateActions() {
     m_moveTo->setEnabled(selectedItem().has_value());
-    m_undo->setEnabled(m_lastMove.has_value());
+    m_undo->setEnabled(bool(m_lastUndo));
 }
 
 } // namespace zq

@@ -23,11 +23,15 @@ class ManagerView;
 
 // Moving templates and classes in the manager window: dragging from the tree or the list onto
 // a class of the tree or a class row of the list, "移动到..." with the class picker, and the
-// undo of the last move. Watches the viewports of the window's tree and list.
+// undo (Ctrl+Z) of the last move, or of the last delete or rename the window made. Watches the
+// viewports of the window's tree and list.
 class ManagerMoves : public QObject {
     Q_OBJECT
 public:
     explicit ManagerMoves(ManagerView& view);
+
+    // The change the undo action undoes from now on: the last move, delete or rename.
+    void setUndo(const QString& what, std::function<void()> undo);
 
     // What a drag from the view carries for the item: the tree's class node or the list's row.
     QMimeData* dragData(const QTreeView* source, const QModelIndex& item) const;
@@ -75,7 +79,7 @@ private:
     Move m_hoveredMove;
     QPoint m_pressPosition;
     QPointer<QTreeView> m_pressView;
-    std::optional<CatalogueMove> m_lastMove;
+    std::function<void()> m_lastUndo;
 };
 
 } // namespace zq

@@ -1,5 +1,6 @@
 #include "ui/ManagerTemplateOperations.h"
 
+#include "catalogue/RecycleBin.h"
 #include "catalogue/TemplateAdding.h"
 #include "catalogue/TemplateFiles.h"
 #include "catalogue/TemplateStore.h"
@@ -98,6 +99,9 @@ void ManagerTemplateOperations::deleteTemplate() {
                        QStringLiteral("确定删除该模板文件吗？")))
         return;
     deleteTemplateAndFile(m_view.database(), docId);
+    m_view.setUndo(QStringLiteral("删除"), [db = m_view.database(), docId] {
+        restoreFromBin(db, newestBinItemOf(db, {}, docId).value_or(0));
+    });
     m_view.docRows().removeTemplate(docId);
     m_view.updateActions();
 }
@@ -107,6 +111,8 @@ void ManagerTemplateOperations::editTemplateDescription() {
     if (!row || row->isClass() || row->caption.isEmpty())
         return;
     const qint64 docId = row->docId;
+    const QString oldCaption = row->caption;
+    const QString oldMemo = row->memo;
     EditTemplateDialog dialog(application());
     dialog.setTemplate(docId, row->caption, row->memo);
     dialog.setSave(
@@ -114,6 +120,9 @@ void ManagerTemplateOperations::editTemplateDescription() {
     if (dialogs().exec(&dialog) != QDialog::Accepted)
         return;
     m_view.docRows().setTemplateTexts(docId, dialog.name().trimmed(), dialog.memo().trimmed());
+    m_view.setUndo(QStringLiteral("重命名"), [db = m_view.database(), docId, oldCaption, oldMemo] {
+        updateTemplateText(db, docId, oldCaption, oldMemo);
+    });
 }
 
 void ManagerTemplateOperations::openSelectedTemplate() {

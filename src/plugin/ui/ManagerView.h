@@ -3,8 +3,10 @@
 #include "ui/ManagerActions.h"
 
 #include <QSqlDatabase>
+#include <functional>
 
 class QMenu;
+class QToolBar;
 class QTreeView;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -40,6 +42,7 @@ public:
     virtual const ManagerActions& actions() const = 0;
     virtual QMenu* classMenu() const = 0;
     virtual QMenu* docMenu() const = 0;
+    virtual QToolBar* toolBar() const = 0;
     // Templates opened from the window or its search.
     virtual TemplateEditing& editing() = 0;
 
@@ -59,6 +62,8 @@ public:
     virtual void reloadKeepingView() = 0;
     // Enables each action for what is selected now.
     virtual void updateActions() = 0;
+    // Makes the change just done the one Ctrl+Z undoes ("撤销" + what), in place of the last.
+    virtual void setUndo(const QString& what, std::function<void()> undo) = 0;
 
 protected:
     ~ManagerView() = default;

@@ -1,11 +1,13 @@
 #include "ui/ManagerWindow.h"
 
+#include "catalogue/RecycleBin.h"
 #include "catalogue/TemplateFiles.h"
 #include "catalogue/TemplateStore.h"
 #include "exchange/PackageFolders.h"
 #include "ui/ClassContentsList.h"
 #include "ui/ClassTreeState.h"
 #include "ui/ManagerClassOperations.h"
+#include "ui/ManagerHistory.h"
 #include "ui/ManagerMoves.h"
 #include "ui/ManagerPackages.h"
 #include "ui/ManagerTemplateOperations.h"
@@ -70,7 +72,8 @@ ManagerWindow::ManagerWindow(QWidget* owner, const QSqlDatabase& db)
     m_editing = new TemplateEditing(this, m_db);
     m_classes = new ManagerClassOperations(*this);
     m_templates = new ManagerTemplateOperations(*this, *m_classes);
-    new ManagerMoves(*this);
+    m_moves = new ManagerMoves(*this);
+    new ManagerHistory(*this);
     new ManagerPackages(*this);
 
     // FormCreate: the whole catalogue with the root selected, the list showing its contents.
@@ -78,6 +81,8 @@ ManagerWindow::ManagerWindow(QWidget* owner, const QSqlDatabase& db)
     if (attempt(this, QStringLiteral("无法读取模板目录"), [this] { loadTree(); }))
         guarded(this, [this] {
             sweepInterruptedWork(m_db);
+            // Made or found here, outside every transaction, the tables cost no look-up later.
+            ensureRecycleBinTables(m_db);
             uploadStoreFiles();
         });
     updateActions();
@@ -487,6 +492,10 @@ void ManagerWindow::search() {
     dialog.setClassPath(path);
     dialogs().exec(&dialog);
     fillDocList(selectedNode());
+}
+
+void ManagerWindow::setUndo(const QString& what, std::function<void()> undo) {
+    m_moves->setUndo(what, std::move(undo));
 }
 
 } // namespace zq

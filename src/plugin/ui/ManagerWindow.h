@@ -16,6 +16,7 @@ namespace zq {
 
 class ClassTreeState;
 class ManagerClassOperations;
+class ManagerMoves;
 class ManagerTemplateOperations;
 
 // The manager window: the class tree on the left, what the selected class holds on the right.
@@ -37,6 +38,7 @@ public:
     const ManagerActions& actions() const override { return m_actions; }
     QMenu* classMenu() const override { return m_classMenu; }
     QMenu* docMenu() const override { return m_docMenu; }
+    QToolBar* toolBar() const override { return m_toolBar; }
     TemplateEditing& editing() override { return *m_editing; }
     const ReportRow* selectedRow() const override;
     QTreeWidgetItem* selectedNode() const override;
@@ -47,6 +49,7 @@ public:
     void loadTree() override;
     void reloadKeepingView() override;
     void updateActions() override;
+    void setUndo(const QString& what, std::function<void()> undo) override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -92,6 +95,7 @@ private:
     ClassTreeState* m_treeState = nullptr;
     // Templates opened from this window or its search, watched while the window is open.
     TemplateEditing* m_editing = nullptr;
+    ManagerMoves* m_moves = nullptr;
     ManagerClassOperations* m_classes = nullptr;
     ManagerTemplateOperations* m_templates = nullptr;
     // Whether the list was filled (or tried to be) since the last mouse press on the tree: the
