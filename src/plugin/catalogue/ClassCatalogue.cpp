@@ -1,5 +1,6 @@
 #include "catalogue/ClassCatalogue.h"
 
+#include "catalogue/CatalogueNotices.h"
 #include "catalogue/Sql.h"
 #include "catalogue/TextRules.h"
 #include "util/Error.h"
@@ -201,6 +202,7 @@ void insertClass(const QSqlDatabase& db, const QString& code, const QString& nam
     Transaction transaction(db);
     requireClass(db, parentClassCode(code));
     insertClassRow(db, code, name, memo);
+    noticeChange(db, ChangeKind::ClassAdded, code);
     transaction.commit();
 }
 
@@ -221,6 +223,7 @@ QString addChildClass(const QSqlDatabase& db, const QString& parentCode, const Q
                                      !classExists(db, firstCode);
             code = shownIsFree ? firstCode : firstFreeChildCode(db, parentCode, after);
             insertClassRow(db, code, name, memo);
+            noticeChange(db, ChangeKind::ClassAdded, code);
             transaction.commit();
             return code;
         } catch (const Error&) {
@@ -238,6 +241,7 @@ void updateClass(const QSqlDatabase& db, const QString& code, const QString& nam
            QStringLiteral("update ZQ_DocInfoMaster set DocSortName = ?, DocSortMemo = ? "
                           "where DocSortID = ?"),
            {name.trimmed(), memo.trimmed(), code});
+    noticeChange(db, ChangeKind::ClassRenamed, code);
 }
 
 bool classExists(const QSqlDatabase& db, const QString& code) {
@@ -284,6 +288,7 @@ ClassTreeDeletion deleteEmptyClassTree(const QSqlDatabase& db, const QString& co
             return ClassTreeDeletion::HasTemplates;
         runSql(db, QStringLiteral("delete from ZQ_DocInfoMaster where ") + subtreeCondition(),
                {code.size(), code});
+        noticeChange(db, ChangeKind::ClassDeleted, code);
         transaction.commit();
         return ClassTreeDeletion::Deleted;
     });

@@ -1,5 +1,6 @@
 #include "catalogue/ClassMoves.h"
 
+#include "catalogue/CatalogueNotices.h"
 #include "catalogue/ClassCatalogue.h"
 #include "catalogue/Sql.h"
 #include "util/Error.h"
@@ -118,6 +119,7 @@ CatalogueMove moveDocToClass(const QSqlDatabase& db, qint64 docId, const QString
             throw Error(QStringLiteral("不能把该模板移到这里！"));
         runSql(db, QStringLiteral("update ZQ_DocTempDetail set DocSortID = ? where DocID = ?"),
                {classCode, docId});
+        noticeChange(db, ChangeKind::TemplateMoved, docId);
         transaction.commit();
         return CatalogueMove{docId, *from, classCode, QString(), {}};
     });
@@ -153,6 +155,7 @@ CatalogueMove moveClassTo(const QSqlDatabase& db, const QString& classCode,
             fromParent.chop(1);
 
         renameCodes(db, classCode, changes, classChanges.size());
+        noticeChange(db, ChangeKind::ClassMoved, classCode);
         transaction.commit();
         return CatalogueMove{0, classCode, newCode, fromParent, classChanges};
     });
@@ -171,6 +174,7 @@ void undoMove(const QSqlDatabase& db, const CatalogueMove& move) {
                        {move.fromCode, move.docId, move.toCode})
                     .numRowsAffected() != 1)
                 throw Error(changed);
+            noticeChange(db, ChangeKind::TemplateMoved, move.docId);
             transaction.commit();
             return;
         }
@@ -192,6 +196,7 @@ void undoMove(const QSqlDatabase& db, const CatalogueMove& move) {
         } catch (const Error&) {
             throw Error(changed);
         }
+        noticeChange(db, ChangeKind::ClassMoved, move.toCode);
         transaction.commit();
     });
 }

@@ -1,5 +1,6 @@
 #include "catalogue/TemplateDocuments.h"
 
+#include "catalogue/CatalogueNotices.h"
 #include "catalogue/ClassCatalogue.h"
 #include "catalogue/Sql.h"
 #include "catalogue/TemplateStore.h"
@@ -32,6 +33,7 @@ qint64 insertTemplate(const QSqlDatabase& db, const TemplateRecord& row) {
         throw Error(QStringLiteral("数据库没有返回新模板的编号。"));
     const qint64 docId = query.value(0).toLongLong();
     query.finish();
+    noticeChange(db, ChangeKind::TemplateAdded, docId);
     transaction.commit();
     return docId;
 }
@@ -44,10 +46,12 @@ void updateTemplateText(const QSqlDatabase& db, qint64 docId, const QString& cap
            QStringLiteral("update ZQ_DocTempDetail set DocCaption = ?, DocMemo = ? "
                           "where DocID = ?"),
            {caption.trimmed(), memo.trimmed(), docId});
+    noticeChange(db, ChangeKind::TemplateDescribed, docId);
 }
 
 void deleteTemplateRow(const QSqlDatabase& db, qint64 docId) {
     runSql(db, QStringLiteral("delete from ZQ_DocTempDetail where DocID = ?"), {docId});
+    noticeChange(db, ChangeKind::TemplateDeleted, docId);
 }
 
 bool fileNameInUse(const QSqlDatabase& db, const QString& docFileName) {

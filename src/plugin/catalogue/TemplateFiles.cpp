@@ -1,5 +1,6 @@
 #include "catalogue/TemplateFiles.h"
 
+#include "catalogue/CatalogueNotices.h"
 #include "catalogue/FileHashes.h"
 #include "catalogue/LocalCopies.h"
 #include "catalogue/PostgresWire.h"
@@ -315,6 +316,7 @@ bool uploadLocalCopy(const QSqlDatabase& db, const QString& folder, const QStrin
     if (!fileNameInUse(db, fileName))
         return false;
     writeFileRow(db, local.absoluteFilePath(), fileName, Write::Upsert);
+    noticeChange(db, ChangeKind::FileChanged, fileName);
     return true;
 }
 

@@ -1,5 +1,6 @@
 #include "exchange/DataPack.h"
 
+#include "catalogue/CatalogueNotices.h"
 #include "catalogue/ClassCatalogue.h"
 #include "catalogue/Sql.h"
 #include "catalogue/StoreStaging.h"
@@ -235,6 +236,7 @@ DataPackReport importDataPack(const QSqlDatabase& db, const QList<ManifestEntry>
         throw Error(QStringLiteral("勾选的条目都不能导入。"),
                     report.refused.join(QLatin1Char('\n')));
     writeRows(db, rows, codes, files);
+    noticeChange(db, ChangeKind::DataPackImported);
     report.refused += storeFiles(db, transaction, source, rows.templates);
     return report;
 }

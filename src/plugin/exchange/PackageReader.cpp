@@ -1,6 +1,7 @@
 #include "exchange/PackageReader.h"
 #include "exchange/UnpackedPackage.h"
 
+#include "catalogue/CatalogueNotices.h"
 #include "catalogue/ClassCatalogue.h"
 #include "catalogue/Sql.h"
 #include "catalogue/StoreStaging.h"
@@ -269,6 +270,7 @@ ImportReport importPackage(const QSqlDatabase& db, const QString& packagePath,
         checkStoreRoom(store, unpackedBytes(manifest), unpack);
     const MemoryTempStore tempStore(db);
     Transaction transaction(db);
+    noticeChange(db, ChangeKind::PackageImported);
     const int total = int(manifest.entries.size());
     int done = 0;
     Importer importer(db, report, mode, [&] {
