@@ -1,9 +1,14 @@
 #include "WindowFixture.h"
+#include "catalogue/ClassCatalogue.h"
+#include "catalogue/ClassMoves.h"
 #include "catalogue/Sql.h"
+#include "catalogue/TemplateDocuments.h"
+#include "catalogue/TemplateFiles.h"
 #include "catalogue/TemplateStore.h"
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -129,6 +134,52 @@ private slots:
         f.trigger("ActRefresh");
         QCOMPARE(f.selectedCode(), QString("0001"));
         QCOMPARE(f.rows().first(), QString("A2|乙||00010002||10"));
+    }
+
+    // Another writer's changes reach the open window through their notices: the tree and the
+    // list follow, open nodes and the selection stay, and what vanished is said in the status
+    // line, never in a dialog.
+    void followsOtherWritersKeepingTheView() {
+        Filled f;
+        const QSqlDatabase& db = f.catalogue.db();
+        f.node("0001")->setExpanded(true);
+        f.node("00010001")->setExpanded(true);
+        f.selectNode("00010001");
+        f.selectRow(QString::number(f.a1Doc));
+        const auto status = [&] { return f.window->findChild<QLabel*>("statusLine")->text(); };
+
+        updateClass(db, "0001", "A改", {});
+        QTRY_COMPARE(f.node("0001")->text(0), QString("A改"));
+        QVERIFY(f.node("0001")->isExpanded());
+        QVERIFY(f.node("00010001")->isExpanded());
+        QCOMPARE(f.selectedCode(), QString("00010001"));
+        QCOMPARE(selectedRowIndex(f.list()), f.row(QString::number(f.a1Doc)).row());
+
+        // A template added elsewhere joins the list; the selected row stays selected.
+        const qint64 added =
+            insertTemplate(db, TemplateRecord{0, "新模板", "n.doc", {}, "WORD", {}, "00010001"});
+        QTRY_VERIFY(f.row(QString::number(added)).isValid());
+        QCOMPARE(selectedRowIndex(f.list()), f.row(QString::number(f.a1Doc)).row());
+        QCOMPARE(status(), QString());
+
+        deleteTemplateAndFile(db, f.a1Doc);
+        QTRY_VERIFY(!f.row(QString::number(f.a1Doc)).isValid());
+        QCOMPARE(status(), QString("该模板已被其他用户删除"));
+
+        // The selected class deleted: its nearest class above is selected, still open.
+        deleteTemplateAndFile(db, added);
+        QCOMPARE(deleteEmptyClassTree(db, "00010001"), ClassTreeDeletion::Deleted);
+        QTRY_VERIFY(!f.node("00010001"));
+        QCOMPARE(f.selectedCode(), QString("0001"));
+        QVERIFY(f.node("0001")->isExpanded());
+
+        // A class moved away from under an open one: the tree shows it at its new place.
+        moveClassTo(db, "00010002", "0002");
+        QTRY_VERIFY(f.node("00020001"));
+        QVERIFY(!f.node("00010002"));
+        QCOMPARE(f.selectedCode(), QString("0001"));
+        QVERIFY(f.node("0001")->isExpanded());
+        QCOMPARE(f.dialogs.shown.size(), 0);
     }
 
     void upAndRowNavigation() {

@@ -40,6 +40,15 @@ void CatalogueFollower::checkNow() {
     CatalogueNotices::instance().check(m_db);
 }
 
+QString CatalogueFollower::vanishedTemplateText() {
+    return QStringLiteral("该模板已被其他用户删除");
+}
+
+QString CatalogueFollower::connectionText(bool lost) {
+    return lost ? QStringLiteral("与模板目录数据库的连接已中断，正在重新连接……")
+                : QStringLiteral("已重新连接模板目录数据库，目录已重新读取。");
+}
+
 void CatalogueFollower::hand() {
     if (inTransaction(m_db)) {
         m_burst.start();

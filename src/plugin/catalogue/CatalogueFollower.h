@@ -20,6 +20,10 @@ public:
 
     void checkNow();
 
+    // What a status line says of a row gone under the person's cursor, and of the connection.
+    static QString vanishedTemplateText();
+    static QString connectionText(bool lost);
+
 signals:
     void changesArrived(const QList<zq::CatalogueChange>& changes);
     // Only when the state turns.

@@ -7,6 +7,7 @@
 #include <QWidget>
 
 class QKeyEvent;
+class QLabel;
 class QMenuBar;
 class QMouseEvent;
 class QModelIndex;
@@ -14,6 +15,8 @@ class QToolBar;
 
 namespace zq {
 
+class CatalogueFollower;
+struct CatalogueChange;
 class ClassTreeState;
 class ManagerClassOperations;
 class ManagerTemplateOperations;
@@ -51,6 +54,7 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void bindActions();
@@ -79,6 +83,8 @@ private:
     void selectNextRow();
     void selectLastRow();
     void search();
+    // Another writer's changes: what they touched is read again, the view kept.
+    void applyChanges(const QList<CatalogueChange>& changes);
 
     QSqlDatabase m_db;
     ManagerActions m_actions;
@@ -87,6 +93,8 @@ private:
     ReportListModel* m_docRows = nullptr;
     QMenuBar* m_menuBar = nullptr;
     QToolBar* m_toolBar = nullptr;
+    QLabel* m_status = nullptr;
+    CatalogueFollower* m_follower = nullptr;
     QMenu* m_classMenu = nullptr;
     QMenu* m_docMenu = nullptr;
     ClassTreeState* m_treeState = nullptr;
