@@ -7,10 +7,20 @@
 
 namespace zq {
 
+namespace {
+
+CatalogueNotices* g_hub = nullptr;
+
+} // namespace
+
 CatalogueNotices& CatalogueNotices::instance() {
-    // Never destroyed: windows and drivers drop their connections to it as they go.
-    static auto* hub = new CatalogueNotices;
-    return *hub;
+    if (!g_hub)
+        g_hub = new CatalogueNotices;
+    return *g_hub;
+}
+
+void CatalogueNotices::release() {
+    delete std::exchange(g_hub, nullptr);
 }
 
 void CatalogueNotices::send(const QSqlDatabase& db, const CatalogueChange& change) {

@@ -23,6 +23,8 @@ class CatalogueNotices : public QObject {
     Q_OBJECT
 public:
     static CatalogueNotices& instance();
+    // At unload: the host's driver outlives the library and must hold no connection into it.
+    static void release();
 
     void send(const QSqlDatabase& db, const CatalogueChange& change);
     // Told by Transaction when the outermost transaction of a connection ends.
