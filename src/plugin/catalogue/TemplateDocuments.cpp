@@ -142,4 +142,9 @@ QList<TemplateRecord> readClassTemplates(const QSqlDatabase& db, const QString& 
         db, kTemplateColumns + QStringLiteral("where DocSortID = ? order by DocID"), {classCode}));
 }
 
+QList<TemplateRecord> readFileTemplates(const QSqlDatabase& db, const QString& fileName) {
+    return readTemplates(runSql(
+        db, kTemplateColumns + QStringLiteral("where DocFileName = ? order by DocID"), {fileName}));
+}
+
 } // namespace zq
