@@ -102,6 +102,16 @@ QList<ClassRecord> readClassRows(const QSqlDatabase& db) {
     return rows;
 }
 
+std::optional<ClassRecord> readClassRow(const QSqlDatabase& db, const QString& code) {
+    QSqlQuery query = runSql(db,
+                             QStringLiteral("select DocSortName, DocSortMemo from ZQ_DocInfoMaster "
+                                            "where DocSortID = ?"),
+                             {code});
+    if (!query.next())
+        return std::nullopt;
+    return ClassRecord{code, query.value(0).toString(), query.value(1).toString()};
+}
+
 QList<int> classTreeParents(const QList<ClassRecord>& rows) {
     QList<int> parents;
     parents.reserve(rows.size());

@@ -1,6 +1,7 @@
 #include "ui/ManagerWindow.h"
 
 #include "catalogue/CatalogueFollower.h"
+#include "catalogue/ClassCatalogue.h"
 #include "catalogue/TemplateFiles.h"
 #include "catalogue/TemplateStore.h"
 #include "exchange/PackageFolders.h"
@@ -457,9 +458,25 @@ void ManagerWindow::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
 }
 
-// A class change reloads the tree; a template change, only the list of the class shown. The
-// scroll positions and the selected row are kept; a selected template gone is said.
+bool ManagerWindow::renameClassNodes(const QList<CatalogueChange>& changes) {
+    for (const CatalogueChange& change : changes) {
+        QTreeWidgetItem* node = m_treeState->node(change.key);
+        const std::optional<ClassRecord> row = readClassRow(m_db, change.key);
+        if (!node || !row)
+            return false;
+        node->setText(0, row->name);
+        setNodeRecord(node, row->toList());
+    }
+    return true;
+}
+
+// A rename changes its node; another class change reloads the tree; a template change, only
+// the list of the class shown. The scroll positions and the selected row are kept; a selected
+// template gone is said.
 void ManagerWindow::applyChanges(const QList<CatalogueChange>& changes) {
+    const bool renames =
+        std::all_of(changes.cbegin(), changes.cend(),
+                    [](const CatalogueChange& c) { return c.kind == ChangeKind::ClassRenamed; });
     const bool classes = std::any_of(changes.cbegin(), changes.cend(),
                                      [](const CatalogueChange& c) { return c.changesClasses(); });
     const int treeScroll = m_classTree->verticalScrollBar()->value();
@@ -467,7 +484,14 @@ void ManagerWindow::applyChanges(const QList<CatalogueChange>& changes) {
     const ReportRow* row = selectedRow();
     const QString rowId = row ? row->idText() : QString();
     const bool templateRow = row && !row->isClass();
-    if (classes) {
+    const QString shown = selectedNode() ? nodeClassCode(selectedNode()) : QString();
+    if (renames && renameClassNodes(changes)) {
+        // The list names the shown class's sub-classes and, on its templates, the class.
+        if (std::any_of(changes.cbegin(), changes.cend(), [&](const CatalogueChange& c) {
+                return c.key == shown || parentClassCode(c.key) == shown;
+            }))
+            fillDocList(selectedNode());
+    } else if (classes) {
         saveTreeState();
         reloadKeepingView();
     } else {

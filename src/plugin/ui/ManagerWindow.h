@@ -50,6 +50,9 @@ public:
     void loadTree() override;
     void reloadKeepingView() override;
     void updateActions() override;
+    // What the window does with a burst of notices of other writers: reads again what they
+    // touched, keeping the view.
+    void applyChanges(const QList<CatalogueChange>& changes);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -83,8 +86,8 @@ private:
     void selectNextRow();
     void selectLastRow();
     void search();
-    // Another writer's changes: what they touched is read again, the view kept.
-    void applyChanges(const QList<CatalogueChange>& changes);
+    // Renamed classes take their new row on their nodes; false when one is not in the tree.
+    bool renameClassNodes(const QList<CatalogueChange>& changes);
 
     QSqlDatabase m_db;
     ManagerActions m_actions;

@@ -60,10 +60,9 @@ void TemplateEditing::uploadEdited() {
         try {
             uploadLocalCopy(m_db, store, fileName, it.value());
         } catch (const FileChangedMeanwhile&) {
-            const QString settled = resolveConflict(store, fileName);
-            if (settled.isEmpty())
-                continue; // asked again at the next look
-            it.value() = settled;
+            // Undecided, it is asked again at the next look.
+            if (const QString settled = resolveConflict(store, fileName); !settled.isEmpty())
+                it.value() = settled;
             continue;
         }
         it.value() = sha256;
