@@ -1,3 +1,4 @@
+#include "HostDatabase.h"
 #include "WindowFixture.h"
 #include "catalogue/ClassCatalogue.h"
 #include "catalogue/ClassMoves.h"
@@ -14,6 +15,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QTest>
 
 using namespace zq;
@@ -179,6 +181,30 @@ private slots:
         QVERIFY(!f.node("00010002"));
         QCOMPARE(f.selectedCode(), QString("0001"));
         QVERIFY(f.node("0001")->isExpanded());
+        QCOMPARE(f.dialogs.shown.size(), 0);
+    }
+
+    // The server ends the window's connection: the window opens it again by itself, says so
+    // in its status line, and reads the whole catalogue again, since what changed meanwhile
+    // was never heard.
+    void lostConnectionIsFollowedAgain() {
+        Filled f;
+        if (!f.catalogue.isPostgres())
+            QSKIP("needs the PostgreSQL server of the test run");
+        QSqlDatabase other =
+            corvane::openHostDatabase("other", {}, qEnvironmentVariable("ZQ_TEST_DATABASE"));
+        const auto close = qScopeGuard([&] {
+            other.close();
+            other = QSqlDatabase();
+            QSqlDatabase::removeDatabase("other");
+        });
+        const QVariant pid = sqlValue(f.catalogue.db(), "select pg_backend_pid()");
+        QVERIFY(sqlValue(other, "select pg_terminate_backend(?, 5000)", {pid}).toBool());
+        // Unheard: written without a notice while the window had no connection.
+        runSql(other, "update ZQ_DocInfoMaster set DocSortName = 'B改' where DocSortID = '0002'");
+        QTRY_COMPARE(f.window->findChild<QLabel*>("statusLine")->text(),
+                     QString("已重新连接模板目录数据库，目录已重新读取。"));
+        QTRY_COMPARE(f.node("0002")->text(0), QString("B改"));
         QCOMPARE(f.dialogs.shown.size(), 0);
     }
 

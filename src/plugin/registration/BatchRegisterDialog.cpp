@@ -118,6 +118,8 @@ BatchRegisterDialog::BatchRegisterDialog(QWidget* owner, const QSqlDatabase& db)
     auto* follower = new CatalogueFollower(this, m_db);
     connect(follower, &CatalogueFollower::changesArrived, this,
             [this] { guarded(this, [this] { followChanges(); }); });
+    connect(follower, &CatalogueFollower::connectionLost, this,
+            [this](bool lost) { showStatus(m_status, CatalogueFollower::connectionText(lost)); });
 }
 
 void BatchRegisterDialog::followChanges() {

@@ -45,6 +45,8 @@ RegisterTemplateDialog::RegisterTemplateDialog(QWidget* owner, const QSqlDatabas
     auto* follower = new CatalogueFollower(this, m_db);
     connect(follower, &CatalogueFollower::changesArrived, this,
             [this] { guarded(this, [this] { followChanges(); }); });
+    connect(follower, &CatalogueFollower::connectionLost, this,
+            [this](bool lost) { showStatus(m_status, CatalogueFollower::connectionText(lost)); });
 }
 
 void RegisterTemplateDialog::followChanges() {
