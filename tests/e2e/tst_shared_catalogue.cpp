@@ -135,19 +135,22 @@ public:
             print(QStringLiteral("host: ") + hostTree());
         } else if (op == QLatin1String("refresh")) {
             trigger("ActRefresh");
+        } else if (op == QLatin1String("wait-stored")) {
+            // Waits until the catalogue holds these bytes of the file, sent by another
+            // workstation.
+            const QString sha256 = QString::fromLatin1(
+                QCryptographicHash::hash(f[2].toUtf8(), QCryptographicHash::Sha256).toHex());
+            QDeadlineTimer deadline(15000);
+            while (storedSha256(f[1]) != sha256 && !deadline.hasExpired())
+                QTest::qWait(50);
+            if (storedSha256(f[1]) != sha256)
+                print(f[1] + QStringLiteral(" never stored"));
         } else if (op == QLatin1String("wait-upload")) {
             // The file watcher sends a change made here without any action.
             const QString local = QString::fromLatin1(
                 QCryptographicHash::hash(readFile(storePath(f[1])), QCryptographicHash::Sha256)
                     .toHex());
-            const auto stored = [&] {
-                return corvane::queryValue(
-                           corvane::hostDatabase(),
-                           QStringLiteral("select FileSha256 from "
-                                          "ZQ_DocTemplateFile where DocFileName = ?"),
-                           {f[1]})
-                    .toString();
-            };
+            const auto stored = [&] { return storedSha256(f[1]); };
             QDeadlineTimer deadline(10000);
             while (stored() != local && !deadline.hasExpired())
                 QTest::qWait(50);
@@ -177,6 +180,14 @@ private:
     static void print(const QString& line) {
         std::printf("%s\n", line.toUtf8().constData());
         std::fflush(stdout);
+    }
+    static QString storedSha256(const QString& fileName) {
+        return corvane::queryValue(
+                   corvane::hostDatabase(),
+                   QStringLiteral(
+                       "select FileSha256 from ZQ_DocTemplateFile where DocFileName = ?"),
+                   {fileName})
+            .toString();
     }
     static QString storePath(const QString& name) { return corvane::hostFolder() + kStore + name; }
 
@@ -434,6 +445,26 @@ private slots:
         QCOMPARE(fileRows(), 1);
         QCOMPARE(run(2, {"rows"}), QStringList{"rows: 旧模板"});
         QCOMPARE(fileRows(), 1);
+    }
+
+    // Two workstations edit one template: the second to save is asked, and keeping its own
+    // bytes puts them over the first's in the catalogue.
+    void secondEditIsAsked() {
+        QProcess first;
+        start(first, 1,
+              {"open|旧模板", "ready", "wait-stored|legacy.doc|legacy, theirs",
+               "write|legacy.doc|legacy, mine", "wait-upload|legacy.doc", "show|legacy.doc"});
+        QCOMPARE(nextLine(first), QString("ready"));
+        QCOMPARE(
+            run(2, {"open|旧模板", "write|legacy.doc|legacy, theirs", "wait-upload|legacy.doc"}),
+            QStringList{"legacy.doc sent"});
+        QCOMPARE(nextLine(first),
+                 QString("message: 模板“旧模板”在您编辑期间已被其他用户修改并保存。"));
+        QCOMPARE(nextLine(first), QString("legacy.doc sent"));
+        QCOMPARE(nextLine(first), QString("legacy.doc: legacy, mine"));
+        QVERIFY(first.waitForFinished(30000));
+        QCOMPARE(run(2, {"open|旧模板", "show|legacy.doc"}),
+                 QStringList{"legacy.doc: legacy, mine"});
     }
 
     // A class renamed, moved and deleted on the first workstation shows on the second while
