@@ -35,6 +35,7 @@ bool searchBench(const Engine& engine);
 bool crashBench(const Engine& engine);
 bool dialogMemoryBench(const Engine& engine);
 bool wholePackageBench(const Engine& engine);
+bool liveBench(const Engine& engine);
 
 namespace {
 
@@ -56,6 +57,7 @@ const Case kCases[] = {
     {"crash", crashBench},
     {"dialog-memory", dialogMemoryBench},
     {"whole-package", wholePackageBench},
+    {"live", liveBench},
 };
 
 struct Options {

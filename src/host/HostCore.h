@@ -19,6 +19,8 @@ namespace corvane {
 
 // The serial of the project that is open when the host starts without --project.
 inline constexpr const char* kDemoProject = "XM2026-001";
+// The channel on which the plug-in notifies every change of the catalogue (PostgreSQL).
+inline constexpr char kCatalogueChannel[] = "zq_catalogue";
 
 struct HostOptions {
     // A postgresql:// URL, or a SQLite file; empty for <host folder>/Data/corvane.db.

@@ -23,6 +23,8 @@
 #include <QMessageBox>
 #include <QScopeGuard>
 #include <QSet>
+#include <QSqlDriver>
+#include <QSqlQuery>
 #include <QStatusBar>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
@@ -97,6 +99,7 @@ MainWindow::MainWindow(PluginLibrary& plugin)
     buildDocks();
     resize(1100, 720);
     setProjectChangedListener([this] { refreshItems(); });
+    followCatalogue();
     refreshDocTree();
     refreshItems();
 }
@@ -202,6 +205,48 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_docTree && event->type() == QEvent::FocusIn)
         refreshDocTree();
     return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::followCatalogue() {
+    m_treeRefill.setSingleShot(true);
+    m_treeRefill.setInterval(60);
+    connect(&m_treeRefill, &QTimer::timeout, this, &MainWindow::refreshDocTree);
+    connect(hostDatabase().driver(), &QSqlDriver::notification, this,
+            [this](const QString& channel) {
+                if (channel == QLatin1String(kCatalogueChannel))
+                    m_treeRefill.start();
+            });
+    connect(&m_catalogueLook, &QTimer::timeout, this, &MainWindow::lookAtCatalogue);
+    m_catalogueLook.start(1000);
+    lookAtCatalogue();
+}
+
+// PostgreSQL: listens on the channel, again after the connection was opened again (which
+// forgets it), and refills then, the notices sent meanwhile being lost. SQLite: the file's
+// data version moves with another connection's commits only.
+void MainWindow::lookAtCatalogue() {
+    QSqlDatabase& db = hostDatabase();
+    if (!db.isOpen())
+        return;
+    QSqlDriver* driver = db.driver();
+    if (driver->dbmsType() == QSqlDriver::PostgreSQL) {
+        const QString channel = QString::fromLatin1(kCatalogueChannel);
+        if (driver->subscribedToNotifications().contains(channel))
+            return;
+        if (driver->subscribeToNotification(channel)) {
+            if (m_listened)
+                m_treeRefill.start();
+            m_listened = true;
+        }
+        return;
+    }
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("pragma data_version")) || !query.next())
+        return;
+    const qint64 version = query.value(0).toLongLong();
+    if (m_dataVersion >= 0 && version != m_dataVersion)
+        m_treeRefill.start();
+    m_dataVersion = version;
 }
 
 // Reads the tree again, keeping open what was open and the current node, by class code.

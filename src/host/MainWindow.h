@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <QStringList>
+#include <QTimer>
 #include <functional>
 
 class QLabel;
@@ -52,6 +53,10 @@ protected:
 private:
     void buildMenus();
     void buildDocks();
+    // The catalogue's changes refill the class tree: on PostgreSQL its change notices, on a
+    // SQLite file another program's commits, looked for on a cheap timer.
+    void followCatalogue();
+    void lookAtCatalogue();
     struct FrameDialog;
     // The person's (or the script's) part in a frame dialog: whether to go on with its ticks.
     using FrameChoice = std::function<bool(FrameDialog&)>;
@@ -77,6 +82,10 @@ private:
     QTreeWidget* m_docTree = nullptr;
     QTreeWidget* m_itemList = nullptr;
     QLabel* m_projectLabel = nullptr;
+    QTimer m_treeRefill; // a burst of notices refills the tree once
+    QTimer m_catalogueLook;
+    qint64 m_dataVersion = -1; // SQLite
+    bool m_listened = false;   // PostgreSQL
 };
 
 } // namespace corvane

@@ -31,6 +31,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <QtTest>
 #include <cstdio>
 #include <memory>
@@ -106,21 +107,50 @@ public:
             for (int i = 0; i < rows->rowCount(); ++i)
                 captions.append(rows->index(i, 0).data().toString());
             print(QStringLiteral("rows: ") + captions.join(QLatin1Char(',')));
+        } else if (op == QLatin1String("class")) {
+            // The manager tree's node of the name, selected with its ancestors open.
+            QTreeWidgetItem* node = classNode(f[1]);
+            if (!node)
+                return print(QStringLiteral("no class ") + f[1]);
+            for (QTreeWidgetItem* up = node->parent(); up; up = up->parent())
+                up->setExpanded(true);
+            classTree()->setCurrentItem(node);
+        } else if (op == QLatin1String("rename")) {
+            m_className = f[1];
+            trigger("ActiEdit");
+        } else if (op == QLatin1String("move")) {
+            m_moveTarget = f[1];
+            trigger("ActMoveTo");
+        } else if (op == QLatin1String("delete-class")) {
+            trigger("ActDelete");
+        } else if (op == QLatin1String("ready")) {
+            print(op);
+        } else if (op == QLatin1String("follow")) {
+            // Waits for the manager's tree and the host's GetDocList tree to show what another
+            // workstation did, without any action here.
+            QDeadlineTimer deadline(15000);
+            while ((managerTree() != f[1] || hostTree() != f[2]) && !deadline.hasExpired())
+                QTest::qWait(20);
+            print(QStringLiteral("manager: ") + managerTree());
+            print(QStringLiteral("host: ") + hostTree());
         } else if (op == QLatin1String("refresh")) {
             trigger("ActRefresh");
+        } else if (op == QLatin1String("wait-stored")) {
+            // Waits until the catalogue holds these bytes of the file, sent by another
+            // workstation.
+            const QString sha256 = QString::fromLatin1(
+                QCryptographicHash::hash(f[2].toUtf8(), QCryptographicHash::Sha256).toHex());
+            QDeadlineTimer deadline(15000);
+            while (storedSha256(f[1]) != sha256 && !deadline.hasExpired())
+                QTest::qWait(50);
+            if (storedSha256(f[1]) != sha256)
+                print(f[1] + QStringLiteral(" never stored"));
         } else if (op == QLatin1String("wait-upload")) {
             // The file watcher sends a change made here without any action.
             const QString local = QString::fromLatin1(
                 QCryptographicHash::hash(readFile(storePath(f[1])), QCryptographicHash::Sha256)
                     .toHex());
-            const auto stored = [&] {
-                return corvane::queryValue(
-                           corvane::hostDatabase(),
-                           QStringLiteral("select FileSha256 from "
-                                          "ZQ_DocTemplateFile where DocFileName = ?"),
-                           {f[1]})
-                    .toString();
-            };
+            const auto stored = [&] { return storedSha256(f[1]); };
             QDeadlineTimer deadline(10000);
             while (stored() != local && !deadline.hasExpired())
                 QTest::qWait(50);
@@ -151,7 +181,36 @@ private:
         std::printf("%s\n", line.toUtf8().constData());
         std::fflush(stdout);
     }
+    static QString storedSha256(const QString& fileName) {
+        return corvane::queryValue(
+                   corvane::hostDatabase(),
+                   QStringLiteral(
+                       "select FileSha256 from ZQ_DocTemplateFile where DocFileName = ?"),
+                   {fileName})
+            .toString();
+    }
     static QString storePath(const QString& name) { return corvane::hostFolder() + kStore + name; }
+
+    QTreeWidget* classTree() const {
+        return manager()->findChild<QTreeWidget*>(QStringLiteral("tvwOrg"));
+    }
+    QTreeWidgetItem* classNode(const QString& name) const {
+        return classTree()->findItems(name, Qt::MatchExactly | Qt::MatchRecursive).value(0);
+    }
+    // The manager's classes in tree order, "+" for an open node, "*" for the selected one.
+    QString managerTree() const {
+        QStringList nodes;
+        for (QTreeWidgetItemIterator it(classTree()); *it; ++it)
+            nodes.append((*it)->text(0) + ((*it)->isExpanded() ? "+" : "") +
+                         ((*it)->isSelected() ? "*" : ""));
+        return nodes.join(QLatin1Char(' '));
+    }
+    QString hostTree() const {
+        QStringList nodes;
+        for (QTreeWidgetItemIterator it(m_window->docTree()); *it; ++it)
+            nodes.append((*it)->text(0));
+        return nodes.join(QLatin1Char(' '));
+    }
 
     QWidget* manager() const {
         return m_window->mdiArea()->findChild<QWidget*>(QStringLiteral("FrmZQDocTemplateMG"));
@@ -181,7 +240,15 @@ private:
         if (!modal || m_answered.contains(modal))
             return;
         m_answered.append(modal);
-        if (modal->objectName() == QLatin1String("FrmAddTemplateDoc")) {
+        if (modal->objectName() == QLatin1String("FrmAddTemplateClass")) {
+            modal->findChild<QLineEdit*>(QStringLiteral("Edt_DocSortName"))->setText(m_className);
+            press(modal->findChild<QPushButton*>(QStringLiteral("BtBtnOK")));
+        } else if (modal->objectName() == QLatin1String("Frm_modeTree")) {
+            auto* tree = modal->findChild<QTreeWidget*>(QStringLiteral("tvwOrg"));
+            tree->setCurrentItem(
+                tree->findItems(m_moveTarget, Qt::MatchExactly | Qt::MatchRecursive).value(0));
+            press(modal->findChild<QPushButton*>(QStringLiteral("RzBitBtn1")));
+        } else if (modal->objectName() == QLatin1String("FrmAddTemplateDoc")) {
             modal->findChild<QLineEdit*>(QStringLiteral("Edt_ChoDoc"))->setText(m_addValues[0]);
             modal->findChild<QLineEdit*>(QStringLiteral("Edt_DocName"))->setText(m_addValues[1]);
             press(modal->findChild<QPushButton*>(QStringLiteral("BtBtnOK")));
@@ -218,6 +285,8 @@ private:
     QStringList m_addValues;
     QString m_searchName;
     QString m_exportPath;
+    QString m_className;
+    QString m_moveTarget;
     QList<QPointer<QWidget>> m_answered;
 };
 
@@ -237,9 +306,8 @@ class TstSharedCatalogue : public QObject {
         return hostFolder(workstation) + kStore + name;
     }
 
-    // Runs the commands in a host started from the workstation's folder; gives its lines.
-    QStringList run(int workstation, const QStringList& commands) {
-        QProcess process;
+    // Starts a host from the workstation's folder on the commands.
+    void start(QProcess& process, int workstation, const QStringList& commands) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("LD_LIBRARY_PATH"), QCoreApplication::applicationDirPath());
         env.insert(QStringLiteral("CORVANE_NO_VIEWER"), QStringLiteral("1"));
@@ -247,6 +315,20 @@ class TstSharedCatalogue : public QObject {
         process.setProcessEnvironment(env);
         process.start(hostFolder(workstation) + "tst_shared_catalogue",
                       QStringList{QStringLiteral("--workstation"), m_database} + commands);
+    }
+
+    // The next line a started host prints; empty when none comes in time.
+    static QString nextLine(QProcess& process) {
+        QDeadlineTimer deadline(30000);
+        while (!process.canReadLine() && !deadline.hasExpired())
+            process.waitForReadyRead(100);
+        return QString::fromUtf8(process.readLine()).trimmed();
+    }
+
+    // Runs the commands in a host started from the workstation's folder; gives its lines.
+    QStringList run(int workstation, const QStringList& commands) {
+        QProcess process;
+        start(process, workstation, commands);
         if (!process.waitForFinished(60000))
             process.kill();
         const QByteArray errors = process.readAllStandardError();
@@ -363,6 +445,56 @@ private slots:
         QCOMPARE(fileRows(), 1);
         QCOMPARE(run(2, {"rows"}), QStringList{"rows: 旧模板"});
         QCOMPARE(fileRows(), 1);
+    }
+
+    // Two workstations edit one template: the second to save is asked, and keeping its own
+    // bytes puts them over the first's in the catalogue.
+    void secondEditIsAsked() {
+        QProcess first;
+        start(first, 1,
+              {"open|旧模板", "ready", "wait-stored|legacy.doc|legacy, theirs",
+               "write|legacy.doc|legacy, mine", "wait-upload|legacy.doc", "show|legacy.doc"});
+        QCOMPARE(nextLine(first), QString("ready"));
+        QCOMPARE(
+            run(2, {"open|旧模板", "write|legacy.doc|legacy, theirs", "wait-upload|legacy.doc"}),
+            QStringList{"legacy.doc sent"});
+        QCOMPARE(nextLine(first),
+                 QString("message: 模板“旧模板”在您编辑期间已被其他用户修改并保存。"));
+        QCOMPARE(nextLine(first), QString("legacy.doc sent"));
+        QCOMPARE(nextLine(first), QString("legacy.doc: legacy, mine"));
+        QVERIFY(first.waitForFinished(30000));
+        QCOMPARE(run(2, {"open|旧模板", "show|legacy.doc"}),
+                 QStringList{"legacy.doc: legacy, mine"});
+    }
+
+    // A class renamed, moved and deleted on the first workstation shows on the second while
+    // it is open, in its manager window and in the host's tree, keeping the open nodes and the
+    // selection (the deleted one's nearest class above).
+    void classChangesFollowLive() {
+        for (const char* row :
+             {"'0001', '甲'", "'00010001', '甲一'", "'00010002', '甲二'", "'0002', '乙'"})
+            corvane::runQuery(m_db, QStringLiteral("insert into ZQ_DocInfoMaster(DocSortID, "
+                                                   "DocSortName, DocSortMemo) values(%1, '')")
+                                        .arg(QString::fromUtf8(row)));
+        const QString root = QStringLiteral("文档模板分类信息");
+        QProcess second;
+        start(second, 2,
+              {"class|甲一", "ready",
+               "follow|" + root + "+ 甲改+ 甲一* 甲二 乙|" + root + " 甲改 甲一 甲二 乙",
+               "follow|" + root + "+ 甲改+ 甲一* 乙 甲二|" + root + " 甲改 甲一 乙 甲二",
+               "follow|" + root + "+ 甲改+* 乙 甲二|" + root + " 甲改 乙 甲二"});
+        QCOMPARE(nextLine(second), QString("ready"));
+        QCOMPARE(run(1, {"class|甲", "rename|甲改"}), QStringList());
+        QCOMPARE(nextLine(second), "manager: " + root + "+ 甲改+ 甲一* 甲二 乙");
+        QCOMPARE(nextLine(second), "host: " + root + " 甲改 甲一 甲二 乙");
+        QCOMPARE(run(1, {"class|甲二", "move|乙"}), QStringList());
+        QCOMPARE(nextLine(second), "manager: " + root + "+ 甲改+ 甲一* 乙 甲二");
+        QCOMPARE(nextLine(second), "host: " + root + " 甲改 甲一 乙 甲二");
+        QCOMPARE(run(1, {"class|甲一", "delete-class"}),
+                 QStringList{"message: 确定删除该文档模板分类吗，此类别下的子类别同时将被删除？"});
+        QCOMPARE(nextLine(second), "manager: " + root + "+ 甲改+* 乙 甲二");
+        QCOMPARE(nextLine(second), "host: " + root + " 甲改 乙 甲二");
+        QVERIFY(second.waitForFinished(30000));
     }
 };
 

@@ -15,6 +15,12 @@ bool ScriptedDialogs::ask(QWidget*, const QString& title, const QString& text) {
     return !answers.isEmpty() && answers.dequeue();
 }
 
+int ScriptedDialogs::choose(QWidget*, const QString& title, const QString& text,
+                            const QStringList& offered) {
+    shown.append({QStringLiteral("choose"), title, text + QLatin1Char('|') + offered.join('|')});
+    return choices.isEmpty() ? -1 : choices.dequeue();
+}
+
 void ScriptedDialogs::inform(QWidget*, const QString& title, const QString& text,
                              const QString& details) {
     shown.append({QStringLiteral("inform"), title, text, details});

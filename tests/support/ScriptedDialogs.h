@@ -27,6 +27,7 @@ public:
     // The answers, taken in order. An ask without an answer gets Cancel, a file dialog the
     // empty text, a modal dialog without a script is cancelled.
     QQueue<bool> answers;
+    QQueue<int> choices; // a choice without an answer: closed, -1
     QQueue<QString> files;
     QQueue<std::function<void(QDialog*)>> scripts;
 
@@ -43,6 +44,8 @@ public:
                            const QString& filter) override;
     QString chooseSaveFile(QWidget* parent, const QString& caption, const QString& folder,
                            const QString& filter, const QString& defaultSuffix) override;
+    int choose(QWidget* parent, const QString& title, const QString& text,
+               const QStringList& choices) override;
     int exec(QDialog* dialog) override;
 };
 

@@ -2,6 +2,7 @@
 // and reports.
 #include "RegistrationFixture.h"
 #include "catalogue/TemplateDocuments.h"
+#include "catalogue/TemplateFiles.h"
 #include "registration/BatchRegisterDialog.h"
 #include "widgets/TreeNodes.h"
 
@@ -74,6 +75,39 @@ private slots:
         node(dialog, "甲一")->setCheckState(0, Qt::Unchecked);
         openAll(tree);
         QCOMPARE(checks(tree), "文档模板分类信息=P 甲=P 甲一=U a1=U x=C y=C z=C 乙=C b=C 丙=C");
+    }
+
+    // Another writer's changes refill the open tree: open classes, ticks (also of a class not
+    // yet opened) and the selection stay; a selected template gone is said in the status line.
+    void followsOtherWritersKeepingTicks() {
+        Fixture f;
+        BatchRegisterDialog dialog(nullptr, f.catalogue.db());
+        dialog.show();
+        QTreeWidget* tree = treeOf(dialog);
+        node(dialog, "乙")->setCheckState(0, Qt::Checked);
+        const auto find = [&](const QString& text) {
+            return tree->findItems(text, Qt::MatchExactly | Qt::MatchRecursive).value(0);
+        };
+        find("甲")->setExpanded(true);
+        find("x")->setCheckState(0, Qt::Checked);
+        tree->setCurrentItem(find("y"));
+        QCOMPARE(checks(tree), "文档模板分类信息=P 甲=P 甲一=U x=C y=U z=U 乙=C 丙=U");
+
+        insertTemplate(f.catalogue.db(),
+                       TemplateRecord{0, "w", f.files.add(), {}, "WORD", {}, "0001"});
+        QTRY_VERIFY(find("w"));
+        QCOMPARE(checks(tree), "文档模板分类信息=P 甲=P 甲一=U x=C y=U z=U w=U 乙=C 丙=U");
+        QCOMPARE(tree->currentItem(), find("y"));
+        QVERIFY(find("甲")->isExpanded());
+        QCOMPARE(statusOf(dialog), QString());
+
+        deleteTemplateAndFile(f.catalogue.db(), nodeRecord(find("y")).value(0).toLongLong());
+        QTRY_VERIFY(!find("y"));
+        QCOMPARE(statusOf(dialog), QString("该模板已被其他用户删除"));
+        QCOMPARE(tree->currentItem(), find("甲"));
+        find("乙")->setExpanded(true); // its own tick reaches its templates
+        QCOMPARE(checks(tree), "文档模板分类信息=P 甲=P 甲一=U x=C z=U w=U 乙=C b=C 丙=U");
+        QVERIFY(f.dialogs.shown.isEmpty());
     }
 
     void batchRegistersTheTickedTemplates_data() {

@@ -105,6 +105,34 @@ private slots:
         QVERIFY(!button(second, "RzBitBtn1")->isEnabled());
         QCOMPARE(second.selectedNode(), nullptr);
     }
+
+    // Another writer's class changes reach the open picker: the tree is read again, the
+    // selection, open nodes, a label edited here and the refused targets all kept.
+    void followsOtherWriters() {
+        TestCatalogue catalogue;
+        catalogue.addClass("0001", "A");
+        catalogue.addClass("00010001", "A1");
+        catalogue.addClass("0002", "B");
+        ClassPickerDialog picker(nullptr, catalogue.db());
+        picker.refuseTargets([](const QString& code) { return code == "0002"; });
+        nodeOf(picker, "0001")->setExpanded(true);
+        picker.classTree()->setCurrentItem(nodeOf(picker, "00010001"));
+        nodeOf(picker, "0001")->setText(0, "甲");
+
+        updateClass(catalogue.db(), "00010001", "A1改", {});
+        insertClass(catalogue.db(), "0003", "C", {});
+        QTRY_VERIFY(nodeOf(picker, "0003"));
+        QCOMPARE(nodeOf(picker, "00010001")->text(0), QString("A1改"));
+        QCOMPARE(nodeOf(picker, "0001")->text(0), QString("甲"));
+        QVERIFY(nodeOf(picker, "0001")->isExpanded());
+        QCOMPARE(picker.selectedCode(), QString("00010001"));
+        QVERIFY(!(nodeOf(picker, "0002")->flags() & Qt::ItemIsSelectable));
+
+        QCOMPARE(deleteEmptyClassTree(catalogue.db(), "00010001"), ClassTreeDeletion::Deleted);
+        QTRY_VERIFY(!nodeOf(picker, "00010001"));
+        QCOMPARE(picker.selectedCode(), QString("0001"));
+        QVERIFY(button(picker, "RzBitBtn1")->isEnabled());
+    }
 };
 
 QTEST_MAIN(TestClassPicker)

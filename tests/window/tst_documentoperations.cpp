@@ -7,6 +7,7 @@
 #include "ui/AddTemplateDialog.h"
 #include "ui/ClassDialog.h"
 #include "ui/EditTemplateDialog.h"
+#include "ui/TemplateEditing.h"
 #include "util/Error.h"
 #include "util/FileUtil.h"
 
@@ -21,6 +22,7 @@
 
 using namespace zq;
 using zq::test::fillAndPress;
+using zq::test::readFile;
 using zq::test::WindowFixture;
 using zq::test::writeFile;
 
@@ -387,6 +389,68 @@ private slots:
 
     // The hidden "引用到平台使用" registers the selected row's file under the kind of its
     // extension.
+    // An edit whose file another workstation changed meanwhile is never sent silently: the
+    // person is asked, and each answer leaves the right bytes and rows.
+    void editChangedMeanwhileIsAsked_data() {
+        QTest::addColumn<int>("choice");
+        QTest::addColumn<QByteArray>("catalogued");
+        QTest::addColumn<QByteArray>("local");
+        QTest::addColumn<QByteArray>("copy"); // the new template's bytes, if one was made
+        QTest::newRow("keep mine") << 0 << QByteArray("mine") << QByteArray("mine") << QByteArray();
+        QTest::newRow("keep theirs")
+            << 1 << QByteArray("theirs") << QByteArray("theirs") << QByteArray();
+        QTest::newRow("save as new")
+            << 2 << QByteArray("theirs") << QByteArray("theirs") << QByteArray("mine");
+        QTest::newRow("closed: asked again later")
+            << -1 << QByteArray("theirs") << QByteArray("mine") << QByteArray();
+    }
+    void editChangedMeanwhileIsAsked() {
+        QFETCH(int, choice);
+        QFETCH(QByteArray, catalogued);
+        QFETCH(QByteArray, local);
+        QFETCH(QByteArray, copy);
+        Docs f;
+        if (!f.catalogue.isPostgres())
+            QSKIP("the store's file is the embedded catalogue's only copy");
+        const QSqlDatabase& db = f.catalogue.db();
+        const QString file = f.prefix + "plan.doc";
+        writeFile(f.sources.filePath(file), "first");
+        addTemplateWithFile(db, TemplateRecord{0, "计划", file, {}, "WORD", {}, "0001"},
+                            f.sources.path());
+        TemplateEditing& editing = f.window->editing();
+        editing.open(storedFilePath(file), "计划.模板");
+        QCOMPARE(readFile(storedFilePath(file)), QByteArray("first"));
+
+        // Another workstation's edit reaches the catalogue; this one's reaches the store.
+        QTemporaryDir other;
+        writeFile(other.filePath(file), "theirs");
+        replaceTemplateFile(db, other.path(), file);
+        writeFile(storedFilePath(file), "mine");
+        f.dialogs.choices.enqueue(choice);
+        editing.uploadEdited();
+
+        QCOMPARE(f.dialogs.texts("choose"),
+                 QStringList{"模板“计划”在您编辑期间已被其他用户修改并保存。|保留我的修改|"
+                             "保留对方的修改|另存为新模板"});
+        const auto bytesOf = [&](const QString& name) {
+            return sqlValue(db, "select FileContent from ZQ_DocTemplateFile where DocFileName = ?",
+                            {name})
+                .toByteArray();
+        };
+        QCOMPARE(bytesOf(file), catalogued);
+        QCOMPARE(readFile(storedFilePath(file)), local);
+        const QVariant copyName = sqlValue(
+            db, "select DocFileName from ZQ_DocTempDetail where DocCaption = '计划（副本）'");
+        QCOMPARE(copyName.isValid(), !copy.isEmpty());
+        if (copyName.isValid()) {
+            QCOMPARE(bytesOf(copyName.toString()), copy);
+            QCOMPARE(readFile(storedFilePath(copyName.toString())), copy);
+        }
+        // Settled, nothing is asked again; undecided, the next look asks again.
+        editing.uploadEdited();
+        QCOMPARE(f.dialogs.texts("choose").size(), choice < 0 ? 2 : 1);
+    }
+
     void registerSelectedRow() {
         Docs f;
         const qint64 doc = f.catalogue.addTemplate("名", "", "底稿.XLS", "EXCEL", "年度说明");

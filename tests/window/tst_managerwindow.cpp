@@ -1,14 +1,21 @@
+#include "HostDatabase.h"
 #include "WindowFixture.h"
+#include "catalogue/ClassCatalogue.h"
+#include "catalogue/ClassMoves.h"
 #include "catalogue/Sql.h"
+#include "catalogue/TemplateDocuments.h"
+#include "catalogue/TemplateFiles.h"
 #include "catalogue/TemplateStore.h"
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QTest>
 
 using namespace zq;
@@ -129,6 +136,76 @@ private slots:
         f.trigger("ActRefresh");
         QCOMPARE(f.selectedCode(), QString("0001"));
         QCOMPARE(f.rows().first(), QString("A2|乙||00010002||10"));
+    }
+
+    // Another writer's changes reach the open window through their notices: the tree and the
+    // list follow, open nodes and the selection stay, and what vanished is said in the status
+    // line, never in a dialog.
+    void followsOtherWritersKeepingTheView() {
+        Filled f;
+        const QSqlDatabase& db = f.catalogue.db();
+        f.node("0001")->setExpanded(true);
+        f.node("00010001")->setExpanded(true);
+        f.selectNode("00010001");
+        f.selectRow(QString::number(f.a1Doc));
+        const auto status = [&] { return f.window->findChild<QLabel*>("statusLine")->text(); };
+
+        updateClass(db, "0001", "A改", {});
+        QTRY_COMPARE(f.node("0001")->text(0), QString("A改"));
+        QVERIFY(f.node("0001")->isExpanded());
+        QVERIFY(f.node("00010001")->isExpanded());
+        QCOMPARE(f.selectedCode(), QString("00010001"));
+        QCOMPARE(selectedRowIndex(f.list()), f.row(QString::number(f.a1Doc)).row());
+
+        // A template added elsewhere joins the list; the selected row stays selected.
+        const qint64 added =
+            insertTemplate(db, TemplateRecord{0, "新模板", "n.doc", {}, "WORD", {}, "00010001"});
+        QTRY_VERIFY(f.row(QString::number(added)).isValid());
+        QCOMPARE(selectedRowIndex(f.list()), f.row(QString::number(f.a1Doc)).row());
+        QCOMPARE(status(), QString());
+
+        deleteTemplateAndFile(db, f.a1Doc);
+        QTRY_VERIFY(!f.row(QString::number(f.a1Doc)).isValid());
+        QCOMPARE(status(), QString("该模板已被其他用户删除"));
+
+        // The selected class deleted: its nearest class above is selected, still open.
+        deleteTemplateAndFile(db, added);
+        QCOMPARE(deleteEmptyClassTree(db, "00010001"), ClassTreeDeletion::Deleted);
+        QTRY_VERIFY(!f.node("00010001"));
+        QCOMPARE(f.selectedCode(), QString("0001"));
+        QVERIFY(f.node("0001")->isExpanded());
+
+        // A class moved away from under an open one: the tree shows it at its new place.
+        moveClassTo(db, "00010002", "0002");
+        QTRY_VERIFY(f.node("00020001"));
+        QVERIFY(!f.node("00010002"));
+        QCOMPARE(f.selectedCode(), QString("0001"));
+        QVERIFY(f.node("0001")->isExpanded());
+        QCOMPARE(f.dialogs.shown.size(), 0);
+    }
+
+    // The server ends the window's connection: the window opens it again by itself, says so
+    // in its status line, and reads the whole catalogue again, since what changed meanwhile
+    // was never heard.
+    void lostConnectionIsFollowedAgain() {
+        Filled f;
+        if (!f.catalogue.isPostgres())
+            QSKIP("needs the PostgreSQL server of the test run");
+        QSqlDatabase other =
+            corvane::openHostDatabase("other", {}, qEnvironmentVariable("ZQ_TEST_DATABASE"));
+        const auto close = qScopeGuard([&] {
+            other.close();
+            other = QSqlDatabase();
+            QSqlDatabase::removeDatabase("other");
+        });
+        const QVariant pid = sqlValue(f.catalogue.db(), "select pg_backend_pid()");
+        QVERIFY(sqlValue(other, "select pg_terminate_backend(?, 5000)", {pid}).toBool());
+        // Unheard: written without a notice while the window had no connection.
+        runSql(other, "update ZQ_DocInfoMaster set DocSortName = 'B改' where DocSortID = '0002'");
+        QTRY_COMPARE(f.window->findChild<QLabel*>("statusLine")->text(),
+                     QString("已重新连接模板目录数据库，目录已重新读取。"));
+        QTRY_COMPARE(f.node("0002")->text(0), QString("B改"));
+        QCOMPARE(f.dialogs.shown.size(), 0);
     }
 
     void upAndRowNavigation() {

@@ -223,11 +223,11 @@ private slots:
         QCOMPARE(f.node("00020002")->text(0), QString("类00010002"));
         QVERIFY(!f.node("00010002"));
         QVERIFY(f.node("0002")->isExpanded());
-        // The drag selected the dragged class; it has a new code now, so the last open class
-        // that still exists is selected, and the list shows it.
-        QCOMPARE(f.selectedCode(), QString("0002"));
-        QVERIFY(f.row("00020001").isValid());
-        QVERIFY(f.row("00020002").isValid());
+        // The drag selected the dragged class; it has a new code now, so its nearest class
+        // above that still exists is selected, and the list shows it.
+        QCOMPARE(f.selectedCode(), QString("0001"));
+        QVERIFY(f.row("00010001").isValid());
+        QVERIFY(!f.row("00010002").isValid());
     }
 
     void aFailedMoveIsShownAndTheTreeReloaded() {

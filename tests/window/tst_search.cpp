@@ -1,5 +1,7 @@
 #include "WindowFixture.h"
 #include "catalogue/Sql.h"
+#include "catalogue/TemplateDocuments.h"
+#include "catalogue/TemplateFiles.h"
 #include "catalogue/TemplateStore.h"
 #include "ui/ClassPickerDialog.h"
 #include "ui/SearchDialog.h"
@@ -10,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
+#include <QLabel>
 #include <QRadioButton>
 #include <QTest>
 #include <QUuid>
@@ -209,6 +212,31 @@ private slots:
         QCOMPARE(f.host.calls,
                  (QList<QStringList>{{"ViewFile", storedFilePath(f.prefix + "report.doc"), "1",
                                       "审计报告模板.模板"}}));
+    }
+
+    // Another writer's changes reach the results: rows are read again in their order, the
+    // selection kept; a selected row gone is said in the status line, never a dialog.
+    void resultRowsFollowOtherWriters() {
+        Search f;
+        SearchDialog dialog(nullptr, f.catalogue.db(), f.editing);
+        searchFor(dialog, "");
+        QTreeView* list = dialog.resultList();
+        list->header()->sectionClicked(kResultCaption);
+        list->header()->sectionClicked(kResultCaption); // descending
+        list->setCurrentIndex(resultRow(dialog, f.plan));
+
+        updateTemplateText(f.catalogue.db(), f.copy, "计划副本二", {});
+        QTRY_COMPARE(column(dialog, kResultCaption),
+                     (QStringList{"计划副本二", "审计计划", "审计报告模板", "会计凭证"}));
+        QCOMPARE(selectedRowIndex(list), resultRow(dialog, f.plan).row());
+
+        deleteTemplateAndFile(f.catalogue.db(), f.plan);
+        QTRY_VERIFY(!resultRow(dialog, f.plan).isValid());
+        QCOMPARE(column(dialog, kResultCaption),
+                 (QStringList{"计划副本二", "审计报告模板", "会计凭证"}));
+        QCOMPARE(dialog.lastResultIds(), (QList<qint64>{f.report, f.copy, f.voucher}));
+        QCOMPARE(child<QLabel>(&dialog, "statusLine")->text(), QString("该模板已被其他用户删除"));
+        QVERIFY(f.dialogs.shown.isEmpty());
     }
 
     void classFromThePicker() {

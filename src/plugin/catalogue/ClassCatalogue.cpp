@@ -1,6 +1,7 @@
 #include "catalogue/ClassCatalogue.h"
 
 #include "catalogue/CatalogueHistory.h"
+#include "catalogue/CatalogueNotices.h"
 #include "catalogue/RecycleBin.h"
 #include "catalogue/Sql.h"
 #include "catalogue/TextRules.h"
@@ -103,6 +104,16 @@ QList<ClassRecord> readClassRows(const QSqlDatabase& db) {
     return rows;
 }
 
+std::optional<ClassRecord> readClassRow(const QSqlDatabase& db, const QString& code) {
+    QSqlQuery query = runSql(db,
+                             QStringLiteral("select DocSortName, DocSortMemo from ZQ_DocInfoMaster "
+                                            "where DocSortID = ?"),
+                             {code});
+    if (!query.next())
+        return std::nullopt;
+    return ClassRecord{code, query.value(0).toString(), query.value(1).toString()};
+}
+
 QList<int> classTreeParents(const QList<ClassRecord>& rows) {
     QList<int> parents;
     parents.reserve(rows.size());
@@ -203,6 +214,7 @@ void insertClass(const QSqlDatabase& db, const QString& code, const QString& nam
     Transaction transaction(db);
     requireClass(db, parentClassCode(code));
     insertClassRow(db, code, name, memo);
+    noticeChange(db, ChangeKind::ClassAdded, code);
     transaction.commit();
 }
 
@@ -224,6 +236,7 @@ QString addChildClass(const QSqlDatabase& db, const QString& parentCode, const Q
             code = shownIsFree ? firstCode : firstFreeChildCode(db, parentCode, after);
             insertClassRow(db, code, name, memo);
             recordClass(db, HistoryAction::Added, code);
+            noticeChange(db, ChangeKind::ClassAdded, code);
             transaction.commit();
             return code;
         } catch (const Error&) {
@@ -243,6 +256,7 @@ void updateClass(const QSqlDatabase& db, const QString& code, const QString& nam
            QStringLiteral("update ZQ_DocInfoMaster set DocSortName = ?, DocSortMemo = ? "
                           "where DocSortID = ?"),
            {name.trimmed(), memo.trimmed(), code});
+    noticeChange(db, ChangeKind::ClassRenamed, code);
     transaction.commit();
 }
 
@@ -291,6 +305,7 @@ ClassTreeDeletion deleteEmptyClassTree(const QSqlDatabase& db, const QString& co
         keepClassTreeInBin(db, code);
         runSql(db, QStringLiteral("delete from ZQ_DocInfoMaster where ") + subtreeCondition(),
                {code.size(), code});
+        noticeChange(db, ChangeKind::ClassDeleted, code);
         transaction.commit();
         return ClassTreeDeletion::Deleted;
     });

@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 namespace zq {
 
 // Depth of a class code: whole groups of four characters.
@@ -27,6 +29,8 @@ QString parentClassCode(const QString& code);
 
 // Every class, in code order.
 QList<ClassRecord> readClassRows(const QSqlDatabase& db);
+// One class's row; nothing when there is no class of the code.
+std::optional<ClassRecord> readClassRow(const QSqlDatabase& db, const QString& code);
 
 // Where each row of a code-ordered list goes in a class tree, walking by code depth: the index
 // of the row whose node is its parent, or one of these two.

@@ -1,6 +1,7 @@
 #include "catalogue/ClassMoves.h"
 
 #include "catalogue/CatalogueHistory.h"
+#include "catalogue/CatalogueNotices.h"
 #include "catalogue/ClassCatalogue.h"
 #include "catalogue/Sql.h"
 #include "util/Error.h"
@@ -120,6 +121,7 @@ CatalogueMove moveDocToClass(const QSqlDatabase& db, qint64 docId, const QString
         runSql(db, QStringLiteral("update ZQ_DocTempDetail set DocSortID = ? where DocID = ?"),
                {classCode, docId});
         recordTemplate(db, HistoryAction::Moved, docId, *from, classCode);
+        noticeChange(db, ChangeKind::TemplateMoved, docId);
         transaction.commit();
         return CatalogueMove{docId, *from, classCode, QString(), {}};
     });
@@ -156,6 +158,7 @@ CatalogueMove moveClassTo(const QSqlDatabase& db, const QString& classCode,
 
         renameCodes(db, classCode, changes, classChanges.size());
         recordClass(db, HistoryAction::Moved, newCode, classCode, newCode);
+        noticeChange(db, ChangeKind::ClassMoved, classCode);
         transaction.commit();
         return CatalogueMove{0, classCode, newCode, fromParent, classChanges};
     });
@@ -175,6 +178,7 @@ void undoMove(const QSqlDatabase& db, const CatalogueMove& move) {
                     .numRowsAffected() != 1)
                 throw Error(changed);
             recordTemplate(db, HistoryAction::Moved, move.docId, move.toCode, move.fromCode);
+            noticeChange(db, ChangeKind::TemplateMoved, move.docId);
             transaction.commit();
             return;
         }
@@ -197,6 +201,7 @@ void undoMove(const QSqlDatabase& db, const CatalogueMove& move) {
             throw Error(changed);
         }
         recordClass(db, HistoryAction::Moved, move.fromCode, move.toCode, move.fromCode);
+        noticeChange(db, ChangeKind::ClassMoved, move.toCode);
         transaction.commit();
     });
 }

@@ -1,6 +1,7 @@
 #include "catalogue/RecycleBin.h"
 
 #include "catalogue/CatalogueHistory.h"
+#include "catalogue/CatalogueNotices.h"
 #include "catalogue/ClassCatalogue.h"
 #include "catalogue/FileHashes.h"
 #include "catalogue/Sql.h"
@@ -320,6 +321,7 @@ bool deleteClassTree(const QSqlDatabase& db, const QString& code) {
             runSql(db, QStringLiteral("delete from ZQ_DocInfoMaster where ") + subtreeCondition(),
                    subtree);
             const QStringList names = unusedFiles(db, item);
+            noticeChange(db, ChangeKind::ClassDeleted, code);
             transaction.commit();
             return names;
         });
@@ -424,11 +426,14 @@ BinRestore restoreFromBin(const QSqlDatabase& db, qint64 itemId,
                         keepsFileBytes(db) ? QStringLiteral("and FileContent is not null")
                                            : QString()),
                {itemId});
-        if (item.docId != 0)
+        if (item.docId != 0) {
             recordTemplate(db, HistoryAction::Restored, item.docId, {}, result.classCode);
-        else
+            noticeChange(db, ChangeKind::TemplateAdded, item.docId);
+        } else {
             recordClass(db, HistoryAction::Restored, result.classCode, item.classCode,
                         result.classCode);
+            noticeChange(db, ChangeKind::ClassAdded, result.classCode);
+        }
         const QList<std::pair<QString, QString>> files = stageFiles(db, itemId, staging);
         deleteItemRows(db, itemId);
         staging.placeAndCommit(db, transaction, files);

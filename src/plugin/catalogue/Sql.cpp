@@ -1,5 +1,6 @@
 #include "catalogue/Sql.h"
 
+#include "catalogue/CatalogueNotices.h"
 #include "util/Error.h"
 
 #include <QMutex>
@@ -180,6 +181,7 @@ Transaction::~Transaction() {
     if (m_open) {
         m_db.rollback();
         g_openTransactions.remove(m_db.connectionName());
+        CatalogueNotices::instance().transactionEnded(m_db.connectionName(), false);
     }
 }
 
@@ -194,6 +196,7 @@ void Transaction::commit() {
     }
     m_open = false;
     g_openTransactions.remove(m_db.connectionName());
+    CatalogueNotices::instance().transactionEnded(m_db.connectionName(), true);
 }
 
 MemoryTempStore::MemoryTempStore(const QSqlDatabase& db)

@@ -1,6 +1,7 @@
 #include "catalogue/TemplateDocuments.h"
 
 #include "catalogue/CatalogueHistory.h"
+#include "catalogue/CatalogueNotices.h"
 #include "catalogue/ClassCatalogue.h"
 #include "catalogue/Sql.h"
 #include "catalogue/TemplateStore.h"
@@ -33,6 +34,7 @@ qint64 insertTemplate(const QSqlDatabase& db, const TemplateRecord& row) {
         throw Error(QStringLiteral("数据库没有返回新模板的编号。"));
     const qint64 docId = query.value(0).toLongLong();
     query.finish();
+    noticeChange(db, ChangeKind::TemplateAdded, docId);
     transaction.commit();
     return docId;
 }
@@ -47,11 +49,13 @@ void updateTemplateText(const QSqlDatabase& db, qint64 docId, const QString& cap
            QStringLiteral("update ZQ_DocTempDetail set DocCaption = ?, DocMemo = ? "
                           "where DocID = ?"),
            {caption.trimmed(), memo.trimmed(), docId});
+    noticeChange(db, ChangeKind::TemplateDescribed, docId);
     transaction.commit();
 }
 
 void deleteTemplateRow(const QSqlDatabase& db, qint64 docId) {
     runSql(db, QStringLiteral("delete from ZQ_DocTempDetail where DocID = ?"), {docId});
+    noticeChange(db, ChangeKind::TemplateDeleted, docId);
 }
 
 bool fileNameInUse(const QSqlDatabase& db, const QString& docFileName) {
@@ -140,6 +144,11 @@ const QString kTemplateColumns = QStringLiteral(
 QList<TemplateRecord> readClassTemplates(const QSqlDatabase& db, const QString& classCode) {
     return readTemplates(runSql(
         db, kTemplateColumns + QStringLiteral("where DocSortID = ? order by DocID"), {classCode}));
+}
+
+QList<TemplateRecord> readFileTemplates(const QSqlDatabase& db, const QString& fileName) {
+    return readTemplates(runSql(
+        db, kTemplateColumns + QStringLiteral("where DocFileName = ? order by DocID"), {fileName}));
 }
 
 } // namespace zq

@@ -52,5 +52,7 @@ QList<ListedTemplate> readTemplateRows(const QSqlDatabase& db, const QString& co
 
 // The templates filed directly in one class (the empty code: under no class), by DocID.
 QList<TemplateRecord> readClassTemplates(const QSqlDatabase& db, const QString& classCode);
+// The templates whose stored file has the name, by DocID.
+QList<TemplateRecord> readFileTemplates(const QSqlDatabase& db, const QString& fileName);
 
 } // namespace zq

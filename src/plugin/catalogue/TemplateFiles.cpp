@@ -1,6 +1,7 @@
 #include "catalogue/TemplateFiles.h"
 
 #include "catalogue/CatalogueHistory.h"
+#include "catalogue/CatalogueNotices.h"
 #include "catalogue/FileHashes.h"
 #include "catalogue/LocalCopies.h"
 #include "catalogue/PostgresWire.h"
@@ -319,20 +320,30 @@ QString localFileSha256(const QString& path) {
     return info.isFile() ? localHash(info) : QString();
 }
 
-bool uploadLocalCopy(const QSqlDatabase& db, const QString& folder, const QString& fileName) {
+bool uploadLocalCopy(const QSqlDatabase& db, const QString& folder, const QString& fileName,
+                     const QString& startedFrom) {
     ensureTemplateFileTable(db);
     const QFileInfo local(withSlash(folder) + fileName);
     if (!isBareName(fileName) || local.isSymLink() || !local.isFile())
         return false;
+    // The record read stays true until the bytes are written.
+    Transaction transaction(db);
+    if (transaction.isPostgres())
+        runSql(db,
+               QStringLiteral("select 1 from ZQ_DocTemplateFile where DocFileName = ? for update"),
+               {fileName});
     const std::optional<StoredFileCheck> stored = storedFileCheck(db, fileName);
     if (stored && matchesStored(local, *stored))
         return false;
+    if (stored && stored->kept && !startedFrom.isEmpty() && stored->sha256 != startedFrom)
+        throw FileChangedMeanwhile(
+            QStringLiteral("模板文件“%1”在您编辑期间已被其他用户修改。").arg(fileName));
     // A template deleted meanwhile is not brought back by its local copy.
     if (!fileNameInUse(db, fileName))
         return false;
-    Transaction transaction(db);
     recordFileReplaced(db, fileName);
     writeFileRow(db, local.absoluteFilePath(), fileName, Write::Upsert);
+    noticeChange(db, ChangeKind::FileChanged, fileName);
     transaction.commit();
     return true;
 }

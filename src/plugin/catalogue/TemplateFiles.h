@@ -2,6 +2,7 @@
 
 #include "catalogue/LocalCopies.h" // the workstation's copies, part of every file step
 #include "catalogue/TemplateDocuments.h"
+#include "util/Error.h"
 
 #include <QSet>
 #include <QSqlDatabase>
@@ -81,9 +82,18 @@ QStringList damagedKeptFiles(const QSqlDatabase& db);
 // cannot be read.
 QString localFileSha256(const QString& path);
 
-// Sends the folder's copy to the database when it differs from the database's (the last
-// writer wins); a link in the folder is never read. True when bytes were sent.
-bool uploadLocalCopy(const QSqlDatabase& db, const QString& folder, const QString& fileName);
+// The catalogue's bytes of a file changed since those an edit started from; nothing was sent.
+class FileChangedMeanwhile : public Error {
+public:
+    using Error::Error;
+};
+
+// Sends the folder's copy to the database when it differs from the database's; a link in the
+// folder is never read. True when bytes were sent. Given the hash the edit started from, it
+// throws FileChangedMeanwhile rather than overwrite bytes another writer kept meanwhile;
+// without it the copy wins.
+bool uploadLocalCopy(const QSqlDatabase& db, const QString& folder, const QString& fileName,
+                     const QString& startedFrom = QString());
 
 // Sends every file of the folder that a template row names and the database lacks; for
 // catalogues whose files predate the table. `progress` hears (done, total) after each file.

@@ -1,6 +1,7 @@
 // The library's exports. Each catches every failure at its door: nothing may unwind into the
 // host, which is not C++ on the other side of this boundary.
 
+#include "catalogue/CatalogueNotices.h"
 #include "entry/DataModule.h"
 #include "exchange/DataPack.h"
 #include "platform/HostPlatform.h"
@@ -36,6 +37,7 @@ __attribute__((constructor)) void onLibraryLoad() {
 
 __attribute__((destructor)) void onLibraryUnload() {
     restoreOwnReferences();
+    CatalogueNotices::release();
 }
 
 // Mode 1: the one manager window, a maximised child of the host's document area.

@@ -1,6 +1,7 @@
 #include "exchange/DataPack.h"
 
 #include "catalogue/CatalogueHistory.h"
+#include "catalogue/CatalogueNotices.h"
 #include "catalogue/ClassCatalogue.h"
 #include "catalogue/Sql.h"
 #include "catalogue/StoreStaging.h"
@@ -244,6 +245,7 @@ DataPackReport importDataPack(const QSqlDatabase& db, const QList<ManifestEntry>
              {},
              {},
              QStringLiteral("分类 %1 个，模板 %2 个").arg(report.classes).arg(report.templates)});
+    noticeChange(db, ChangeKind::DataPackImported);
     report.refused += storeFiles(db, transaction, source, rows.templates);
     return report;
 }

@@ -2,6 +2,7 @@
 #include "exchange/UnpackedPackage.h"
 
 #include "catalogue/CatalogueHistory.h"
+#include "catalogue/CatalogueNotices.h"
 #include "catalogue/ClassCatalogue.h"
 #include "catalogue/Sql.h"
 #include "catalogue/StoreStaging.h"
@@ -276,6 +277,7 @@ ImportReport importPackage(const QSqlDatabase& db, const QString& packagePath,
             store, [&] { return unpackedBytes(manifest); }, unpack);
     const MemoryTempStore tempStore(db);
     Transaction transaction(db);
+    noticeChange(db, ChangeKind::PackageImported);
     const int total = int(manifest.entries.size());
     int done = 0;
     Importer importer(db, report, mode, unpacked.knownFiles(), [&] {

@@ -22,6 +22,9 @@ private slots:
     void acceptIfValid();
 
 private:
+    // Another writer's changes: the tree filled again, its view and ticks kept.
+    void followChanges();
+
     QSqlDatabase m_db;
     QTreeWidget* m_tree;
     QPushButton* m_okButton;

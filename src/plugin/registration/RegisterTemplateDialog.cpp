@@ -1,9 +1,11 @@
 #include "registration/RegisterTemplateDialog.h"
 
+#include "catalogue/CatalogueFollower.h"
 #include "catalogue/TemplateDocuments.h"
 #include "catalogue/TemplateStore.h"
 #include "registration/TemplateRegistration.h"
 #include "registration/TemplateTree.h"
+#include "registration/TemplateTreeState.h"
 #include "widgets/DialogControls.h"
 #include "widgets/DialogService.h"
 #include "widgets/TreeNodes.h"
@@ -40,6 +42,19 @@ RegisterTemplateDialog::RegisterTemplateDialog(QWidget* owner, const QSqlDatabas
     connect(m_cancelButton, &QPushButton::clicked, this, &QDialog::reject);
 
     guarded(this, [&] { fillTemplateTree(m_tree, m_db); });
+    auto* follower = new CatalogueFollower(this, m_db);
+    connect(follower, &CatalogueFollower::changesArrived, this,
+            [this] { guarded(this, [this] { followChanges(); }); });
+    connect(follower, &CatalogueFollower::connectionLost, this,
+            [this](bool lost) { showStatus(m_status, CatalogueFollower::connectionText(lost)); });
+}
+
+void RegisterTemplateDialog::followChanges() {
+    TemplateTreeState state;
+    state.save(m_tree);
+    fillTemplateTree(m_tree, m_db);
+    if (!state.restore(m_tree, m_db))
+        showStatus(m_status, CatalogueFollower::vanishedTemplateText());
 }
 
 void RegisterTemplateDialog::acceptIfValid() {

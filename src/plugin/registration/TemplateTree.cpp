@@ -22,7 +22,11 @@ void fillTemplateTree(QTreeWidget* tree, const QSqlDatabase& db, TemplateTreeChe
             item->setFlags(item->flags() | Qt::ItemIsAutoTristate);
     }
     setTreeItems(tree, items.topLevel);
-    fillTemplatesWhenOpened(tree, db, kTemplateTreeForm);
+    // Filled again when the catalogue changes: the tree is watched once.
+    if (!tree->property("zqFillsWhenOpened").toBool()) {
+        fillTemplatesWhenOpened(tree, db, kTemplateTreeForm);
+        tree->setProperty("zqFillsWhenOpened", true);
+    }
     if (QTreeWidgetItem* root = tree->topLevelItem(0)) {
         root->setExpanded(true);
         tree->setCurrentItem(root);

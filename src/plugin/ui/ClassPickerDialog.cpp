@@ -1,17 +1,24 @@
 #include "ui/ClassPickerDialog.h"
 
+#include "catalogue/CatalogueFollower.h"
+#include "ui/ClassTreeState.h"
 #include "widgets/DialogControls.h"
+#include "widgets/DialogService.h"
 #include "widgets/TreeNodes.h"
 
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
 namespace zq {
 
 ClassPickerDialog::ClassPickerDialog(QWidget* owner, const QSqlDatabase& db)
-    : QDialog(owner) {
+    : QDialog(owner)
+    , m_db(db) {
     setObjectName(QStringLiteral("Frm_modeTree"));
     setWindowTitle(QStringLiteral("模板列表"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -50,18 +57,27 @@ ClassPickerDialog::ClassPickerDialog(QWidget* owner, const QSqlDatabase& db)
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_tree, &QTreeWidget::itemSelectionChanged, this, &ClassPickerDialog::updateOk);
 
-    loadClassTree(m_tree, db);
-    for (QTreeWidgetItem* item : treeItems(m_tree))
-        item->setFlags(item->flags() | Qt::ItemIsEditable);
+    fillTree();
     if (QTreeWidgetItem* root = m_tree->topLevelItem(0)) {
         m_tree->setCurrentItem(root);
         root->setExpanded(true);
     }
     m_tree->setFocus();
     updateOk();
+    connect(m_tree, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item) {
+        m_editedLabels.insert(nodeClassCode(item), item->text(0));
+    });
+    m_state = new ClassTreeState(m_tree);
+    auto* follower = new CatalogueFollower(this, m_db);
+    connect(follower, &CatalogueFollower::changesArrived, this,
+            [this](const QList<CatalogueChange>& changes) {
+                guarded(this, [&] { followChanges(changes); });
+            });
 }
 
 void ClassPickerDialog::refuseTargets(const std::function<bool(const QString&)>& refused) {
+    m_refused = refused;
+    const QSignalBlocker blocker(m_tree); // no label edit
     const QBrush grey = palette().brush(QPalette::Disabled, QPalette::Text);
     for (QTreeWidgetItem* item : treeItems(m_tree)) {
         if (!refused(nodeClassCode(item)))
@@ -71,6 +87,43 @@ void ClassPickerDialog::refuseTargets(const std::function<bool(const QString&)>&
         item->setForeground(0, grey);
         item->setSelected(false);
     }
+    updateOk();
+}
+
+void ClassPickerDialog::fillTree() {
+    const QSignalBlocker blocker(m_tree);
+    loadClassTree(m_tree, m_db);
+    for (QTreeWidgetItem* item : treeItems(m_tree)) {
+        item->setFlags(item->flags() | Qt::ItemIsEditable);
+        if (const auto label = m_editedLabels.constFind(nodeClassCode(item));
+            label != m_editedLabels.cend())
+            item->setText(0, *label);
+    }
+}
+
+void ClassPickerDialog::followChanges(const QList<CatalogueChange>& changes) {
+    if (std::none_of(changes.cbegin(), changes.cend(),
+                     [](const CatalogueChange& c) { return c.changesClasses(); }))
+        return;
+    // A label being typed is finished first.
+    const QList<QLineEdit*> editors =
+        m_tree->viewport()->findChildren<QLineEdit*>(Qt::FindDirectChildrenOnly);
+    if (std::any_of(editors.cbegin(), editors.cend(),
+                    [](QLineEdit* e) { return e->isVisible(); })) {
+        QTimer::singleShot(200, this,
+                           [this, changes] { guarded(this, [&] { followChanges(changes); }); });
+        return;
+    }
+    const int scroll = m_tree->verticalScrollBar()->value();
+    m_state->save();
+    fillTree();
+    if (m_refused)
+        refuseTargets(m_refused);
+    {
+        const QSignalBlocker blocker(m_tree);
+        m_state->restore();
+    }
+    m_tree->verticalScrollBar()->setValue(scroll);
     updateOk();
 }
 

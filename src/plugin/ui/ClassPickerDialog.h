@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QHash>
 #include <QSqlDatabase>
 #include <functional>
 
@@ -9,6 +10,9 @@ class QTreeWidget;
 class QTreeWidgetItem;
 
 namespace zq {
+
+class ClassTreeState;
+struct CatalogueChange;
 
 // The class picker: the class tree of the catalogue (classes only), OK and Cancel. A label
 // edited in place changes only the picker's node, never the catalogue. Confirmed untouched it
@@ -34,9 +38,18 @@ protected:
 
 private:
     void updateOk();
+    // The catalogue's classes as nodes, labels edited here and refused targets applied.
+    void fillTree();
+    // Another writer's class changes: the tree read again, open nodes, the selection and the
+    // labels edited here kept.
+    void followChanges(const QList<CatalogueChange>& changes);
 
+    QSqlDatabase m_db;
     QTreeWidget* m_tree;
     QPushButton* m_ok;
+    ClassTreeState* m_state = nullptr;
+    std::function<bool(const QString& code)> m_refused;
+    QHash<QString, QString> m_editedLabels; // by class code
 };
 
 } // namespace zq

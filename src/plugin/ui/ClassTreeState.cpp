@@ -1,5 +1,6 @@
 #include "ui/ClassTreeState.h"
 
+#include "catalogue/ClassCatalogue.h"
 #include "widgets/TreeNodes.h"
 
 #include <QTreeWidget>
@@ -54,7 +55,11 @@ void ClassTreeState::restore() {
             selected = item;
         }
     }
-    if (QTreeWidgetItem* item = node(m_selectedCode)) {
+    // A selected class gone (deleted, moved away) leaves its nearest class above selected.
+    QString code = m_selectedCode;
+    while (!code.isEmpty() && !node(code))
+        code = parentClassCode(code);
+    if (QTreeWidgetItem* item = node(code)) {
         reveal(item);
         selected = item;
     }

@@ -17,7 +17,7 @@ public:
 
     void save();
     // Opens again the root and every node that was open, with its ancestors, and selects the
-    // node that was selected, or what stands in for it.
+    // node that was selected, or its nearest surviving ancestor.
     void restore();
     // The tree's node of a code (the last in tree order), through a table rebuilt after the tree
     // changes.

@@ -1,5 +1,7 @@
 #include "ui/ManagerWindow.h"
 
+#include "catalogue/CatalogueFollower.h"
+#include "catalogue/ClassCatalogue.h"
 #include "catalogue/RecycleBin.h"
 #include "catalogue/TemplateFiles.h"
 #include "catalogue/TemplateStore.h"
@@ -28,9 +30,11 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QSplitter>
 #include <QToolBar>
@@ -75,6 +79,13 @@ ManagerWindow::ManagerWindow(QWidget* owner, const QSqlDatabase& db)
     m_moves = new ManagerMoves(*this);
     new ManagerHistory(*this);
     new ManagerPackages(*this);
+    m_follower = new CatalogueFollower(this, m_db);
+    connect(m_follower, &CatalogueFollower::changesArrived, this,
+            [this](const QList<CatalogueChange>& changes) {
+                guarded(this, [&] { applyChanges(changes); });
+            });
+    connect(m_follower, &CatalogueFollower::connectionLost, this,
+            [this](bool lost) { m_status->setText(CatalogueFollower::connectionText(lost)); });
 
     // FormCreate: the whole catalogue with the root selected, the list showing its contents.
     // A catalogue that cannot be read is shown as an error; the window still opens.
@@ -191,6 +202,9 @@ void ManagerWindow::createLayout() {
     layout->setSpacing(2);
     layout->addLayout(dock);
     layout->addWidget(splitter, 1);
+    m_status = new QLabel;
+    m_status->setObjectName(QStringLiteral("statusLine"));
+    layout->addWidget(m_status);
 }
 
 void ManagerWindow::connectViews() {
@@ -441,6 +455,66 @@ void ManagerWindow::uploadStoreFiles() {
 void ManagerWindow::closeEvent(QCloseEvent* event) {
     guarded(this, [this] { m_editing->uploadEdited(); });
     QWidget::closeEvent(event);
+}
+
+void ManagerWindow::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        m_follower->checkNow();
+    QWidget::changeEvent(event);
+}
+
+bool ManagerWindow::renameClassNodes(const QList<CatalogueChange>& changes) {
+    for (const CatalogueChange& change : changes) {
+        QTreeWidgetItem* node = m_treeState->node(change.key);
+        const std::optional<ClassRecord> row = readClassRow(m_db, change.key);
+        if (!node || !row)
+            return false;
+        node->setText(0, row->name);
+        setNodeRecord(node, row->toList());
+    }
+    return true;
+}
+
+// A rename changes its node; another class change reloads the tree; a template change, only
+// the list of the class shown. The scroll positions and the selected row are kept; a selected
+// template gone is said.
+void ManagerWindow::applyChanges(const QList<CatalogueChange>& changes) {
+    const bool renames =
+        std::all_of(changes.cbegin(), changes.cend(),
+                    [](const CatalogueChange& c) { return c.kind == ChangeKind::ClassRenamed; });
+    const bool classes = std::any_of(changes.cbegin(), changes.cend(),
+                                     [](const CatalogueChange& c) { return c.changesClasses(); });
+    const int treeScroll = m_classTree->verticalScrollBar()->value();
+    const int listScroll = m_docList->verticalScrollBar()->value();
+    const ReportRow* row = selectedRow();
+    const QString rowId = row ? row->idText() : QString();
+    const bool templateRow = row && !row->isClass();
+    const QString shown = selectedNode() ? nodeClassCode(selectedNode()) : QString();
+    if (renames && renameClassNodes(changes)) {
+        // The list names the shown class's sub-classes and, on its templates, the class.
+        if (std::any_of(changes.cbegin(), changes.cend(), [&](const CatalogueChange& c) {
+                return c.key == shown || parentClassCode(c.key) == shown;
+            }))
+            fillDocList(selectedNode());
+    } else if (classes) {
+        saveTreeState();
+        reloadKeepingView();
+    } else {
+        fillDocList(selectedNode());
+    }
+    m_classTree->verticalScrollBar()->setValue(treeScroll);
+    m_docList->verticalScrollBar()->setValue(listScroll);
+    if (rowId.isEmpty())
+        return;
+    for (int i = 0; i < m_docRows->rowCount(); ++i) {
+        if (m_docRows->row(i).idText() == rowId) {
+            m_docList->setCurrentIndex(m_docRows->index(i, 0));
+            m_docList->verticalScrollBar()->setValue(listScroll);
+            return;
+        }
+    }
+    if (templateRow)
+        m_status->setText(CatalogueFollower::vanishedTemplateText());
 }
 
 // Navigation.

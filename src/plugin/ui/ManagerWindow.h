@@ -7,6 +7,7 @@
 #include <QWidget>
 
 class QKeyEvent;
+class QLabel;
 class QMenuBar;
 class QMouseEvent;
 class QModelIndex;
@@ -14,6 +15,8 @@ class QToolBar;
 
 namespace zq {
 
+class CatalogueFollower;
+struct CatalogueChange;
 class ClassTreeState;
 class ManagerClassOperations;
 class ManagerMoves;
@@ -50,10 +53,14 @@ public:
     void reloadKeepingView() override;
     void updateActions() override;
     void setUndo(const QString& what, std::function<void()> undo) override;
+    // What the window does with a burst of notices of other writers: reads again what they
+    // touched, keeping the view.
+    void applyChanges(const QList<CatalogueChange>& changes);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void bindActions();
@@ -82,6 +89,8 @@ private:
     void selectNextRow();
     void selectLastRow();
     void search();
+    // Renamed classes take their new row on their nodes; false when one is not in the tree.
+    bool renameClassNodes(const QList<CatalogueChange>& changes);
 
     QSqlDatabase m_db;
     ManagerActions m_actions;
@@ -90,6 +99,8 @@ private:
     ReportListModel* m_docRows = nullptr;
     QMenuBar* m_menuBar = nullptr;
     QToolBar* m_toolBar = nullptr;
+    QLabel* m_status = nullptr;
+    CatalogueFollower* m_follower = nullptr;
     QMenu* m_classMenu = nullptr;
     QMenu* m_docMenu = nullptr;
     ClassTreeState* m_treeState = nullptr;

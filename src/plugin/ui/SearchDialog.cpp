@@ -1,5 +1,6 @@
 #include "ui/SearchDialog.h"
 
+#include "catalogue/CatalogueFollower.h"
 #include "catalogue/TemplateFiles.h"
 #include "catalogue/TemplateSearch.h"
 #include "catalogue/TemplateStore.h"
@@ -20,10 +21,12 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QToolBar>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -62,12 +65,18 @@ SearchDialog::SearchDialog(QWidget* owner, const QSqlDatabase& db, TemplateEditi
     setWindowTitle(QStringLiteral("查找"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(495, 395);
+    setFixedSize(495, 415);
 
     createCriteria();
     createResults();
+    m_status = place(new QLabel(this), "statusLine", {8, 394, 480, 18});
     guarded(this, [this] { fillTypeList(); });
     updateActions();
+    auto* follower = new CatalogueFollower(this, m_db);
+    connect(follower, &CatalogueFollower::changesArrived, this,
+            [this] { guarded(this, [this] { followChanges(); }); });
+    connect(follower, &CatalogueFollower::connectionLost, this,
+            [this](bool lost) { m_status->setText(CatalogueFollower::connectionText(lost)); });
 }
 
 void SearchDialog::createCriteria() {
@@ -274,6 +283,34 @@ void SearchDialog::deleteSelected() {
     deleteTemplateAndFile(m_db, docId);
     m_lastResultIds.removeAll(docId);
     m_resultRows->removeTemplate(docId);
+    updateActions();
+}
+
+void SearchDialog::followChanges() {
+    if (m_lastResultIds.isEmpty())
+        return;
+    SearchCriteria listed;
+    listed.withinLast = true;
+    listed.lastIds = m_lastResultIds;
+    QHash<qint64, ListedTemplate> current;
+    for (const ListedTemplate& row : searchTemplates(m_db, listed))
+        current.insert(row.record.docId, row);
+    const int selected = selectedRowIndex(m_results);
+    const qint64 selectedId = selected < 0 ? 0 : m_resultRows->row(selected).docId;
+    const int scroll = m_results->verticalScrollBar()->value();
+    QList<ReportRow> rows;
+    for (int i = 0; i < m_resultRows->rowCount(); ++i)
+        if (const auto found = current.constFind(m_resultRows->row(i).docId);
+            found != current.cend())
+            rows.append(templateReportRow(*found));
+    m_lastResultIds.removeIf([&](qint64 id) { return !current.contains(id); });
+    m_resultRows->setRows(std::move(rows));
+    for (int i = 0; i < m_resultRows->rowCount(); ++i)
+        if (m_resultRows->row(i).docId == selectedId)
+            m_results->setCurrentIndex(m_resultRows->index(i, 0));
+    m_results->verticalScrollBar()->setValue(scroll);
+    if (selectedId != 0 && !current.contains(selectedId))
+        m_status->setText(CatalogueFollower::vanishedTemplateText());
     updateActions();
 }
 

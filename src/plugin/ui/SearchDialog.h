@@ -7,6 +7,7 @@
 class QAction;
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -59,6 +60,8 @@ private:
     void deleteSelected();
     void sortResults(int column);
     void updateActions();
+    // Another writer's changes: the result rows read again, in their order, the selection kept.
+    void followChanges();
 
     QSqlDatabase m_db;
     TemplateEditing& m_editing;
@@ -76,6 +79,7 @@ private:
     ReportListModel* m_resultRows = nullptr;
     QAction* m_open = nullptr;
     QAction* m_remove = nullptr;
+    QLabel* m_status = nullptr;
 
     QList<qint64> m_lastResultIds;
     int m_sortColumn = -1;

@@ -1,9 +1,13 @@
 #include "ui/TemplateEditing.h"
 
+#include "catalogue/LocalCopies.h"
+#include "catalogue/TemplateDocuments.h"
 #include "catalogue/TemplateFiles.h"
 #include "catalogue/TemplateStore.h"
 #include "platform/HostPlatform.h"
+#include "util/FileUtil.h"
 #include "widgets/DialogService.h"
+#include "widgets/UiReferences.h"
 
 #include <QFileInfo>
 #include <QFileSystemWatcher>
@@ -52,8 +56,45 @@ void TemplateEditing::uploadEdited() {
         const QString sha256 = localFileSha256(it.key());
         if (sha256.isEmpty() || sha256 == it.value())
             continue;
-        uploadLocalCopy(m_db, store, it.key().mid(store.size()));
+        const QString fileName = it.key().mid(store.size());
+        try {
+            uploadLocalCopy(m_db, store, fileName, it.value());
+        } catch (const FileChangedMeanwhile&) {
+            // Undecided, it is asked again at the next look.
+            if (const QString settled = resolveConflict(store, fileName); !settled.isEmpty())
+                it.value() = settled;
+            continue;
+        }
         it.value() = sha256;
+    }
+}
+
+QString TemplateEditing::resolveConflict(const QString& store, const QString& fileName) {
+    const QList<TemplateRecord> rows = readFileTemplates(m_db, fileName);
+    const QString caption = rows.isEmpty() ? fileName : rows.first().caption;
+    const int choice = dialogs().choose(
+        m_window, applicationTitle(),
+        QStringLiteral("模板“%1”在您编辑期间已被其他用户修改并保存。").arg(caption),
+        {QStringLiteral("保留我的修改"), QStringLiteral("保留对方的修改"),
+         QStringLiteral("另存为新模板")});
+    const QString path = withSlash(store) + fileName;
+    switch (choice) {
+    case 0:
+        uploadLocalCopy(m_db, store, fileName);
+        return localFileSha256(path);
+    case 2:
+        if (!rows.isEmpty()) {
+            // The edited file leaves under a free name, catalogued as the new template.
+            TemplateRecord copy = rows.first();
+            copy.caption += QStringLiteral("（副本）");
+            addStoredTemplate(m_db, copy, store, nullptr);
+        }
+        [[fallthrough]];
+    case 1:
+        localTemplateFile(m_db, fileName);
+        return localFileSha256(path);
+    default:
+        return {};
     }
 }
 

@@ -12,7 +12,9 @@ namespace zq {
 
 // Opening a template's stored file for editing, the same from every window: the file is
 // brought up to date from the catalogue, handed to the host's viewer and watched, and a change
-// made here goes to the catalogue once its editor has finished writing (the last writer wins).
+// made here goes to the catalogue once its editor has finished writing. When the catalogue's
+// copy changed meanwhile the person chooses: theirs as the new bytes, the other's, or theirs
+// as a new template beside it.
 // The manager keeps one for as long as it is open, so that a file opened from the search is
 // still watched after the search closes.
 class TemplateEditing : public QObject {
@@ -29,6 +31,10 @@ public:
     void uploadEdited();
 
 private:
+    // The catalogue's copy changed since the edit of the file started: asks what to keep and
+    // gives the hash the local file is then in step with, or the empty text when undecided.
+    QString resolveConflict(const QString& store, const QString& fileName);
+
     QWidget* m_window;
     QSqlDatabase m_db;
     // Stored files opened here, with their hash when last in step with the catalogue.

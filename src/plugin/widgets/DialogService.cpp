@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace zq {
 
@@ -20,6 +21,17 @@ public:
         const OverrideCursor normal(Qt::ArrowCursor);
         return QMessageBox::question(parent, title, text, QMessageBox::Ok | QMessageBox::Cancel,
                                      QMessageBox::Ok) == QMessageBox::Ok;
+    }
+    int choose(QWidget* parent, const QString& title, const QString& text,
+               const QStringList& choices) override {
+        const OverrideCursor normal(Qt::ArrowCursor);
+        QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, parent);
+        QList<const QAbstractButton*> buttons;
+        for (const QString& choice : choices)
+            buttons.append(box.addButton(choice, QMessageBox::AcceptRole));
+        box.addButton(QMessageBox::Cancel);
+        box.exec();
+        return int(buttons.indexOf(box.clickedButton()));
     }
     void inform(QWidget* parent, const QString& title, const QString& text,
                 const QString& details) override {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 class QDialog;
@@ -32,6 +33,10 @@ public:
     // replace an existing file, so that the question covers the file that will be written.
     virtual QString chooseSaveFile(QWidget* parent, const QString& caption, const QString& folder,
                                    const QString& filter, const QString& defaultSuffix) = 0;
+    // A question with a button for each choice, in order; the index of the one pressed, -1
+    // when the box was closed without one.
+    virtual int choose(QWidget* parent, const QString& title, const QString& text,
+                       const QStringList& choices) = 0;
     // Shows the dialog modally and gives its result (QDialog::Accepted or Rejected).
     virtual int exec(QDialog* dialog) = 0;
 };
