@@ -158,6 +158,25 @@ int countStatement(unsigned, void* counter, void*, void*) {
 
 } // namespace
 
+void renameCodePrefix(const QSqlDatabase& db, const QString& from, const QString& to) {
+    for (const char* table : {"ZQ_DocTempDetail", "ZQ_DocInfoMaster"})
+        runSql(db,
+               QStringLiteral("update %1 set DocSortID = ? || substr(DocSortID, ?) where ")
+                       .arg(QLatin1String(table)) +
+                   subtreeCondition(),
+               {to, from.size() + 1, from.size(), from});
+}
+
+void generateSubtree(const QSqlDatabase& db, int classes, int templates) {
+    generateCatalogue(db, classes - 1, templates);
+    Transaction transaction(db);
+    renameCodePrefix(db, QString(), QStringLiteral("#"));
+    renameCodePrefix(db, QStringLiteral("#"), QStringLiteral("0001"));
+    insertClass(db, QStringLiteral("0001"), QStringLiteral("迁移的分类"), QString());
+    insertClass(db, QStringLiteral("0002"), QStringLiteral("新的上级"), QString());
+    transaction.commit();
+}
+
 StatementCounter::StatementCounter(const QSqlDatabase& db) {
     const QVariant handle = db.driver()->handle();
     if (qstrcmp(handle.typeName(), "sqlite3*") == 0)

@@ -19,6 +19,14 @@ void generateLargeClass(const QSqlDatabase& db, const QString& code, int templat
 // catalogue, or codes from 9000 up for anything added beside it.
 void generateCatalogue(const QSqlDatabase& db, int classes, int templates, quint32 seed = 1);
 
+// Replaces the first part `from` of every code of the subtree with `to`, in the class and the
+// template table: one statement a table.
+void renameCodePrefix(const QSqlDatabase& db, const QString& from, const QString& to);
+
+// A generated catalogue of the given size put below one class 0001 (its root templates filed in
+// 0001), and an empty class 0002 beside it: a subtree to move, delete and restore.
+void generateSubtree(const QSqlDatabase& db, int classes, int templates);
+
 // Counts the statements SQLite starts on the connection; other engines are not counted.
 class StatementCounter {
 public:

@@ -21,15 +21,6 @@ constexpr int kRuns = 3;
 constexpr int kClasses = 1000;
 constexpr int kTemplates = 10000;
 
-void renamePrefix(const QSqlDatabase& db, const QString& from, const QString& to) {
-    for (const char* table : {"ZQ_DocTempDetail", "ZQ_DocInfoMaster"})
-        runSql(db,
-               QStringLiteral("update %1 set DocSortID = ? || substr(DocSortID, ?) where ")
-                       .arg(QLatin1String(table)) +
-                   subtreeCondition(),
-               {to, from.size() + 1, from.size(), from});
-}
-
 int rowsUnder(const QSqlDatabase& db, const QString& code) {
     return sqlValue(db,
                     QStringLiteral("select count(*) from ZQ_DocTempDetail where ") +
@@ -55,15 +46,7 @@ void printShare(const char* work, double opMs, double historyMs) {
 bool historyBench(const Engine& engine) {
     QSqlDatabase db = engine.db;
     corvane::clearCatalogue(db);
-    generateCatalogue(db, kClasses - 1, kTemplates);
-    {
-        Transaction transaction(db);
-        renamePrefix(db, QString(), QStringLiteral("#"));
-        renamePrefix(db, QStringLiteral("#"), QStringLiteral("0001"));
-        insertClass(db, QStringLiteral("0001"), QStringLiteral("树"), QString());
-        insertClass(db, QStringLiteral("0002"), QStringLiteral("上级"), QString());
-        transaction.commit();
-    }
+    generateSubtree(db, kClasses, kTemplates);
     ensureRecycleBinTables(db);
 
     std::printf("History's share of an operation (best of %d)\n", kRuns);
@@ -90,7 +73,7 @@ bool historyBench(const Engine& engine) {
     const double bareMs = bestMs(2 * kRuns, [&] {
         const QString to = code == "0009" ? QStringLiteral("0008") : QStringLiteral("0009");
         Transaction transaction(db);
-        renamePrefix(db, code, to);
+        renameCodePrefix(db, code, to);
         transaction.commit();
         code = to;
     });

@@ -28,16 +28,6 @@ int rowsUnder(const QSqlDatabase& db, const char* table, const QString& code) {
         .toInt();
 }
 
-// Replaces the first part `from` of every code of the subtree with `to`: one statement a table.
-void renamePrefix(const QSqlDatabase& db, const QString& from, const QString& to) {
-    for (const char* table : kTables)
-        runSql(db,
-               QStringLiteral("update %1 set DocSortID = ? || substr(DocSortID, ?) where ")
-                       .arg(QLatin1String(table)) +
-                   subtreeCondition(),
-               {to, from.size() + 1, from.size(), from});
-}
-
 } // namespace
 
 // Moves the subtree to and fro: under class 0002 and back to the root. False when a move lost
@@ -45,16 +35,7 @@ void renamePrefix(const QSqlDatabase& db, const QString& from, const QString& to
 bool moveBench(const Engine& engine) {
     QSqlDatabase db = engine.db;
     corvane::clearCatalogue(db);
-    // The subtree: a generated catalogue put below one class 0001 (its root templates in 0001).
-    generateCatalogue(db, kClasses - 1, kTemplates);
-    {
-        Transaction transaction(db);
-        renamePrefix(db, QString(), QStringLiteral("#"));
-        renamePrefix(db, QStringLiteral("#"), QStringLiteral("0001"));
-        insertClass(db, QStringLiteral("0001"), QStringLiteral("迁移的分类"), QString());
-        insertClass(db, QStringLiteral("0002"), QStringLiteral("新的上级"), QString());
-        transaction.commit();
-    }
+    generateSubtree(db, kClasses, kTemplates);
 
     StatementCounter counter(db);
     QString code = QStringLiteral("0001");
@@ -71,7 +52,7 @@ bool moveBench(const Engine& engine) {
         counter.reset();
         const QString to = code.size() == 4 ? QStringLiteral("00020001") : QStringLiteral("0001");
         Transaction transaction(db);
-        renamePrefix(db, code, to);
+        renameCodePrefix(db, code, to);
         transaction.commit();
         code = to;
     });

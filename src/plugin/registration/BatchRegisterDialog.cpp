@@ -1,6 +1,5 @@
 #include "registration/BatchRegisterDialog.h"
 
-#include "catalogue/CatalogueFollower.h"
 #include "catalogue/TemplateDocuments.h"
 #include "registration/TemplateRegistration.h"
 #include "registration/TemplateTree.h"
@@ -115,19 +114,7 @@ BatchRegisterDialog::BatchRegisterDialog(QWidget* owner, const QSqlDatabase& db)
     connect(m_cancelButton, &QPushButton::clicked, this, &QDialog::reject);
 
     guarded(this, [&] { fillTemplateTree(m_tree, m_db, TemplateTreeChecks::Unchecked); });
-    auto* follower = new CatalogueFollower(this, m_db);
-    connect(follower, &CatalogueFollower::changesArrived, this,
-            [this] { guarded(this, [this] { followChanges(); }); });
-    connect(follower, &CatalogueFollower::connectionLost, this,
-            [this](bool lost) { showStatus(m_status, CatalogueFollower::connectionText(lost)); });
-}
-
-void BatchRegisterDialog::followChanges() {
-    TemplateTreeState state;
-    state.save(m_tree);
-    fillTemplateTree(m_tree, m_db, TemplateTreeChecks::Unchecked);
-    if (!state.restore(m_tree, m_db))
-        showStatus(m_status, CatalogueFollower::vanishedTemplateText());
+    followCatalogue(this, m_tree, m_status, m_db, TemplateTreeChecks::Unchecked);
 }
 
 void BatchRegisterDialog::acceptIfValid() {

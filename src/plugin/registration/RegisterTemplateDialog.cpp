@@ -1,6 +1,5 @@
 #include "registration/RegisterTemplateDialog.h"
 
-#include "catalogue/CatalogueFollower.h"
 #include "catalogue/TemplateDocuments.h"
 #include "catalogue/TemplateStore.h"
 #include "registration/TemplateRegistration.h"
@@ -42,19 +41,7 @@ RegisterTemplateDialog::RegisterTemplateDialog(QWidget* owner, const QSqlDatabas
     connect(m_cancelButton, &QPushButton::clicked, this, &QDialog::reject);
 
     guarded(this, [&] { fillTemplateTree(m_tree, m_db); });
-    auto* follower = new CatalogueFollower(this, m_db);
-    connect(follower, &CatalogueFollower::changesArrived, this,
-            [this] { guarded(this, [this] { followChanges(); }); });
-    connect(follower, &CatalogueFollower::connectionLost, this,
-            [this](bool lost) { showStatus(m_status, CatalogueFollower::connectionText(lost)); });
-}
-
-void RegisterTemplateDialog::followChanges() {
-    TemplateTreeState state;
-    state.save(m_tree);
-    fillTemplateTree(m_tree, m_db);
-    if (!state.restore(m_tree, m_db))
-        showStatus(m_status, CatalogueFollower::vanishedTemplateText());
+    followCatalogue(this, m_tree, m_status, m_db, TemplateTreeChecks::None);
 }
 
 void RegisterTemplateDialog::acceptIfValid() {

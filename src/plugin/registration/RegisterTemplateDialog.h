@@ -23,7 +23,6 @@ private slots:
 
 private:
     // Another writer's changes: the tree filled again, its view and ticks kept.
-    void followChanges();
 
     QSqlDatabase m_db;
     QTreeWidget* m_tree;

@@ -1,8 +1,11 @@
 #include "registration/TemplateTreeState.h"
 
+#include "catalogue/CatalogueFollower.h"
 #include "catalogue/ClassCatalogue.h"
 #include "registration/TemplateTree.h"
 #include "widgets/ClassNodeItem.h"
+#include "widgets/DialogControls.h"
+#include "widgets/DialogService.h"
 #include "widgets/TreeNodes.h"
 
 #include <QScrollBar>
@@ -84,6 +87,23 @@ bool TemplateTreeState::restore(QTreeWidget* tree, const QSqlDatabase& db) const
     }
     tree->verticalScrollBar()->setValue(m_scroll);
     return found;
+}
+
+void followCatalogue(QWidget* dialog, QTreeWidget* tree, QLabel* status, const QSqlDatabase& db,
+                     TemplateTreeChecks checks) {
+    auto* follower = new CatalogueFollower(dialog, db);
+    QObject::connect(follower, &CatalogueFollower::changesArrived, dialog, [=] {
+        guarded(dialog, [=] {
+            TemplateTreeState state;
+            state.save(tree);
+            fillTemplateTree(tree, db, checks);
+            if (!state.restore(tree, db))
+                showStatus(status, CatalogueFollower::vanishedTemplateText());
+        });
+    });
+    QObject::connect(follower, &CatalogueFollower::connectionLost, dialog, [=](bool lost) {
+        showStatus(status, CatalogueFollower::connectionText(lost));
+    });
 }
 
 } // namespace zq

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+class QLabel;
+class QWidget;
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -29,5 +31,13 @@ private:
     QString m_selectedClass;
     int m_scroll = 0;
 };
+
+enum class TemplateTreeChecks;
+
+// Keeps a registration dialog's tree following the catalogue: each burst of other writers'
+// changes fills it again in the person's view; a selected template gone and the connection's
+// state are said in the status line.
+void followCatalogue(QWidget* dialog, QTreeWidget* tree, QLabel* status, const QSqlDatabase& db,
+                     TemplateTreeChecks checks);
 
 } // namespace zq
