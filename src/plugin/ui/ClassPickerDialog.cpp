@@ -43,8 +43,7 @@ ClassPickerDialog::ClassPickerDialog(QWidget* owner, const QSqlDatabase& db)
         button->resize(std::max(75, button->sizeHint().width()),
                        std::max(25, button->sizeHint().height()));
     }
-    // Enter in the tree picks the selected class; Esc cancels as in any dialog.
-    m_ok->setDefault(true);
+    acceptOnEnter(m_ok);
     m_ok->move(106, 3);
     cancel->move(200, 3);
 

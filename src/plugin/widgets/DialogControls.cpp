@@ -119,6 +119,10 @@ void pressOnFocusedEnter(QPushButton* button) {
     button->installEventFilter(new EnterPresses(button));
 }
 
+void acceptOnEnter(QPushButton* ok) {
+    ok->setDefault(true);
+}
+
 QPushButton* placeButton(QDialog* form, const QString& name, const QString& text, int left,
                          int top) {
     auto* button = new QPushButton(text, form);
