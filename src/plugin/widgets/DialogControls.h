@@ -52,8 +52,7 @@ void limitLength(QPlainTextEdit* memo, int length);
 // Enter presses the button when it has the focus, as Space does, and never otherwise: the
 // button is not the dialog's default, nor does it become one with the focus.
 void pressOnFocusedEnter(QPushButton* button);
-// For the dialogs whose input is a choice in a list, not typed text: Enter that no focused
-// button or editor takes presses OK.
+// Enter that no focused button or editor takes (a memo keeps it as a new line) presses OK.
 void acceptOnEnter(QPushButton* ok);
 // A button placed at a fixed position, pressed by Enter only when it has the focus.
 QPushButton* placeButton(QDialog* form, const QString& name, const QString& text, int left,
