@@ -49,8 +49,8 @@ QLabel* placeStatusLine(QDialog* form, int left, int top, int width);
 void showStatus(QLabel* status, const QString& text);
 // Keeps the memo's text within the length, dropping what a typing or a paste puts beyond it.
 void limitLength(QPlainTextEdit* memo, int length);
-// Enter presses the button when it has the focus, as Space does, and never otherwise: the
-// button is not the dialog's default, nor does it become one with the focus.
+// Enter presses the button when it has the focus, as Space does; the focus alone never makes
+// it the dialog's default.
 void pressOnFocusedEnter(QPushButton* button);
 // Enter that no focused button or editor takes (a memo keeps it as a new line) presses OK.
 void acceptOnEnter(QPushButton* ok);
