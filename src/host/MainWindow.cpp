@@ -128,32 +128,40 @@ template <typename F> void MainWindow::guarded(F&& work) {
 }
 
 void MainWindow::buildMenus() {
-    QMenu* file = menuBar()->addMenu(QStringLiteral("文件"));
-    file->addAction(QStringLiteral("打开项目…"), this, [this] { guarded([&] { openProject(); }); });
-    file->addAction(QStringLiteral("关闭项目"), this,
+    QMenu* file = menuBar()->addMenu(QStringLiteral("文件(&F)"));
+    file->addAction(QStringLiteral("打开项目(&O)…"), QKeySequence::Open, this,
+                    [this] { guarded([&] { openProject(); }); });
+    file->addAction(QStringLiteral("关闭项目(&C)"), this,
                     [this] { guarded([&] { setProjectSerial(QString()); }); });
     file->addSeparator();
-    file->addAction(QStringLiteral("退出"), this, &QWidget::close);
+    file->addAction(QStringLiteral("退出(&X)"), QKeySequence::Quit, this, &QWidget::close);
 
-    QMenu* templates = menuBar()->addMenu(QStringLiteral("模板"));
-    templates->addAction(QStringLiteral("文档模板管理"), this, [this] { runApp(1); });
-    templates->addAction(QStringLiteral("注册文档模板"), this, [this] { runApp(2); });
-    templates->addAction(QStringLiteral("批量注册系统模板"), this, [this] { runApp(3); });
+    QMenu* templates = menuBar()->addMenu(QStringLiteral("模板(&T)"));
+    templates->addAction(QStringLiteral("文档模板管理(&M)"), this, [this] { runApp(1); });
+    templates->addAction(QStringLiteral("注册文档模板(&R)"), this, [this] { runApp(2); });
+    templates->addAction(QStringLiteral("批量注册系统模板(&B)"), this, [this] { runApp(3); });
 
-    QMenu* package = menuBar()->addMenu(QStringLiteral("数据包"));
-    package->addAction(QStringLiteral("预览模板数据包"), this,
+    QMenu* package = menuBar()->addMenu(QStringLiteral("数据包(&P)"));
+    package->addAction(QStringLiteral("预览模板数据包(&V)"), this,
                        [this] { guarded([&] { viewPackage(); }); });
-    package->addAction(QStringLiteral("导出模板数据包…"), this,
+    package->addAction(QStringLiteral("导出模板数据包(&E)…"), this,
                        [this] { guarded([&] { exportPackage(); }); });
-    package->addAction(QStringLiteral("查看模板数据包内容…"), this,
+    package->addAction(QStringLiteral("查看模板数据包内容(&C)…"), this,
                        [this] { guarded([&] { viewPackContents(); }); });
-    package->addAction(QStringLiteral("导入模板数据包…"), this,
+    package->addAction(QStringLiteral("导入模板数据包(&I)…"), this,
                        [this] { guarded([&] { importPackage(); }); });
 
-    QMenu* windows = menuBar()->addMenu(QStringLiteral("窗口"));
-    windows->addAction(QStringLiteral("层叠"), m_mdiArea, &QMdiArea::cascadeSubWindows);
-    windows->addAction(QStringLiteral("平铺"), m_mdiArea, &QMdiArea::tileSubWindows);
-    windows->addAction(QStringLiteral("关闭全部"), m_mdiArea, &QMdiArea::closeAllSubWindows);
+    QMenu* windows = menuBar()->addMenu(QStringLiteral("窗口(&W)"));
+    windows->addAction(QStringLiteral("层叠(&C)"), m_mdiArea, &QMdiArea::cascadeSubWindows);
+    windows->addAction(QStringLiteral("平铺(&T)"), m_mdiArea, &QMdiArea::tileSubWindows);
+    windows->addAction(QStringLiteral("关闭全部(&A)"), m_mdiArea, &QMdiArea::closeAllSubWindows);
+
+    // F10 opens the first menu; Alt alone already puts the focus on the bar.
+    auto* openMenuBar = new QAction(this);
+    openMenuBar->setShortcut(Qt::Key_F10);
+    connect(openMenuBar, &QAction::triggered, this,
+            [this] { menuBar()->setActiveAction(menuBar()->actions().constFirst()); });
+    addAction(openMenuBar);
 }
 
 void MainWindow::buildDocks() {
@@ -161,7 +169,7 @@ void MainWindow::buildDocks() {
     m_docTree->setObjectName(QStringLiteral("docTree"));
     m_docTree->setHeaderHidden(true);
     m_docTree->setContextMenuPolicy(Qt::ActionsContextMenu);
-    auto* refreshTree = new QAction(QStringLiteral("刷新模板分类"), m_docTree);
+    auto* refreshTree = new QAction(QStringLiteral("刷新模板分类(&R)"), m_docTree);
     connect(refreshTree, &QAction::triggered, this, &MainWindow::refreshDocTree);
     m_docTree->addAction(refreshTree);
     // The manager window changes the catalogue behind the tree's back: the tree reads it again
@@ -188,7 +196,10 @@ void MainWindow::buildDocks() {
     itemDock->setWidget(m_itemList);
     addDockWidget(Qt::BottomDockWidgetArea, itemDock);
 
-    QMenu* view = menuBar()->addMenu(QStringLiteral("视图"));
+    QMenu* view = menuBar()->addMenu(QStringLiteral("视图(&V)"));
+    // The docks' titles stay without the mnemonic; their menu entries carry one.
+    treeDock->toggleViewAction()->setText(QStringLiteral("模板分类(&L)"));
+    itemDock->toggleViewAction()->setText(QStringLiteral("项目数据项(&D)"));
     view->addAction(treeDock->toggleViewAction());
     view->addAction(itemDock->toggleViewAction());
     view->addAction(refreshTree);

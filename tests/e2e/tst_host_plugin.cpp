@@ -15,7 +15,10 @@
 #include <QJsonObject>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
 #include <QScopeGuard>
+#include <QSet>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTreeWidget>
@@ -95,6 +98,58 @@ private slots:
         QCOMPARE(root->child(1)->child(0)->text(0), QStringLiteral("工作底稿"));
         QCOMPARE(root->child(2)->childCount(), 0);
         QVERIFY(loggedOperations().contains(QStringLiteral("GetBaseDBConnection")));
+    }
+
+    // Every menu and item of the bar has a mnemonic, distinct within its menu, and Alt with a
+    // menu's letter opens that menu.
+    void menusHaveMnemonics_data() {
+        QTest::addColumn<QString>("menu");
+        QTest::addColumn<int>("letter");
+        QTest::newRow("file") << "文件(&F)" << int(Qt::Key_F);
+        QTest::newRow("templates") << "模板(&T)" << int(Qt::Key_T);
+        QTest::newRow("data packs") << "数据包(&P)" << int(Qt::Key_P);
+        QTest::newRow("windows") << "窗口(&W)" << int(Qt::Key_W);
+        QTest::newRow("view") << "视图(&V)" << int(Qt::Key_V);
+    }
+    void menusHaveMnemonics() {
+        QFETCH(QString, menu);
+        QFETCH(int, letter);
+        QMenu* found = nullptr;
+        for (QAction* action : m_window->menuBar()->actions())
+            if (action->text() == menu)
+                found = action->menu();
+        QVERIFY(found);
+        QSet<QKeySequence> mnemonics;
+        int items = 0;
+        for (QAction* item : found->actions()) {
+            if (item->isSeparator())
+                continue;
+            ++items;
+            const QKeySequence mnemonic = QKeySequence::mnemonic(item->text());
+            QVERIFY2(!mnemonic.isEmpty(), qPrintable(item->text()));
+            mnemonics.insert(mnemonic);
+        }
+        QCOMPARE(mnemonics.size(), items);
+
+        m_window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        QTest::keyClick(m_window.get(), Qt::Key(letter), Qt::AltModifier);
+        QTRY_COMPARE(QApplication::activePopupWidget(), found);
+        found->close();
+    }
+
+    // F10 opens the first menu; the file menu's items have the usual keys.
+    void menuBarKeys() {
+        QCOMPARE(m_window->menuBar()->actions().size(), 5); // each one a row above
+        m_window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        QTest::keyClick(m_window.get(), Qt::Key_F10);
+        QMenu* file = m_window->menuBar()->actions().constFirst()->menu();
+        QTRY_COMPARE(QApplication::activePopupWidget(), file);
+        file->close();
+        const QList<QAction*> items = file->actions();
+        QCOMPARE(items.constFirst()->shortcut(), QKeySequence(QKeySequence::Open));
+        QCOMPARE(items.constLast()->shortcut(), QKeySequence(QKeySequence::Quit));
     }
 
     // Modes without a window complete and open nothing; the first call makes the data module

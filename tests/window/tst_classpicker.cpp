@@ -4,6 +4,7 @@
 #include "ui/ClassPickerDialog.h"
 #include "widgets/TreeNodes.h"
 
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
@@ -55,17 +56,59 @@ private slots:
         QCOMPARE(picker.selectedPath(), QString("\\文档模板分类信息"));
     }
 
-    // Enter and Esc leave it open; Cancel closes it as rejected.
-    void onlyTheButtonsClose() {
+    // Enter presses the focused button and otherwise OK; Esc cancels wherever the focus is.
+    void enterAcceptsEscCancels_data() {
+        QTest::addColumn<QString>("focus");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("result");
+        const int accepted = QDialog::Accepted, rejected = QDialog::Rejected;
+        QTest::newRow("Enter in the tree") << "tvwOrg" << int(Qt::Key_Return) << accepted;
+        QTest::newRow("keypad Enter in the tree") << "tvwOrg" << int(Qt::Key_Enter) << accepted;
+        QTest::newRow("Enter on OK") << "RzBitBtn1" << int(Qt::Key_Return) << accepted;
+        QTest::newRow("Enter on Cancel") << "RzBitBtn2" << int(Qt::Key_Return) << rejected;
+        QTest::newRow("Esc in the tree") << "tvwOrg" << int(Qt::Key_Escape) << rejected;
+        QTest::newRow("Esc on OK") << "RzBitBtn1" << int(Qt::Key_Escape) << rejected;
+    }
+    void enterAcceptsEscCancels() {
+        QFETCH(QString, focus);
+        QFETCH(int, key);
+        QFETCH(int, result);
         TestCatalogue catalogue;
+        catalogue.addClass("0001", "A");
+        catalogue.addClass("00010001", "A1");
         ClassPickerDialog picker(nullptr, catalogue.db());
         picker.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&picker));
-        QTest::keyClick(&picker, Qt::Key_Escape);
-        QTest::keyClick(&picker, Qt::Key_Return);
-        QVERIFY(picker.isVisible());
-        button(picker, "RzBitBtn2")->click();
+        QVERIFY(QTest::qWaitForWindowActive(&picker));
+        picker.classTree()->setCurrentItem(nodeOf(picker, "00010001"));
+        auto* target = picker.findChild<QWidget*>(focus);
+        target->setFocus();
+        QTest::keyClick(target, Qt::Key(key));
         QVERIFY(!picker.isVisible());
+        QCOMPARE(picker.result(), result);
+        QCOMPARE(picker.selectedCode(), QString("00010001"));
+    }
+
+    // Enter that ends a label edit, or meets a class that cannot be chosen, leaves it open.
+    void enterThatCannotAcceptKeepsItOpen() {
+        TestCatalogue catalogue;
+        catalogue.addClass("0001", "A");
+        ClassPickerDialog picker(nullptr, catalogue.db());
+        picker.refuseTargets([](const QString& code) { return code == "0001"; });
+        picker.show();
+        QVERIFY(QTest::qWaitForWindowActive(&picker));
+        QTreeWidget* tree = picker.classTree();
+        tree->setCurrentItem(tree->topLevelItem(0));
+        QTest::keyClick(tree, Qt::Key_F2);
+        auto* editor = tree->viewport()->findChild<QLineEdit*>();
+        QVERIFY(editor);
+        editor->setText("新根");
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_COMPARE(tree->topLevelItem(0)->text(0), QString("新根")); // committed later
+        QVERIFY(picker.isVisible());
+
+        tree->setCurrentItem(nodeOf(picker, "0001")); // refused: nothing selected
+        QTest::keyClick(tree, Qt::Key_Return);
+        QVERIFY(picker.isVisible());
         QCOMPARE(picker.result(), int(QDialog::Rejected));
     }
 

@@ -585,6 +585,23 @@ private slots:
         QCOMPARE(dialogs.shown[2].title, QString("/data/工作底稿"));
     }
 
+    // Enter in the name field saves as OK does.
+    void enterInTheNameSaves() {
+        Docs f;
+        const qint64 doc = f.storedTemplate("旧名", "", "keep.doc");
+        f.trigger("ActRefresh");
+        f.selectRow(QString::number(doc));
+        f.dialogs.scripts.enqueue([&](QDialog* dialog) {
+            dialog->show();
+            auto* name = dialog->findChild<QLineEdit*>("Edt_DocName");
+            name->setText("新名");
+            QTest::keyClick(name, Qt::Key_Return);
+            QVERIFY(!dialog->isVisible());
+        });
+        f.trigger("ActeditDocDes");
+        QCOMPARE(f.column(doc, "DocCaption").toString(), QString("新名"));
+    }
+
     void escapeWhileTypingCancels() {
         Docs f;
         const QString path = f.source("plan.doc");

@@ -40,7 +40,8 @@ struct Moves : WindowFixture {
                                   : row(id == "@plan" ? QString::number(planDoc) : id);
     }
     // Answers the class picker: notes the classes it refuses, picks the target and confirms.
-    void pickInPicker(const QString& target, QStringList* refused) {
+    // Picks the target and closes the picker with OK, or with the key pressed in its tree.
+    void pickInPicker(const QString& target, QStringList* refused, int key = 0) {
         dialogs.scripts.enqueue([=](QDialog* dialog) {
             auto* picker = qobject_cast<ClassPickerDialog*>(dialog);
             QVERIFY(picker);
@@ -50,7 +51,12 @@ struct Moves : WindowFixture {
                 if (nodeClassCode(item) == target)
                     picker->classTree()->setCurrentItem(item);
             }
-            dialog->findChild<QPushButton*>("RzBitBtn1")->click();
+            if (key == 0)
+                return dialog->findChild<QPushButton*>("RzBitBtn1")->click();
+            dialog->show();
+            QVERIFY(QTest::qWaitForWindowActive(dialog));
+            QTest::keyClick(picker->classTree(), Qt::Key(key));
+            QVERIFY(!dialog->isVisible());
         });
     }
     QString templateCode(qint64 docId) {
@@ -268,6 +274,30 @@ private slots:
         QCOMPARE(f.selectedCode(), QString("0001"));
         QVERIFY(f.row(QString::number(f.planDoc)).isValid());
         QVERIFY(f.dialogs.texts("error").isEmpty());
+    }
+
+    // Enter in the picker's tree moves to the class selected there; Esc moves nothing.
+    void pickerClosedByKeys_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("code");
+        QTest::newRow("Enter") << int(Qt::Key_Return) << "00020001";
+        QTest::newRow("keypad Enter") << int(Qt::Key_Enter) << "00020001";
+        QTest::newRow("Esc") << int(Qt::Key_Escape) << "0001";
+    }
+    void pickerClosedByKeys() {
+        QFETCH(int, key);
+        QFETCH(QString, code);
+        Moves f;
+        f.selectNode("0001");
+        f.selectRow(QString::number(f.planDoc));
+        QStringList refused;
+        f.pickInPicker("00020001", &refused, key);
+        f.trigger("ActMoveTo");
+        QCOMPARE(f.dialogs.shown.size(), 1);
+        QCOMPARE(f.templateCode(f.planDoc), code);
+        QCOMPARE(f.row(QString::number(f.planDoc)).isValid(), code == "0001");
+        QCOMPARE(f.act("ActUndoMove")->isEnabled(), code != "0001");
+        QCOMPARE(f.selectedCode(), QString("0001"));
     }
 
     void keyboardMoveOfAClass() {

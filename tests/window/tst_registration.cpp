@@ -211,20 +211,24 @@ private slots:
     }
 
     void registersAndOpensTheChosenTemplate_data() {
-        QTest::addColumn<bool>("doubleClick");
-        QTest::newRow("OK") << false;
-        QTest::newRow("double-click") << true;
+        QTest::addColumn<QString>("how");
+        QTest::newRow("OK") << "OK";
+        QTest::newRow("double-click") << "double-click";
+        QTest::newRow("Enter in the tree") << "Enter";
     }
     void registersAndOpensTheChosenTemplate() {
-        QFETCH(bool, doubleClick);
+        QFETCH(QString, how);
         Fixture f;
         RegisterTemplateDialog dialog(nullptr, f.catalogue.db());
         dialog.show();
-        if (doubleClick) {
+        if (how == "double-click") {
             doubleClickNode(dialog, "y");
         } else {
             treeOf(dialog)->setCurrentItem(node(dialog, "y"));
-            clickOk(dialog);
+            if (how == "Enter")
+                QTest::keyClick(treeOf(dialog), Qt::Key_Return);
+            else
+                clickOk(dialog);
         }
         const QString path = storedFilePath(f.fileNames["y"]);
         QCOMPARE(f.calls(), (QList<QStringList>{{"ZQGetCurPrjSerial"},

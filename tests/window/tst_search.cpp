@@ -239,6 +239,51 @@ private slots:
         QVERIFY(f.dialogs.shown.isEmpty());
     }
 
+    // Enter or a double-click on a result row opens it as the toolbar button does, without
+    // searching again; Enter in a field searches. Esc then closes the search.
+    void keysOnTheResults_data() {
+        QTest::addColumn<QString>("focus");
+        QTest::addColumn<int>("key"); // 0: a double-click
+        QTest::addColumn<bool>("opens");
+        QTest::newRow("Enter on a row") << "lvwLog" << int(Qt::Key_Return) << true;
+        QTest::newRow("keypad Enter on a row") << "lvwLog" << int(Qt::Key_Enter) << true;
+        QTest::newRow("double-click on a row") << "lvwLog" << 0 << true;
+        QTest::newRow("Enter in the name field") << "edtModeName" << int(Qt::Key_Return) << false;
+    }
+    void keysOnTheResults() {
+        QFETCH(QString, focus);
+        QFETCH(int, key);
+        QFETCH(bool, opens);
+        Search f;
+        SearchDialog dialog(nullptr, f.catalogue.db(), f.editing);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        searchFor(dialog, "");
+        child<QLineEdit>(&dialog, "edtModeName")->setText("会计");
+        QTreeView* list = dialog.resultList();
+        list->setCurrentIndex(resultRow(dialog, f.report));
+        auto* target = child<QWidget>(&dialog, focus.toUtf8().constData());
+        target->setFocus();
+        if (key == 0) {
+            const QPoint at = list->visualRect(resultRow(dialog, f.report)).center();
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+            QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+        } else {
+            QTest::keyClick(target, Qt::Key(key));
+        }
+        QCOMPARE(f.host.calls.isEmpty(), !opens);
+        if (opens)
+            QCOMPARE(f.host.calls,
+                     (QList<QStringList>{{"ViewFile", storedFilePath(f.prefix + "report.doc"), "1",
+                                          "审计报告模板.模板"}}));
+        const QStringList listed =
+            opens ? QStringList{"审计报告模板", "审计计划", "审计计划副本", "会计凭证"}
+                  : QStringList{"会计凭证"};
+        QCOMPARE(column(dialog, kResultCaption), listed);
+        QTest::keyClick(target, Qt::Key_Escape);
+        QVERIFY(!dialog.isVisible());
+    }
+
     void classFromThePicker() {
         Search f;
         SearchDialog dialog(nullptr, f.catalogue.db(), f.editing);

@@ -110,6 +110,7 @@ BatchRegisterDialog::BatchRegisterDialog(QWidget* owner, const QSqlDatabase& db)
     m_tree->setAllColumnsShowFocus(true);
     m_tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
 
+    acceptOnEnter(m_okButton);
     connect(m_okButton, &QPushButton::clicked, this, &BatchRegisterDialog::acceptIfValid);
     connect(m_cancelButton, &QPushButton::clicked, this, &QDialog::reject);
 

@@ -37,6 +37,7 @@ RegisterTemplateDialog::RegisterTemplateDialog(QWidget* owner, const QSqlDatabas
     connect(m_tree, &QTreeWidget::itemDoubleClicked, this,
             &RegisterTemplateDialog::onTreeDoubleClicked);
 
+    acceptOnEnter(m_okButton);
     connect(m_okButton, &QPushButton::clicked, this, &RegisterTemplateDialog::acceptIfValid);
     connect(m_cancelButton, &QPushButton::clicked, this, &QDialog::reject);
 

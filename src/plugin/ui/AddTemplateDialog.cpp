@@ -50,6 +50,7 @@ AddTemplateDialog::AddTemplateDialog(QWidget* owner)
     m_browseButton->setToolTip(QStringLiteral("选择模板文件"));
     m_browseButton->setGeometry(258, m_fileEdit->y() - 1, 28, m_fileEdit->height() + 2);
 
+    acceptOnEnter(ok);
     connect(ok, &QPushButton::clicked, this, [this] { guarded(this, [&] { acceptIfValid(); }); });
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_browseButton, &QPushButton::clicked, this,

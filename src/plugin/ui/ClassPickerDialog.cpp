@@ -6,7 +6,6 @@
 #include "widgets/DialogService.h"
 #include "widgets/TreeNodes.h"
 
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -40,10 +39,11 @@ ClassPickerDialog::ClassPickerDialog(QWidget* owner, const QSqlDatabase& db)
     auto* cancel = new QPushButton(QStringLiteral("取消"), buttons);
     cancel->setObjectName(QStringLiteral("RzBitBtn2"));
     for (QPushButton* button : {m_ok, cancel}) {
-        button->setAutoDefault(false);
+        pressOnFocusedEnter(button);
         button->resize(std::max(75, button->sizeHint().width()),
                        std::max(25, button->sizeHint().height()));
     }
+    acceptOnEnter(m_ok);
     m_ok->move(106, 3);
     cancel->move(200, 3);
 
@@ -137,19 +137,6 @@ QString ClassPickerDialog::selectedCode() const {
 
 QString ClassPickerDialog::selectedPath() const {
     return classPathText(selectedNode());
-}
-
-// Enter and Esc never close the picker: Enter ends a label edit, OK and Cancel close it.
-void ClassPickerDialog::keyPressEvent(QKeyEvent* event) {
-    switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Escape:
-        event->accept();
-        return;
-    default:
-        QDialog::keyPressEvent(event);
-    }
 }
 
 void ClassPickerDialog::updateOk() {

@@ -33,9 +33,6 @@ public:
     QString selectedCode() const;
     QString selectedPath() const;
 
-protected:
-    void keyPressEvent(QKeyEvent* event) override;
-
 private:
     void updateOk();
     // The catalogue's classes as nodes, labels edited here and refused targets applied.

@@ -32,6 +32,7 @@ EditTemplateDialog::EditTemplateDialog(QWidget* owner)
     QPushButton* cancel =
         placeButton(this, QStringLiteral("BtBtnCancel"), QStringLiteral("取消(&C)"), 175, 226);
 
+    acceptOnEnter(ok);
     connect(ok, &QPushButton::clicked, this, [this] { guarded(this, [&] { acceptIfValid(); }); });
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     m_nameEdit->setFocus();

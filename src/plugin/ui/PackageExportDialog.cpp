@@ -36,6 +36,7 @@ PackageExportDialog::PackageExportDialog(QWidget* owner, const QSqlDatabase& db)
         placeButton(this, QStringLiteral("BtBtnOK"), QStringLiteral("确定(&O)"), 143, 298);
     QPushButton* cancel =
         placeButton(this, QStringLiteral("BtBtnCancel"), QStringLiteral("取消(&C)"), 226, 298);
+    acceptOnEnter(ok);
     connect(ok, &QPushButton::clicked, this, [this] { guarded(this, [&] { exportPackage(); }); });
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 

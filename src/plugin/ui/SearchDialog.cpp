@@ -167,6 +167,7 @@ void SearchDialog::createResults() {
             &SearchDialog::updateActions);
     connect(m_results->header(), &QHeaderView::sectionClicked, this,
             [this](int clicked) { guarded(this, [&] { sortResults(clicked); }); });
+    connect(m_results, &QTreeView::doubleClicked, m_open, &QAction::trigger);
     connect(m_results, &QWidget::customContextMenuRequested, this, [this, popup](QPoint at) {
         if (const QModelIndex row = m_results->indexAt(at); row.isValid())
             m_results->setCurrentIndex(row);
@@ -199,10 +200,11 @@ QAction* SearchDialog::action(const QString& name) const {
     return findChild<QAction*>(name, Qt::FindDirectChildrenOnly);
 }
 
-// Esc does not close the search; its close box does.
+// Enter on a result row opens it rather than searching again with the default button.
 void SearchDialog::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Escape)
-        return event->accept();
+    const int key = event->key();
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && m_results->hasFocus())
+        return m_open->trigger();
     QDialog::keyPressEvent(event);
 }
 

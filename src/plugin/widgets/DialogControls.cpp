@@ -113,13 +113,21 @@ void limitLength(QPlainTextEdit* memo, int length) {
     });
 }
 
+void pressOnFocusedEnter(QPushButton* button) {
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    button->installEventFilter(new EnterPresses(button));
+}
+
+void acceptOnEnter(QPushButton* ok) {
+    ok->setDefault(true);
+}
+
 QPushButton* placeButton(QDialog* form, const QString& name, const QString& text, int left,
                          int top) {
     auto* button = new QPushButton(text, form);
     button->setObjectName(name);
-    button->setAutoDefault(false);
-    button->setDefault(false);
-    button->installEventFilter(new EnterPresses(button));
+    pressOnFocusedEnter(button);
     button->setGeometry(left, top, std::max(75, button->sizeHint().width()),
                         std::max(25, button->sizeHint().height()));
     return button;

@@ -47,10 +47,14 @@ QPlainTextEdit* placeMemo(QDialog* form, const QString& name, int left, int top,
 // its tooltip, for when it is cut off.
 QLabel* placeStatusLine(QDialog* form, int left, int top, int width);
 void showStatus(QLabel* status, const QString& text);
-// A button that Enter presses only when it has the focus: the dialogs have no default button.
 // Keeps the memo's text within the length, dropping what a typing or a paste puts beyond it.
 void limitLength(QPlainTextEdit* memo, int length);
-// A button that Enter never presses: the dialogs have no default button.
+// Enter presses the button when it has the focus, as Space does; the focus alone never makes
+// it the dialog's default.
+void pressOnFocusedEnter(QPushButton* button);
+// Enter that no focused button or editor takes (a memo keeps it as a new line) presses OK.
+void acceptOnEnter(QPushButton* ok);
+// A button placed at a fixed position, pressed by Enter only when it has the focus.
 QPushButton* placeButton(QDialog* form, const QString& name, const QString& text, int left,
                          int top);
 
