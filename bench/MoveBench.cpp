@@ -18,7 +18,6 @@ namespace {
 constexpr int kRuns = 3;
 constexpr int kClasses = 1000; // in the moved subtree, its top class included
 constexpr int kTemplates = 10000;
-const char* const kTables[] = {"ZQ_DocTempDetail", "ZQ_DocInfoMaster"};
 
 int rowsUnder(const QSqlDatabase& db, const char* table, const QString& code) {
     return sqlValue(db,
