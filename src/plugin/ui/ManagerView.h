@@ -53,6 +53,10 @@ public:
     virtual QTreeWidgetItem* classTarget() const = 0;
     // The tree's node of a class row of the list, or nullptr.
     virtual QTreeWidgetItem* findClassNodeOfRow(const ReportRow* row) const = 0;
+    // The tree's node of the class code, or none.
+    virtual QTreeWidgetItem* classNode(const QString& code) const = 0;
+    // Says the text in the window's status line.
+    virtual void showStatus(const QString& text) = 0;
 
     virtual void fillDocList(QTreeWidgetItem* node) = 0;
     virtual void saveTreeState() = 0;

@@ -1,6 +1,5 @@
 #include "ui/ManagerWindow.h"
 
-#include "catalogue/CatalogueFollower.h"
 #include "catalogue/ClassCatalogue.h"
 #include "catalogue/RecycleBin.h"
 #include "catalogue/TemplateFiles.h"
@@ -9,6 +8,7 @@
 #include "ui/ClassContentsList.h"
 #include "ui/ClassTreeState.h"
 #include "ui/ManagerClassOperations.h"
+#include "ui/ManagerFollowing.h"
 #include "ui/ManagerHistory.h"
 #include "ui/ManagerMoves.h"
 #include "ui/ManagerPackages.h"
@@ -79,13 +79,7 @@ ManagerWindow::ManagerWindow(QWidget* owner, const QSqlDatabase& db)
     m_moves = new ManagerMoves(*this);
     new ManagerHistory(*this);
     new ManagerPackages(*this);
-    m_follower = new CatalogueFollower(this, m_db);
-    connect(m_follower, &CatalogueFollower::changesArrived, this,
-            [this](const QList<CatalogueChange>& changes) {
-                guarded(this, [&] { applyChanges(changes); });
-            });
-    connect(m_follower, &CatalogueFollower::connectionLost, this,
-            [this](bool lost) { m_status->setText(CatalogueFollower::connectionText(lost)); });
+    m_following = new ManagerFollowing(*this);
 
     // FormCreate: the whole catalogue with the root selected, the list showing its contents.
     // A catalogue that cannot be read is shown as an error; the window still opens.
@@ -459,62 +453,20 @@ void ManagerWindow::closeEvent(QCloseEvent* event) {
 
 void ManagerWindow::changeEvent(QEvent* event) {
     if (event->type() == QEvent::ActivationChange && isActiveWindow())
-        m_follower->checkNow();
+        m_following->checkNow();
     QWidget::changeEvent(event);
 }
 
-bool ManagerWindow::renameClassNodes(const QList<CatalogueChange>& changes) {
-    for (const CatalogueChange& change : changes) {
-        QTreeWidgetItem* node = m_treeState->node(change.key);
-        const std::optional<ClassRecord> row = readClassRow(m_db, change.key);
-        if (!node || !row)
-            return false;
-        node->setText(0, row->name);
-        setNodeRecord(node, row->toList());
-    }
-    return true;
+void ManagerWindow::applyChanges(const QList<CatalogueChange>& changes) {
+    m_following->apply(changes);
 }
 
-// A rename changes its node; another class change reloads the tree; a template change, only
-// the list of the class shown. The scroll positions and the selected row are kept; a selected
-// template gone is said.
-void ManagerWindow::applyChanges(const QList<CatalogueChange>& changes) {
-    const bool renames =
-        std::all_of(changes.cbegin(), changes.cend(),
-                    [](const CatalogueChange& c) { return c.kind == ChangeKind::ClassRenamed; });
-    const bool classes = std::any_of(changes.cbegin(), changes.cend(),
-                                     [](const CatalogueChange& c) { return c.changesClasses(); });
-    const int treeScroll = m_classTree->verticalScrollBar()->value();
-    const int listScroll = m_docList->verticalScrollBar()->value();
-    const ReportRow* row = selectedRow();
-    const QString rowId = row ? row->idText() : QString();
-    const bool templateRow = row && !row->isClass();
-    const QString shown = selectedNode() ? nodeClassCode(selectedNode()) : QString();
-    if (renames && renameClassNodes(changes)) {
-        // The list names the shown class's sub-classes and, on its templates, the class.
-        if (std::any_of(changes.cbegin(), changes.cend(), [&](const CatalogueChange& c) {
-                return c.key == shown || parentClassCode(c.key) == shown;
-            }))
-            fillDocList(selectedNode());
-    } else if (classes) {
-        saveTreeState();
-        reloadKeepingView();
-    } else {
-        fillDocList(selectedNode());
-    }
-    m_classTree->verticalScrollBar()->setValue(treeScroll);
-    m_docList->verticalScrollBar()->setValue(listScroll);
-    if (rowId.isEmpty())
-        return;
-    for (int i = 0; i < m_docRows->rowCount(); ++i) {
-        if (m_docRows->row(i).idText() == rowId) {
-            m_docList->setCurrentIndex(m_docRows->index(i, 0));
-            m_docList->verticalScrollBar()->setValue(listScroll);
-            return;
-        }
-    }
-    if (templateRow)
-        m_status->setText(CatalogueFollower::vanishedTemplateText());
+QTreeWidgetItem* ManagerWindow::classNode(const QString& code) const {
+    return m_treeState->node(code);
+}
+
+void ManagerWindow::showStatus(const QString& text) {
+    m_status->setText(text);
 }
 
 // Navigation.

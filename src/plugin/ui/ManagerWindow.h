@@ -15,10 +15,10 @@ class QToolBar;
 
 namespace zq {
 
-class CatalogueFollower;
 struct CatalogueChange;
 class ClassTreeState;
 class ManagerClassOperations;
+class ManagerFollowing;
 class ManagerMoves;
 class ManagerTemplateOperations;
 
@@ -53,6 +53,8 @@ public:
     void reloadKeepingView() override;
     void updateActions() override;
     void setUndo(const QString& what, std::function<void()> undo) override;
+    QTreeWidgetItem* classNode(const QString& code) const override;
+    void showStatus(const QString& text) override;
     // What the window does with a burst of notices of other writers: reads again what they
     // touched, keeping the view.
     void applyChanges(const QList<CatalogueChange>& changes);
@@ -89,8 +91,6 @@ private:
     void selectNextRow();
     void selectLastRow();
     void search();
-    // Renamed classes take their new row on their nodes; false when one is not in the tree.
-    bool renameClassNodes(const QList<CatalogueChange>& changes);
 
     QSqlDatabase m_db;
     ManagerActions m_actions;
@@ -100,7 +100,7 @@ private:
     QMenuBar* m_menuBar = nullptr;
     QToolBar* m_toolBar = nullptr;
     QLabel* m_status = nullptr;
-    CatalogueFollower* m_follower = nullptr;
+    ManagerFollowing* m_following = nullptr;
     QMenu* m_classMenu = nullptr;
     QMenu* m_docMenu = nullptr;
     ClassTreeState* m_treeState = nullptr;
