@@ -98,6 +98,7 @@ QList<ClassRecord> readClassRows(const QSqlDatabase& db) {
         db, QStringLiteral("select DocSortID, DocSortName, DocSortMemo from ZQ_DocInfoMaster "
                            "order by DocSortID"));
     QList<ClassRecord> rows;
+    rows.reserve(query.size() > 0 ? query.size() : 0);
     while (query.next())
         rows.append(
             {query.value(0).toString(), query.value(1).toString(), query.value(2).toString()});

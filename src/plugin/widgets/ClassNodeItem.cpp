@@ -2,6 +2,7 @@
 
 #include "catalogue/TemplateDocuments.h"
 #include "widgets/DialogService.h"
+#include "widgets/Icons.h"
 #include "widgets/TreeNodes.h"
 
 #include <QTreeWidget>
@@ -15,6 +16,17 @@ void ClassNodeItem::setData(int column, int role, const QVariant& value) {
         value.toInt() != Qt::PartiallyChecked)
         m_ownCheck = Qt::CheckState(value.toInt());
     QTreeWidgetItem::setData(column, role, value);
+}
+
+QVariant ClassNodeItem::data(int column, int role) const {
+    QVariant value = QTreeWidgetItem::data(column, role);
+    if (value.isValid() || column != 0)
+        return value;
+    if (role == kImageRole)
+        return kClassImage;
+    if (role == Qt::DecorationRole)
+        return imageListIcon(kClassImage);
+    return value;
 }
 
 void ClassNodeItem::setTemplatesPending(bool pending) {

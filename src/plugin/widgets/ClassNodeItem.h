@@ -20,6 +20,8 @@ public:
     using QTreeWidgetItem::QTreeWidgetItem;
 
     void setData(int column, int role, const QVariant& value) override;
+    // The class image unless given another: answered, not kept in each of 10,000 nodes.
+    QVariant data(int column, int role) const override;
 
     bool templatesPending() const { return m_templatesPending; }
     void setTemplatesPending(bool pending);

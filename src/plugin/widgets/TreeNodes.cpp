@@ -58,7 +58,6 @@ ClassItems makeClassItems(const QSqlDatabase& db, ClassRecordForm form) {
     const auto makeNode = [&](const QString& text, const ClassRecord& row) {
         auto* item = new ClassNodeItem(QStringList{text});
         setNodeRecord(item, recordOfClass(row, form));
-        setImageIndex(item, kClassImage);
         items.nodes.append(item);
         return item;
     };
