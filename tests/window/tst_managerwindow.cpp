@@ -149,6 +149,8 @@ private slots:
         f.selectNode("00010001");
         f.selectRow(QString::number(f.a1Doc));
         const auto status = [&] { return f.window->findChild<QLabel*>("statusLine")->text(); };
+        // Renames, additions and deletions of classes change their nodes in place.
+        const QTreeWidgetItem* top = f.node("0001");
 
         updateClass(db, "0001", "A改", {});
         QTRY_COMPARE(f.node("0001")->text(0), QString("A改"));
@@ -174,6 +176,14 @@ private slots:
         QTRY_VERIFY(!f.node("00010001"));
         QCOMPARE(f.selectedCode(), QString("0001"));
         QVERIFY(f.node("0001")->isExpanded());
+
+        // A class added elsewhere takes its place among its siblings, in code order.
+        insertClass(db, "00010001", "新分类", {});
+        QTRY_VERIFY(f.node("00010001"));
+        QCOMPARE(f.node("0001")->indexOfChild(f.node("00010001")), 0);
+        QCOMPARE(f.node("00010001")->text(0), QString("新分类"));
+        QCOMPARE(f.node("0001"), top);
+        QTRY_VERIFY(f.row("00010001").isValid());
 
         // A class moved away from under an open one: the tree shows it at its new place.
         moveClassTo(db, "00010002", "0002");

@@ -49,22 +49,24 @@ QStringList recordOfClass(const ClassRecord& row, ClassRecordForm form) {
 
 } // namespace
 
+QTreeWidgetItem* newClassNode(const ClassRecord& row, ClassRecordForm form) {
+    auto* item = new ClassNodeItem(QStringList{row.code.isEmpty() ? rootNodeText() : row.name});
+    setNodeRecord(item, recordOfClass(row, form));
+    return item;
+}
+
 ClassItems makeClassItems(const QSqlDatabase& db, ClassRecordForm form) {
     const QList<ClassRecord> rows = readClassRows(db);
     const QList<int> parents = classTreeParents(rows);
 
     ClassItems items;
     items.nodes.reserve(rows.size() + 1);
-    const auto makeNode = [&](const QString& text, const ClassRecord& row) {
-        auto* item = new ClassNodeItem(QStringList{text});
-        setNodeRecord(item, recordOfClass(row, form));
-        items.nodes.append(item);
-        return item;
-    };
-    QTreeWidgetItem* root = makeNode(rootNodeText(), {});
+    QTreeWidgetItem* root = newClassNode({}, form);
+    items.nodes.append(root);
     items.topLevel.append(root);
     for (qsizetype i = 0; i < rows.size(); ++i) {
-        QTreeWidgetItem* item = makeNode(rows[i].name, rows[i]);
+        QTreeWidgetItem* item = newClassNode(rows[i], form);
+        items.nodes.append(item);
         switch (parents[i]) {
         case kTopLevel:
             items.topLevel.append(item);

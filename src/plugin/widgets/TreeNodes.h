@@ -9,6 +9,8 @@ class QTreeWidgetItem;
 
 namespace zq {
 
+struct ClassRecord;
+
 // Records and image indices live on tree items: the record's fields as a QStringList in
 // Qt::UserRole, the image index as an int in Qt::UserRole + 1 (which also sets the icon).
 constexpr int kRecordRole = Qt::UserRole;
@@ -32,6 +34,10 @@ enum class ClassRecordForm {
 // The root and every class as items outside any tree, placed by code depth, each with its
 // record and the one shared class icon: built apart, they join a tree at once. Each is a
 // ClassNodeItem, for trees that add templates when a class is opened.
+// One class's node, as makeClassItems makes each.
+QTreeWidgetItem* newClassNode(const ClassRecord& row,
+                              ClassRecordForm form = ClassRecordForm::ClassRecord);
+
 struct ClassItems {
     QList<QTreeWidgetItem*> topLevel; // the root, then any class placed beside it
     QList<QTreeWidgetItem*> nodes;    // the root, then every class in code order
