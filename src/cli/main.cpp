@@ -211,15 +211,15 @@ int run(const QStringList& arguments) {
             return fail(QStringLiteral("no host folder at %1").arg(parser.value(hostFolder)));
         zq::setHostFolder(folder.absoluteFilePath());
     }
-    const QString setting =
-        parser.isSet(database) ? parser.value(database) : qEnvironmentVariable("CORVANE_DATABASE");
-    QSqlDatabase db = openCatalogue(setting);
+    QSqlDatabase db = openCatalogue(
+        parser.isSet(database) ? parser.value(database) : qEnvironmentVariable("CORVANE_DATABASE"));
     zq::sweepInterruptedWork(db);
     zq::ensureRecycleBinTables(db);
     const CommandContext context{db, parser.isSet(json), parser.isSet(yes)};
+    const auto givenClass =
+        parser.isSet(classCode) ? std::optional(parser.value(classCode)) : std::nullopt;
     if (command == QLatin1String("list"))
-        return runList(context, parser.isSet(classCode) ? std::optional(parser.value(classCode))
-                                                        : std::nullopt);
+        return runList(context, givenClass);
     if (command == QLatin1String("check"))
         return runCheck(context, parser.isSet(deep));
     if (command == QLatin1String("export"))
@@ -229,9 +229,7 @@ int run(const QStringList& arguments) {
         return runImport(context, QFileInfo(positional.first()).absoluteFilePath(),
                          parser.isSet(dryRun));
     if (command == QLatin1String("bin"))
-        return runBin(context, positional,
-                      parser.isSet(classCode) ? std::optional(parser.value(classCode))
-                                              : std::nullopt);
+        return runBin(context, positional, givenClass);
     if (command == QLatin1String("versions"))
         return runVersions(context, positional);
     if (command == QLatin1String("log"))
