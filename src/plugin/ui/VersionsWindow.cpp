@@ -85,6 +85,7 @@ void VersionsWindow::fill() {
             row->setToolTip(0, QStringLiteral("该版本的文件内容已不在模板目录中"));
         m_list->addTopLevelItem(row);
     }
+    m_list->resizeColumnToContents(0);
     m_open->setEnabled(false);
     m_restore->setEnabled(false);
 }
