@@ -121,6 +121,42 @@ private slots:
         QCOMPARE(f.versionBytes(), QList<QByteArray>({"second", "first"}));
     }
 
+    // A data pack replacing more files than one statement names keeps a version of each.
+    void bulkReplacementKeepsEveryVersion() {
+        Fixture f;
+        constexpr int kFiles = 450;
+        QList<ManifestEntry> entries;
+        for (int i = 0; i < kFiles; ++i)
+            entries.append({ManifestEntry::Kind::Template,
+                            {.caption = QString("批量%1").arg(i),
+                             .fileName = QString("%1-%2.doc").arg(f.file).arg(i),
+                             .memo = "",
+                             .typeName = "WORD",
+                             .keyWord = "",
+                             .classCode = "0001"}});
+        QDir().mkpath(dataPackFolder());
+        const auto importWith = [&](const QByteArray& prefix) {
+            for (int i = 0; i < kFiles; ++i)
+                writeFile(dataPackFolder() + entries[i].record.fileName,
+                          prefix + QByteArray::number(i));
+            importDataPack(f.db(), entries);
+        };
+        importWith("a");
+        QCOMPARE(f.catalogue.count("ZQ_DocTemplateVersion"), 0);
+        importWith("b");
+        QCOMPARE(f.catalogue.count("ZQ_DocTemplateVersion"), kFiles);
+        QCOMPARE(f.catalogue.count("ZQ_DocVersionContent"), kFiles);
+        const qint64 last =
+            sqlValue(f.db(), "select DocID from ZQ_DocTempDetail where DocFileName = ?",
+                     {entries.last().record.fileName})
+                .toLongLong();
+        const QList<TemplateVersion> versions = readVersions(f.db(), last);
+        QCOMPARE(versions.size(), 1);
+        QCOMPARE(versions[0].sha256, sha256Hex("a" + QByteArray::number(kFiles - 1)));
+        for (const ManifestEntry& entry : entries)
+            QFile::remove(storedFilePath(entry.record.fileName));
+    }
+
     // A restore is itself a replacement: the bytes it replaces become a version, the history
     // says so, and bytes kept twice are stored once.
     void restoreBringsTheBytesBack() {

@@ -19,8 +19,8 @@ namespace zq {
 
 namespace {
 
-// Files named in one statement: well below the bound values either engine takes.
-constexpr qsizetype kFilesPerStatement = 500;
+// Files named in one statement: two values each, below the 999 bound values of older SQLite.
+constexpr qsizetype kFilesPerStatement = 400;
 
 // The files' names and new hashes as the table n(name, sha) of a statement's head.
 QString newHashes(const QList<FileReplacement>& files, QVariantList& values) {

@@ -43,7 +43,7 @@ struct FileReplacement {
 
 // In the replacement's transaction, before the files' records change: keeps what each file's
 // record holds as a version, when its new bytes differ. Set-based: a few statements for each
-// 500 files.
+// 400 files.
 void keepVersions(const QSqlDatabase& db, const QList<FileReplacement>& files);
 
 // The versions of the template's file, newest first.
