@@ -12,6 +12,7 @@
 #include "catalogue/TemplateDocuments.h"
 #include "catalogue/TemplateFiles.h"
 #include "catalogue/TemplateStore.h"
+#include "catalogue/TemplateVersions.h"
 #include "ui/ClassPickerDialog.h"
 #include "ui/HistoryWindow.h"
 #include "widgets/TreeNodes.h"
@@ -203,6 +204,7 @@ private slots:
         const qint64 doc = addTemplateWithFile(
             f.catalogue.db(), {.caption = "带版本", .fileName = file, .classCode = "0001"},
             templateStorePath());
+        recordRegistration(f.catalogue.db(), doc, "P-7", 5);
         writeFile(path, "newer");
         forgetHash(path);
         QVERIFY(
@@ -220,6 +222,7 @@ private slots:
             auto* versions = child<QTreeWidget>(dialog, "lstVersions");
             QCOMPARE(versions->topLevelItemCount(), 1);
             QCOMPARE(versions->topLevelItem(0)->text(3), sha256Hex("old").left(12));
+            QCOMPARE(versions->topLevelItem(0)->text(4), QString("P-7"));
             versions->setCurrentItem(versions->topLevelItem(0));
             child<QPushButton>(dialog, "btnOpen")->click();
             child<QPushButton>(dialog, "btnRestore")->click();

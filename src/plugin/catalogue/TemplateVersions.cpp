@@ -244,4 +244,17 @@ void recordRegistration(const QSqlDatabase& db, qint64 docId, const QString& pro
         values);
 }
 
+QHash<QString, QStringList> registeredProjects(const QSqlDatabase& db, qint64 docId) {
+    ensureVersionTables(db);
+    QSqlQuery query = runSql(db,
+                             QStringLiteral("select distinct FileSha256, PrjSerial "
+                                            "from ZQ_DocTemplateRegistration where DocID = ? "
+                                            "order by PrjSerial"),
+                             {docId});
+    QHash<QString, QStringList> projects;
+    while (query.next())
+        projects[query.value(0).toString()].append(query.value(1).toString());
+    return projects;
+}
+
 } // namespace zq

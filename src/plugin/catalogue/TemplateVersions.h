@@ -2,9 +2,11 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QHash>
 #include <QList>
 #include <QSqlDatabase>
 #include <QString>
+#include <QStringList>
 
 namespace zq {
 
@@ -64,5 +66,8 @@ bool restoreVersion(const QSqlDatabase& db, qint64 docId, const QString& sha256)
 // the catalogue, with the project, the host's item and who registered it.
 void recordRegistration(const QSqlDatabase& db, qint64 docId, const QString& projectSerial,
                         int dataItemId);
+
+// The serials of the projects the template was registered with, by the SHA-256 registered.
+QHash<QString, QStringList> registeredProjects(const QSqlDatabase& db, qint64 docId);
 
 } // namespace zq

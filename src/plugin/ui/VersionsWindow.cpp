@@ -46,7 +46,8 @@ VersionsWindow::VersionsWindow(QWidget* parent, const QSqlDatabase& db, qint64 d
     m_open->setObjectName(QStringLiteral("btnOpen"));
     m_restore->setObjectName(QStringLiteral("btnRestore"));
     m_list->setHeaderLabels({QStringLiteral("时间"), QStringLiteral("操作人"),
-                             QStringLiteral("大小"), QStringLiteral("SHA-256")});
+                             QStringLiteral("大小"), QStringLiteral("SHA-256"),
+                             QStringLiteral("已注册到的项目")});
     m_list->setRootIsDecorated(false);
 
     auto* buttons = new QHBoxLayout;
@@ -74,12 +75,14 @@ VersionsWindow::VersionsWindow(QWidget* parent, const QSqlDatabase& db, qint64 d
 void VersionsWindow::fill() {
     m_list->clear();
     m_versions = readVersions(m_db, m_docId);
+    const QHash<QString, QStringList> projects = registeredProjects(m_db, m_docId);
     const QLocale locale;
     for (qsizetype i = 0; i < m_versions.size(); ++i) {
         const TemplateVersion& version = m_versions[i];
         auto* row = new QTreeWidgetItem(QStringList{
             timeText(version.replacedAt), QStringLiteral("%1@%2").arg(version.user, version.host),
-            locale.formattedDataSize(version.size), version.sha256.left(12)});
+            locale.formattedDataSize(version.size), version.sha256.left(12),
+            projects.value(version.sha256).join(QStringLiteral("，"))});
         row->setData(0, Qt::UserRole, i);
         if (!version.hasBytes)
             row->setToolTip(0, QStringLiteral("该版本的文件内容已不在模板目录中"));

@@ -11,8 +11,8 @@ class QTreeWidget;
 namespace zq {
 
 // "历史版本": the earlier bytes of a template's file, newest first (when they were replaced, by
-// whom, their size), each to open read-only in the host's viewer or to restore as the current
-// file.
+// whom, their size, the projects they were registered with), each to open read-only in the
+// host's viewer or to restore as the current file.
 class VersionsWindow : public QDialog {
     Q_OBJECT
 public:
