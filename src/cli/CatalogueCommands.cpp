@@ -9,6 +9,7 @@
 #include "catalogue/TemplateDocuments.h"
 #include "catalogue/TemplateFiles.h"
 #include "catalogue/TemplateStore.h"
+#include "catalogue/TemplateVersions.h"
 #include "exchange/PackageReader.h"
 #include "exchange/PackageWriter.h"
 #include "exchange/SelectionTree.h"
@@ -18,6 +19,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSet>
 
 namespace zq::cli {
 
@@ -118,7 +120,8 @@ QJsonObject findingJson(const CatalogueFinding& finding) {
     const QList<std::pair<const char*, QString>> texts = {{"caption", finding.caption},
                                                           {"classCode", finding.classCode},
                                                           {"file", finding.fileName},
-                                                          {"type", finding.typeName}};
+                                                          {"type", finding.typeName},
+                                                          {"sha256", finding.sha256}};
     for (const auto& [key, value] : texts)
         if (!value.isEmpty())
             object.insert(QLatin1String(key), value);
@@ -254,6 +257,61 @@ int runBin(const CommandContext& context, const QStringList& arguments,
         return 0;
     }
     throw Error(QStringLiteral("bin takes list, restore ITEM [--class CODE] or empty [--yes]"));
+}
+
+namespace {
+
+qint64 templateId(const QString& text) {
+    bool ok = false;
+    const qint64 docId = text.toLongLong(&ok);
+    if (!ok || docId <= 0)
+        throw Error(QStringLiteral("模板编号“%1”无效").arg(text));
+    return docId;
+}
+
+} // namespace
+
+int runVersions(const CommandContext& context, const QStringList& arguments) {
+    if (arguments.size() == 1) {
+        const QList<TemplateVersion> versions = readVersions(context.db, templateId(arguments[0]));
+        if (context.json) {
+            QJsonArray rows;
+            for (const TemplateVersion& v : versions)
+                rows.append(QJsonObject{{"id", v.id},
+                                        {"fileName", v.fileName},
+                                        {"sha256", v.sha256},
+                                        {"size", v.size},
+                                        {"replacedAt", v.replacedAt.toUTC().toString(Qt::ISODate)},
+                                        {"user", v.user},
+                                        {"host", v.host},
+                                        {"hasBytes", v.hasBytes}});
+            printJson({{"versions", rows}});
+            return 0;
+        }
+        QString text;
+        for (const TemplateVersion& v : versions)
+            text += QStringLiteral("%1  %2@%3  %4 字节  %5%6\n")
+                        .arg(v.replacedAt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), v.user,
+                             v.host, QString::number(v.size), v.sha256,
+                             v.hasBytes ? QString() : QStringLiteral("（内容已不在）"));
+        print(text + QStringLiteral("共 %1 个历史版本\n").arg(versions.size()));
+        return 0;
+    }
+    if (arguments.size() == 3 && arguments[0] == QLatin1String("restore")) {
+        const qint64 docId = templateId(arguments[1]);
+        QSet<QString> matching;
+        for (const TemplateVersion& v : readVersions(context.db, docId))
+            if (v.sha256.startsWith(arguments[2].toLower()))
+                matching.insert(v.sha256);
+        if (matching.size() != 1)
+            throw Error(
+                QStringLiteral("模板 %1 没有一个以“%2”开头的版本").arg(docId).arg(arguments[2]));
+        print(restoreVersion(context.db, docId, *matching.cbegin())
+                  ? QStringLiteral("模板文件已恢复。\n")
+                  : QStringLiteral("模板文件的内容与该版本相同，无需恢复。\n"));
+        return 0;
+    }
+    throw Error(QStringLiteral("versions takes ID or restore ID HASH"));
 }
 
 int runList(const CommandContext& context, const std::optional<QString>& classCode) {

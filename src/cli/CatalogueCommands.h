@@ -34,5 +34,8 @@ int runLog(const CommandContext& context, const HistoryFilter& filter);
 // under the class `into`; "empty", confirmed once with the count.
 int runBin(const CommandContext& context, const QStringList& arguments,
            const std::optional<QString>& into);
+// A template's versions: "ID" lists them, newest first; "restore ID HASH" makes the version
+// with the hash (or the start of it, when only one version has that start) its current file.
+int runVersions(const CommandContext& context, const QStringList& arguments);
 
 } // namespace zq::cli

@@ -411,6 +411,43 @@ private slots:
         QVERIFY(site.run({"bin", "list"}).out.contains("回收站中共 0 项"));
     }
 
+    // A template's versions listed, and one restored by the start of its hash.
+    void versionsListAndRestore() {
+        Installation site;
+        TestCatalogue& catalogue = site.catalogue();
+        catalogue.addClass("0001", "审计准备");
+        site.addStoreFile("plan.doc");
+        const qint64 plan = addTemplateWithFile(
+            catalogue.db(), {.caption = "审计计划", .fileName = "plan.doc", .classCode = "0001"},
+            site.store());
+        const QByteArray first = "template plan.doc";
+        const auto sha = [](const QByteArray& bytes) {
+            return QString::fromLatin1(
+                QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+        };
+        QFile edited(site.store() + "plan.doc");
+        QVERIFY(edited.open(QIODevice::Append));
+        edited.write(" edited");
+        edited.close();
+        QVERIFY(uploadLocalCopy(catalogue.db(), site.store(), "plan.doc", sha(first), first));
+
+        const QJsonArray versions =
+            site.run({"versions", QString::number(plan), "--json"}).json()["versions"].toArray();
+        QCOMPARE(versions.size(), 1);
+        QCOMPARE(versions[0]["sha256"].toString(), sha(first));
+        QCOMPARE(versions[0]["hasBytes"].toBool(), true);
+
+        const Run restore =
+            site.run({"versions", "restore", QString::number(plan), sha(first).left(8)});
+        QCOMPARE(restore.status, 0);
+        QVERIFY2(restore.out.contains("模板文件已恢复"), qPrintable(restore.out + restore.err));
+        QFile restored(site.store() + "plan.doc");
+        QVERIFY(restored.open(QIODevice::ReadOnly));
+        QCOMPARE(restored.readAll(), first);
+        const Run listed = site.run({"versions", QString::number(plan)});
+        QVERIFY2(listed.out.endsWith("共 2 个历史版本\n"), qPrintable(listed.out));
+    }
+
     void exportThenImportGivesTheSameCatalogue() {
         QTemporaryDir out;
         const QString package = out.path() + "/全部.TempFile";
@@ -585,6 +622,9 @@ private slots:
         QTest::newRow("log since no date") << QStringList{"log", "--since", "yesterday"};
         QTest::newRow("bin without a verb") << QStringList{"bin"};
         QTest::newRow("restore of no such item") << QStringList{"bin", "restore", "424242"};
+        QTest::newRow("versions of no template number") << QStringList{"versions", "x"};
+        QTest::newRow("restore of no such version")
+            << QStringList{"versions", "restore", "1", "ffff"};
     }
     void badArgumentsGiveOneLineAndAFailure() {
         QFETCH(QStringList, arguments);

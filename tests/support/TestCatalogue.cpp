@@ -20,7 +20,8 @@ TestCatalogue::TestCatalogue(const QString& sqliteFile)
     runSql(m_db, QStringLiteral("delete from ZQ_DocTemplateFile"));
     ensureRecycleBinTables(m_db);
     for (const char* table : {"ZQ_DocTemplateHistory", "ZQ_DocRecycleItem", "ZQ_DocRecycleClass",
-                              "ZQ_DocRecycleTemplate", "ZQ_DocRecycleFile"})
+                              "ZQ_DocRecycleTemplate", "ZQ_DocRecycleFile", "ZQ_DocTemplateVersion",
+                              "ZQ_DocVersionContent", "ZQ_DocTemplateRegistration"})
         runSql(m_db, QStringLiteral("delete from ") + QLatin1String(table));
 }
 

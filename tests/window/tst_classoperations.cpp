@@ -1,5 +1,6 @@
 #include "WindowFixture.h"
 #include "catalogue/ClassCatalogue.h"
+#include "catalogue/RecycleBin.h"
 #include "catalogue/Sql.h"
 #include "ui/ClassDialog.h"
 #include "ui/ManagerClassOperations.h"
@@ -236,16 +237,36 @@ private slots:
         QVERIFY(f.dialogs.shown.isEmpty());
     }
 
-    void deleteRefusedWhenADeepClassHoldsATemplate() {
+    // A tree holding a template (deep down) goes to the recycle bin with it, after a question
+    // that says so; Ctrl+Z brings both back.
+    void deleteWithTemplatesIntoTheBin_data() {
+        QTest::addColumn<bool>("confirm");
+        QTest::newRow("confirmed") << true;
+        QTest::newRow("cancelled") << false;
+    }
+    void deleteWithTemplatesIntoTheBin() {
+        QFETCH(bool, confirm);
         Classes f;
-        f.catalogue.addTemplate("深", "000100010001");
+        const qint64 deep = f.catalogue.addTemplate("深", "000100010001");
         f.selectNode("0001");
+        f.dialogs.answers.enqueue(confirm);
         f.trigger("ActDelete");
-        QCOMPARE(f.dialogs.texts("inform"),
-                 QStringList{"此文档模板分类或其子分类已有文档模板信息，不能删除！"});
-        QVERIFY(f.dialogs.texts("ask").isEmpty());
+        QCOMPARE(f.dialogs.texts("ask"),
+                 QStringList{"此文档模板分类或其子分类已有文档模板信息，确定将分类连同其中的模板"
+                             "一起删除到回收站吗？"});
+        QCOMPARE(f.catalogue.count("ZQ_DocInfoMaster"), confirm ? 1 : 4);
+        QCOMPARE(f.catalogue.count("ZQ_DocTempDetail"), confirm ? 0 : 1);
+        QCOMPARE(f.node("000100010001") != nullptr, !confirm);
+        QCOMPARE(readBin(f.catalogue.db()).size(), confirm ? 1 : 0);
+        if (!confirm)
+            return;
+        f.trigger("ActUndoMove");
         QCOMPARE(f.catalogue.count("ZQ_DocInfoMaster"), 4);
         QVERIFY(f.node("000100010001"));
+        QCOMPARE(sqlValue(f.catalogue.db(),
+                          "select DocSortID from ZQ_DocTempDetail where DocID = ?", {deep})
+                     .toString(),
+                 QString("000100010001"));
     }
 
     void deleteEmptySubtree_data() {

@@ -1,13 +1,18 @@
 // The history window from the manager: the toolbar's for the whole catalogue, the popups' for
 // the object clicked, its filters, and its pages.
 
+#include "TestFiles.h"
 #include "WindowFixture.h"
 #include "catalogue/CatalogueHistory.h"
 #include "catalogue/ClassCatalogue.h"
+#include "catalogue/FileHashes.h"
+#include "catalogue/LocalCopies.h"
 #include "catalogue/RecycleBin.h"
 #include "catalogue/Sql.h"
 #include "catalogue/TemplateDocuments.h"
 #include "catalogue/TemplateFiles.h"
+#include "catalogue/TemplateStore.h"
+#include "catalogue/TemplateVersions.h"
 #include "ui/ClassPickerDialog.h"
 #include "ui/HistoryWindow.h"
 #include "widgets/TreeNodes.h"
@@ -15,12 +20,16 @@
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QMenu>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
+#include <QUuid>
 
 using namespace zq;
 using zq::test::fillAndPress;
+using zq::test::readFile;
 using zq::test::WindowFixture;
+using zq::test::writeFile;
 
 namespace {
 
@@ -180,6 +189,55 @@ private slots:
         QVERIFY(f.node("00010001"));
         QCOMPARE(classNameOfCode(f.catalogue.db(), "00010001"), QString("乙"));
         QCOMPARE(readTemplateRows(f.catalogue.db(), "d.DocID = ?", {f.doc}).size(), 1);
+    }
+
+    // "历史版本" of the template popup: the versions listed, one opened read-only through the
+    // host's viewer, and one restored, the bytes it replaced listed in its place.
+    void versionsOfTheTemplatePopup() {
+        Changed f;
+        QVERIFY(
+            f.window->findChild<QMenu*>("TBPpMenuDoc")->actions().contains(f.act("ActVersions")));
+        const QString file = "w" + QUuid::createUuid().toString(QUuid::Id128).left(12) + ".doc";
+        const QString path = storedFilePath(file);
+        QDir().mkpath(templateStorePath());
+        writeFile(path, "old");
+        const qint64 doc = addTemplateWithFile(
+            f.catalogue.db(), {.caption = "带版本", .fileName = file, .classCode = "0001"},
+            templateStorePath());
+        recordRegistration(f.catalogue.db(), doc, "P-7", 5);
+        writeFile(path, "newer");
+        forgetHash(path);
+        QVERIFY(
+            uploadLocalCopy(f.catalogue.db(), templateStorePath(), file, sha256Hex("old"), "old"));
+        QTemporaryDir temp;
+        f.host.tempPath = temp.path();
+        f.trigger("ActRefresh");
+        f.selectNode("0001");
+        f.selectRow(QString::number(doc));
+
+        QStringList listed;
+        f.dialogs.answers.enqueue(true);
+        f.dialogs.scripts.enqueue([&](QDialog* dialog) {
+            QCOMPARE(dialog->windowTitle(), QString("历史版本 - 带版本"));
+            auto* versions = child<QTreeWidget>(dialog, "lstVersions");
+            QCOMPARE(versions->topLevelItemCount(), 1);
+            QCOMPARE(versions->topLevelItem(0)->text(3), sha256Hex("old").left(12));
+            QCOMPARE(versions->topLevelItem(0)->text(4), QString("P-7"));
+            versions->setCurrentItem(versions->topLevelItem(0));
+            child<QPushButton>(dialog, "btnOpen")->click();
+            child<QPushButton>(dialog, "btnRestore")->click();
+            for (int i = 0; i < versions->topLevelItemCount(); ++i)
+                listed.append(versions->topLevelItem(i)->text(3));
+        });
+        f.trigger("ActVersions");
+        QCOMPARE(f.dialogs.texts("error"), QStringList());
+        const QStringList viewed = f.host.calls.last();
+        QCOMPARE(viewed.value(0), QString("ViewFile"));
+        QCOMPARE(readFile(viewed.value(1)), QByteArray("old"));
+        QVERIFY(!(QFileInfo(viewed.value(1)).permissions() & QFile::WriteOwner));
+        QCOMPARE(readFile(localTemplateFile(f.catalogue.db(), file)), QByteArray("old"));
+        QCOMPARE(listed, QStringList({sha256Hex("newer").left(12), sha256Hex("old").left(12)}));
+        QFile::remove(path);
     }
 
     // Ctrl+Z undoes the last change of the window, whichever kind: a template's new texts, a

@@ -1,6 +1,7 @@
 // Registering one template: the host's calls in order, the viewing and list-row services, and
 // the single dialog's tree, choice and refusals.
 #include "RegistrationFixture.h"
+#include "catalogue/Sql.h"
 #include "catalogue/TemplateDocuments.h"
 #include "catalogue/TemplateStore.h"
 #include "registration/BatchRegisterDialog.h"
@@ -76,11 +77,30 @@ private slots:
         FakeHost host;
         host.resTypeProcResult = accepted;
         host.registerDataExNResult = registered;
-        const TemplateRecord doc{9, "标题", "t.doc", "说明", "WORD", "关键", {}};
-        QCOMPARE(registerTemplateDoc(
-                     host, doc, remembered ? ParentIdSource::Remembered : ParentIdSource::Fixed),
-                 result);
+        TestCatalogue catalogue;
+        runSql(catalogue.db(),
+               "insert into ZQ_DocTemplateFile(DocFileName, FileContent, FileSize, FileSha256, "
+               "FileModified) values('t.doc', ?, 1, 'abc', 0)",
+               {QByteArray("x")});
+        const TemplateRecord doc{catalogue.addTemplate("标题", "", "t.doc"),
+                                 "标题",
+                                 "t.doc",
+                                 "说明",
+                                 "WORD",
+                                 "关键",
+                                 {}};
+        QCOMPARE(
+            registerTemplateDoc(host, catalogue.db(), doc, "P-1",
+                                remembered ? ParentIdSource::Remembered : ParentIdSource::Fixed),
+            result);
         QCOMPARE(host.calls, calls);
+        // A registration taken records the hash of the file registered, with the project.
+        QCOMPARE(sqlValue(catalogue.db(),
+                          "select FileSha256 || '|' || PrjSerial || '|' || DataItemID "
+                          "from ZQ_DocTemplateRegistration where DocID = ?",
+                          {doc.docId})
+                     .toString(),
+                 result >= 0 ? QString("abc|P-1|%1").arg(result) : QString());
     }
 
     void viewTitleIsTheSecondOfThreeFields_data() {

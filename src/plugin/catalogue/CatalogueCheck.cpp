@@ -4,6 +4,7 @@
 #include "catalogue/Sql.h"
 #include "catalogue/TemplateFiles.h"
 #include "catalogue/TemplateStore.h"
+#include "catalogue/TemplateVersions.h"
 
 #include <QDir>
 #include <QFile>
@@ -184,6 +185,21 @@ void checkTemplateReferences(const QSqlDatabase& db, QList<CatalogueFinding>& fi
     }
 }
 
+void checkVersions(const QSqlDatabase& db, QList<CatalogueFinding>& findings) {
+    ensureVersionTables(db);
+    QSqlQuery bare = runSql(db, QStringLiteral("select distinct DocFileName, FileSha256 "
+                                               "from ZQ_DocTemplateVersion v where not exists ("
+                                               "select 1 from ZQ_DocVersionContent c "
+                                               "where c.FileSha256 = v.FileSha256) "
+                                               "order by DocFileName, FileSha256"));
+    while (bare.next()) {
+        CatalogueFinding finding(Kind::VersionWithoutBytes);
+        finding.fileName = bare.value(0).toString();
+        finding.sha256 = bare.value(1).toString();
+        findings.append(finding);
+    }
+}
+
 QString quoted(const QString& text) {
     return QStringLiteral("\u201c%1\u201d").arg(text);
 }
@@ -206,6 +222,8 @@ QString CatalogueFinding::key() const {
         return QStringLiteral("store-link");
     case Kind::DamagedFile:
         return QStringLiteral("damaged-file");
+    case Kind::VersionWithoutBytes:
+        return QStringLiteral("version-without-bytes");
     case Kind::BadClassCode:
         return QStringLiteral("bad-class-code");
     case Kind::DuplicateClassCode:
@@ -241,6 +259,10 @@ QString CatalogueFinding::message() const {
         return QStringLiteral("stored file %1: the bytes the catalogue keeps do not match their "
                               "size or SHA-256, so no workstation can fetch them")
             .arg(quoted(fileName));
+    case Kind::VersionWithoutBytes:
+        return QStringLiteral("stored file %1: the catalogue lacks the bytes of its version %2, "
+                              "which cannot be opened or restored")
+            .arg(quoted(fileName), sha256);
     case Kind::BadClassCode:
         return QStringLiteral("class %1 %2: the code is not made of whole four-digit groups")
             .arg(quoted(classCode), quoted(caption));
@@ -274,6 +296,7 @@ QList<CatalogueFinding> checkCatalogue(const QSqlDatabase& db, const QString& st
     checkStoredFiles(db, storeFolder, hashKeptFiles, findings);
     checkClasses(db, findings);
     checkTemplateReferences(db, findings);
+    checkVersions(db, findings);
     // Grouped by kind, so that the information on shared files comes last.
     std::stable_sort(
         findings.begin(), findings.end(),

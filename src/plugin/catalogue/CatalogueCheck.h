@@ -10,19 +10,20 @@ namespace zq {
 // One thing the integrity check found. The fields that do not apply stay empty (docId -1).
 struct CatalogueFinding {
     enum class Kind {
-        BadFileName,        // a template row's stored file name is not a bare name
-        MissingFile,        // a template row's stored file is neither in the store nor kept
-                            // by the catalogue
-        UnnamedFile,        // a file in the store that no template row names
-        StoreLink,          // a symbolic link in the store: never exported or sent as a file
-        DamagedFile,        // bytes the catalogue keeps that do not match their size or SHA-256
-        BadClassCode,       // a class code not made of whole four-digit groups
-        DuplicateClassCode, // one class code on several class rows
-        MissingParent,      // a class whose parent class does not exist
-        MissingClass,       // a template whose class does not exist
-        UnknownType,        // a template whose data type is not in ZQ_TypeInfo: information, as
-                            // a package from another installation may bring one
-        SharedFile,         // several template rows name one stored file: allowed, information
+        BadFileName,         // a template row's stored file name is not a bare name
+        MissingFile,         // a template row's stored file is neither in the store nor kept
+                             // by the catalogue
+        UnnamedFile,         // a file in the store that no template row names
+        StoreLink,           // a symbolic link in the store: never exported or sent as a file
+        DamagedFile,         // bytes the catalogue keeps that do not match their size or SHA-256
+        VersionWithoutBytes, // a version of a template's file whose bytes the catalogue lacks
+        BadClassCode,        // a class code not made of whole four-digit groups
+        DuplicateClassCode,  // one class code on several class rows
+        MissingParent,       // a class whose parent class does not exist
+        MissingClass,        // a template whose class does not exist
+        UnknownType,         // a template whose data type is not in ZQ_TypeInfo: information, as
+                             // a package from another installation may bring one
+        SharedFile,          // several template rows name one stored file: allowed, information
     };
     explicit CatalogueFinding(Kind kind)
         : kind(kind) {}
@@ -34,7 +35,8 @@ struct CatalogueFinding {
     QString classCode;
     QString fileName;
     QString typeName;
-    int count = 0; // DuplicateClassCode: how many rows hold the code
+    QString sha256; // VersionWithoutBytes: the version's
+    int count = 0;  // DuplicateClassCode: how many rows hold the code
 
     bool isInformation() const { return kind == Kind::SharedFile || kind == Kind::UnknownType; }
     // A stable key for scripts ("missing-file", ...).

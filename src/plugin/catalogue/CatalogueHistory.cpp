@@ -59,20 +59,6 @@ QString osUser() {
     return qEnvironmentVariable("USERNAME");
 }
 
-// The time, the user and the workstation, as the first three columns of a select: the time is
-// the server's on PostgreSQL (the transaction's start), this machine's on SQLite.
-QString whenWho(const QSqlDatabase& db, QVariantList& values) {
-    QString when = QStringLiteral("?");
-    if (isPostgres(db))
-        when = QStringLiteral("cast(extract(epoch from now()) * 1000 as bigint)");
-    else
-        values.append(QDateTime::currentMSecsSinceEpoch());
-    // Values of a select's list are typed by the casts, not by the columns they go into.
-    values.append(osUser());
-    values.append(QSysInfo::machineHostName());
-    return QStringLiteral("select cast(%1 as bigint), ?, ?, ").arg(when);
-}
-
 // Records one text of a row that is about to change, when it changes.
 // The row of the class table or the template table that the key finds.
 struct TextRow {
@@ -88,7 +74,7 @@ void recordTextOfRow(const QSqlDatabase& db, HistoryAction action, const TextRow
                      const QString& value) {
     ensureHistoryTable(db);
     QVariantList values;
-    const QString select = whenWho(db, values);
+    const QString select = selectChangeStamp(db, values);
     values << historyActionKey(action) << name.trimmed() << value.trimmed() << key
            << value.trimmed();
     runSql(db,
@@ -100,6 +86,20 @@ void recordTextOfRow(const QSqlDatabase& db, HistoryAction action, const TextRow
 }
 
 } // namespace
+
+// The time, the user and the workstation, as the first three columns of a select: the time is
+// the server's on PostgreSQL (the transaction's start), this machine's on SQLite.
+QString selectChangeStamp(const QSqlDatabase& db, QVariantList& values) {
+    QString when = QStringLiteral("?");
+    if (isPostgres(db))
+        when = QStringLiteral("cast(extract(epoch from now()) * 1000 as bigint)");
+    else
+        values.append(QDateTime::currentMSecsSinceEpoch());
+    // Values of a select's list are typed by the casts, not by the columns they go into.
+    values.append(osUser());
+    values.append(QSysInfo::machineHostName());
+    return QStringLiteral("select cast(%1 as bigint), ?, ?, ").arg(when);
+}
 
 QString historyActionName(HistoryAction action) {
     return QString::fromUtf8(textOf(action).name);
@@ -135,7 +135,7 @@ void ensureHistoryTable(const QSqlDatabase& db) {
 void recordChange(const QSqlDatabase& db, const HistoryChange& change) {
     ensureHistoryTable(db);
     QVariantList values;
-    const QString select = whenWho(db, values);
+    const QString select = selectChangeStamp(db, values);
     values << historyActionKey(change.action) << change.classCode << change.docId
            << change.name.trimmed() << change.before << change.after;
     runSql(db, kColumns + select + QStringLiteral("?, ?, cast(? as bigint), ?, ?, ?"), values);
@@ -148,7 +148,7 @@ qint64 recordRow(const QSqlDatabase& db, HistoryAction action, const QString& ob
                  const QVariant& key, const QString& before, const QString& after) {
     ensureHistoryTable(db);
     QVariantList values;
-    const QString select = whenWho(db, values);
+    const QString select = selectChangeStamp(db, values);
     values << historyActionKey(action) << before << after << key;
     QSqlQuery query = runSql(
         db, kColumns + select + objectAndTable + QStringLiteral(" returning HistoryID"), values);
@@ -189,7 +189,7 @@ void recordTemplateTexts(const QSqlDatabase& db, qint64 docId, const QString& ca
 void recordFileReplaced(const QSqlDatabase& db, const QString& fileName) {
     ensureHistoryTable(db);
     QVariantList values;
-    const QString select = whenWho(db, values);
+    const QString select = selectChangeStamp(db, values);
     values << historyActionKey(HistoryAction::FileReplaced) << fileName;
     runSql(db,
            kColumns + select +

@@ -56,6 +56,10 @@ struct HistoryFilter {
 // Creates the table and its indexes when they are missing. recordChange calls it.
 void ensureHistoryTable(const QSqlDatabase& db);
 
+// The time, the user and the workstation as the history records them, as the first three
+// columns of a select ("select ..., ?, ?, "); their values are appended to `values`.
+QString selectChangeStamp(const QSqlDatabase& db, QVariantList& values);
+
 // Records the change, one statement, in the caller's transaction.
 void recordChange(const QSqlDatabase& db, const HistoryChange& change);
 

@@ -8,6 +8,7 @@
 #include "catalogue/StoreStaging.h"
 #include "catalogue/TemplateFiles.h"
 #include "catalogue/TemplateStore.h"
+#include "catalogue/TemplateVersions.h"
 #include "util/Error.h"
 
 #include <QFile>
@@ -22,8 +23,9 @@ const QString kTemplateColumns =
 const QString kFileColumns =
     QStringLiteral("DocFileName, FileContent, FileSize, FileSha256, FileModified");
 const QStringList kItemTables{
-    QStringLiteral("ZQ_DocRecycleFile"), QStringLiteral("ZQ_DocRecycleTemplate"),
-    QStringLiteral("ZQ_DocRecycleClass"), QStringLiteral("ZQ_DocRecycleItem")};
+    QStringLiteral("ZQ_DocTemplateVersion"), QStringLiteral("ZQ_DocRecycleFile"),
+    QStringLiteral("ZQ_DocRecycleTemplate"), QStringLiteral("ZQ_DocRecycleClass"),
+    QStringLiteral("ZQ_DocRecycleItem")};
 
 // A new item of the bin for the row that the tail of the select finds; gives its ItemID.
 qint64 newItem(const QSqlDatabase& db, qint64 historyId, const QString& objectAndTable,
@@ -121,7 +123,8 @@ QStringList renameTakenFiles(const QSqlDatabase& db, qint64 item) {
     taken.finish();
     QStringList said;
     for (const auto& [from, to] : renames) {
-        for (const char* table : {"ZQ_DocRecycleFile", "ZQ_DocRecycleTemplate"})
+        for (const char* table :
+             {"ZQ_DocRecycleFile", "ZQ_DocRecycleTemplate", "ZQ_DocTemplateVersion"})
             runSql(db,
                    QStringLiteral("update %1 set DocFileName = ? where ItemID = ? and "
                                   "DocFileName = ?")
@@ -205,7 +208,19 @@ QList<std::pair<QString, QString>> stageFiles(const QSqlDatabase& db, qint64 ite
     return files;
 }
 
-void deleteItemRows(const QSqlDatabase& db, qint64 item) {
+// Takes the item out of the bin. Its files' versions go back to the catalogue with a restored
+// item; else they go too, with the bytes no other version holds.
+void deleteItemRows(const QSqlDatabase& db, qint64 item, bool restored) {
+    if (restored)
+        runSql(db, QStringLiteral("update ZQ_DocTemplateVersion set ItemID = 0 where ItemID = ?"),
+               {item});
+    else
+        runSql(db,
+               QStringLiteral("delete from ZQ_DocVersionContent where FileSha256 in (select "
+                              "v.FileSha256 from ZQ_DocTemplateVersion v where v.ItemID = ?) and "
+                              "not exists (select 1 from ZQ_DocTemplateVersion o where "
+                              "o.FileSha256 = ZQ_DocVersionContent.FileSha256 and o.ItemID <> ?)"),
+               {item, item});
     for (const QString& table : kItemTables)
         runSql(db, QStringLiteral("delete from %1 where ItemID = ?").arg(table), {item});
 }
@@ -215,6 +230,7 @@ void deleteItemRows(const QSqlDatabase& db, qint64 item) {
 void ensureRecycleBinTables(const QSqlDatabase& db) {
     ensureTemplateFileTable(db);
     ensureHistoryTable(db);
+    ensureVersionTables(db);
     ensureTablesOnce(db, QStringLiteral("ZQ_DocRecycleFile"), [&db] {
         const bool pg = isPostgres(db);
         runSql(db, QStringLiteral("create table if not exists ZQ_DocRecycleItem ("
@@ -311,6 +327,7 @@ bool deleteClassTree(const QSqlDatabase& db, const QString& code) {
             const QVariantList subtree{code.size(), code};
             runSql(db, QStringLiteral("delete from ZQ_DocTempDetail where ") + subtreeCondition(),
                    subtree);
+            keepVersionsInBin(db, item);
             runSql(
                 db,
                 QStringLiteral("delete from ZQ_DocTemplateFile where DocFileName in ("
@@ -329,6 +346,15 @@ bool deleteClassTree(const QSqlDatabase& db, const QString& code) {
         return false;
     removeStoreCopies(*unused);
     return true;
+}
+
+void keepVersionsInBin(const QSqlDatabase& db, qint64 item) {
+    runSql(db,
+           QStringLiteral("update ZQ_DocTemplateVersion set ItemID = ? where ItemID = 0 and "
+                          "DocFileName in (select r.DocFileName from ZQ_DocRecycleFile r "
+                          "where r.ItemID = ? and not exists (select 1 from ZQ_DocTempDetail d "
+                          "where d.DocFileName = r.DocFileName))"),
+           {item, item});
 }
 
 std::optional<qint64> newestBinItemOf(const QSqlDatabase& db, const QString& classCode,
@@ -435,7 +461,7 @@ BinRestore restoreFromBin(const QSqlDatabase& db, qint64 itemId,
             noticeChange(db, ChangeKind::ClassAdded, result.classCode);
         }
         const QList<std::pair<QString, QString>> files = stageFiles(db, itemId, staging);
-        deleteItemRows(db, itemId);
+        deleteItemRows(db, itemId, true);
         staging.placeAndCommit(db, transaction, files);
         return result;
     });
@@ -447,7 +473,7 @@ int emptyBin(const QSqlDatabase& db) {
         columnValues(db, QStringLiteral("select ItemID from ZQ_DocRecycleItem"));
     for (const QString& item : items) {
         Transaction transaction(db);
-        deleteItemRows(db, item.toLongLong());
+        deleteItemRows(db, item.toLongLong(), false);
         transaction.commit();
     }
     return int(items.size());

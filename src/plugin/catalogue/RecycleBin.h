@@ -39,6 +39,10 @@ void ensureRecycleBinTables(const QSqlDatabase& db);
 qint64 keepTemplateInBin(const QSqlDatabase& db, qint64 docId);
 qint64 keepClassTreeInBin(const QSqlDatabase& db, const QString& code);
 
+// After the item's template rows are deleted: the versions of its files that no template names
+// any more go with the item.
+void keepVersionsInBin(const QSqlDatabase& db, qint64 item);
+
 // Deletes the class tree with its templates into the bin, in one transaction, and the store's
 // copies of the files no template names any more. False when there is no such class.
 bool deleteClassTree(const QSqlDatabase& db, const QString& code);
@@ -73,8 +77,8 @@ public:
 BinRestore restoreFromBin(const QSqlDatabase& db, qint64 itemId,
                           const std::optional<QString>& into = std::nullopt);
 
-// Removes every item from the bin, one transaction per item; the only way a template's bytes
-// leave the catalogue. Gives the number of items removed.
+// Removes every item from the bin with its files' versions, one transaction per item; the only
+// way a template's bytes leave the catalogue. Gives the number of items removed.
 int emptyBin(const QSqlDatabase& db);
 
 } // namespace zq

@@ -9,6 +9,7 @@
 #include "catalogue/Sql.h"
 #include "catalogue/StoreStaging.h"
 #include "catalogue/TemplateStore.h"
+#include "catalogue/TemplateVersions.h"
 #include "util/Error.h"
 #include "util/FileUtil.h"
 
@@ -30,11 +31,10 @@ constexpr qint64 kStoredNameLock = 0x5A52;
 
 enum class Write { Insert, InsertIfAbsent, Upsert };
 
-// Records the local file under the stored name: its size and hash, and its bytes where the
-// catalogue keeps them.
-void writeFileRow(const QSqlDatabase& db, const QString& path, const QString& fileName,
+// Records the file under the stored name: its size and hash, and its bytes where the catalogue
+// keeps them.
+void writeFileRow(const QSqlDatabase& db, const LocalFile& file, const QString& fileName,
                   Write mode) {
-    const LocalFile file = readLocalFile(path);
     const QString conflict = mode == Write::Insert ? QString()
                              : mode == Write::InsertIfAbsent
                                  ? QStringLiteral(" on conflict(DocFileName) do nothing")
@@ -146,7 +146,7 @@ QString fileOfFolder(const QString& folder, const QString& fileName) {
 void writeTemplateFile(const QSqlDatabase& db, const QString& folder, const QString& fileName,
                        Write mode) {
     ensureTemplateFileTable(db);
-    writeFileRow(db, fileOfFolder(folder, fileName), fileName, mode);
+    writeFileRow(db, readLocalFile(fileOfFolder(folder, fileName)), fileName, mode);
 }
 
 } // namespace
@@ -157,6 +157,11 @@ void insertTemplateFile(const QSqlDatabase& db, const QString& folder, const QSt
 
 void replaceTemplateFile(const QSqlDatabase& db, const QString& folder, const QString& fileName) {
     writeTemplateFile(db, folder, fileName, Write::Upsert);
+}
+
+void replaceTemplateFile(const QSqlDatabase& db, const QString& fileName, const LocalFile& file) {
+    ensureTemplateFileTable(db);
+    writeFileRow(db, file, fileName, Write::Upsert);
 }
 
 namespace {
@@ -272,8 +277,9 @@ bool deleteTemplateAndFile(const QSqlDatabase& db, qint64 docId) {
         sqlValue(db, QStringLiteral("select DocFileName from ZQ_DocTempDetail where DocID = ?"),
                  {docId})
             .toString();
-    keepTemplateInBin(db, docId);
+    const qint64 item = keepTemplateInBin(db, docId);
     deleteTemplateRow(db, docId);
+    keepVersionsInBin(db, item);
     const bool unused = !fileName.trimmed().isEmpty() && !fileNameInUse(db, fileName);
     if (unused)
         runSql(db, QStringLiteral("delete from ZQ_DocTemplateFile where DocFileName = ?"),
@@ -321,7 +327,7 @@ QString localFileSha256(const QString& path) {
 }
 
 bool uploadLocalCopy(const QSqlDatabase& db, const QString& folder, const QString& fileName,
-                     const QString& startedFrom) {
+                     const QString& startedFrom, const QByteArray& startedBytes) {
     ensureTemplateFileTable(db);
     const QFileInfo local(withSlash(folder) + fileName);
     if (!isBareName(fileName) || local.isSymLink() || !local.isFile())
@@ -341,8 +347,10 @@ bool uploadLocalCopy(const QSqlDatabase& db, const QString& folder, const QStrin
     // A template deleted meanwhile is not brought back by its local copy.
     if (!fileNameInUse(db, fileName))
         return false;
+    const LocalFile file = readLocalFile(local.absoluteFilePath());
+    keepVersions(db, {{fileName, file.sha256, startedBytes}});
     recordFileReplaced(db, fileName);
-    writeFileRow(db, local.absoluteFilePath(), fileName, Write::Upsert);
+    writeFileRow(db, file, fileName, Write::Upsert);
     noticeChange(db, ChangeKind::FileChanged, fileName);
     transaction.commit();
     return true;
@@ -388,7 +396,8 @@ int uploadMissingFiles(const QSqlDatabase& db, const QString& folder,
     Transaction transaction(db);
     for (int i = 0; i < present.size(); ++i) {
         // Another workstation may send the same file meanwhile; the first one stays.
-        writeFileRow(db, withSlash(folder) + present[i], present[i], Write::InsertIfAbsent);
+        writeFileRow(db, readLocalFile(withSlash(folder) + present[i]), present[i],
+                     Write::InsertIfAbsent);
         if (progress)
             progress(i + 1, int(present.size()));
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "catalogue/FileHashes.h"
 #include "catalogue/LocalCopies.h" // the workstation's copies, part of every file step
 #include "catalogue/TemplateDocuments.h"
 #include "util/Error.h"
@@ -40,8 +41,11 @@ QSet<QString> keptFileNamesOfClass(const QSqlDatabase& db, const QString& classC
 void insertTemplateFile(const QSqlDatabase& db, const QString& folder, const QString& fileName);
 
 // Records the folder's file in place of what is stored under its name (last writer wins). Call it
-// in the transaction that inserts or updates the template row.
+// in the transaction that inserts or updates the template row, after keepVersions when the file
+// had bytes before.
 void replaceTemplateFile(const QSqlDatabase& db, const QString& folder, const QString& fileName);
+// The same with the file's bytes and facts at hand.
+void replaceTemplateFile(const QSqlDatabase& db, const QString& fileName, const LocalFile& file);
 
 class KnownFiles;
 
@@ -88,12 +92,14 @@ public:
     using Error::Error;
 };
 
-// Sends the folder's copy to the database when it differs from the database's; a link in the
-// folder is never read. True when bytes were sent. Given the hash the edit started from, it
-// throws FileChangedMeanwhile rather than overwrite bytes another writer kept meanwhile;
-// without it the copy wins.
+// Sends the folder's copy to the database when it differs from the database's, keeping the bytes
+// it replaces as a version; a link in the folder is never read. True when bytes were sent. Given
+// the hash the edit started from, it throws FileChangedMeanwhile rather than overwrite bytes
+// another writer kept meanwhile; without it the copy wins. Where the catalogue keeps no bytes,
+// the edited copy's bytes from before the edit (`startedBytes`) are the version's.
 bool uploadLocalCopy(const QSqlDatabase& db, const QString& folder, const QString& fileName,
-                     const QString& startedFrom = QString());
+                     const QString& startedFrom = QString(),
+                     const QByteArray& startedBytes = QByteArray());
 
 // Sends every file of the folder that a template row names and the database lacks; for
 // catalogues whose files predate the table. `progress` hears (done, total) after each file.

@@ -7,6 +7,7 @@
 #include "catalogue/StoreStaging.h"
 #include "catalogue/TemplateFiles.h"
 #include "catalogue/TemplateStore.h"
+#include "catalogue/TemplateVersions.h"
 #include "catalogue/TextRules.h"
 #include "exchange/PackageFolders.h"
 #include "exchange/PackageWriter.h"
@@ -168,6 +169,10 @@ QStringList storeFiles(const QSqlDatabase& db, Transaction& transaction, const Q
         });
     // The copies wait in the store's staging folder, on the store's file system.
     StoreStaging staging(store);
+    QList<FileReplacement> replacing;
+    for (const TemplateRecord& t : templates)
+        replacing.append({t.fileName, localFileSha256(source + t.fileName)});
+    keepVersions(db, replacing);
     QList<std::pair<QString, QString>> placing;
     for (const TemplateRecord& t : templates) {
         replaceTemplateFile(db, source, t.fileName);

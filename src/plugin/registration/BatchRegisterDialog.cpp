@@ -20,6 +20,7 @@ namespace {
 
 // What one batch did.
 struct BatchReport {
+    QString project; // the serial of the project registered into
     int registered = 0;
     QStringList notRegistered;  // "class\template：why", in walk order
     bool lastSucceeded = false; // the last registration attempted went through
@@ -70,7 +71,8 @@ void registerChecked(HostPlatform& host, const QSqlDatabase& db, QTreeWidgetItem
         if (existingTemplateFile(db, doc.fileName).isEmpty()) {
             why = QStringLiteral("模板文件不存在");
         } else {
-            const int result = registerTemplateDoc(host, doc, ParentIdSource::Remembered);
+            const int result =
+                registerTemplateDoc(host, db, doc, report.project, ParentIdSource::Remembered);
             report.lastSucceeded = result >= 0;
             if (report.lastSucceeded) {
                 ++report.registered;
@@ -124,7 +126,7 @@ void BatchRegisterDialog::acceptIfValid() {
         HostPlatform& host = hostPlatform();
         // Each batch answers for itself: only its own last registration decides.
         BatchReport report;
-        if (const QString refusal = projectRefusal(host); !refusal.isEmpty())
+        if (const QString refusal = projectRefusal(host, &report.project); !refusal.isEmpty())
             return showStatus(m_status, refusal);
         if (m_tree->topLevelItemCount() == 0)
             return;

@@ -53,7 +53,8 @@ void RegisterTemplateDialog::onTreeDoubleClicked() {
     showStatus(m_status, {});
     guarded(this, [&] {
         HostPlatform& host = hostPlatform();
-        if (const QString refusal = projectRefusal(host); !refusal.isEmpty())
+        QString project;
+        if (const QString refusal = projectRefusal(host, &project); !refusal.isEmpty())
             return showStatus(m_status, refusal);
         const QTreeWidgetItem* node = m_tree->selectedItems().value(0);
         if (!node || node == m_tree->topLevelItem(0) || imageIndex(node) == kClassImage)
@@ -62,7 +63,7 @@ void RegisterTemplateDialog::onTreeDoubleClicked() {
         if (existingTemplateFile(m_db, doc.fileName).isEmpty())
             return showStatus(
                 m_status, QStringLiteral("模板文件不存在：%1").arg(storedFilePath(doc.fileName)));
-        const int itemId = registerTemplateDoc(host, doc, ParentIdSource::Fixed);
+        const int itemId = registerTemplateDoc(host, m_db, doc, project, ParentIdSource::Fixed);
         if (itemId < 0)
             return showStatus(m_status,
                               QStringLiteral("平台没有接受该模板（返回 %1）。").arg(itemId));

@@ -2,13 +2,16 @@
 
 #include "catalogue/TemplateFiles.h"
 #include "catalogue/TemplateStore.h"
+#include "catalogue/TemplateVersions.h"
 
 #include <QFileInfo>
 
 namespace zq {
 
-QString projectRefusal(HostPlatform& host) {
+QString projectRefusal(HostPlatform& host, QString* current) {
     const QString serial = host.ZQGetCurPrjSerial();
+    if (current)
+        *current = serial;
     if (serial.isEmpty())
         return QStringLiteral("没有打开的项目，不能注册模板。");
     if (serial.toUpper() == QLatin1String("PROJECTTEST"))
@@ -21,7 +24,8 @@ QString existingTemplateFile(const QSqlDatabase& db, const QString& docFileName)
     return !path.isEmpty() && QFileInfo(path).isFile() ? path : QString();
 }
 
-int registerTemplateDoc(HostPlatform& host, const TemplateRecord& doc, ParentIdSource source) {
+int registerTemplateDoc(HostPlatform& host, const QSqlDatabase& db, const TemplateRecord& doc,
+                        const QString& project, ParentIdSource source) {
     const QString fullPath = storedFilePath(doc.fileName);
     QString resText;
     const int accepted = host.ZQDoResTypeProc(doc.typeName, doc.caption, fullPath, resText);
@@ -30,7 +34,10 @@ int registerTemplateDoc(HostPlatform& host, const TemplateRecord& doc, ParentIdS
     const int parentId = source == ParentIdSource::Fixed ? -1 : host.GetOldParentID();
     const QString uuid = host.ZQGetCurUUID(doc.memo, doc.keyWord, QStringLiteral("WWW"), {},
                                            fullPath, QStringLiteral("XMGL"), parentId, 20, 1);
-    return host.RegisterDataExN(doc.typeName, doc.caption, uuid, resText);
+    const int itemId = host.RegisterDataExN(doc.typeName, doc.caption, uuid, resText);
+    if (itemId >= 0)
+        recordRegistration(db, doc.docId, project, itemId);
+    return itemId;
 }
 
 void viewRegisteredItem(HostPlatform& host, int itemId) {

@@ -78,21 +78,29 @@ void ManagerClassOperations::deleteClassNode(QTreeWidgetItem* node) {
         return;
     QWidget* window = m_view.widget();
     const QString code = nodeClassCode(node);
-    const QString refusal = QStringLiteral("此文档模板分类或其子分类已有文档模板信息，不能删除！");
-    if (classTreeHasTemplates(m_view.database(), code))
-        return dialogs().inform(window, applicationTitle(), refusal);
-    if (!dialogs().ask(window, applicationTitle(),
-                       QStringLiteral("确定删除该文档模板分类吗，此类别下的子类别同时将被删除？")))
+    const QSqlDatabase& db = m_view.database();
+    const bool withTemplates = classTreeHasTemplates(db, code);
+    if (!dialogs().ask(
+            window, applicationTitle(),
+            withTemplates
+                ? QStringLiteral("此文档模板分类或其子分类已有文档模板信息，确定将"
+                                 "分类连同其中的模板一起删除到回收站吗？")
+                : QStringLiteral("确定删除该文档模板分类吗，此类别下的子类别同时将被删除？")))
         return;
-    // A template may have been filed there since the check, or the class deleted elsewhere;
-    // the delete checks again.
-    const ClassTreeDeletion result = deleteEmptyClassTree(m_view.database(), code);
+    // Asked about an empty tree, a template filed there since is not deleted unasked; the class
+    // may also have been deleted elsewhere. The delete checks again.
+    const ClassTreeDeletion result =
+        withTemplates ? (deleteClassTree(db, code) ? ClassTreeDeletion::Deleted
+                                                   : ClassTreeDeletion::NoSuchClass)
+                      : deleteEmptyClassTree(db, code);
     if (result == ClassTreeDeletion::HasTemplates)
-        return dialogs().inform(window, applicationTitle(), refusal);
+        return dialogs().inform(
+            window, applicationTitle(),
+            QStringLiteral("此文档模板分类或其子分类已有文档模板信息，不能删除！"));
     if (result == ClassTreeDeletion::NoSuchClass)
         dialogs().inform(window, applicationTitle(), noSuchClassMessage());
     else
-        m_view.setUndo(QStringLiteral("删除"), [db = m_view.database(), code] {
+        m_view.setUndo(QStringLiteral("删除"), [db, code] {
             restoreFromBin(db, newestBinItemOf(db, code, 0).value_or(0));
         });
     for (const QTreeWidgetItem* selected = m_view.selectedNode(); selected;

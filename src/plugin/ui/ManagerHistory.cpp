@@ -3,6 +3,7 @@
 #include "ui/HistoryWindow.h"
 #include "ui/ManagerView.h"
 #include "ui/RecycleBinWindow.h"
+#include "ui/VersionsWindow.h"
 #include "widgets/DialogService.h"
 #include "widgets/ReportListModel.h"
 #include "widgets/TreeNodes.h"
@@ -28,6 +29,11 @@ ManagerHistory::ManagerHistory(ManagerView& view)
         popup->addSeparator();
         popup->addAction(object);
     }
+    auto* versions = new QAction(QStringLiteral("历史版本"), window);
+    versions->setObjectName(QStringLiteral("ActVersions"));
+    view.docMenu()->addAction(versions);
+    connect(versions, &QAction::triggered, this,
+            [this] { guarded(m_view.widget(), [this] { showVersions(); }); });
     auto* bin = new QAction(QStringLiteral("回收站"), window);
     bin->setObjectName(QStringLiteral("ActRecycleBin"));
     view.toolBar()->addAction(bin);
@@ -57,6 +63,14 @@ void ManagerHistory::showObjectHistory() {
         filter.classCode = nodeClassCode(node);
     }
     HistoryWindow window(application(), m_view.database(), filter);
+    dialogs().exec(&window);
+}
+
+void ManagerHistory::showVersions() {
+    const ReportRow* row = m_view.selectedRow();
+    if (!row || row->isClass())
+        return;
+    VersionsWindow window(application(), m_view.database(), row->docId, row->caption);
     dialogs().exec(&window);
 }
 

@@ -10,7 +10,8 @@ class ManagerView;
 
 // What keeps the manager's changes from being lost: the history window ("历史记录" of the
 // toolbar for the whole catalogue, of the class and template popup menus for the object
-// clicked) and the recycle bin ("回收站", on the toolbar and the class popup menu).
+// clicked), a template's versions ("历史版本", of the template popup menu) and the recycle bin
+// ("回收站", on the toolbar and the class popup menu).
 class ManagerHistory : public QObject {
     Q_OBJECT
 public:
@@ -19,6 +20,7 @@ public:
 private:
     void showCatalogueHistory();
     void showObjectHistory();
+    void showVersions();
     void showRecycleBin();
 
     ManagerView& m_view;

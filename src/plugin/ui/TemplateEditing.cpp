@@ -1,11 +1,11 @@
 #include "ui/TemplateEditing.h"
 
+#include "catalogue/FileHashes.h"
 #include "catalogue/LocalCopies.h"
 #include "catalogue/TemplateDocuments.h"
 #include "catalogue/TemplateFiles.h"
 #include "catalogue/TemplateStore.h"
 #include "platform/HostPlatform.h"
-#include "util/FileUtil.h"
 #include "widgets/DialogService.h"
 #include "widgets/UiReferences.h"
 
@@ -33,7 +33,7 @@ TemplateEditing::TemplateEditing(QWidget* window, const QSqlDatabase& db)
 void TemplateEditing::open(const QString& storedPath, const QString& title) {
     const QString path = currentFile(storedPath);
     if (QFileInfo::exists(path)) {
-        m_opened.insert(path, localFileSha256(path));
+        m_opened.insert(path, inStep(path));
         if (!m_watcher->files().contains(path))
             m_watcher->addPath(path);
     }
@@ -54,22 +54,30 @@ void TemplateEditing::uploadEdited() {
         if (!m_watcher->files().contains(it.key()) && QFileInfo::exists(it.key()))
             m_watcher->addPath(it.key());
         const QString sha256 = localFileSha256(it.key());
-        if (sha256.isEmpty() || sha256 == it.value())
+        if (sha256.isEmpty() || sha256 == it.value().sha256)
             continue;
         const QString fileName = it.key().mid(store.size());
         try {
-            uploadLocalCopy(m_db, store, fileName, it.value());
+            uploadLocalCopy(m_db, store, fileName, it.value().sha256, it.value().bytes);
         } catch (const FileChangedMeanwhile&) {
             // Undecided, it is asked again at the next look.
-            if (const QString settled = resolveConflict(store, fileName); !settled.isEmpty())
-                it.value() = settled;
+            if (resolveConflict(store, fileName))
+                it.value() = inStep(it.key());
             continue;
         }
-        it.value() = sha256;
+        it.value() = inStep(it.key());
     }
 }
 
-QString TemplateEditing::resolveConflict(const QString& store, const QString& fileName) {
+TemplateEditing::InStep TemplateEditing::inStep(const QString& path) const {
+    const QFileInfo file(path);
+    if (keepsFileBytes(m_db) || !file.isFile() || file.isSymLink())
+        return {localFileSha256(path), {}};
+    const LocalFile local = readLocalFile(path);
+    return {local.sha256, local.bytes};
+}
+
+bool TemplateEditing::resolveConflict(const QString& store, const QString& fileName) {
     const QList<TemplateRecord> rows = readFileTemplates(m_db, fileName);
     const QString caption = rows.isEmpty() ? fileName : rows.first().caption;
     const int choice = dialogs().choose(
@@ -77,11 +85,10 @@ QString TemplateEditing::resolveConflict(const QString& store, const QString& fi
         QStringLiteral("模板“%1”在您编辑期间已被其他用户修改并保存。").arg(caption),
         {QStringLiteral("保留我的修改"), QStringLiteral("保留对方的修改"),
          QStringLiteral("另存为新模板")});
-    const QString path = withSlash(store) + fileName;
     switch (choice) {
     case 0:
         uploadLocalCopy(m_db, store, fileName);
-        return localFileSha256(path);
+        return true;
     case 2:
         if (!rows.isEmpty()) {
             // The edited file leaves under a free name, catalogued as the new template.
@@ -92,9 +99,9 @@ QString TemplateEditing::resolveConflict(const QString& store, const QString& fi
         [[fallthrough]];
     case 1:
         localTemplateFile(m_db, fileName);
-        return localFileSha256(path);
+        return true;
     default:
-        return {};
+        return false;
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QHash>
 #include <QObject>
 #include <QSqlDatabase>
@@ -31,14 +32,22 @@ public:
     void uploadEdited();
 
 private:
-    // The catalogue's copy changed since the edit of the file started: asks what to keep and
-    // gives the hash the local file is then in step with, or the empty text when undecided.
-    QString resolveConflict(const QString& store, const QString& fileName);
+    // The catalogue's copy changed since the edit of the file started: asks what to keep; false
+    // when undecided.
+    bool resolveConflict(const QString& store, const QString& fileName);
+
+    // A file opened here as the catalogue last had it: its hash and, where the store's file is
+    // the only copy, its bytes, kept as the version an edit replaces.
+    struct InStep {
+        QString sha256;
+        QByteArray bytes;
+    };
+    InStep inStep(const QString& path) const;
 
     QWidget* m_window;
     QSqlDatabase m_db;
-    // Stored files opened here, with their hash when last in step with the catalogue.
-    QHash<QString, QString> m_opened;
+    // Stored files opened here, as they were when last in step with the catalogue.
+    QHash<QString, InStep> m_opened;
     QFileSystemWatcher* m_watcher;
 };
 
