@@ -19,8 +19,8 @@ public:
     // Looks at once for changes of other programs (the window came to the front).
     void checkNow();
     // A class renamed, added or deleted changes its node in place; another class change
-    // reloads the tree; a template change, only the list of the class shown. The scroll positions and the selected row are kept; a
-    // selected template gone is said.
+    // reloads the tree; a template change, only the list of the class shown. The scroll positions
+    // and the selected row are kept; a selected template gone is said.
     void apply(const QList<CatalogueChange>& changes);
 
 private:
