@@ -42,8 +42,8 @@ bool desktopCanOpen(const QString& path) {
         lists.append(folder + QStringLiteral("/mimeapps.list"));
     for (const QString& folder :
          QStandardPaths::standardLocations(QStandardPaths::ApplicationsLocation))
-        lists += {folder + QStringLiteral("/mimeapps.list"),
-                  folder + QStringLiteral("/mimeinfo.cache")};
+        lists +=
+            {folder + QStringLiteral("/mimeapps.list"), folder + QStringLiteral("/mimeinfo.cache")};
     return std::any_of(lists.cbegin(), lists.cend(),
                        [&](const QString& list) { return namesProgram(list, kinds); });
 }

@@ -121,9 +121,8 @@ private:
             if (personal)
                 return m_widths.sizes()[column];
             const QAbstractItemView* view = m_list; // the tree's own hint is protected
-            return std::min(std::max(view->sizeHintForColumn(column),
-                                     header->sectionSizeHint(column)),
-                            share);
+            return std::min(
+                std::max(view->sizeHintForColumn(column), header->sectionSizeHint(column)), share);
         };
         m_fitting = true;
         int others = 0;
