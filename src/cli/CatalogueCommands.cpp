@@ -63,7 +63,7 @@ int listClassTree(const CommandContext& context) {
                                  QLatin1Char(' ')),
                          record.code, record.name)
                     .arg(counts.value(record.code));
-    text += QStringLiteral("%1 classes, %2 templates (%3 filed under no class)\n")
+    text += QStringLiteral("共 %1 个分类，%2 个模板（其中 %3 个不在任何分类之下）\n")
                 .arg(classes.size())
                 .arg(total)
                 .arg(counts.value(QString()));
@@ -78,7 +78,7 @@ int listClassTemplates(const CommandContext& context, const QString& classCode) 
         const auto found = std::find_if(classes.begin(), classes.end(),
                                         [&](const ClassRecord& c) { return c.code == classCode; });
         if (found == classes.end())
-            throw Error(QStringLiteral("no class with the code \"%1\"").arg(classCode));
+            throw Error(QStringLiteral("没有编码为“%1”的分类").arg(classCode));
         owner = *found;
     }
     const QList<TemplateRecord> templates = readClassTemplates(context.db, classCode);
@@ -95,12 +95,12 @@ int listClassTemplates(const CommandContext& context, const QString& classCode) 
         printJson({{"class", classJson(owner)}, {"templates", rows}});
         return 0;
     }
-    QString text = classCode.isEmpty() ? QStringLiteral("Templates filed under no class:\n")
-                                       : QStringLiteral("%1  %2:\n").arg(owner.code, owner.name);
+    QString text = classCode.isEmpty() ? QStringLiteral("不在任何分类之下的模板：\n")
+                                       : QStringLiteral("%1  %2：\n").arg(owner.code, owner.name);
     for (const TemplateRecord& t : templates)
         text += QStringLiteral("%1  %2  %3  %4\n")
                     .arg(QString::number(t.docId), t.caption, t.fileName, t.typeName);
-    text += QStringLiteral("%1 templates\n").arg(templates.size());
+    text += QStringLiteral("共 %1 个模板\n").arg(templates.size());
     print(text);
     return 0;
 }
@@ -143,7 +143,7 @@ SelectionNode* findClassNode(SelectionNode& node, const QString& code) {
 QString listed(const QString& title, const QStringList& items) {
     QString text;
     if (!items.isEmpty())
-        text = title + QStringLiteral(":\n  ") + items.join(QStringLiteral("\n  ")) +
+        text = title + QStringLiteral("：\n  ") + items.join(QStringLiteral("\n  ")) +
                QLatin1Char('\n');
     return text;
 }
@@ -256,7 +256,8 @@ int runBin(const CommandContext& context, const QStringList& arguments,
             print(QStringLiteral("已永久删除 %1 项。\n").arg(emptyBin(context.db)));
         return 0;
     }
-    throw Error(QStringLiteral("bin takes list, restore ITEM [--class CODE] or empty [--yes]"));
+    throw Error(
+        QStringLiteral("bin 后面应为 list、restore 项目编号 [--class 分类编码] 或 empty [--yes]"));
 }
 
 namespace {
@@ -311,7 +312,7 @@ int runVersions(const CommandContext& context, const QStringList& arguments) {
                   : QStringLiteral("模板文件的内容与该版本相同，无需恢复。\n"));
         return 0;
     }
-    throw Error(QStringLiteral("versions takes ID or restore ID HASH"));
+    throw Error(QStringLiteral("versions 后面应为 模板编号 或 restore 模板编号 哈希"));
 }
 
 int runList(const CommandContext& context, const std::optional<QString>& classCode) {
@@ -332,15 +333,15 @@ int runCheck(const CommandContext& context, bool hashKeptFiles) {
     } else {
         QString text;
         for (const CatalogueFinding& finding : findings)
-            text += QStringLiteral("%1 %2: %3\n")
-                        .arg(finding.isInformation() ? QStringLiteral("info ")
-                                                     : QStringLiteral("error"),
-                             finding.key(), finding.message());
-        text += errors == 0 ? QStringLiteral("Clean: no problems found")
-                            : QStringLiteral("%1 problem(s) found").arg(errors);
+            text +=
+                QStringLiteral("%1 %2：%3\n")
+                    .arg(finding.isInformation() ? QStringLiteral("提示") : QStringLiteral("问题"),
+                         finding.key(), finding.message());
+        text += errors == 0 ? QStringLiteral("检查完毕，没有发现问题")
+                            : QStringLiteral("发现 %1 个问题").arg(errors);
         if (findings.size() > errors)
-            text += QStringLiteral(", %1 note(s) for information").arg(findings.size() - errors);
-        text += QStringLiteral(" (template store %1)\n").arg(templateStorePath());
+            text += QStringLiteral("，另有 %1 条提示").arg(findings.size() - errors);
+        text += QStringLiteral("（模板库 %1）\n").arg(templateStorePath());
         print(text);
     }
     return errors == 0 ? 0 : 1;
@@ -364,32 +365,28 @@ int runRepair(const CommandContext& context) {
     // which opening the manager no longer looks for.
     const int sent = uploadMissingFiles(context.db, store);
     if (sent > 0)
-        print(QStringLiteral("Stored the bytes of %1 file(s) of the template store that the "
-                             "catalogue lacked.\n")
-                  .arg(sent));
+        print(QStringLiteral("已把模板库中模板目录缺少的 %1 个文件存入模板目录。\n").arg(sent));
     if (unnamed.isEmpty() && homeless.isEmpty() && sent == 0)
-        print(QStringLiteral("Nothing to repair.\n"));
+        print(QStringLiteral("没有需要修复的问题。\n"));
 
     if (!unnamed.isEmpty()) {
-        print(QStringLiteral(
-                  "Remove %1 file(s) of the template store %2 that no template names:\n  %3\n")
+        print(QStringLiteral("模板库 %2 中有 %1 个文件没有模板使用，将删除：\n  %3\n")
                   .arg(unnamed.size())
                   .arg(store, unnamed.join(QStringLiteral("\n  "))));
-        if (context.yes || confirm(QStringLiteral("Remove them?"))) {
+        if (context.yes || confirm(QStringLiteral("删除这些文件？"))) {
             const QStringList removed = removeUnnamedStoreFiles(context.db, store, unnamed);
-            print(QStringLiteral("Removed %1 file(s).\n").arg(removed.size()));
+            print(QStringLiteral("已删除 %1 个文件。\n").arg(removed.size()));
         }
     }
     if (!homeless.isEmpty()) {
-        print(QStringLiteral("File these templates under the class \"%1\":\n%2")
-                  .arg(unclassifiedClassName(), homeless));
-        if (context.yes || confirm(QStringLiteral("Move them?")))
-            print(QStringLiteral("Moved %1 template(s).\n")
+        print(
+            QStringLiteral("以下模板将归入分类“%1”：\n%2").arg(unclassifiedClassName(), homeless));
+        if (context.yes || confirm(QStringLiteral("移动这些模板？")))
+            print(QStringLiteral("已移动 %1 个模板。\n")
                       .arg(fileTemplatesOfMissingClasses(context.db)));
     }
     if (left > 0)
-        print(QStringLiteral("%1 other problem(s) need a person: see zqcatalogue check.\n")
-                  .arg(left));
+        print(QStringLiteral("另有 %1 个问题需要人工处理，详见 zqcatalogue check。\n").arg(left));
     return 0;
 }
 
@@ -402,31 +399,30 @@ int runExport(const CommandContext& context, const QString& packagePath,
     for (const QString& code : classCodes) {
         SelectionNode* node = findClassNode(root, code);
         if (!node)
-            throw Error(QStringLiteral("no class with the code \"%1\"").arg(code));
+            throw Error(QStringLiteral("没有编码为“%1”的分类").arg(code));
         setChecked(*node, Qt::Checked);
     }
 
     const PackageResult result =
-        withProgress(QStringLiteral("Exporting"), [&](const PackageProgress& progress) {
+        withProgress(QStringLiteral("正在导出模板"), [&](const PackageProgress& progress) {
             return writePackage(context.db, root, packagePath, progress);
         });
-    print(QStringLiteral("Wrote %1 template(s) to %2\n").arg(result.templates).arg(packagePath) +
-          listed(QStringLiteral("Left out"), result.leftOut) +
-          listed(QStringLiteral("Control characters replaced by spaces"), result.altered));
+    print(QStringLiteral("已把 %1 个模板写入 %2\n").arg(result.templates).arg(packagePath) +
+          listed(QStringLiteral("未导出"), result.leftOut) +
+          listed(QStringLiteral("控制字符已换成空格"), result.altered));
     return result.leftOut.isEmpty() && result.altered.isEmpty() ? 0 : 1;
 }
 
 int runImport(const CommandContext& context, const QString& packagePath, bool dryRun) {
     const ImportReport report =
-        withProgress(QStringLiteral("Cataloguing"), [&](const PackageProgress& progress) {
+        withProgress(QStringLiteral("正在登记模板"), [&](const PackageProgress& progress) {
             return importPackage(context.db, packagePath, progress,
                                  dryRun ? ImportMode::DryRun : ImportMode::Apply);
         });
-    print((dryRun ? QStringLiteral("Dry run, nothing changed. ") : QString()) + report.summary() +
+    print((dryRun ? QStringLiteral("试运行，未做任何更改。") : QString()) + report.summary() +
           QLatin1Char('\n') +
-          listed(dryRun ? QStringLiteral("Would add") : QStringLiteral("Added"), report.added) +
-          listed(dryRun ? QStringLiteral("Would refuse") : QStringLiteral("Refused"),
-                 report.refused));
+          listed(dryRun ? QStringLiteral("将新增") : QStringLiteral("已新增"), report.added) +
+          listed(dryRun ? QStringLiteral("将拒绝") : QStringLiteral("已拒绝"), report.refused));
     return report.refused.isEmpty() ? 0 : 1;
 }
 

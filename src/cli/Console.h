@@ -39,8 +39,8 @@ template <typename Work> auto withProgress(const QString& label, Work work) {
     Progress progress;
     return work(PackageProgress([&](PackageStage stage, qint64 done, qint64 total) {
         if (stage == PackageStage::Compressing || stage == PackageStage::Extracting)
-            progress.update(stage == PackageStage::Compressing ? QStringLiteral("Packing (MB)")
-                                                               : QStringLiteral("Extracting (MB)"),
+            progress.update(stage == PackageStage::Compressing ? QStringLiteral("正在压缩（MB）")
+                                                               : QStringLiteral("正在解压（MB）"),
                             (done + (1 << 20) - 1) >> 20, (total + (1 << 20) - 1) >> 20);
         else
             progress.update(label, done, total);

@@ -74,7 +74,8 @@ void stopHost() {
 }
 
 QString hostFolder() {
-    return QCoreApplication::applicationDirPath() + QLatin1Char('/');
+    const QString named = qEnvironmentVariable("ZQ_HOST_FOLDER");
+    return withSlash(named.isEmpty() ? QCoreApplication::applicationDirPath() : named);
 }
 
 QString dataFolder() {

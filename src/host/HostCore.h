@@ -38,7 +38,8 @@ void startHost(const HostOptions& options);
 // Closes the database and removes the temporary folder; call after the plug-in is unloaded.
 void stopHost();
 
-// The folder of the running executable, with a trailing '/'.
+// The folder of the running executable, or the one ZQ_HOST_FOLDER names (an installation whose
+// program folder is read-only), with a trailing '/'.
 QString hostFolder();
 QString dataFolder();
 // The base connection; it lives from startHost to stopHost.

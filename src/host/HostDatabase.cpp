@@ -43,7 +43,7 @@ QSqlDatabase openHostDatabase(const QString& connectionName, const QString& sqli
         const QUrl url(postgresUrl);
         if (!url.isValid() || (url.scheme() != QLatin1String("postgresql") &&
                                url.scheme() != QLatin1String("postgres")))
-            throw std::runtime_error("not a postgresql:// URL: " + postgresUrl.toStdString());
+            throw std::runtime_error("不是 postgresql:// 网址：" + postgresUrl.toStdString());
         db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connectionName);
         db.setHostName(url.host());
         db.setPort(url.port(5432));
@@ -58,8 +58,7 @@ QSqlDatabase openHostDatabase(const QString& connectionName, const QString& sqli
             "options='-c statement_timeout=30000 -c client_min_messages=warning'"));
     }
     if (!db.open())
-        throw std::runtime_error("cannot open the host database: " +
-                                 db.lastError().text().toStdString());
+        throw std::runtime_error("无法打开数据库：" + db.lastError().text().toStdString());
     return db;
 }
 

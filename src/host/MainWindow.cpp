@@ -39,9 +39,17 @@ namespace {
 // The data kind of the template catalogue's share in the data pack.
 constexpr int32_t kTemplateDataKind = 101;
 
-QString packageResult(const QString& step, int result) {
-    return result < 0 ? QStringLiteral("%1 返回 %2：失败。").arg(step).arg(result)
-                      : QStringLiteral("%1 返回 %2。").arg(step).arg(result);
+// The status after RunAppEvn: the window that opened, or how many templates a registration
+// dialog gave the project.
+QString appOutcome(int mode, int result, qsizetype registered) {
+    if (result < 0)
+        return QStringLiteral("文档模板插件未能打开窗口。");
+    if (mode == 1)
+        return QStringLiteral("已打开文档模板管理。");
+    if (mode != 2 && mode != 3)
+        return {};
+    return registered > 0 ? QStringLiteral("已向项目注册 %1 个模板。").arg(registered)
+                          : QStringLiteral("没有注册模板。");
 }
 
 // The frame's tree, one line a node: indented by depth, then its tick when it has a box.
@@ -206,9 +214,10 @@ void MainWindow::buildDocks() {
 }
 
 int MainWindow::runApp(int mode) {
+    const int items = m_itemList->topLevelItemCount();
     const int result = m_plugin.RunAppEvn(0, application(), screen(), 0, mode, 0, 0);
-    report(QStringLiteral("RunAppEvn（模式 %1）返回 %2。").arg(mode).arg(result));
     refreshItems();
+    report(appOutcome(mode, result, m_itemList->topLevelItemCount() - items));
     return result;
 }
 
@@ -295,7 +304,7 @@ void MainWindow::refreshItems() {
 
 void MainWindow::viewPackage() {
     const int result = m_plugin.ZQPackage_View(application(), screen(), 0, kTemplateDataKind);
-    report(packageResult(QStringLiteral("ZQPackage_View"), result));
+    report(result < 0 ? QStringLiteral("无法预览模板数据包。") : QString());
 }
 
 void MainWindow::exportPackage() {
@@ -311,8 +320,10 @@ MainWindow::PackOutcome MainWindow::exportPack(const FrameChoice& choose,
         [this] { m_plugin.ZQPackage_Free(application(), screen(), 0, kTemplateDataKind, 1); });
     const int proc = m_plugin.ZQPackage_ExportProc(application(), screen(), 0, kTemplateDataKind,
                                                    reinterpret_cast<intptr_t>(frame.container));
-    if (proc < 0 || !choose(frame))
-        return {packageResult(QStringLiteral("ZQPackage_ExportProc"), proc), false, {}};
+    if (proc < 0)
+        return {QStringLiteral("无法列出可导出的模板。"), false, {}};
+    if (!choose(frame))
+        return {QStringLiteral("已取消导出。"), false, {}};
     char* packPath = nullptr;
     m_plugin.ZQPackage_Export(application(), screen(), 0, kTemplateDataKind, &packPath);
     const QString pack = fromHost(packPath);
@@ -394,7 +405,7 @@ void MainWindow::viewPackContents() {
                                                    reinterpret_cast<intptr_t>(frame.container));
     if (proc >= 0)
         frame.dialog.exec();
-    report(packageResult(QStringLiteral("ZQPackage_ImportProc"), proc));
+    report(proc < 0 ? QStringLiteral("无法读取模板数据包：%1").arg(package) : QString());
 }
 
 void MainWindow::importPackage() {
@@ -418,12 +429,17 @@ MainWindow::PackOutcome MainWindow::importPack(const QString& package, const Fra
     const int proc = m_plugin.ZQPackage_ImportProc(application(), screen(), 0, kTemplateDataKind,
                                                    packBytes.constData(),
                                                    reinterpret_cast<intptr_t>(frame.container));
-    if (proc < 0 || !choose(frame))
-        return {packageResult(QStringLiteral("ZQPackage_ImportProc"), proc), false, {}};
+    if (proc < 0)
+        return {QStringLiteral("无法读取模板数据包：%1").arg(package), false, {}};
+    if (!choose(frame))
+        return {QStringLiteral("已取消导入。"), false, {}};
     const int imported = m_plugin.ZQPackage_Import(application(), screen(), 0, kTemplateDataKind,
                                                    packBytes.constData());
     refreshDocTree();
-    return {packageResult(QStringLiteral("ZQPackage_Import"), imported), imported == 1, {}};
+    const QString text = imported == 1    ? QStringLiteral("模板数据包已导入。")
+                         : imported == -2 ? QStringLiteral("没有勾选任何模板，未导入。")
+                                          : QStringLiteral("模板数据包未能导入。");
+    return {text, imported == 1, {}};
 }
 
 MainWindow::PackOutcome MainWindow::importPackFrom(const QString& pack, const QStringList& ticks,

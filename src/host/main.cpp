@@ -134,6 +134,8 @@ int run(QApplication& app, const Command& command) {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("corvane"));
+    // The settings (the plug-in's remembered layout too) live under ~/.config/corvane/.
+    QApplication::setOrganizationName(QStringLiteral("corvane"));
     QFont font = QApplication::font();
     font.setFamily(QStringLiteral("WenQuanYi Micro Hei"));
     QApplication::setFont(font);

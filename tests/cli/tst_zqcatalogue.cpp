@@ -312,7 +312,7 @@ private slots:
         QCOMPARE(check.status, 0);
         QCOMPARE(check.json().value("findings").toArray(), QJsonArray());
         QCOMPARE(catalogue.count("ZQ_DocInfoMaster"), 2);
-        QCOMPARE(site.run({"repair"}).out, QString("Nothing to repair.\n"));
+        QCOMPARE(site.run({"repair"}).out, QString("没有需要修复的问题。\n"));
     }
 
     void listShowsTheTreeAndOneClass() {
@@ -470,12 +470,12 @@ private slots:
             const Run part = source.run({"export", out.path() + "/part.TempFile", "--class",
                                          "00010001", "--class", "0002"});
             QCOMPARE(part.status, 0);
-            QVERIFY2(part.out.contains("Wrote 1 template"), qPrintable(part.out));
+            QVERIFY2(part.out.contains("已把 1 个模板写入"), qPrintable(part.out));
 
             const Run all = source.run({"export", package});
             QCOMPARE(all.status, 0);
             QCOMPARE(all.err, QString());
-            QVERIFY2(all.out.contains("Wrote 3 template"), qPrintable(all.out));
+            QVERIFY2(all.out.contains("已把 3 个模板写入"), qPrintable(all.out));
         }
 
         Installation target;
@@ -521,10 +521,10 @@ private slots:
             const Run run = source.run({"export", package});
             QCOMPARE(run.status, 1);
             QCOMPARE(run.err, QString());
-            QVERIFY2(run.out.contains("Wrote 2 template(s)") &&
-                         run.out.contains("Left out:\n  模板文件“残缺”（torn.doc）：") &&
+            QVERIFY2(run.out.contains("已把 2 个模板写入") &&
+                         run.out.contains("未导出：\n  模板文件“残缺”（torn.doc）：") &&
                          run.out.contains("\n  模板文件“链接”（link.doc）：") &&
-                         run.out.contains("Control characters replaced by spaces:\n  "
+                         run.out.contains("控制字符已换成空格：\n  "
                                           "模板文件“a b”（ctl.doc）"),
                      qPrintable(run.out));
         }

@@ -143,7 +143,7 @@ private slots:
         QCOMPARE(imported.second,
                  (QStringList{"文档模板分类信息 [x]", "  审计计划 [x]", "    审计通知 [x]",
                               "      审计通知书 [x]", "  审计档案 [x]", "    档案封面 [x]",
-                              "ZQPackage_Import 返回 1。"}));
+                              "模板数据包已导入。"}));
         QCOMPARE(catalogue("second"),
                  (QStringList{
                      "0001|审计计划|计划阶段使用的文书", "00010001|审计通知|通知被审计单位的文书",

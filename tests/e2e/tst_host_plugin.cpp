@@ -20,6 +20,7 @@
 #include <QScopeGuard>
 #include <QSet>
 #include <QSqlQuery>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QtTest>
@@ -168,6 +169,7 @@ private slots:
     // Mode 1 opens the one manager window inside the document area; a second call keeps it.
     void managerWindowOpensOnce() {
         QCOMPARE(m_window->runApp(1), 0);
+        QCOMPARE(m_window->statusBar()->currentMessage(), QStringLiteral("已打开文档模板管理。"));
         QMdiArea* area = m_window->mdiArea();
         QCOMPARE(area->findChildren<QWidget*>(QStringLiteral("FrmZQDocTemplateMG")).size(), 1);
         QCOMPARE(area->subWindowList().size(), 1);
@@ -233,6 +235,9 @@ private slots:
                 : QStringList({"ZQGetCurPrjSerial"});
         QCOMPARE(calls, expected);
         QCOMPARE(m_window->itemList()->topLevelItemCount(), registered ? 1 : 0);
+        QCOMPARE(m_window->statusBar()->currentMessage(),
+                 registered ? QStringLiteral("已向项目注册 1 个模板。")
+                            : QStringLiteral("没有注册模板。"));
         if (!registered)
             return;
         QCOMPARE(m_window->itemList()->topLevelItem(0)->text(1), QStringLiteral("审计通知书"));

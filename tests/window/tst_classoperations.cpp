@@ -160,19 +160,27 @@ private slots:
         QCOMPARE(name->cursorPosition(), 4);
     }
 
-    // Enter presses the button that has the focus; in the name edit it only moves on.
-    void enterPressesTheFocusedButton() {
-        zq::test::ScriptedDialogs dialogs;
-        zq::test::ScriptedDialogsScope scope(dialogs);
+    // Enter in the name edit accepts, as 确定 does; in the description it starts a new line;
+    // on the focused 取消 it cancels.
+    void enterAcceptsTheDialog() {
         ClassDialog dialog(nullptr);
         dialog.show();
         auto* name = dialog.findChild<QLineEdit*>("Edt_DocSortName");
-        auto* ok = dialog.findChild<QPushButton*>("BtBtnOK");
+        auto* memo = dialog.findChild<QPlainTextEdit*>("Mem_DocSortDes");
+        QTest::keyClicks(memo, "a");
+        QTest::keyClick(memo, Qt::Key_Return);
+        QCOMPARE(memo->toPlainText(), QString("a\n"));
+        name->setText("新类");
         QTest::keyClick(name, Qt::Key_Return);
-        QVERIFY(dialogs.shown.isEmpty());
-        ok->setFocus();
-        QTest::keyClick(ok, Qt::Key_Return);
-        QCOMPARE(dialogs.texts("inform"), QStringList{"模板分类名称不能为空，请重新输入！"});
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+
+        ClassDialog cancelled(nullptr);
+        cancelled.show();
+        auto* cancel = cancelled.findChild<QPushButton*>("BtBtnCancel");
+        cancel->setFocus();
+        QTest::keyClick(cancel, Qt::Key_Return);
+        QVERIFY(!cancelled.isVisible());
+        QCOMPARE(cancelled.result(), int(QDialog::Rejected));
     }
 
     // Another workstation takes the code shown in the dialog before OK is pressed.
@@ -325,12 +333,8 @@ private slots:
         auto* name = dialog.findChild<QLineEdit*>("Edt_DocSortName");
         QCOMPARE(QApplication::focusWidget(), name);
 
-        QTest::keyClick(name, Qt::Key_Return); // moves on like Tab
-        QCOMPARE(QApplication::focusWidget(), dialog.findChild<QPlainTextEdit*>("Mem_DocSortDes"));
-        QVERIFY(dialog.isVisible());
-
         name->setText("   ");
-        dialog.findChild<QPushButton*>("BtBtnOK")->click();
+        QTest::keyClick(name, Qt::Key_Return); // as 确定
         QCOMPARE(dialogs.texts("inform"), QStringList{"模板分类名称不能为空，请重新输入！"});
         QVERIFY(dialog.isVisible());
         QCOMPARE(QApplication::focusWidget(), name);

@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
@@ -385,6 +386,59 @@ private slots:
         QCOMPARE(f.host.calls,
                  (QList<QStringList>{{"ViewFile", storedFilePath("v.doc"), "1", title}}));
         QVERIFY(!QApplication::overrideCursor());
+    }
+
+    // Without a program for the file's kind the viewer would do nothing: the person is told
+    // where the file is, and its folder opens through the host's viewer when the desktop has a
+    // program for folders.
+    void noViewerIsSaid_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QByteArray>("programs"); // the desktop's kinds with a program
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QStringList>("viewed");
+        const QByteArray word = "application/msword=office.desktop;\n";
+        const QByteArray folders = "inode/directory=files.desktop;\n";
+        const QString store = QFileInfo(storedFilePath("v.zqx")).absolutePath();
+        QTest::newRow("a viewer") << "v.doc" << word << QString()
+                                  << QStringList{storedFilePath("v.doc")};
+        QTest::newRow("none, the folder opens")
+            << "v.zqx" << word + folders << "choose" << QStringList{store};
+        QTest::newRow("none, nor for folders") << "v.zqx" << word << "warn" << QStringList{};
+    }
+    void noViewerIsSaid() {
+        QFETCH(QString, file);
+        QFETCH(QByteArray, programs);
+        QFETCH(QString, shown);
+        QFETCH(QStringList, viewed);
+        QTemporaryDir desktop;
+        QVERIFY(QDir(desktop.path()).mkpath("applications"));
+        writeFile(desktop.filePath("applications/mimeinfo.cache"), "[MIME Cache]\n" + programs);
+        QList<std::pair<const char*, QByteArray>> saved;
+        for (const char* name :
+             {"XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_HOME", "XDG_CONFIG_DIRS"}) {
+            saved.append({name, qgetenv(name)});
+            qputenv(name, QFile::encodeName(desktop.path()));
+        }
+        const auto restore = qScopeGuard([&] {
+            for (const auto& [name, value] : saved)
+                qputenv(name, value);
+        });
+
+        Docs f;
+        const qint64 doc = f.catalogue.addTemplate("名", "", file, "WORD", "说明");
+        f.trigger("ActRefresh");
+        f.selectRow(QString::number(doc));
+        f.dialogs.choices.enqueue(0);
+        f.trigger("ActeditDoc");
+        QStringList opened;
+        for (const QStringList& call : f.host.calls)
+            opened.append(call.value(1));
+        QCOMPARE(opened, viewed);
+        QCOMPARE(f.dialogs.shown.size(), shown.isEmpty() ? 0 : 1);
+        if (!shown.isEmpty()) {
+            QCOMPARE(f.dialogs.shown.first().kind, shown);
+            QVERIFY(f.dialogs.shown.first().text.contains(storedFilePath(file)));
+        }
     }
 
     // The hidden "引用到平台使用" registers the selected row's file under the kind of its

@@ -16,7 +16,11 @@
 #include <QMenuBar>
 #include <QPointer>
 #include <QScopeGuard>
+#include <QSettings>
+#include <QSplitter>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QToolTip>
 
 using namespace zq;
 using zq::test::WindowFixture;
@@ -425,6 +429,60 @@ private slots:
             QCOMPARE(order(), expected);
             QCOMPARE(selectedCaption(), QString("beta"));
         }
+    }
+
+    // A long name reads whole while the window has room; the widths a person gives the columns
+    // and the class pane outlive the window, and a class name the pane cuts off shows whole.
+    void layoutFitsAndIsRemembered() {
+        QTemporaryDir settings;
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
+        const QString name = "底稿模板9901-" + QString(24, QChar(u'审'));
+        WindowFixture f;
+        f.catalogue.addClass("0001", "一个名称很长很长很长很长很长很长很长的分类");
+        f.catalogue.addClass("0002", "乙");
+        f.catalogue.addTemplate(name, "", "s.doc", "WORD", "说明");
+        const auto show = [&] {
+            f.open();
+            f.window->resize(1000, 500);
+            f.window->show();
+            QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
+        };
+        show();
+        QHeaderView* header = f.list()->header();
+        const auto wanted = [](QAbstractItemView* view, int column) {
+            return view->sizeHintForColumn(column);
+        };
+        QTRY_VERIFY(header->sectionSize(kColCaption) >= wanted(f.list(), kColCaption));
+        QVERIFY(header->sectionSize(kColCaption) > f.list()->fontMetrics().horizontalAdvance(name));
+        QCOMPARE(header->length(), f.list()->viewport()->width()); // the name takes the rest
+
+        const int narrow = f.tree()->width();
+        auto* handle = f.window->findChild<QSplitter*>()->handle(1);
+        QTest::mousePress(handle, Qt::LeftButton, {}, handle->rect().center());
+        QTest::mouseMove(handle, handle->rect().center() + QPoint(40, 0));
+        QTest::mouseRelease(handle, Qt::LeftButton, {}, handle->rect().center() + QPoint(40, 0));
+        const int pane = f.tree()->width();
+        QVERIFY(pane > narrow);
+        header->resizeSection(kColMemo, 222);
+        f.window.reset();
+
+        show();
+        QTRY_COMPARE(f.list()->header()->sectionSize(kColMemo), 222);
+        QCOMPARE(f.tree()->width(), pane);
+        QVERIFY(f.tree()->width() < wanted(f.tree(), 0));
+
+        // The tooltip shows the whole label of a node the pane's edge cuts off, and none on a
+        // node shown whole.
+        const auto tipAt = [&](const QString& code) {
+            const QRect item = f.tree()->visualItemRect(f.node(code));
+            const QPoint at(item.left() + 10, item.center().y());
+            QHelpEvent help(QEvent::ToolTip, at, f.tree()->viewport()->mapToGlobal(at));
+            QApplication::sendEvent(f.tree()->viewport(), &help);
+            return QToolTip::isVisible() ? QToolTip::text() : QString();
+        };
+        f.tree()->expandAll();
+        QCOMPARE(tipAt("0002"), QString());
+        QCOMPARE(tipAt("0001"), f.node("0001")->text(0));
     }
 
     void closingTheChildWindowFreesTheForm() {

@@ -205,7 +205,7 @@ QString quoted(const QString& text) {
 }
 
 QString templateText(const CatalogueFinding& finding) {
-    return QStringLiteral("template %1 %2").arg(finding.docId).arg(quoted(finding.caption));
+    return QStringLiteral("模板 %1 %2").arg(finding.docId).arg(quoted(finding.caption));
 }
 
 } // namespace
@@ -243,48 +243,44 @@ QString CatalogueFinding::key() const {
 QString CatalogueFinding::message() const {
     switch (kind) {
     case Kind::BadFileName:
-        return QStringLiteral("%1: stored file name %2 is not a bare file name, so it has no "
-                              "file in the store")
+        return QStringLiteral("%1：存储文件名 %2 不是单纯的文件名，模板库中没有它的文件")
             .arg(templateText(*this), quoted(fileName));
     case Kind::MissingFile:
-        return QStringLiteral("%1: stored file %2 is missing from the store")
+        return QStringLiteral("%1：模板库中缺少存储文件 %2")
             .arg(templateText(*this), quoted(fileName));
     case Kind::UnnamedFile:
-        return QStringLiteral("store file %1: no template row names it").arg(quoted(fileName));
+        return QStringLiteral("模板库文件 %1：没有模板使用它").arg(quoted(fileName));
     case Kind::StoreLink:
-        return QStringLiteral("store entry %1 is a symbolic link: it is never exported or sent "
-                              "to the catalogue as a template's file")
+        return QStringLiteral("模板库中的 %1 是符号链接：它不会作为模板文件导出或存入模板目录")
             .arg(quoted(fileName));
     case Kind::DamagedFile:
-        return QStringLiteral("stored file %1: the bytes the catalogue keeps do not match their "
-                              "size or SHA-256, so no workstation can fetch them")
+        return QStringLiteral("存储文件 %1：模板目录保存的内容与其大小或 SHA-256 不符，"
+                              "任何工作站都无法取回")
             .arg(quoted(fileName));
     case Kind::VersionWithoutBytes:
         return QStringLiteral("stored file %1: the catalogue lacks the bytes of its version %2, "
                               "which cannot be opened or restored")
             .arg(quoted(fileName), sha256);
     case Kind::BadClassCode:
-        return QStringLiteral("class %1 %2: the code is not made of whole four-digit groups")
+        return QStringLiteral("分类 %1 %2：编码不是由完整的四位数字段组成")
             .arg(quoted(classCode), quoted(caption));
     case Kind::DuplicateClassCode:
-        return QStringLiteral("class code %1 is held by %2 class rows")
-            .arg(quoted(classCode))
-            .arg(count);
+        return QStringLiteral("分类编码 %1 被 %2 个分类使用").arg(quoted(classCode)).arg(count);
     case Kind::MissingParent:
-        return QStringLiteral("class %1 %2: its parent class %3 does not exist")
+        return QStringLiteral("分类 %1 %2：上级分类 %3 不存在")
             .arg(classCode, quoted(caption), parentClassCode(classCode));
     case Kind::MissingClass:
-        return QStringLiteral("%1: its class %2 does not exist, so it is listed under no class")
+        return QStringLiteral("%1：所属分类 %2 不存在，它不在任何分类之下")
             .arg(templateText(*this), quoted(classCode));
     case Kind::UnknownType:
-        return QStringLiteral("%1: data type %2 is not a known data type")
+        return QStringLiteral("%1：资料类型 %2 不是已知的资料类型")
             .arg(templateText(*this), quoted(typeName));
     case Kind::SharedFile: {
         QStringList ids;
         for (const qint64 id : docIds)
             ids.append(QString::number(id));
-        return QStringLiteral("store file %1 is named by templates %2 (allowed)")
-            .arg(quoted(fileName), ids.join(QStringLiteral(", ")));
+        return QStringLiteral("模板库文件 %1 由模板 %2 共用（允许）")
+            .arg(quoted(fileName), ids.join(QStringLiteral("、")));
     }
     }
     return {};

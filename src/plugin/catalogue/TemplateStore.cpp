@@ -24,7 +24,8 @@ QString hostFolder() {
     const QString& chosen = chosenHostFolder();
     if (!chosen.isEmpty())
         return chosen;
-    return QCoreApplication::applicationDirPath() + QLatin1Char('/');
+    const QString named = qEnvironmentVariable("ZQ_HOST_FOLDER");
+    return withSlash(named.isEmpty() ? QCoreApplication::applicationDirPath() : named);
 }
 
 void setHostFolder(const QString& folder) {

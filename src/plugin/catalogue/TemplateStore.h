@@ -5,7 +5,8 @@
 
 namespace zq {
 
-// The folder of the running host executable, with a trailing separator.
+// The folder of the running host executable, with a trailing separator; an installation whose
+// program folder is read-only names a writable one in ZQ_HOST_FOLDER.
 QString hostFolder();
 // Works on the installation in another folder instead (a command-line tool run from elsewhere);
 // the empty text goes back to the executable's folder.

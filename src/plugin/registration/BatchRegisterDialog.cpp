@@ -8,6 +8,7 @@
 #include "widgets/DialogControls.h"
 #include "widgets/DialogService.h"
 #include "widgets/TreeNodes.h"
+#include "widgets/ViewLayout.h"
 
 #include <QHeaderView>
 #include <QLabel>
@@ -109,6 +110,7 @@ BatchRegisterDialog::BatchRegisterDialog(QWidget* owner, const QSqlDatabase& db)
     m_tree->setGeometry(12, 12, 286, 277);
     m_tree->header()->hide();
     m_tree->setIndentation(19);
+    showWholeLabels(m_tree);
     m_tree->setAllColumnsShowFocus(true);
     m_tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
 

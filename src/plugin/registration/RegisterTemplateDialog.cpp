@@ -8,6 +8,7 @@
 #include "widgets/DialogControls.h"
 #include "widgets/DialogService.h"
 #include "widgets/TreeNodes.h"
+#include "widgets/ViewLayout.h"
 
 #include <QHeaderView>
 #include <QLabel>
@@ -33,6 +34,7 @@ RegisterTemplateDialog::RegisterTemplateDialog(QWidget* owner, const QSqlDatabas
     m_tree->header()->hide();
     m_tree->setRootIsDecorated(false);
     m_tree->setIndentation(19);
+    showWholeLabels(m_tree);
     m_tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
     connect(m_tree, &QTreeWidget::itemDoubleClicked, this,
             &RegisterTemplateDialog::onTreeDoubleClicked);

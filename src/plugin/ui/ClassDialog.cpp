@@ -5,7 +5,6 @@
 #include "widgets/DialogService.h"
 #include "widgets/UiReferences.h"
 
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -34,7 +33,7 @@ ClassDialog::ClassDialog(QWidget* owner)
 
     connect(ok, &QPushButton::clicked, this, [this] { guarded(this, [&] { acceptIfValid(); }); });
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    m_nameEdit->installEventFilter(this);
+    acceptOnEnter(ok);
     m_nameEdit->setFocus();
 }
 
@@ -54,18 +53,6 @@ QString ClassDialog::name() const {
 
 QString ClassDialog::memo() const {
     return m_memoEdit->toPlainText();
-}
-
-// Enter in the name edit moves on as Tab does instead of closing the dialog.
-bool ClassDialog::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_nameEdit && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            focusNextChild();
-            return true;
-        }
-    }
-    return QDialog::eventFilter(watched, event);
 }
 
 void ClassDialog::acceptIfValid() {

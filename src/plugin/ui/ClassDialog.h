@@ -19,9 +19,6 @@ public:
     QString name() const;
     QString memo() const;
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     void acceptIfValid();
 

@@ -5,6 +5,7 @@
 #include "widgets/DialogControls.h"
 #include "widgets/DialogService.h"
 #include "widgets/TreeNodes.h"
+#include "widgets/ViewLayout.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -28,6 +29,7 @@ ClassPickerDialog::ClassPickerDialog(QWidget* owner, const QSqlDatabase& db)
     m_tree->setObjectName(QStringLiteral("tvwOrg"));
     m_tree->setHeaderHidden(true);
     m_tree->setIndentation(19);
+    showWholeLabels(m_tree);
     m_tree->setSelectionMode(QAbstractItemView::SingleSelection);
     m_tree->setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
 

@@ -6,6 +6,7 @@
 #include "widgets/ClassNodeItem.h"
 #include "widgets/DialogControls.h"
 #include "widgets/TreeNodes.h"
+#include "widgets/ViewLayout.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -43,6 +44,7 @@ DataPackFrame::DataPackFrame(QWidget* parent)
     m_tree->setFrameShape(QFrame::StyledPanel);
     m_tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
     keepSelectionVisible(m_tree);
+    showWholeLabels(m_tree);
     leftLayout->addWidget(m_tree);
     layout->addWidget(left, 1);
 

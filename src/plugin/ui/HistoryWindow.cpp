@@ -1,12 +1,12 @@
 #include "ui/HistoryWindow.h"
 
 #include "widgets/DialogService.h"
+#include "widgets/ViewLayout.h"
 
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QFormLayout>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -77,7 +77,7 @@ HistoryWindow::HistoryWindow(QWidget* parent, const QSqlDatabase& db, const Hist
                              QStringLiteral("新值")});
     m_rows->setRootIsDecorated(false);
     m_rows->setUniformRowHeights(true);
-    m_rows->header()->setSectionResizeMode(QHeaderView::Interactive);
+    fitColumns(m_rows, 5, QStringLiteral("history")); // 名称
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(filters);

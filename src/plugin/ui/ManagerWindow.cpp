@@ -24,6 +24,7 @@
 #include "widgets/ReportListModel.h"
 #include "widgets/TreeNodes.h"
 #include "widgets/UiReferences.h"
+#include "widgets/ViewLayout.h"
 
 #include <QAction>
 #include <QGroupBox>
@@ -152,9 +153,7 @@ void ManagerWindow::createViews() {
     m_classTree->setHeaderHidden(true);
     m_classTree->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_classTree->setIndentation(19);
-    // Deep class names scroll sideways instead of being cut short.
-    m_classTree->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    m_classTree->header()->setStretchLastSection(false);
+    showWholeLabels(m_classTree);
     m_classTree->setSelectionMode(QAbstractItemView::SingleSelection);
     keepSelectionVisible(m_classTree);
 
@@ -164,11 +163,9 @@ void ManagerWindow::createViews() {
         {QStringLiteral("模板名称"), QStringLiteral("模板说明"), QStringLiteral("模板分类")});
     m_docList = newReportList(m_docRows);
     m_docList->setObjectName(QStringLiteral("lvwLog"));
-    m_docList->setColumnWidth(kColCaption, 120);
-    m_docList->setColumnWidth(kColMemo, 130);
-    m_docList->setColumnWidth(kColClassName, 161);
     for (int column : {kColRowId, kColTypeCaption, kColFullPath})
         m_docList->setColumnHidden(column, true);
+    fitColumns(m_docList, kColCaption, QStringLiteral("manager"));
 }
 
 void ManagerWindow::createLayout() {
@@ -184,6 +181,7 @@ void ManagerWindow::createLayout() {
     splitter->setCollapsible(1, false);
     splitter->setStretchFactor(1, 1);
     splitter->setSizes({173, width() - 173});
+    rememberSizes(splitter, QStringLiteral("manager"));
 
     auto* dock = new QHBoxLayout;
     dock->setContentsMargins(0, 0, 0, 0);
@@ -228,12 +226,6 @@ void ManagerWindow::connectViews() {
 bool ManagerWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress && (watched == m_classTree || watched == m_docList))
         return viewKeyPress(static_cast<QTreeView*>(watched), static_cast<QKeyEvent*>(event));
-    if (event->type() == QEvent::ToolTip) {
-        if (watched == m_classTree->viewport())
-            return showCutOffText(m_classTree, static_cast<QHelpEvent*>(event));
-        if (watched == m_docList->viewport())
-            return showCutOffText(m_docList, static_cast<QHelpEvent*>(event));
-    }
     if (event->type() == QEvent::MouseButtonPress) {
         auto* mouse = static_cast<QMouseEvent*>(event);
         if (watched == m_classTree->viewport()) {

@@ -10,6 +10,7 @@
 #include "widgets/DialogService.h"
 #include "widgets/Icons.h"
 #include "widgets/UiReferences.h"
+#include "widgets/ViewLayout.h"
 
 #include <QPushButton>
 #include <QTreeWidget>
@@ -31,6 +32,7 @@ PackageExportDialog::PackageExportDialog(QWidget* owner, const QSqlDatabase& db)
     m_tree->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_tree->setAllColumnsShowFocus(true);
     keepSelectionVisible(m_tree);
+    showWholeLabels(m_tree);
 
     QPushButton* ok =
         placeButton(this, QStringLiteral("BtBtnOK"), QStringLiteral("确定(&O)"), 143, 298);

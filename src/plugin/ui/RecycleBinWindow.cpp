@@ -4,6 +4,7 @@
 #include "ui/ClassPickerDialog.h"
 #include "widgets/DialogService.h"
 #include "widgets/UiReferences.h"
+#include "widgets/ViewLayout.h"
 
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -28,6 +29,7 @@ RecycleBinWindow::RecycleBinWindow(QWidget* parent, const QSqlDatabase& db)
                               QStringLiteral("对象"), QStringLiteral("名称"),
                               QStringLiteral("分类"), QStringLiteral("模板")});
     m_items->setRootIsDecorated(false);
+    fitColumns(m_items, 3, QStringLiteral("bin")); // 名称
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();

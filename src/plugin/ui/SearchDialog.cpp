@@ -14,6 +14,7 @@
 #include "widgets/ReportListModel.h"
 #include "widgets/TreeNodes.h"
 #include "widgets/UiReferences.h"
+#include "widgets/ViewLayout.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -183,10 +184,8 @@ void SearchDialog::createResultList() {
                                         QStringLiteral("资料类型")});
     m_results = newReportList(m_resultRows);
     m_results->setObjectName(QStringLiteral("lvwLog"));
-    int column = 0;
-    for (const int width : {80, 120, 130, 80, 59})
-        m_results->setColumnWidth(column++, width);
     m_results->setColumnHidden(kResultFullPath, true);
+    fitColumns(m_results, m_resultRows->columnOf(ReportField::Caption), QStringLiteral("search"));
     m_results->setContextMenuPolicy(Qt::CustomContextMenu);
 }
 

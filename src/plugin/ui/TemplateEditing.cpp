@@ -6,9 +6,11 @@
 #include "catalogue/TemplateFiles.h"
 #include "catalogue/TemplateStore.h"
 #include "platform/HostPlatform.h"
+#include "util/DesktopApps.h"
 #include "widgets/DialogService.h"
 #include "widgets/UiReferences.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QTimer>
@@ -32,12 +34,29 @@ TemplateEditing::TemplateEditing(QWidget* window, const QSqlDatabase& db)
 // The viewer works on the stored file itself; what it changes there goes to the catalogue.
 void TemplateEditing::open(const QString& storedPath, const QString& title) {
     const QString path = currentFile(storedPath);
+    if (!desktopCanOpen(path))
+        return tellNoViewer(path);
     if (QFileInfo::exists(path)) {
         m_opened.insert(path, inStep(path));
         if (!m_watcher->files().contains(path))
             m_watcher->addPath(path);
     }
     hostPlatform().ViewFile(path, 1, title);
+}
+
+// The host's viewer would do nothing: the person learns where the file is, and may open its
+// folder when the desktop has a program for that.
+void TemplateEditing::tellNoViewer(const QString& path) {
+    const QFileInfo file(path);
+    const QString text =
+        QStringLiteral("本机没有可以打开“%1”这类文件的程序，模板未能打开。\n\n文件位置：%2")
+            .arg(file.fileName(), QDir::toNativeSeparators(path));
+    const QString folder = file.absolutePath();
+    if (!desktopCanOpen(folder))
+        return dialogs().warn(m_window, applicationTitle(), text);
+    if (dialogs().choose(m_window, applicationTitle(), text, {QStringLiteral("打开所在文件夹")}) ==
+        0)
+        hostPlatform().ViewFile(folder, 1, file.fileName());
 }
 
 QString TemplateEditing::currentFile(const QString& storedPath) {

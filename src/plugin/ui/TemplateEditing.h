@@ -23,7 +23,8 @@ public:
     // Failures of the uploads the watch starts are shown over the window.
     TemplateEditing(QWidget* window, const QSqlDatabase& db);
 
-    // Opens a row's stored file (its full path in the store) in the host's viewer.
+    // Opens a row's stored file (its full path in the store) in the host's viewer; says so
+    // instead when the desktop has no program for the file's kind.
     void open(const QString& storedPath, const QString& title);
     // The local path of a row's stored file, brought up to date from the catalogue. A change
     // made here goes out first, so that it is not taken for an old copy and overwritten.
@@ -32,6 +33,7 @@ public:
     void uploadEdited();
 
 private:
+    void tellNoViewer(const QString& path);
     // The catalogue's copy changed since the edit of the file started: asks what to keep; false
     // when undecided.
     bool resolveConflict(const QString& store, const QString& fileName);

@@ -9,11 +9,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QStyle>
 #include <QTextCursor>
 #include <QTextDocument>
-#include <QToolTip>
-#include <QTreeView>
 
 namespace zq {
 
@@ -131,22 +128,6 @@ QPushButton* placeButton(QDialog* form, const QString& name, const QString& text
     button->setGeometry(left, top, std::max(75, button->sizeHint().width()),
                         std::max(25, button->sizeHint().height()));
     return button;
-}
-
-bool showCutOffText(QTreeView* view, QHelpEvent* event) {
-    const QModelIndex index = view->indexAt(event->pos());
-    if (!index.isValid() || index.data(Qt::ToolTipRole).isValid())
-        return false;
-    const QRect cell = view->visualRect(index);
-    const int icon = index.data(Qt::DecorationRole).isNull()
-                         ? 0
-                         : view->style()->pixelMetric(QStyle::PM_SmallIconSize) + 4;
-    const QString text = index.data(Qt::DisplayRole).toString();
-    if (view->fontMetrics().horizontalAdvance(text) + icon + 8 <= cell.width())
-        QToolTip::hideText();
-    else
-        QToolTip::showText(event->globalPos(), text, view->viewport(), cell);
-    return true;
 }
 
 } // namespace zq

@@ -4,12 +4,10 @@
 #include <QString>
 #include <functional>
 
-class QHelpEvent;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
-class QTreeView;
 
 class QWidget;
 
@@ -33,9 +31,6 @@ private:
 
 // Keeps the selection drawn as selected while the view does not have the focus.
 void keepSelectionVisible(QWidget* view);
-// Shows the whole text of the cell under a tooltip event when its column cuts it short; other
-// cells show no tooltip unless they carry one of their own. True when the event was handled.
-bool showCutOffText(QTreeView* view, QHelpEvent* event);
 
 // The small input dialogs place their controls at fixed pixel positions, each edit with its
 // label just above it. Heights follow the font so that no text is clipped.
