@@ -5,6 +5,7 @@
 #include "catalogue/CatalogueCheck.h"
 #include "catalogue/ClassCatalogue.h"
 #include "catalogue/RecycleBin.h"
+#include "catalogue/SearchKeys.h"
 #include "catalogue/Sql.h"
 #include "catalogue/TemplateDocuments.h"
 #include "catalogue/TemplateFiles.h"
@@ -309,7 +310,19 @@ int runRepair(const CommandContext& context) {
         print(QStringLiteral("Stored the bytes of %1 file(s) of the template store that the "
                              "catalogue lacked.\n")
                   .arg(sent));
-    if (unnamed.isEmpty() && homeless.isEmpty() && sent == 0)
+    // Keys of templates that programs without them added or renamed.
+    const bool kept = searchKeysKept(context.db);
+    const QString indexProblem = ensureSearchKeys(context.db);
+    const int keyed = kept ? refreshSearchKeys(context.db) : 0;
+    if (!kept)
+        print(QStringLiteral("Made the search keys of every template.\n"));
+    else if (keyed > 0)
+        print(QStringLiteral("Made the search keys of %1 template(s) that lacked them or whose "
+                             "name changed.\n")
+                  .arg(keyed));
+    if (!indexProblem.isEmpty())
+        print(indexProblem + QLatin1Char('\n'));
+    if (unnamed.isEmpty() && homeless.isEmpty() && sent == 0 && kept && keyed == 0)
         print(QStringLiteral("Nothing to repair.\n"));
 
     if (!unnamed.isEmpty()) {

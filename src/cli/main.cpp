@@ -53,8 +53,8 @@ Commands:
   repair [--yes]
       The safe repairs of what check finds, each listed and confirmed (--yes
       confirms all): removes store files that no template names, and files the
-      templates of classes that do not exist under a class named "未分类". Never
-      deletes a catalogue row.
+      templates of classes that do not exist under a class named "未分类"; makes
+      the search keys of templates that lack them. Never deletes a catalogue row.
       Example: zqcatalogue repair --yes
   log [--class CODE] [--template ID] [--since DATE] [--json]
       Who changed what in the catalogue, newest first: of one class and its

@@ -4,6 +4,7 @@
 #include "catalogue/CatalogueNotices.h"
 #include "catalogue/ClassCatalogue.h"
 #include "catalogue/FileHashes.h"
+#include "catalogue/SearchKeys.h"
 #include "catalogue/Sql.h"
 #include "catalogue/StoreStaging.h"
 #include "catalogue/TemplateFiles.h"
@@ -309,6 +310,7 @@ bool deleteClassTree(const QSqlDatabase& db, const QString& code) {
                 return std::nullopt;
             const qint64 item = keepClassTreeInBin(db, code);
             const QVariantList subtree{code.size(), code};
+            removeSearchKeys(db, subtreeCondition(), subtree);
             runSql(db, QStringLiteral("delete from ZQ_DocTempDetail where ") + subtreeCondition(),
                    subtree);
             runSql(
@@ -414,6 +416,9 @@ BinRestore restoreFromBin(const QSqlDatabase& db, qint64 itemId,
                               "from ZQ_DocRecycleTemplate where ItemID = ?")
                    .arg(kTemplateColumns, code),
                codeValues + QVariantList{itemId});
+        writeSearchKeys(
+            db, QStringLiteral("d.DocID in (select DocID from ZQ_DocRecycleTemplate where ItemID = ?)"),
+            {itemId});
         // A file that was nowhere stays so; where the store's file is the only copy, the bytes
         // go back there, not into the catalogue.
         runSql(db,

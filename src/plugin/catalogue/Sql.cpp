@@ -256,12 +256,16 @@ void ensureTablesOnce(const QSqlDatabase& db, const QString& lastTable,
         ensured.insert(key);
         return;
     }
+    if (!tableExists(db, lastTable))
+        make();
+}
+
+bool tableExists(const QSqlDatabase& db, const QString& table) {
     const QString exists = isPostgres(db)
                                ? QStringLiteral("select 1 where to_regclass(?) is not null")
                                : QStringLiteral("select 1 from sqlite_master where type = 'table' "
                                                 "and name = ?");
-    if (!sqlValue(db, exists, {lastTable}).isValid())
-        make();
+    return sqlValue(db, exists, {table}).isValid();
 }
 
 } // namespace zq

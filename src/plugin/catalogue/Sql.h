@@ -31,6 +31,9 @@ QVariant sqlValue(const QSqlDatabase& db, const QString& sql, const QVariantList
 // Whether the connection is to PostgreSQL (otherwise SQLite).
 bool isPostgres(const QSqlDatabase& db);
 
+// Whether the database has the table (or virtual table), named as the code names it.
+bool tableExists(const QSqlDatabase& db, const QString& table);
+
 // Lock order. Every operation that writes both the class and the template table takes the class
 // table first, then template rows, then stored files: a writer into a class holds the class
 // table (lockClassesFirst) or the class's row (requireClass) before it touches a template row;

@@ -6,6 +6,7 @@
 #include "catalogue/LocalCopies.h"
 #include "catalogue/PostgresWire.h"
 #include "catalogue/RecycleBin.h"
+#include "catalogue/SearchKeys.h"
 #include "catalogue/Sql.h"
 #include "catalogue/StoreStaging.h"
 #include "catalogue/TemplateStore.h"
@@ -174,6 +175,12 @@ FileFacts factsOf(const QString& folder, const QString& fileName, const KnownFil
 void insertTemplatesWithFiles(const QSqlDatabase& db, const QList<TemplateRecord>& rows,
                               const QString& folder, bool withFiles, const KnownFiles* known) {
     ensureTemplateFileTable(db);
+    // The rows added take identifiers above every one there is.
+    const qint64 before =
+        sqlValue(db, QStringLiteral("select max(DocID) from ZQ_DocTempDetail")).toLongLong();
+    const auto writeKeys = [&] {
+        writeSearchKeys(db, QStringLiteral("d.DocID > ?"), {before});
+    };
     PGconn* pg = postgresConnection(db);
     if (!pg) {
         // Each statement prepared once for the whole batch; an embedded catalogue records the
@@ -199,6 +206,7 @@ void insertTemplatesWithFiles(const QSqlDatabase& db, const QList<TemplateRecord
                     QStringLiteral("insert into ZQ_DocTempDetail(DocCaption, DocFileName, DocMemo, "
                                    "DocSortID, DocTypeName, DocKeyWord) values(?, ?, ?, ?, ?, ?)"),
                     details);
+        writeKeys();
         runSqlBatch(db,
                     QStringLiteral("insert into ZQ_DocTemplateFile(DocFileName, FileContent, "
                                    "FileSize, FileSha256, FileModified) values(?, ?, ?, ?, ?)"),
@@ -212,6 +220,7 @@ void insertTemplatesWithFiles(const QSqlDatabase& db, const QList<TemplateRecord
                      row.memo.trimmed().toUtf8(), row.classCode.toUtf8(), row.typeName.toUtf8(),
                      row.keyWord.toUtf8()});
     rowCopy.finish();
+    writeKeys();
     if (!withFiles)
         return;
     // Compressing a document's bytes with pglz keeps the server busy several times longer than
