@@ -116,8 +116,8 @@ void printMemoryRow(const char* work, double goalMb) {
 void setSearchKeysAside(const QSqlDatabase& db, bool aside) {
     const QString kept = kSearchKeyTable;
     const QString away = kSearchKeyTable + QStringLiteral("Aside");
-    runSql(db, QStringLiteral("alter table %1 rename to %2").arg(aside ? kept : away,
-                                                                   aside ? away : kept));
+    runSql(db, QStringLiteral("alter table %1 rename to %2")
+                   .arg(aside ? kept : away, aside ? away : kept));
 }
 
 void showPainted(QWidget* window) {

@@ -21,8 +21,8 @@ TestCatalogue::TestCatalogue(const QString& sqliteFile)
     runSql(m_db, QStringLiteral("delete from ZQ_DocTemplateFile"));
     ensureRecycleBinTables(m_db);
     ensureSearchKeys(m_db);
-    for (const char* table : {"ZQ_DocSearchKey", "ZQ_DocTemplateHistory", "ZQ_DocRecycleItem", "ZQ_DocRecycleClass",
-                              "ZQ_DocRecycleTemplate", "ZQ_DocRecycleFile"})
+    for (const char* table : {"ZQ_DocSearchKey", "ZQ_DocTemplateHistory", "ZQ_DocRecycleItem",
+                              "ZQ_DocRecycleClass", "ZQ_DocRecycleTemplate", "ZQ_DocRecycleFile"})
         runSql(m_db, QStringLiteral("delete from ") + QLatin1String(table));
 }
 

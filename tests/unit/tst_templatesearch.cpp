@@ -168,8 +168,8 @@ private slots:
         QTest::newRow("_ and \\ literally")
             << "_y\\" << none << none << false << QStringList{"x_y\\z"};
         // Shorter than the index serves: read row by row, the wildcards still literal.
-        QTest::newRow("one character") << "表" << none << none << false
-                                       << QStringList{"a(b样表", "ab样表"};
+        QTest::newRow("one character")
+            << "表" << none << none << false << QStringList{"a(b样表", "ab样表"};
         QTest::newRow("% alone") << "%" << none << none << false << QStringList{"完成50%底稿"};
         QTest::newRow("_ alone") << "_" << none << none << false << QStringList{"x_y\\z"};
         QTest::newRow("( alone") << "(" << none << none << false << QStringList{"a(b样表"};
@@ -272,8 +272,7 @@ private slots:
             criteria.name = name;
             return catalogue.captions(criteria);
         };
-        const qint64 id =
-            insertTemplate(db, {0, "审计计划", "plan.doc", "", "WORD", "", "0001"});
+        const qint64 id = insertTemplate(db, {0, "审计计划", "plan.doc", "", "WORD", "", "0001"});
         QCOMPARE(byName("sjjh"), QStringList{"审计计划"});
         updateTemplateText(db, id, "应收账款", "");
         QCOMPARE(byName("sjjh"), QStringList{});
@@ -322,7 +321,8 @@ private slots:
         QCOMPARE(calls, 0);
 
         // A rename behind the plug-in's back, mended by refreshSearchKeys (zqcatalogue repair).
-        runSql(db, "update ZQ_DocTempDetail set DocCaption = '应收账款' where DocCaption = '银行存款'");
+        runSql(db,
+               "update ZQ_DocTempDetail set DocCaption = '应收账款' where DocCaption = '银行存款'");
         QCOMPARE(refreshSearchKeys(db), 1);
         QCOMPARE(catalogue.captions(criteria), QStringList{});
         criteria.name = "yszk";

@@ -417,7 +417,8 @@ BinRestore restoreFromBin(const QSqlDatabase& db, qint64 itemId,
                    .arg(kTemplateColumns, code),
                codeValues + QVariantList{itemId});
         writeSearchKeys(
-            db, QStringLiteral("d.DocID in (select DocID from ZQ_DocRecycleTemplate where ItemID = ?)"),
+            db,
+            QStringLiteral("d.DocID in (select DocID from ZQ_DocRecycleTemplate where ItemID = ?)"),
             {itemId});
         // A file that was nowhere stays so; where the store's file is the only copy, the bytes
         // go back there, not into the catalogue.

@@ -57,7 +57,8 @@ void insertKeys(const QSqlDatabase& db, const KeyRows& rows, qsizetype from, qsi
                     part);
         return;
     }
-    PostgresCopy copy(pg, kSearchKeyTable + QStringLiteral("(DocID, DocCaption, Spelling, Initials)"));
+    PostgresCopy copy(pg,
+                      kSearchKeyTable + QStringLiteral("(DocID, DocCaption, Spelling, Initials)"));
     for (qsizetype i = from; i < to; ++i)
         copy.row({bigEndian<qint64>(rows.columns[0][i].toLongLong()),
                   rows.columns[1][i].toString().toUtf8(), rows.columns[2][i].toString().toUtf8(),
@@ -77,8 +78,8 @@ void makeKeyTable(const QSqlDatabase& db, const std::function<void(int, int)>& p
     runSql(db, QStringLiteral("create table %1 (DocID %2 not null primary key, "
                               "DocCaption varchar(200) not null, Spelling varchar(2000) not null, "
                               "Initials varchar(2000) not null)")
-                   .arg(kSearchKeyTable, isPostgres(db) ? QStringLiteral("bigint")
-                                                        : QStringLiteral("integer")));
+                   .arg(kSearchKeyTable,
+                        isPostgres(db) ? QStringLiteral("bigint") : QStringLiteral("integer")));
     const KeyRows rows = keysOf(db, QStringLiteral("1 = 1"), {});
     if (progress)
         progress(0, int(rows.size()));
@@ -147,20 +148,18 @@ QString ensureSearchKeys(const QSqlDatabase& db, const std::function<void(int, i
         makeSearchIndex(db);
     } catch (const Error& error) {
         const QString message =
-            isPostgres(db)
-                ? QStringLiteral("数据库没有允许创建 pg_trgm 扩展，模板查找将逐行比较，"
-                                 "模板多时较慢。请数据库管理员在模板目录数据库中执行 "
-                                 "create extension pg_trgm。")
-                : QStringLiteral("SQLite 没有 FTS5 的 trigram 分词，模板查找将逐行比较，"
-                                 "模板多时较慢。");
+            isPostgres(db) ? QStringLiteral("数据库没有允许创建 pg_trgm 扩展，模板查找将逐行比较，"
+                                            "模板多时较慢。请数据库管理员在模板目录数据库中执行 "
+                                            "create extension pg_trgm。")
+                           : QStringLiteral("SQLite 没有 FTS5 的 trigram 分词，模板查找将逐行比较，"
+                                            "模板多时较慢。");
         qCWarning(catalogueLog).noquote() << message << error.details();
         return message;
     }
     return {};
 }
 
-int writeSearchKeys(const QSqlDatabase& db, const QString& condition,
-                    const QVariantList& values) {
+int writeSearchKeys(const QSqlDatabase& db, const QString& condition, const QVariantList& values) {
     if (!searchKeysKept(db))
         return 0;
     const KeyRows rows = keysOf(db, condition, values);
@@ -178,16 +177,18 @@ void removeSearchKeys(const QSqlDatabase& db, const QString& condition,
 }
 
 int refreshSearchKeys(const QSqlDatabase& db) {
+    if (!searchKeysKept(db))
+        return 0;
     Transaction transaction(db);
     runSql(db, QStringLiteral("delete from %1 where not exists (select 1 from ZQ_DocTempDetail d "
                               "where d.DocID = %1.DocID)")
                    .arg(kSearchKeyTable));
-    const int made = writeSearchKeys(
-        db,
-        QStringLiteral("not exists (select 1 from %1 k where k.DocID = d.DocID "
-                       "and k.DocCaption = d.DocCaption)")
-            .arg(kSearchKeyTable),
-        {});
+    const int made =
+        writeSearchKeys(db,
+                        QStringLiteral("not exists (select 1 from %1 k where k.DocID = d.DocID "
+                                       "and k.DocCaption = d.DocCaption)")
+                            .arg(kSearchKeyTable),
+                        {});
     transaction.commit();
     return made;
 }

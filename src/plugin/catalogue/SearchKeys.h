@@ -37,11 +37,11 @@ int writeSearchKeys(const QSqlDatabase& db, const QString& condition, const QVar
 
 // Takes away the keys of the templates of ZQ_DocTempDetail d that meet the condition, before
 // the templates go.
-void removeSearchKeys(const QSqlDatabase& db, const QString& condition,
-                      const QVariantList& values);
+void removeSearchKeys(const QSqlDatabase& db, const QString& condition, const QVariantList& values);
 
 // Makes the keys of every template that lacks them or whose caption changed since they were
-// made (by a program that writes the catalogue without them); gives their number.
+// made (by a program that writes the catalogue without them); gives their number. Nothing
+// where the catalogue keeps no keys.
 int refreshSearchKeys(const QSqlDatabase& db);
 
 } // namespace zq

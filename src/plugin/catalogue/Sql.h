@@ -15,7 +15,7 @@ namespace zq {
 QSqlQuery runSql(const QSqlDatabase& db, const QString& sql, const QVariantList& values = {});
 
 // Prepares the statement once and runs it for every row of values: columns[i] holds the i-th
-// value of each run. Throws like runSql.
+// value of each run. Null texts are bound as empty ones, as by runSql. Throws like runSql.
 void runSqlBatch(const QSqlDatabase& db, const QString& sql, const QList<QVariantList>& columns);
 
 // "?,?,…,?" with `count` marks, for a statement's "in (…)" or a row of values.

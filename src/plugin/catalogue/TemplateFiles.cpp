@@ -178,9 +178,7 @@ void insertTemplatesWithFiles(const QSqlDatabase& db, const QList<TemplateRecord
     // The rows added take identifiers above every one there is.
     const qint64 before =
         sqlValue(db, QStringLiteral("select max(DocID) from ZQ_DocTempDetail")).toLongLong();
-    const auto writeKeys = [&] {
-        writeSearchKeys(db, QStringLiteral("d.DocID > ?"), {before});
-    };
+    const auto writeKeys = [&] { writeSearchKeys(db, QStringLiteral("d.DocID > ?"), {before}); };
     PGconn* pg = postgresConnection(db);
     if (!pg) {
         // Each statement prepared once for the whole batch; an embedded catalogue records the
@@ -190,9 +188,8 @@ void insertTemplatesWithFiles(const QSqlDatabase& db, const QList<TemplateRecord
         for (const TemplateRecord& row : rows) {
             const QStringList values{row.caption.trimmed(), row.fileName, row.memo.trimmed(),
                                      row.classCode,         row.typeName, row.keyWord};
-            // A batch binds a null text as NULL; the columns take the empty text.
             for (qsizetype i = 0; i < values.size(); ++i)
-                details[i].append(values[i].isNull() ? QStringLiteral("") : values[i]);
+                details[i].append(values[i]);
             if (!withFiles)
                 continue;
             const FileFacts file = factsOf(folder, row.fileName, known);
