@@ -91,6 +91,7 @@ private slots:
         row("银行询证函", "yinxingxunzhenghan", "yxxzh");
         row("长期股权投资", "zhangqiguquantouzi", "zqgqtz");
         row("银行存款", "yinxingcunkuan", "yxck");
+        row("深", "shen", "s"); // tst_recyclebin
     }
     void pinyinReadings() {
         QFETCH(QString, text);

@@ -380,6 +380,24 @@ QString BinRestore::summary() const {
     return text;
 }
 
+namespace {
+
+// The item's templates back in the catalogue, filed under `code`, with their search keys.
+void restoreTemplateRows(const QSqlDatabase& db, qint64 itemId, const QString& code,
+                         const QVariantList& codeValues) {
+    runSql(db,
+           QStringLiteral("insert into ZQ_DocTempDetail(%1) select DocID, DocCaption, "
+                          "DocFileName, DocMemo, %2, DocTypeName, DocKeyWord "
+                          "from ZQ_DocRecycleTemplate where ItemID = ?")
+               .arg(kTemplateColumns, code),
+           codeValues + QVariantList{itemId});
+    writeSearchKeys(
+        db, QStringLiteral("d.DocID in (select DocID from ZQ_DocRecycleTemplate where ItemID = ?)"),
+        {itemId});
+}
+
+} // namespace
+
 BinRestore restoreFromBin(const QSqlDatabase& db, qint64 itemId,
                           const std::optional<QString>& into) {
     ensureRecycleBinTables(db);
@@ -410,16 +428,7 @@ BinRestore restoreFromBin(const QSqlDatabase& db, qint64 itemId,
             codeValues = {result.classCode};
         }
         result.renamedFiles = renameTakenFiles(db, itemId);
-        runSql(db,
-               QStringLiteral("insert into ZQ_DocTempDetail(%1) select DocID, DocCaption, "
-                              "DocFileName, DocMemo, %2, DocTypeName, DocKeyWord "
-                              "from ZQ_DocRecycleTemplate where ItemID = ?")
-                   .arg(kTemplateColumns, code),
-               codeValues + QVariantList{itemId});
-        writeSearchKeys(
-            db,
-            QStringLiteral("d.DocID in (select DocID from ZQ_DocRecycleTemplate where ItemID = ?)"),
-            {itemId});
+        restoreTemplateRows(db, itemId, code, codeValues);
         // A file that was nowhere stays so; where the store's file is the only copy, the bytes
         // go back there, not into the catalogue.
         runSql(db,
