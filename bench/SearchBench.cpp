@@ -30,7 +30,7 @@ namespace {
 constexpr int kRuns = 3;
 constexpr int kGrowth = 3;  // the larger catalogue, times the scale's
 constexpr int kWrites = 20; // adds and renames of one block
-constexpr int kBlocks = 3;  // blocks with and without keys, taking turns
+constexpr int kBlocks = 6;  // blocks with and without keys, taking turns
 
 struct SearchCase {
     const char* name;

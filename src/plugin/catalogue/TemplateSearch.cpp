@@ -108,12 +108,14 @@ void addNameCondition(WhereBuilder& where, const QSqlDatabase& db, const SearchC
     const bool exact = criteria.mode == MatchMode::Exact;
     const QString compare = exact ? QStringLiteral(" = ?") : kLike;
     const QVariant caption = exact ? name : containsPattern(name, QStringLiteral("模板名称"));
-    const bool keys = searchKeysKept(db);
-    if (!keys)
+    if (!searchKeysKept(db))
         return where.add(QStringLiteral("d.DocCaption") + compare, {caption});
 
     QStringList keyTests;
     QVariantList keyValues;
+    // What PostgreSQL's index serves: the tests of the parts long enough, and their values.
+    QStringList indexTests;
+    QVariantList indexValues;
     QStringList phrases;
     bool indexed = indexServes(name);
     if (isPinyinQuery(name)) {
@@ -121,12 +123,16 @@ void addNameCondition(WhereBuilder& where, const QSqlDatabase& db, const SearchC
             exact ? QStringList{pinyinSearchKey(name)} : pinyinSearchParts(name);
         QStringList partPhrases;
         for (const QString& part : parts) {
-            keyTests.append(QStringLiteral("(k.Spelling%1 or k.Initials%1)").arg(compare));
+            const QString test = QStringLiteral("(k.Spelling%1 or k.Initials%1)").arg(compare);
             // Letters and digits only: no wildcard to escape.
             const QString value = exact ? part : QLatin1Char('%') + part + QLatin1Char('%');
+            keyTests.append(test);
             keyValues << value << value;
-            if (indexServes(part))
-                partPhrases.append(ftsPhrase(QStringLiteral("Spelling Initials"), part));
+            if (!indexServes(part))
+                continue;
+            indexTests.append(test);
+            indexValues << value << value;
+            partPhrases.append(ftsPhrase(QStringLiteral("Spelling Initials"), part));
         }
         indexed = indexed && !partPhrases.isEmpty();
         phrases.append(QLatin1Char('(') + partPhrases.join(QStringLiteral(" AND ")) +
@@ -139,10 +145,11 @@ void addNameCondition(WhereBuilder& where, const QSqlDatabase& db, const SearchC
                       .arg(kSearchIndexTable),
                   {phrases.join(QStringLiteral(" OR "))});
     } else if (indexed && isPostgres(db)) {
+        const QString indexTest = indexTests.join(QStringLiteral(" and "));
         where.add(QStringLiteral("d.DocID in (select k.DocID from %1 k where k.DocCaption%2%3)")
                       .arg(kSearchKeyTable, compare,
-                           keyTest.isEmpty() ? QString() : QStringLiteral(" or ") + keyTest),
-                  QVariantList{caption} + keyValues);
+                           indexTest.isEmpty() ? QString() : QStringLiteral(" or ") + indexTest),
+                  QVariantList{caption} + indexValues);
     }
     if (keyTest.isEmpty())
         return where.add(QStringLiteral("d.DocCaption") + compare, {caption});
