@@ -2,6 +2,7 @@
 
 #include "BenchData.h"
 #include "HostDatabase.h"
+#include "catalogue/SearchKeys.h"
 #include "catalogue/Sql.h"
 #include "widgets/TreeNodes.h"
 
@@ -110,6 +111,13 @@ void printMemoryRow(const char* work, double goalMb) {
     std::printf("%-36s %9s %12s %8s %6s %4s %8.0f  (resident now %.0f MB, goal %.0f MB)\n", work,
                 "", "", "", "", now <= goalMb ? "yes" : "NO", peakResidentMb(), now, goalMb);
     std::fflush(stdout);
+}
+
+void setSearchKeysAside(const QSqlDatabase& db, bool aside) {
+    const QString kept = kSearchKeyTable;
+    const QString away = kSearchKeyTable + QStringLiteral("Aside");
+    runSql(db, QStringLiteral("alter table %1 rename to %2")
+                   .arg(aside ? kept : away, aside ? away : kept));
 }
 
 void showPainted(QWidget* window) {

@@ -69,6 +69,10 @@ void printGoalRow(const char* work, double ms, double baselineMs, double goal, b
 // A row of resident memory now, in MB, against the largest allowed.
 void printMemoryRow(const char* work, double goalMb);
 
+// The search keys' table out of the way and back: the plug-in writes no keys while it is away,
+// for the cost of a write without them.
+void setSearchKeysAside(const QSqlDatabase& db, bool aside);
+
 // Shows the window and lets it lay out and paint everything pending.
 void showPainted(QWidget* window);
 // A digest of a tree's items in tree order: depth, text, record and check state of each.

@@ -33,7 +33,9 @@ const QStringList kWords = {
 constexpr int kMaxDepth = 5;
 constexpr int kRowsPerInsert = 250;
 
-// Adds rows with a multi-row insert per batch, every value bound.
+// Adds rows a batch at a time, every value bound: on PostgreSQL one multi-row insert, on SQLite
+// (which looks each of a statement's parameters up by name, one by one) the one row's statement
+// prepared once and run for each row.
 class BatchInsert {
 public:
     BatchInsert(const QSqlDatabase& db, QString head, QString row)
@@ -52,10 +54,14 @@ public:
     void flush() {
         if (m_rows == 0)
             return;
-        QStringList rows;
-        for (int i = 0; i < m_rows; ++i)
-            rows.append(m_row);
-        runSql(m_db, m_head + rows.join(QLatin1Char(',')), m_values);
+        if (isPostgres(m_db)) {
+            runSql(m_db, m_head + QStringList(m_rows, m_row).join(QLatin1Char(',')), m_values);
+        } else {
+            QList<QVariantList> columns(m_values.size() / m_rows);
+            for (qsizetype i = 0; i < m_values.size(); ++i)
+                columns[i % columns.size()].append(m_values[i]);
+            runSqlBatch(m_db, m_head + m_row, columns);
+        }
         m_values.clear();
         m_rows = 0;
     }

@@ -5,6 +5,7 @@
 #include "catalogue/CatalogueCheck.h"
 #include "catalogue/ClassCatalogue.h"
 #include "catalogue/RecycleBin.h"
+#include "catalogue/SearchKeys.h"
 #include "catalogue/Sql.h"
 #include "catalogue/TemplateDocuments.h"
 #include "catalogue/TemplateFiles.h"
@@ -366,7 +367,17 @@ int runRepair(const CommandContext& context) {
     const int sent = uploadMissingFiles(context.db, store);
     if (sent > 0)
         print(QStringLiteral("已把模板库中模板目录缺少的 %1 个文件存入模板目录。\n").arg(sent));
-    if (unnamed.isEmpty() && homeless.isEmpty() && sent == 0)
+    // Keys of templates that programs without them added or renamed.
+    const bool kept = searchKeysKept(context.db);
+    const QString indexProblem = ensureSearchKeys(context.db);
+    const int keyed = kept ? refreshSearchKeys(context.db) : 0;
+    if (!kept)
+        print(QStringLiteral("已为所有模板建立查找键。\n"));
+    else if (keyed > 0)
+        print(QStringLiteral("已为 %1 个缺少查找键或已改名的模板建立查找键。\n").arg(keyed));
+    if (!indexProblem.isEmpty())
+        print(indexProblem + QLatin1Char('\n'));
+    if (unnamed.isEmpty() && homeless.isEmpty() && sent == 0 && kept && keyed == 0)
         print(QStringLiteral("没有需要修复的问题。\n"));
 
     if (!unnamed.isEmpty()) {

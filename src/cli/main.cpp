@@ -51,8 +51,8 @@ const char* const kHelp = R"(用法：zqcatalogue 命令 [参数] [选项]
       例：zqcatalogue check --json > findings.json
   repair [--yes]
       安全地修复 check 发现的问题，逐项列出并确认（--yes 全部确认）：删除没有模板
-      使用的模板库文件，把所属分类不存在的模板归入名为“未分类”的分类。从不删除
-      模板目录中的记录。
+      使用的模板库文件，把所属分类不存在的模板归入名为“未分类”的分类；为缺少
+      查找键的模板建立查找键。从不删除模板目录中的记录。
       例：zqcatalogue repair --yes
   log [--class 分类编码] [--template 模板编号] [--since 日期] [--json]
       谁在何时改了模板目录中的什么，最新的在前：一个分类及其模板、一个模板或整个

@@ -2,6 +2,7 @@
 
 #include "HostDatabase.h"
 #include "catalogue/RecycleBin.h"
+#include "catalogue/SearchKeys.h"
 #include "catalogue/Sql.h"
 #include "catalogue/TemplateFiles.h"
 
@@ -19,9 +20,11 @@ TestCatalogue::TestCatalogue(const QString& sqliteFile)
     ensureTemplateFileTable(m_db);
     runSql(m_db, QStringLiteral("delete from ZQ_DocTemplateFile"));
     ensureRecycleBinTables(m_db);
-    for (const char* table : {"ZQ_DocTemplateHistory", "ZQ_DocRecycleItem", "ZQ_DocRecycleClass",
-                              "ZQ_DocRecycleTemplate", "ZQ_DocRecycleFile", "ZQ_DocTemplateVersion",
-                              "ZQ_DocVersionContent", "ZQ_DocTemplateRegistration"})
+    ensureSearchKeys(m_db);
+    for (const char* table :
+         {"ZQ_DocSearchKey", "ZQ_DocTemplateHistory", "ZQ_DocRecycleItem", "ZQ_DocRecycleClass",
+          "ZQ_DocRecycleTemplate", "ZQ_DocRecycleFile", "ZQ_DocTemplateVersion",
+          "ZQ_DocVersionContent", "ZQ_DocTemplateRegistration"})
         runSql(m_db, QStringLiteral("delete from ") + QLatin1String(table));
 }
 
@@ -52,7 +55,10 @@ qint64 TestCatalogue::addTemplate(const QString& caption, const QString& classCo
                        "values(?, ?, ?, ?, ?, '') returning DocID"),
         {caption, fileName.isEmpty() ? caption + ".doc" : fileName, memo, classCode, typeName});
     query.next();
-    return query.value(0).toLongLong();
+    const qint64 docId = query.value(0).toLongLong();
+    query.finish();
+    writeSearchKeys(m_db, QStringLiteral("d.DocID = ?"), {docId});
+    return docId;
 }
 
 int TestCatalogue::count(const QString& table) {

@@ -20,7 +20,8 @@ public:
     QSqlDatabase& db() { return m_db; }
     bool isPostgres() const;
 
-    // Test data, bound like everything else.
+    // Test data, bound like everything else; templates get their search keys as the plug-in
+    // writes them.
     void addClass(const QString& code, const QString& name, const QString& memo = QString());
     qint64 addTemplate(const QString& caption, const QString& classCode,
                        const QString& fileName = QString(), const QString& typeName = "WORD",

@@ -103,6 +103,9 @@ private slots:
         byName.byName = true;
         byName.name = "深";
         QCOMPARE(searchTemplates(f.db(), byName).size(), 0);
+        QCOMPARE(sqlValue(f.db(), "select count(*) from ZQ_DocSearchKey where DocID = ?", {f.deep})
+                     .toInt(),
+                 0);
 
         const QList<BinItem> bin = readBin(f.db());
         QCOMPARE(bin.size(), 1);
@@ -117,6 +120,8 @@ private slots:
         QCOMPARE(f.snapshot(), before);
         QCOMPARE(f.bytesOf("top.doc"), QByteArray("TOP"));
         QCOMPARE(f.bytesOf("deep.xls"), QByteArray("DEEP"));
+        QCOMPARE(searchTemplates(f.db(), byName).size(), 1);
+        byName.name = "shen"; // by the keys the restore wrote again
         QCOMPARE(searchTemplates(f.db(), byName).size(), 1);
         QCOMPARE(readBin(f.db()).size(), 0);
     }

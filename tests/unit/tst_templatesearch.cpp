@@ -1,6 +1,9 @@
 #include "TestCatalogue.h"
 #include "catalogue/Pinyin.h"
+#include "catalogue/SearchKeys.h"
 #include "catalogue/Sql.h"
+#include "catalogue/TemplateDocuments.h"
+#include "catalogue/TemplateFiles.h"
 #include "catalogue/TemplateSearch.h"
 
 #include <QTest>
@@ -84,6 +87,11 @@ private slots:
         row("音乐", "yinle", "yl");
         row("重庆", "zhongqing", "zq");
         row("完成50%底稿", "wancheng50digao", "wc50dg");
+        row("a(b样表", "abyangbiao", "abyb");
+        row("银行询证函", "yinxingxunzhenghan", "yxxzh");
+        row("长期股权投资", "zhangqiguquantouzi", "zqgqtz");
+        row("银行存款", "yinxingcunkuan", "yxck");
+        row("深", "shen", "s"); // tst_recyclebin
     }
     void pinyinReadings() {
         QFETCH(QString, text);
@@ -160,6 +168,14 @@ private slots:
             << "50%" << none << none << false << QStringList{"完成50%底稿"};
         QTest::newRow("_ and \\ literally")
             << "_y\\" << none << none << false << QStringList{"x_y\\z"};
+        // Shorter than the index serves: read row by row, the wildcards still literal.
+        QTest::newRow("one character")
+            << "表" << none << none << false << QStringList{"a(b样表", "ab样表"};
+        QTest::newRow("% alone") << "%" << none << none << false << QStringList{"完成50%底稿"};
+        QTest::newRow("_ alone") << "_" << none << none << false << QStringList{"x_y\\z"};
+        QTest::newRow("( alone") << "(" << none << none << false << QStringList{"a(b样表"};
+        QTest::newRow("two characters, within the class")
+            << "底稿" << none << kRoot + "\\A\\B" << false << QStringList{"完成500底稿"};
         QTest::newRow("type shared by two names")
             << none << "Word文档" << none << true
             << QStringList{"审计报告模板", "a(b样表", "完成50%底稿"};
@@ -185,6 +201,17 @@ private slots:
             << "Shen Ji Bao Gao" << none << none << false << QStringList{"审计报告模板"};
         QTest::newRow("pinyin initials")
             << "sjbg" << none << none << false << QStringList{"审计报告模板"};
+        QTest::newRow("pinyin initials, two letters")
+            << "hj" << none << none << false << QStringList{"会计凭证"};
+        QTest::newRow("pinyin mixed: full syllables and initials")
+            << "shenji bg" << none << none << false << QStringList{"审计报告模板"};
+        QTest::newRow("pinyin mixed, a part found nowhere")
+            << "shenji hj" << none << none << false << QStringList{};
+        // ab样表 bears the text, a(b样表 reads as it.
+        QTest::newRow("caption and pinyin both")
+            << "ab" << none << none << false << QStringList{"a(b样表", "ab样表"};
+        QTest::newRow("pinyin full, exact: whole name")
+            << "huijipingzheng" << none << none << true << QStringList{"会计凭证"};
         QTest::newRow("pinyin initials, exact: whole name")
             << "hjpz" << none << none << true << QStringList{"会计凭证"};
         QTest::newRow("pinyin initials, exact part")
@@ -233,6 +260,75 @@ private slots:
         QCOMPARE(catalogue.captions(next), QStringList{"审计报告模板"});
         next.name = "样表"; // found elsewhere only
         QCOMPARE(catalogue.captions(next), QStringList{});
+    }
+
+    // The plug-in's writes keep the keys: a rename changes them, a delete takes them away, an
+    // import writes them for every template it adds.
+    void keysFollowWrites() {
+        Catalogue catalogue;
+        QSqlDatabase& db = catalogue.db();
+        const auto byName = [&](const QString& name) {
+            SearchCriteria criteria;
+            criteria.byName = true;
+            criteria.name = name;
+            return catalogue.captions(criteria);
+        };
+        const qint64 id = insertTemplate(db, {0, "审计计划", "plan.doc", "", "WORD", "", "0001"});
+        QCOMPARE(byName("sjjh"), QStringList{"审计计划"});
+        updateTemplateText(db, id, "应收账款", "");
+        QCOMPARE(byName("sjjh"), QStringList{});
+        QCOMPARE(byName("yszk"), QStringList{"应收账款"});
+        deleteTemplateRow(db, id);
+        QCOMPARE(sqlValue(db, "select count(*) from ZQ_DocSearchKey where DocID = ?", {id}).toInt(),
+                 0);
+
+        insertTemplatesWithFiles(db,
+                                 {{0, "银行询证函", "bank.doc", "", "WORD", "", "0001"},
+                                  {0, "长期股权投资", "equity.doc", "", "WORD", "", "0001"}},
+                                 {}, false);
+        QCOMPARE(byName("yxxz"), QStringList{"银行询证函"});
+        QCOMPARE(byName("guquan"), QStringList{"长期股权投资"});
+    }
+
+    // A catalogue from before the keys gets them once, for every template; until then its
+    // captions are still found.
+    void existingCatalogueGetsKeysOnce() {
+        Catalogue catalogue;
+        QSqlDatabase& db = catalogue.db();
+        runSql(db, "drop table if exists ZQ_DocSearchIndex");
+        runSql(db, "drop table ZQ_DocSearchKey");
+        catalogue.addTemplate("银行存款", "0001");
+        SearchCriteria criteria;
+        criteria.byName = true;
+        criteria.name = "yxck";
+        QCOMPARE(catalogue.captions(criteria), QStringList{});
+        criteria.name = "存款";
+        QCOMPARE(catalogue.captions(criteria), QStringList{"银行存款"});
+
+        int calls = 0;
+        int total = -1;
+        QCOMPARE(ensureSearchKeys(db,
+                                  [&](int, int all) {
+                                      ++calls;
+                                      total = all;
+                                  }),
+                 QString());
+        QVERIFY(calls > 0);
+        QCOMPARE(total, catalogue.count("ZQ_DocTempDetail"));
+        criteria.name = "yxck";
+        QCOMPARE(catalogue.captions(criteria), QStringList{"银行存款"});
+        calls = 0;
+        ensureSearchKeys(db, [&](int, int) { ++calls; });
+        QCOMPARE(calls, 0);
+
+        // A rename behind the plug-in's back, mended by refreshSearchKeys (zqcatalogue repair).
+        runSql(db,
+               "update ZQ_DocTempDetail set DocCaption = '应收账款' where DocCaption = '银行存款'");
+        QCOMPARE(refreshSearchKeys(db), 1);
+        QCOMPARE(catalogue.captions(criteria), QStringList{});
+        criteria.name = "yszk";
+        QCOMPARE(catalogue.captions(criteria), QStringList{"应收账款"});
+        QCOMPARE(refreshSearchKeys(db), 0);
     }
 
     void tooLongPatternIsRefused() {

@@ -87,4 +87,12 @@ QString pinyinSearchKey(const QString& text) {
     return key;
 }
 
+QStringList pinyinSearchParts(const QString& text) {
+    QStringList parts;
+    for (const QString& part : text.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+        if (const QString key = pinyinSearchKey(part); !key.isEmpty())
+            parts.append(key);
+    return parts;
+}
+
 } // namespace zq

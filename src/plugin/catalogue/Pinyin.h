@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace zq {
 
@@ -22,5 +23,9 @@ bool isPinyinQuery(const QString& text);
 
 // The search text as the keys are written: lower case, without blanks and apostrophes.
 QString pinyinSearchKey(const QString& text);
+
+// The blank-separated parts of a search text, each as the keys are written: "shenji bg" is
+// found where each part is in the spelling or the initials.
+QStringList pinyinSearchParts(const QString& text);
 
 } // namespace zq

@@ -4,6 +4,7 @@
 #include "catalogue/CatalogueNotices.h"
 #include "catalogue/ClassCatalogue.h"
 #include "catalogue/FileHashes.h"
+#include "catalogue/SearchKeys.h"
 #include "catalogue/Sql.h"
 #include "catalogue/StoreStaging.h"
 #include "catalogue/TemplateFiles.h"
@@ -325,6 +326,7 @@ bool deleteClassTree(const QSqlDatabase& db, const QString& code) {
                 return std::nullopt;
             const qint64 item = keepClassTreeInBin(db, code);
             const QVariantList subtree{code.size(), code};
+            removeSearchKeys(db, subtreeCondition(), subtree);
             runSql(db, QStringLiteral("delete from ZQ_DocTempDetail where ") + subtreeCondition(),
                    subtree);
             keepVersionsInBin(db, item);
@@ -404,6 +406,24 @@ QString BinRestore::summary() const {
     return text;
 }
 
+namespace {
+
+// The item's templates back in the catalogue, filed under `code`, with their search keys.
+void restoreTemplateRows(const QSqlDatabase& db, qint64 itemId, const QString& code,
+                         const QVariantList& codeValues) {
+    runSql(db,
+           QStringLiteral("insert into ZQ_DocTempDetail(%1) select DocID, DocCaption, "
+                          "DocFileName, DocMemo, %2, DocTypeName, DocKeyWord "
+                          "from ZQ_DocRecycleTemplate where ItemID = ?")
+               .arg(kTemplateColumns, code),
+           codeValues + QVariantList{itemId});
+    writeSearchKeys(
+        db, QStringLiteral("d.DocID in (select DocID from ZQ_DocRecycleTemplate where ItemID = ?)"),
+        {itemId});
+}
+
+} // namespace
+
 BinRestore restoreFromBin(const QSqlDatabase& db, qint64 itemId,
                           const std::optional<QString>& into) {
     ensureRecycleBinTables(db);
@@ -434,12 +454,7 @@ BinRestore restoreFromBin(const QSqlDatabase& db, qint64 itemId,
             codeValues = {result.classCode};
         }
         result.renamedFiles = renameTakenFiles(db, itemId);
-        runSql(db,
-               QStringLiteral("insert into ZQ_DocTempDetail(%1) select DocID, DocCaption, "
-                              "DocFileName, DocMemo, %2, DocTypeName, DocKeyWord "
-                              "from ZQ_DocRecycleTemplate where ItemID = ?")
-                   .arg(kTemplateColumns, code),
-               codeValues + QVariantList{itemId});
+        restoreTemplateRows(db, itemId, code, codeValues);
         // A file that was nowhere stays so; where the store's file is the only copy, the bytes
         // go back there, not into the catalogue.
         runSql(db,

@@ -96,6 +96,12 @@ QSqlError begin(QSqlDatabase db) {
     return query.exec(QStringLiteral("begin immediate")) ? QSqlError() : query.lastError();
 }
 
+// A null text would be bound as NULL; the catalogue stores empty texts.
+QVariant bound(const QVariant& value) {
+    const bool nullText = value.typeId() == QMetaType::QString && value.toString().isNull();
+    return nullText ? QVariant(QString("")) : value;
+}
+
 // PostgreSQL cannot prepare every statement (LOCK, DDL); those without values run as is.
 bool execute(QSqlQuery& query, const QString& sql, const QVariantList& values) {
     query.setForwardOnly(true);
@@ -103,11 +109,8 @@ bool execute(QSqlQuery& query, const QString& sql, const QVariantList& values) {
         return query.exec(sql);
     if (!query.prepare(sql))
         return false;
-    for (const QVariant& value : values) {
-        // A null text would be bound as NULL; the catalogue stores empty texts.
-        const bool nullText = value.typeId() == QMetaType::QString && value.toString().isNull();
-        query.addBindValue(nullText ? QVariant(QString("")) : value);
-    }
+    for (const QVariant& value : values)
+        query.addBindValue(bound(value));
     return query.exec();
 }
 
@@ -147,8 +150,13 @@ void runSqlBatch(const QSqlDatabase& db, const QString& sql, const QList<QVarian
     QSqlQuery query(db);
     if (!query.prepare(sql))
         fail(db, query.lastError());
-    for (const QVariantList& column : columns)
-        query.addBindValue(column);
+    for (const QVariantList& column : columns) {
+        QVariantList values;
+        values.reserve(column.size());
+        for (const QVariant& value : column)
+            values.append(bound(value));
+        query.addBindValue(values);
+    }
     if (!query.execBatch())
         fail(db, query.lastError());
 }
@@ -256,12 +264,16 @@ void ensureTablesOnce(const QSqlDatabase& db, const QString& lastTable,
         ensured.insert(key);
         return;
     }
+    if (!tableExists(db, lastTable))
+        make();
+}
+
+bool tableExists(const QSqlDatabase& db, const QString& table) {
     const QString exists = isPostgres(db)
                                ? QStringLiteral("select 1 where to_regclass(?) is not null")
                                : QStringLiteral("select 1 from sqlite_master where type = 'table' "
                                                 "and name = ?");
-    if (!sqlValue(db, exists, {lastTable}).isValid())
-        make();
+    return sqlValue(db, exists, {table}).isValid();
 }
 
 } // namespace zq

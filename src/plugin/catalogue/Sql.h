@@ -15,7 +15,7 @@ namespace zq {
 QSqlQuery runSql(const QSqlDatabase& db, const QString& sql, const QVariantList& values = {});
 
 // Prepares the statement once and runs it for every row of values: columns[i] holds the i-th
-// value of each run. Throws like runSql.
+// value of each run. Null texts are bound as empty ones, as by runSql. Throws like runSql.
 void runSqlBatch(const QSqlDatabase& db, const QString& sql, const QList<QVariantList>& columns);
 
 // "?,?,…,?" with `count` marks, for a statement's "in (…)" or a row of values.
@@ -30,6 +30,9 @@ QVariant sqlValue(const QSqlDatabase& db, const QString& sql, const QVariantList
 
 // Whether the connection is to PostgreSQL (otherwise SQLite).
 bool isPostgres(const QSqlDatabase& db);
+
+// Whether the database has the table (or virtual table), named as the code names it.
+bool tableExists(const QSqlDatabase& db, const QString& table);
 
 // Lock order. Every operation that writes both the class and the template table takes the class
 // table first, then template rows, then stored files: a writer into a class holds the class

@@ -3,6 +3,7 @@
 #include "catalogue/CatalogueHistory.h"
 #include "catalogue/CatalogueNotices.h"
 #include "catalogue/ClassCatalogue.h"
+#include "catalogue/SearchKeys.h"
 #include "catalogue/Sql.h"
 #include "catalogue/TemplateStore.h"
 #include "catalogue/TextRules.h"
@@ -34,6 +35,7 @@ qint64 insertTemplate(const QSqlDatabase& db, const TemplateRecord& row) {
         throw Error(QStringLiteral("数据库没有返回新模板的编号。"));
     const qint64 docId = query.value(0).toLongLong();
     query.finish();
+    writeSearchKeys(db, QStringLiteral("d.DocID = ?"), {docId});
     noticeChange(db, ChangeKind::TemplateAdded, docId);
     transaction.commit();
     return docId;
@@ -49,11 +51,13 @@ void updateTemplateText(const QSqlDatabase& db, qint64 docId, const QString& cap
            QStringLiteral("update ZQ_DocTempDetail set DocCaption = ?, DocMemo = ? "
                           "where DocID = ?"),
            {caption.trimmed(), memo.trimmed(), docId});
+    writeSearchKeys(db, QStringLiteral("d.DocID = ?"), {docId});
     noticeChange(db, ChangeKind::TemplateDescribed, docId);
     transaction.commit();
 }
 
 void deleteTemplateRow(const QSqlDatabase& db, qint64 docId) {
+    removeSearchKeys(db, QStringLiteral("d.DocID = ?"), {docId});
     runSql(db, QStringLiteral("delete from ZQ_DocTempDetail where DocID = ?"), {docId});
     noticeChange(db, ChangeKind::TemplateDeleted, docId);
 }

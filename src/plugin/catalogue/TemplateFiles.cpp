@@ -6,6 +6,7 @@
 #include "catalogue/LocalCopies.h"
 #include "catalogue/PostgresWire.h"
 #include "catalogue/RecycleBin.h"
+#include "catalogue/SearchKeys.h"
 #include "catalogue/Sql.h"
 #include "catalogue/StoreStaging.h"
 #include "catalogue/TemplateStore.h"
@@ -179,6 +180,10 @@ FileFacts factsOf(const QString& folder, const QString& fileName, const KnownFil
 void insertTemplatesWithFiles(const QSqlDatabase& db, const QList<TemplateRecord>& rows,
                               const QString& folder, bool withFiles, const KnownFiles* known) {
     ensureTemplateFileTable(db);
+    // The rows added take identifiers above every one there is.
+    const qint64 before =
+        sqlValue(db, QStringLiteral("select max(DocID) from ZQ_DocTempDetail")).toLongLong();
+    const auto writeKeys = [&] { writeSearchKeys(db, QStringLiteral("d.DocID > ?"), {before}); };
     PGconn* pg = postgresConnection(db);
     if (!pg) {
         // Each statement prepared once for the whole batch; an embedded catalogue records the
@@ -188,9 +193,8 @@ void insertTemplatesWithFiles(const QSqlDatabase& db, const QList<TemplateRecord
         for (const TemplateRecord& row : rows) {
             const QStringList values{row.caption.trimmed(), row.fileName, row.memo.trimmed(),
                                      row.classCode,         row.typeName, row.keyWord};
-            // A batch binds a null text as NULL; the columns take the empty text.
             for (qsizetype i = 0; i < values.size(); ++i)
-                details[i].append(values[i].isNull() ? QStringLiteral("") : values[i]);
+                details[i].append(values[i]);
             if (!withFiles)
                 continue;
             const FileFacts file = factsOf(folder, row.fileName, known);
@@ -204,6 +208,7 @@ void insertTemplatesWithFiles(const QSqlDatabase& db, const QList<TemplateRecord
                     QStringLiteral("insert into ZQ_DocTempDetail(DocCaption, DocFileName, DocMemo, "
                                    "DocSortID, DocTypeName, DocKeyWord) values(?, ?, ?, ?, ?, ?)"),
                     details);
+        writeKeys();
         runSqlBatch(db,
                     QStringLiteral("insert into ZQ_DocTemplateFile(DocFileName, FileContent, "
                                    "FileSize, FileSha256, FileModified) values(?, ?, ?, ?, ?)"),
@@ -217,6 +222,7 @@ void insertTemplatesWithFiles(const QSqlDatabase& db, const QList<TemplateRecord
                      row.memo.trimmed().toUtf8(), row.classCode.toUtf8(), row.typeName.toUtf8(),
                      row.keyWord.toUtf8()});
     rowCopy.finish();
+    writeKeys();
     if (!withFiles)
         return;
     // Compressing a document's bytes with pglz keeps the server busy several times longer than

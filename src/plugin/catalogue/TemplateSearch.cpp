@@ -2,6 +2,8 @@
 
 #include "catalogue/ClassCatalogue.h"
 #include "catalogue/Pinyin.h"
+#include "catalogue/PostgresWire.h"
+#include "catalogue/SearchKeys.h"
 #include "catalogue/Sql.h"
 
 #include <QSet>
@@ -14,13 +16,11 @@ namespace {
 
 // SQLite's longest LIKE pattern, in bytes; the same bound holds on every engine.
 constexpr qsizetype kPatternLimit = 50000;
-constexpr int kRowsPerInsert = 500;
+// The trigram index finds texts of this many characters and more.
+constexpr qsizetype kIndexedLength = 3;
 
 const QString kIdTable = QStringLiteral("zq_search_ids");
 const QString kCodeTable = QStringLiteral("zq_search_codes");
-// The plug-in's own table of pinyin keys, one row a template, with the caption they were
-// made from.
-const QString kPinyinTable = QStringLiteral("ZQ_DocPinyin");
 
 // "%text%" with the wildcards and the escape character of the text taken literally.
 QString containsPattern(const QString& text, const QString& field) {
@@ -40,28 +40,24 @@ QString containsPattern(const QString& text, const QString& field) {
 
 const QString kLike = QStringLiteral(" like ? escape '\\'");
 
-// Adds rows of `columns` values each with one multi-row insert per chunk: "head (?, ...), ...
-// tail".
-void insertInChunks(const QSqlDatabase& db, const QString& head, int columns,
-                    const QVariantList& values, const QString& tail = {}) {
-    const QString row = QLatin1Char('(') + placeholders(columns) + QLatin1Char(')');
-    const qsizetype chunk = qsizetype(kRowsPerInsert) * columns;
-    for (qsizetype from = 0; from < values.size(); from += chunk) {
-        const QVariantList part = values.mid(from, chunk);
-        const QStringList rows(part.size() / columns, row);
-        runSql(db, head + rows.join(QLatin1Char(',')) + tail, part);
-    }
-}
-
 // Puts the values into a temporary table of the connection, replacing what it held. The table
-// has one column, the key.
+// has one column, the key. The values go in by one prepared statement run for each on SQLite,
+// by one binary COPY on PostgreSQL (where each run would be a round trip).
 void fillTempTable(const QSqlDatabase& db, const QString& table, const QString& column,
                    const QVariantList& values) {
     Transaction transaction(db);
     runSql(db, QStringLiteral("create temporary table if not exists %1 (%2 primary key)")
                    .arg(table, column));
     runSql(db, QStringLiteral("delete from %1").arg(table));
-    insertInChunks(db, QStringLiteral("insert into %1 values ").arg(table), 1, values);
+    if (PGconn* pg = postgresConnection(db)) {
+        PostgresCopy copy(pg, table);
+        for (const QVariant& value : values)
+            copy.row({value.typeId() == QMetaType::LongLong ? bigEndian(value.toLongLong())
+                                                            : value.toString().toUtf8()});
+        copy.finish();
+    } else {
+        runSqlBatch(db, QStringLiteral("insert into %1 values(?)").arg(table), {values});
+    }
     // A temporary table has no statistics until analysed: PostgreSQL would take it for a large
     // one and plan the search as a costly one (compiling it first when the server compiles
     // costly statements), several times slower than the search itself.
@@ -92,13 +88,75 @@ private:
     SearchWhere m_where;
 };
 
-void addNameCondition(WhereBuilder& where, const SearchCriteria& criteria) {
+bool indexServes(const QString& text) {
+    return text.toUcs4().size() >= kIndexedLength;
+}
+
+// A phrase of FTS5's query syntax, found within the columns: the text quoted, its quotes
+// doubled, so nothing in it is an operator.
+QString ftsPhrase(const QString& columns, QString text) {
+    text.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QStringLiteral("{%1}: \"%2\"").arg(columns, text);
+}
+
+// The name as a caption, and where the text may be pinyin, also as the keys' spelling or
+// initials: in fuzzy mode each blank-separated part found in either. Where every text is long
+// enough for the trigram index, the index picks the candidates and the tests check them;
+// otherwise the tests run on what the other criteria leave.
+void addNameCondition(WhereBuilder& where, const QSqlDatabase& db, const SearchCriteria& criteria) {
     const QString name = criteria.name.trimmed();
-    if (criteria.mode == MatchMode::Exact)
-        where.add(QStringLiteral("d.DocCaption = ?"), {name});
-    else
-        where.add(QStringLiteral("d.DocCaption") + kLike,
-                  {containsPattern(name, QStringLiteral("模板名称"))});
+    const bool exact = criteria.mode == MatchMode::Exact;
+    const QString compare = exact ? QStringLiteral(" = ?") : kLike;
+    const QVariant caption = exact ? name : containsPattern(name, QStringLiteral("模板名称"));
+    if (!searchKeysKept(db))
+        return where.add(QStringLiteral("d.DocCaption") + compare, {caption});
+
+    QStringList keyTests;
+    QVariantList keyValues;
+    // What PostgreSQL's index serves: the tests of the parts long enough, and their values.
+    QStringList indexTests;
+    QVariantList indexValues;
+    QStringList phrases;
+    bool indexed = indexServes(name);
+    if (isPinyinQuery(name)) {
+        const QStringList parts =
+            exact ? QStringList{pinyinSearchKey(name)} : pinyinSearchParts(name);
+        QStringList partPhrases;
+        for (const QString& part : parts) {
+            const QString test = QStringLiteral("(k.Spelling%1 or k.Initials%1)").arg(compare);
+            // Letters and digits only: no wildcard to escape.
+            const QString value = exact ? part : QLatin1Char('%') + part + QLatin1Char('%');
+            keyTests.append(test);
+            keyValues << value << value;
+            if (!indexServes(part))
+                continue;
+            indexTests.append(test);
+            indexValues << value << value;
+            partPhrases.append(ftsPhrase(QStringLiteral("Spelling Initials"), part));
+        }
+        indexed = indexed && !partPhrases.isEmpty();
+        phrases.append(QLatin1Char('(') + partPhrases.join(QStringLiteral(" AND ")) +
+                       QLatin1Char(')'));
+    }
+    const QString keyTest = keyTests.join(QStringLiteral(" and "));
+    if (indexed && searchIndexKept(db)) {
+        phrases.prepend(ftsPhrase(QStringLiteral("DocCaption"), name));
+        where.add(QStringLiteral("d.DocID in (select rowid from %1 where %1 match ?)")
+                      .arg(kSearchIndexTable),
+                  {phrases.join(QStringLiteral(" OR "))});
+    } else if (indexed && isPostgres(db)) {
+        const QString indexTest = indexTests.join(QStringLiteral(" and "));
+        where.add(QStringLiteral("d.DocID in (select k.DocID from %1 k where k.DocCaption%2%3)")
+                      .arg(kSearchKeyTable, compare,
+                           indexTest.isEmpty() ? QString() : QStringLiteral(" or ") + indexTest),
+                  QVariantList{caption} + indexValues);
+    }
+    if (keyTest.isEmpty())
+        return where.add(QStringLiteral("d.DocCaption") + compare, {caption});
+    where.add(QStringLiteral("(d.DocCaption%1 or exists (select 1 from %2 k where k.DocID = "
+                             "d.DocID and %3))")
+                  .arg(compare, kSearchKeyTable, keyTest),
+              QVariantList{caption} + keyValues);
 }
 
 // The type criterion takes every type that bears the caption; the empty caption stands for
@@ -167,41 +225,6 @@ QString inIdTable() {
     return QStringLiteral("d.DocID in (select DocID from %1)").arg(kIdTable);
 }
 
-// Gives every template that meets the condition up-to-date pinyin keys in the plug-in's own
-// table: those it lacks, and those whose caption changed since. So templates added or renamed by
-// any program or workstation get their keys at the next pinyin search that meets them.
-void refreshPinyinKeys(const QSqlDatabase& db, const SearchWhere& among) {
-    runSql(db, QStringLiteral("create table if not exists %1 (DocID bigint not null primary key, "
-                              "DocCaption varchar(200) not null, Spelling varchar(2000) not "
-                              "null, Initials varchar(2000) not null)")
-                   .arg(kPinyinTable));
-    QSqlQuery stale = runSql(
-        db,
-        QStringLiteral("select d.DocID, d.DocCaption from ZQ_DocTempDetail d left join %1 p on "
-                       "p.DocID = d.DocID where (p.DocID is null or p.DocCaption <> d.DocCaption)")
-                .arg(kPinyinTable) +
-            (among.condition.isEmpty() ? QString() : QStringLiteral(" and ") + among.condition),
-        among.values);
-    QVariantList rows;
-    while (stale.next()) {
-        const QString caption = stale.value(1).toString();
-        const PinyinKeys keys = pinyinKeys(caption);
-        rows << stale.value(0).toLongLong() << caption << keys.spelling << keys.initials;
-    }
-    if (rows.isEmpty())
-        return;
-    // Another workstation may be writing the same keys.
-    Transaction transaction(db);
-    insertInChunks(db,
-                   QStringLiteral("insert into %1(DocID, DocCaption, Spelling, Initials) values ")
-                       .arg(kPinyinTable),
-                   4, rows,
-                   QStringLiteral(" on conflict (DocID) do update set DocCaption = "
-                                  "excluded.DocCaption, Spelling = excluded.Spelling, "
-                                  "Initials = excluded.Initials"));
-    transaction.commit();
-}
-
 } // namespace
 
 QStringList typeCaptions(const QSqlDatabase& db) {
@@ -257,8 +280,6 @@ QStringList classCodesOfPath(const QSqlDatabase& db, const QString& path, MatchM
 
 SearchWhere buildSearchWhere(const QSqlDatabase& db, const SearchCriteria& criteria) {
     WhereBuilder where;
-    if (criteria.byName)
-        addNameCondition(where, criteria);
     if (criteria.byType)
         addTypeCondition(where, db, criteria);
     if (criteria.byClass)
@@ -267,36 +288,15 @@ SearchWhere buildSearchWhere(const QSqlDatabase& db, const SearchCriteria& crite
         fillIdTable(db, criteria.lastIds);
         where.add(inIdTable());
     }
+    // Last: a text too short for the index is tested on what the others leave.
+    if (criteria.byName)
+        addNameCondition(where, db, criteria);
     return where.where();
 }
 
 QList<ListedTemplate> searchTemplates(const QSqlDatabase& db, const SearchCriteria& criteria) {
     const SearchWhere where = buildSearchWhere(db, criteria);
-    QList<ListedTemplate> rows = readTemplateRows(db, where.condition, where.values);
-    if (!rows.isEmpty() || !criteria.byName || !isPinyinQuery(criteria.name))
-        return rows;
-
-    // Nothing bears the Latin text: read it as pinyin among what the other criteria find.
-    SearchCriteria others = criteria;
-    others.byName = false;
-    const SearchWhere rest = buildSearchWhere(db, others);
-    refreshPinyinKeys(db, rest);
-    const QString key = pinyinSearchKey(criteria.name);
-    WhereBuilder pinyin;
-    if (criteria.mode == MatchMode::Exact)
-        pinyin.add(QStringLiteral("d.DocID in (select DocID from %1 where Spelling = ? "
-                                  "or Initials = ?)")
-                       .arg(kPinyinTable),
-                   {key, key});
-    else // the key holds letters and digits only: no wildcard to escape
-        pinyin.add(
-            QStringLiteral("d.DocID in (select DocID from %1 where Spelling like ? "
-                           "or Initials like ?)")
-                .arg(kPinyinTable),
-            {QLatin1Char('%') + key + QLatin1Char('%'), QLatin1Char('%') + key + QLatin1Char('%')});
-    if (!rest.condition.isEmpty())
-        pinyin.add(rest.condition, rest.values);
-    return readTemplateRows(db, pinyin.where().condition, pinyin.where().values);
+    return readTemplateRows(db, where.condition, where.values);
 }
 
 } // namespace zq

@@ -48,17 +48,18 @@ QStringList splitClassPath(const QString& path);
 QStringList classCodesOfPath(const QSqlDatabase& db, const QString& path, MatchMode mode);
 
 // The condition on ZQ_DocTempDetail d that the criteria make (empty: every template), with
-// its values. Names are matched literally: in fuzzy mode %, _ and \ in them are no wildcards.
-// Lists of values (class codes, the previous results) go through temporary tables of the
-// connection, however long they are. Throws SearchRefused for a text too long to search for.
+// its values, each criterion built once. Names are matched literally: in fuzzy mode %, _ and
+// \ in them are no wildcards; a name that may be pinyin (Latin letters, digits, blanks,
+// apostrophes) also finds the templates whose keys' spelling or initials hold it. Lists of
+// values (class codes, the previous results) go through temporary tables of the connection,
+// however long they are. Throws SearchRefused for a text too long to search for.
 struct SearchWhere {
     QString condition;
     QVariantList values;
 };
 SearchWhere buildSearchWhere(const QSqlDatabase& db, const SearchCriteria& criteria);
 
-// The templates that meet the criteria, by DocID. A Latin name that finds nothing literally is
-// tried as pinyin, full or initials.
+// The templates that meet the criteria, by DocID, in one statement.
 QList<ListedTemplate> searchTemplates(const QSqlDatabase& db, const SearchCriteria& criteria);
 
 } // namespace zq

@@ -3,6 +3,7 @@
 #include "catalogue/CatalogueHistory.h"
 #include "catalogue/CatalogueNotices.h"
 #include "catalogue/ClassCatalogue.h"
+#include "catalogue/SearchKeys.h"
 #include "catalogue/Sql.h"
 #include "catalogue/StoreStaging.h"
 #include "catalogue/TemplateFiles.h"
@@ -153,6 +154,8 @@ void writeRows(const QSqlDatabase& db, const PackRows& rows, const QSet<QString>
                                "where DocFileName = ?"),
                 columnsOf(oldTemplates, &R::caption, &R::memo, &R::classCode, &R::typeName,
                           &R::keyWord, &R::fileName));
+    // Templates are found by file name here: the keys of every one whose caption changed.
+    refreshSearchKeys(db);
 }
 
 // Takes the templates' files into the catalogue and the store and commits; gives the reasons

@@ -2,6 +2,7 @@
 
 #include "catalogue/ClassCatalogue.h"
 #include "catalogue/RecycleBin.h"
+#include "catalogue/SearchKeys.h"
 #include "catalogue/TemplateFiles.h"
 #include "catalogue/TemplateStore.h"
 #include "exchange/PackageFolders.h"
@@ -90,6 +91,7 @@ ManagerWindow::ManagerWindow(QWidget* owner, const QSqlDatabase& db)
             // Made or found here, outside every transaction, the tables cost no look-up later.
             ensureRecycleBinTables(m_db);
             uploadStoreFiles();
+            makeSearchKeys();
         });
     updateActions();
 }
@@ -436,6 +438,18 @@ void ManagerWindow::uploadStoreFiles() {
             splash.start(hint, this);
         splash.setProgress(hint, done, total);
     });
+}
+
+void ManagerWindow::makeSearchKeys() {
+    SplashProcess splash;
+    const QString problem = ensureSearchKeys(m_db, [&](int done, int total) {
+        const QString hint = QStringLiteral("正在为模板查找建立索引");
+        if (done == 0)
+            splash.start(hint, this);
+        splash.setProgress(hint, done, total);
+    });
+    if (!problem.isEmpty())
+        showStatus(problem);
 }
 
 void ManagerWindow::closeEvent(QCloseEvent* event) {
