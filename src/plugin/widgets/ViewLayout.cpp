@@ -77,6 +77,8 @@ private:
     QTreeView* m_view;
 };
 
+constexpr int kFitRows = 100;
+
 class ColumnFit final : public QObject {
 public:
     ColumnFit(QTreeView* list, int nameColumn, const QString& key)
@@ -87,6 +89,9 @@ public:
         QHeaderView* header = list->header();
         header->setSectionResizeMode(QHeaderView::Interactive);
         header->setStretchLastSection(false);
+        // The texts of the rows in view and a few more: a list of a class of thousands is
+        // fitted as fast as a short one.
+        header->setResizeContentsPrecision(kFitRows);
         // A burst of rows or of resizes is fitted once.
         m_refit.setSingleShot(true);
         connect(&m_refit, &QTimer::timeout, this, &ColumnFit::fit);
@@ -180,6 +185,7 @@ void rememberSizes(QSplitter* splitter, const QString& key) {
 void showWholeLabels(QTreeView* tree) {
     tree->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     tree->header()->setStretchLastSection(false);
+    tree->header()->setResizeContentsPrecision(kFitRows);
     new CutOffTips(tree);
 }
 
