@@ -19,6 +19,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -171,6 +172,11 @@ bool packageBench(const Engine& engine) {
     };
     const test::FakeHostScope scope(host);
     const QTemporaryDir work;
+    // A host folder of its own on the same disk, so that each import starts from an empty
+    // store whatever earlier runs left in the real one.
+    const QTemporaryDir ownHost(hostFolder() + QStringLiteral("bench-host-XXXXXX"));
+    setHostFolder(ownHost.path());
+    const auto back = qScopeGuard([] { setHostFolder({}); });
 
     QFile list(work.filePath(QStringLiteral("files.txt")));
     writeTemplates(db, list);
