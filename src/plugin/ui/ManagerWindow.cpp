@@ -1,11 +1,7 @@
 #include "ui/ManagerWindow.h"
 
 #include "catalogue/ClassCatalogue.h"
-#include "catalogue/RecycleBin.h"
-#include "catalogue/SearchKeys.h"
-#include "catalogue/TemplateFiles.h"
-#include "catalogue/TemplateStore.h"
-#include "exchange/PackageFolders.h"
+#include "ui/CatalogueUpkeep.h"
 #include "ui/ClassContentsList.h"
 #include "ui/ClassTreeState.h"
 #include "ui/ManagerClassOperations.h"
@@ -14,7 +10,6 @@
 #include "ui/ManagerMoves.h"
 #include "ui/ManagerPackages.h"
 #include "ui/ManagerTemplateOperations.h"
-#include "ui/ProgressSplash.h"
 #include "ui/SearchDialog.h"
 #include "ui/TemplateEditing.h"
 #include "util/Error.h"
@@ -87,11 +82,8 @@ ManagerWindow::ManagerWindow(QWidget* owner, const QSqlDatabase& db)
     // A catalogue that cannot be read is shown as an error; the window still opens.
     if (attempt(this, QStringLiteral("无法读取模板目录"), [this] { loadTree(); }))
         guarded(this, [this] {
-            sweepInterruptedWork(m_db);
-            // Made or found here, outside every transaction, the tables cost no look-up later.
-            ensureRecycleBinTables(m_db);
-            uploadStoreFiles();
-            makeSearchKeys();
+            if (const QString problem = prepareCatalogue(this, m_db); !problem.isEmpty())
+                showStatus(problem);
         });
     updateActions();
 }
@@ -428,28 +420,6 @@ void ManagerWindow::onDocListDoubleClicked() {
         m_classTree->setCurrentItem(node);
         m_classTree->setFocus();
     }
-}
-
-void ManagerWindow::uploadStoreFiles() {
-    SplashProcess splash;
-    uploadMissingFilesOnce(m_db, templateStorePath(), [&](int done, int total) {
-        const QString hint = QStringLiteral("正在把本机模板文件存入模板目录");
-        if (done == 1)
-            splash.start(hint, this);
-        splash.setProgress(hint, done, total);
-    });
-}
-
-void ManagerWindow::makeSearchKeys() {
-    SplashProcess splash;
-    const QString problem = ensureSearchKeys(m_db, [&](int done, int total) {
-        const QString hint = QStringLiteral("正在为模板查找建立索引");
-        if (done == 0)
-            splash.start(hint, this);
-        splash.setProgress(hint, done, total);
-    });
-    if (!problem.isEmpty())
-        showStatus(problem);
 }
 
 void ManagerWindow::closeEvent(QCloseEvent* event) {

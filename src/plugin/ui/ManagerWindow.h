@@ -71,9 +71,6 @@ private:
     void createLayout();
     void connectViews();
     void sortDocList(int column);
-    // Sends the store's files that rows name and the catalogue lacks (an older catalogue).
-    void uploadStoreFiles();
-    void makeSearchKeys();
     void selectRow(int index);
 
     void onClassTreeCurrentChanged(QTreeWidgetItem* current);
